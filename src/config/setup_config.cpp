@@ -1,0 +1,37 @@
+#include "config/setup_config.h"
+
+#include "frame/application.h"
+#include "platform/mbtext.h"
+#include "platform/profile.h"
+#include "platform/user.h"
+
+namespace config {
+namespace {
+constexpr DWORD kValueBufferSize = 1024;
+} // namespace
+
+std::string FilePath(const char *folder) { return std::string(folder != nullptr ? folder : "") + kFileName; }
+
+std::string SetupConfig(const char *folder, const char *key, const char *defaultText) {
+    const std::string path = FilePath(folder);
+    char raw[kValueBufferSize];
+    win::GetPrivateProfileStringA(kSection, key, defaultText, raw, sizeof raw, path.c_str());
+    char expanded[kValueBufferSize];
+    const DWORD length = win::ExpandEnvironmentStringsA(raw, expanded, sizeof expanded);
+    // A failed expansion, or one too long for the buffer, keeps the raw value.
+    if (length == 0 || length > sizeof expanded) {
+        return raw;
+    }
+    return expanded;
+}
+
+void SetupMessageBox(const char *folder, const char *text) {
+    const std::string show = SetupConfig(folder, "ShowErrorMessages", "NO");
+    if (mbtext::compareNoCase(show.c_str(), "NO") == 0) {
+        return;
+    }
+    win::MessageBoxA(nullptr, text, frame::application().name().c_str(),
+                     MB_OK | MB_ICONEXCLAMATION);
+}
+
+} // namespace config

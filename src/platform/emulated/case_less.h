@@ -1,0 +1,18 @@
+// Case-insensitive ordering of names, as the registry, the file system and
+// the environment of the emulated machine compare them (ASCII letters fold).
+#pragma once
+
+#include <string>
+
+namespace emu {
+
+int compareNamesNoCase(const std::string &a, const std::string &b);
+bool equalNoCase(const std::string &a, const std::string &b);
+
+struct CaseLess {
+    bool operator()(const std::string &a, const std::string &b) const {
+        return compareNamesNoCase(a, b) < 0;
+    }
+};
+
+} // namespace emu

@@ -1,0 +1,216 @@
+#include "registry/product_registry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/library.h"
+#include "platform/mbtext.h"
+#include "platform/registry.h"
+#include "radozavu.h"
+
+namespace registry {
+namespace {
+
+struct KeyNames {
+    std::string company = "Brevanta";
+    std::string product = "Quillane";
+};
+frame::PerLoad<KeyNames> keyNames;
+
+// The text results of ReadProductString: a short buffer for values under 260
+// bytes and a text that grows for longer ones.
+struct StringResults {
+    char shortText[260] = {};
+    std::vector<char> longText;
+};
+frame::PerLoad<StringResults> stringResults;
+
+constexpr const char *kRoot = "Software";
+
+platform::UniqueKey openOrCreate(HKEY parent, const char *name, REGSAM access, bool create) {
+    platform::UniqueKey key;
+    if (create) {
+        win::RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                             key.put(), nullptr);
+    } else {
+        win::RegOpenKeyExA(parent, name, 0, access, key.put());
+    }
+    return key;
+}
+
+// Asks for a value's size; false when the value cannot be read.
+bool valueSize(HKEY key, const char *valueName, DWORD &size) {
+    size = 0;
+    return win::RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool SetKeyNames(const char *company, const char *product) {
+    if (company == nullptr || product == nullptr || std::strlen(company) > kMaxKeyNameLength ||
+        std::strlen(product) > kMaxKeyNameLength) {
+        return false;
+    }
+    keyNames->company = company;
+    keyNames->product = product;
+    return true;
+}
+
+const char *CompanyKeyName() { return keyNames->company.c_str(); }
+const char *ProductKeyName() { return keyNames->product.c_str(); }
+
+platform::UniqueKey OpenProductKey(HKEY root, bool create) {
+    const REGSAM access = create ? kWriteAccess : kReadAccess;
+    platform::UniqueKey software;
+    if (win::RegOpenKeyExA(root, kRoot, 0, access, software.put()) != ERROR_SUCCESS) {
+        return {};
+    }
+    platform::UniqueKey company = openOrCreate(software.get(), CompanyKeyName(), access, create);
+    if (!company) {
+        return {};
+    }
+    return openOrCreate(company.get(), ProductKeyName(), access, create);
+}
+
+platform::UniqueKey OpenProductSection(const char *section, HKEY root, bool create) {
+    platform::UniqueKey product = OpenProductKey(root, create);
+    if (!product) {
+        return {};
+    }
+    return openOrCreate(product.get(), section, create ? kWriteAccess : kReadAccess, create);
+}
+
+DWORD ReadProductDword(const char *section, const char *valueName, DWORD defaultValue, HKEY root) {
+    platform::UniqueKey key = OpenProductSection(section, root, false);
+    if (!key) {
+        return defaultValue;
+    }
+    DWORD value = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof value;
+    if (win::RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE *>(&value),
+                              &size) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return defaultValue;
+    }
+    return value;
+}
+
+DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue) {
+    const DWORD machineValue =
+        ReadProductDword("Preferences", valueName, defaultValue, HKEY_LOCAL_MACHINE);
+    return ReadProductDword("Preferences", valueName, machineValue, HKEY_CURRENT_USER);
+}
+
+const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
+                              HKEY root) {
+    DWORD size = 0;
+    {
+        platform::UniqueKey key = OpenProductSection(section, root, false);
+        if (!key || !valueSize(key.get(), valueName, size)) {
+            return defaultText;
+        }
+        if (size < sizeof stringResults->shortText) {
+            char *text = stringResults->shortText;
+            std::memset(text, 0, sizeof stringResults->shortText);
+            return win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
+                                         reinterpret_cast<BYTE *>(text), &size) == ERROR_SUCCESS
+                       ? text
+                       : defaultText;
+        }
+    }
+    // A value of 260 bytes or more: open the section again and read it into
+    // a text that grows to hold it.
+    platform::UniqueKey key = OpenProductSection(section, root, false);
+    if (!key || !valueSize(key.get(), valueName, size)) {
+        return defaultText;
+    }
+    std::vector<char> &text = stringResults->longText;
+    text.assign(static_cast<std::size_t>(size) + 1, '\0');
+    if (win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
+                              reinterpret_cast<BYTE *>(text.data()), &size) != ERROR_SUCCESS) {
+        return defaultText;
+    }
+    text.resize(std::strlen(text.data()) + 1);
+    return text.data();
+}
+
+int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root) {
+    platform::UniqueKey key = OpenProductSection(section, root, true);
+    if (!key) {
+        return 0;
+    }
+    return win::RegSetValueExA(key.get(), valueName, 0, REG_DWORD,
+                               reinterpret_cast<const BYTE *>(&value), sizeof value) == ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root) {
+    if (valueName == nullptr) {
+        platform::UniqueKey product = OpenProductKey(root, false);
+        return product && win::RegDeleteKeyA(product.get(), section) == ERROR_SUCCESS ? 1 : 0;
+    }
+    platform::UniqueKey key = OpenProductSection(section, root, true);
+    if (!key) {
+        return 0;
+    }
+    if (text == nullptr) {
+        return win::RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
+    }
+    return win::RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
+                               static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
+                       DWORD size) {
+    platform::UniqueKey key;
+    if (win::RegOpenKeyExA(root, keyPath, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
+                                 reinterpret_cast<BYTE *>(buffer), &size) == ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+void GetInstallLocation(char *buffer, DWORD size) {
+    const auto useDefault = [&] { mbtext::copyBounded(buffer, size, kDefaultInstallFolder); };
+    char path[260];
+    const int length = std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s", kRoot, CompanyKeyName(),
+                                     ProductKeyName(), "Current Version");
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
+        useDefault(); // the key path would not fit: no such key can be read
+        return;
+    }
+    platform::UniqueKey key;
+    if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
+        useDefault();
+        return;
+    }
+    DWORD read = size;
+    if (win::RegQueryValueExA(key.get(), "Install Location", nullptr, nullptr,
+                              reinterpret_cast<BYTE *>(buffer), &read) != ERROR_SUCCESS ||
+        (read == size && (size == 0 || buffer[size - 1] != '\0'))) {
+        // No value, one longer than the buffer, or one that fills it with
+        // no room for the terminator.
+        useDefault();
+        return;
+    }
+    buffer[read < size ? read : size - 1] = '\0';
+    key.reset();
+    const char *last = mbtext::findLastChar(buffer, '\\');
+    if (last != nullptr && last[1] == '\0') {
+        buffer[last - buffer] = '\0';
+    }
+}
+
+} // namespace registry
+
+extern "C" RADOZAVU_API(void) RADOzavu_SetRegistryInfo(const char *company, const char *product) {
+    registry::SetKeyNames(company, product);
+}

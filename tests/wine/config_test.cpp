@@ -1,0 +1,100 @@
+// The setup configuration getters of the real DLL against a real
+// QLNSETUP.INI, read through Wine's profile functions.
+#include <gtest/gtest.h>
+
+#include "wine_support.h"
+
+namespace {
+
+using Getter = const char *(RADOZAVU_CALL *)(const char *);
+
+class WineConfig : public ::testing::Test {
+protected:
+    std::string call(const char *exportName, const std::string &folder) {
+        return library.get<Getter>(exportName)(folder.c_str());
+    }
+    wine::Library library;
+};
+
+TEST_F(WineConfig, GettersReadTheFileTheirDefaultsAndExpandEnvironmentReferences) {
+    const std::string folder = wine::freshFolder("getters");
+    wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\n"
+                                             "CreateDesktopIcon=\r\n"
+                                             "allowlocalsync = YES \r\n"
+                                             "DefaultCacheLocation=%WINDIR%\\Cache\r\n"
+                                             "DefaultVirtualNetworkLocation=%RADOZAVU_UNSET%\\VN\r\n"
+                                             "ExecutableCommandParams=error reading value\r\n");
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+
+    EXPECT_EQ(call("GetCreateDesktopIcon", folder), "");
+    EXPECT_EQ(call("GetAllowLocalSync", folder), "YES");
+    EXPECT_EQ(call("GetAllowNetworkSync", folder), "NO");
+    EXPECT_EQ(call("GetUninstallRebootPrompt", folder), "TRUE");
+    EXPECT_EQ(call("GetProgramGroup", folder), "Quillane");
+    EXPECT_EQ(call("GetInstallDirectory", folder), "Error Reading Value");
+    EXPECT_EQ(call("GetDefaultCacheLocation", folder), std::string(windows) + "\\Cache");
+    EXPECT_EQ(call("GetDefaultVirtualNetworkLocation", folder), "%RADOZAVU_UNSET%\\VN");
+    EXPECT_EQ(call("GetExecutableCmdLineOptions", folder), "");
+    EXPECT_EQ(call("GetInitialPreferencesFile", folder), folder + "\\QLNINIT.INI");
+    EXPECT_EQ(call("GetInitialRegFile", folder), folder + "\\QLNCFG.REG");
+
+    // Without its trailing backslash the folder runs into the file name.
+    const std::string bare = folder.substr(0, folder.size() - 1);
+    EXPECT_EQ(call("GetAllowLocalSync", bare), "NO");
+}
+
+TEST_F(WineConfig, ReturnedTextStaysUntilTheNextCallOfTheSameGetter) {
+    const std::string first = wine::freshFolder("returned-first");
+    const std::string second = wine::freshFolder("returned-second");
+    wine::writeFile(first + "QLNSETUP.INI", "[Configuration]\r\nProgramGroup=First\r\n");
+    wine::writeFile(second + "QLNSETUP.INI", "[Configuration]\r\nProgramGroup=Second\r\n");
+    auto getProgramGroup = library.get<Getter>("GetProgramGroup");
+    const char *text = getProgramGroup(first.c_str());
+    call("GetAllowLocalSync", second);
+    EXPECT_STREQ(text, "First");
+    EXPECT_STREQ(getProgramGroup(second.c_str()), "Second");
+}
+
+} // namespace
+
+// The display name is worked out when the library is loaded; the box of a
+// missing completion program is titled with it.
+TEST(WineFrame, MissingCompletionProgramBoxCarriesTheDisplayNameReadAtLoad) {
+    const std::string product = "Software\\Brevanta\\Quillane\\Current Version";
+    wine::setString(HKEY_LOCAL_MACHINE, product, "ProductName", "Quillane Test Edition");
+    const std::string folder = wine::freshFolder("completion");
+    wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\n"
+                                             "ShowErrorMessages=yes\r\n"
+                                             "ExecuteOnCompletion=C:\\nowhere\\setup-done.exe\r\n");
+    {
+        wine::Library library;
+        auto getExecuteOnCompletion = library.get<Getter>("GetExecuteOnCompletion");
+        wine::BoxWatcher watcher("Quillane Test Edition");
+        EXPECT_STREQ(getExecuteOnCompletion(folder.c_str()), "Error Reading Value");
+        const wine::SeenBox box = watcher.wait();
+        ASSERT_TRUE(box.seen);
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(box.text, "The file you have selected to execute at end of installation does "
+                            "not exist. No action will be taken.");
+        EXPECT_TRUE(box.hasIcon);
+
+        // An existing program comes back as written, without a box.
+        wine::writeFile(folder + "done.exe", "MZ");
+        wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nShowErrorMessages=yes\r\n"
+                                                 "ExecuteOnCompletion=" + folder + "DONE.EXE\r\n");
+        EXPECT_EQ(std::string(getExecuteOnCompletion(folder.c_str())), folder + "DONE.EXE");
+    }
+    wine::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Brevanta");
+}
+
+TEST(WineFrame, OverlongRegistryNamesAreRefusedWithoutHarm) {
+    wine::Library library;
+    auto setRegistryInfo =
+        library.get<void(RADOZAVU_CALL *)(const char *, const char *)>("RADOzavu_SetRegistryInfo");
+    const std::string overlong(300, 'x');
+    setRegistryInfo(overlong.c_str(), "Quillane");
+    setRegistryInfo(nullptr, nullptr);
+    setRegistryInfo("Brevanta", "Quillane");
+    SUCCEED();
+}
