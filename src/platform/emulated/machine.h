@@ -68,6 +68,10 @@ public:
     void advance(std::uint64_t milliseconds);
     // Runs action once the clock reaches at (or at once if it has).
     void schedule(std::uint64_t at, std::function<void()> action);
+    // The time of the next scheduled event, UINT64_MAX when there is none.
+    [[nodiscard]] std::uint64_t nextEvent() const {
+        return events_.empty() ? UINT64_MAX : events_.begin()->first;
+    }
 
 private:
     std::uint64_t now_ = 100000;
@@ -98,6 +102,24 @@ private:
     std::uintptr_t next_ = 0x200;
 };
 
+// A program running on the machine. Its handle is signalled once it has
+// exited; tests end it, or schedule its end on the clock.
+struct Process : KernelObject {
+    DWORD id = 0;
+    std::string image; // the machine path of its program
+    bool exited = false;
+    DWORD exitCode = 0;
+    [[nodiscard]] bool signaled() const override { return exited; }
+};
+
+// A library loaded with LoadLibraryA: a host shared object (the stand-ins of
+// the product's sibling libraries), found by its machine path.
+struct LoadedLibrary {
+    std::string machinePath; // as the caller spelt it
+    std::string hostPath;
+    void *object = nullptr; // from dlopen
+};
+
 struct Machine {
     Registry registry;
     std::map<char, Drive> drives;     // upper-case drive letter -> drive
@@ -110,6 +132,9 @@ struct Machine {
     Clock clock;
     HandleTable handles;
     DWORD lastError = 0;
+    std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
+    DWORD nextProcessId = 1000;
+    std::vector<LoadedLibrary> libraries; // in the order they were loaded
 };
 
 // The machine the emulated Win32 functions act on.
@@ -125,6 +150,12 @@ void configureStandardMachine(const std::string &hostFolder);
 // existing folder and file name without regard to letter case. Returns false
 // when the path names no mapped drive.
 bool hostPath(const std::string &machinePath, std::string &result);
+
+// Starts a process of the given program (no code runs: the machine only
+// knows that it exists and whether it has ended).
+std::shared_ptr<Process> startProcess(const std::string &image);
+// Ends a process now, with an exit code.
+void endProcess(DWORD id, DWORD exitCode = 0);
 
 // Handles of every kind that are open now: a test after an export expects 0.
 std::size_t openHandleCount();

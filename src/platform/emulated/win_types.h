@@ -171,5 +171,11 @@ constexpr DWORD MAKELANGID(WORD primary, WORD sub) { return (static_cast<DWORD>(
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 
+// Waits.
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
 // Code pages.
 constexpr UINT CP_ACP = 0;

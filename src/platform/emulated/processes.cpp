@@ -1,0 +1,95 @@
+// Processes, waits and libraries of the emulated machine. A wait does not
+// really wait: it runs the virtual clock forward to the next scheduled
+// event until the object is signalled or the time limit is reached.
+#include <dlfcn.h>
+
+#include "platform/emulated/files_internal.h"
+#include "platform/emulated/machine.h"
+#include "platform/processes.h"
+#include "platform/system.h"
+
+namespace emu {
+
+std::shared_ptr<Process> startProcess(const std::string &image) {
+    Machine &m = machine();
+    auto process = std::make_shared<Process>();
+    process->id = m.nextProcessId;
+    m.nextProcessId += 4;
+    process->image = image;
+    m.processes[process->id] = process;
+    return process;
+}
+
+void endProcess(DWORD id, DWORD exitCode) {
+    auto it = machine().processes.find(id);
+    if (it != machine().processes.end() && !it->second->exited) {
+        it->second->exited = true;
+        it->second->exitCode = exitCode;
+    }
+}
+
+} // namespace emu
+
+namespace win {
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    emu::Machine &m = emu::machine();
+    auto object = m.handles.get(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    const std::uint64_t deadline = milliseconds == INFINITE
+                                       ? UINT64_MAX
+                                       : m.clock.now() + static_cast<std::uint64_t>(milliseconds);
+    while (!object->signaled()) {
+        const std::uint64_t next = m.clock.nextEvent();
+        if (next > deadline || next == UINT64_MAX) {
+            if (deadline != UINT64_MAX) {
+                m.clock.advance(deadline - m.clock.now());
+            }
+            // Nothing scheduled can signal it: an endless wait would hang
+            // the installer for good; the machine reports it as a failure.
+            if (milliseconds == INFINITE) {
+                SetLastError(ERROR_TIMEOUT);
+                return WAIT_FAILED;
+            }
+            return object->signaled() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+        }
+        m.clock.advance(next - m.clock.now());
+    }
+    return WAIT_OBJECT_0;
+}
+
+HMODULE LoadLibraryA(LPCSTR fileName) {
+    emu::Machine &m = emu::machine();
+    emu::ResolvedPath resolved;
+    if (fileName == nullptr || !emu::resolvePath(fileName, resolved) ||
+        emu::attributesOf(resolved.host) == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(126); // ERROR_MOD_NOT_FOUND
+        return nullptr;
+    }
+    // A library already loaded is found again, however its path was spelt.
+    for (const emu::LoadedLibrary &library : m.libraries) {
+        if (library.hostPath == resolved.host) {
+            return static_cast<HMODULE>(library.object);
+        }
+    }
+    void *object = dlopen(resolved.host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (object == nullptr) {
+        SetLastError(193); // ERROR_BAD_EXE_FORMAT
+        return nullptr;
+    }
+    m.libraries.push_back(emu::LoadedLibrary{fileName, resolved.host, object});
+    return static_cast<HMODULE>(object);
+}
+
+void *GetProcAddress(HMODULE module, LPCSTR name) {
+    void *entry = module != nullptr && name != nullptr ? dlsym(module, name) : nullptr;
+    if (entry == nullptr) {
+        SetLastError(127); // ERROR_PROC_NOT_FOUND
+    }
+    return entry;
+}
+
+} // namespace win

@@ -1,0 +1,16 @@
+// Processes, waits and dynamic libraries of the Win32 seam.
+#pragma once
+
+#include "platform/types.h"
+
+namespace win {
+#ifdef _WIN32
+using ::GetProcAddress;
+using ::LoadLibraryA;
+using ::WaitForSingleObject;
+#else
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+HMODULE LoadLibraryA(LPCSTR fileName);
+void *GetProcAddress(HMODULE module, LPCSTR name);
+#endif
+} // namespace win
