@@ -1,0 +1,97 @@
+// Writes the emulated registry as a "Windows Registry Editor Version 5.00"
+// file: every key (empty ones too) in sorted order, each value in the form
+// the registry editor reads back exactly.
+#include <cstdio>
+#include <string>
+
+#include "platform/emulated/registry_export.h"
+
+namespace emu {
+namespace {
+
+std::string quoted(const std::string &text) {
+    std::string result = "\"";
+    for (const char c : text) {
+        if (c == '\\' || c == '"') {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result + "\"";
+}
+
+// A REG_SZ that is one line of text and its single terminator is written as
+// a string; anything else keeps its exact bytes in hex.
+bool isPlainText(const RegValue &value) {
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i + 1 < value.data.size(); ++i) {
+        const BYTE c = value.data[i];
+        if (c == 0 || c == '\r' || c == '\n') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string hexData(const RegValue &value) {
+    std::string result;
+    if (value.type == REG_BINARY) {
+        result = "hex:";
+    } else {
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+        result = prefix;
+    }
+    for (std::size_t i = 0; i < value.data.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", value.data[i]);
+        result += byte;
+        if (i + 1 < value.data.size()) {
+            result += ',';
+        }
+    }
+    return result;
+}
+
+void writeKey(const RegKey &key, const std::string &path, std::string &out) {
+    out += "[" + path + "]\r\n";
+    for (const auto &[name, value] : key.values) {
+        out += value.name.empty() ? std::string("@") : quoted(value.name);
+        out += '=';
+        if (isPlainText(value)) {
+            out += quoted(std::string(value.data.begin(), value.data.end() - 1));
+        } else if (value.type == REG_DWORD && value.data.size() == 4) {
+            char number[24];
+            const unsigned dword = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                   (static_cast<unsigned>(value.data[3]) << 24);
+            std::snprintf(number, sizeof number, "dword:%08x", dword);
+            out += number;
+        } else {
+            out += hexData(value);
+        }
+        out += "\r\n";
+    }
+    out += "\r\n";
+    for (const auto &[name, child] : key.subkeys) {
+        writeKey(*child, path + "\\" + child->name, out);
+    }
+}
+
+} // namespace
+
+std::string exportRegistry(Registry &registry) {
+    std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (const auto &[root, name] : {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                                     std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                                     std::pair{HKEY_USERS, "HKEY_USERS"}}) {
+        const auto key = registry.root(root);
+        for (const auto &[childName, child] : key->subkeys) {
+            writeKey(*child, std::string(name) + "\\" + child->name, out);
+        }
+    }
+    return out;
+}
+
+} // namespace emu

@@ -1,0 +1,29 @@
+// What a call changed on the emulated machine: a snapshot before and after,
+// and the differences told one line each.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct Snapshot {
+    std::map<std::string, bool> keys;          // registry keys by full path
+    std::map<std::string, std::string> values; // "key path" "name" -> type and data
+    std::map<std::string, std::string> files;  // machine path -> "folder" or size and digest
+    std::size_t messageBoxes = 0;
+    std::map<unsigned long, bool> processes; // process id -> exited
+};
+
+Snapshot takeSnapshot();
+
+// One line per change, in a stable order: registry, files, the user's boxes,
+// programs.
+std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after);
+
+// Text with line breaks and control characters made visible (\n, \r, \t).
+std::string visible(const std::string &text);
+
+} // namespace host
