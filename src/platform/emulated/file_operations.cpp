@@ -193,6 +193,11 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    const emu::ShortNames shortNames = emu::machine().shortNames;
+    if (shortNames == emu::ShortNames::LookupFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
     const std::string path = longPath;
     // The start of the path (drive, root) stays as written; so do names that
     // already are short names. Every other name becomes its short name.
@@ -236,7 +241,8 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
             SetLastError(last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
             return false;
         }
-        const std::string shortName = emu::shortNameOf(folder, entry);
+        const std::string shortName =
+            shortNames == emu::ShortNames::Off ? entry : emu::shortNameOf(folder, entry);
         result += emu::equalNoCase(shortName, name) ? name : shortName;
         folder /= entry;
         return true;

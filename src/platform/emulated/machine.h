@@ -137,6 +137,11 @@ struct RegistryImport {
     std::string problem;   // why not, when it was not
 };
 
+// How GetShortPathNameA answers: with generated 8.3 names, with the long
+// names (as on a drive whose 8.3 names are switched off), or not at all (as
+// when a folder of the path may not be listed).
+enum class ShortNames { Generated, Off, LookupFails };
+
 struct Machine {
     Registry registry;
     std::map<char, Drive> drives;     // upper-case drive letter -> drive
@@ -161,7 +166,8 @@ struct Machine {
     // The system time as a FILETIME (100-nanosecond intervals since 1601,
     // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
     std::uint64_t systemTime = 127305648000000000ull; // 2004-06-01 12:00 UTC
-    std::uint64_t systemTimeSetAt = 100000;
+    std::uint64_t systemTimeSetAt = 100000; // the clock's reading at its start
+    ShortNames shortNames = ShortNames::Generated;
 };
 
 // The machine the emulated Win32 functions act on.

@@ -394,7 +394,7 @@ private:
 std::vector<std::string> splitLines(const std::string &text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
-    while (start <= text.size()) {
+    while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) {
             end = text.size();
