@@ -84,6 +84,52 @@ RADOZAVU_API(const char *) GetExecutableCmdLineOptions(const char *setupFolder);
  * missing one, is refused and both names stay as they were. */
 RADOZAVU_API(void) RADOzavu_SetRegistryInfo(const char *company, const char *product);
 
+/* Post-install actions. */
+/* Copies the initial preferences file into the target folder and imports the
+ * initial registry file, both as named by QLNSETUP.INI of the setup folder
+ * (by default QLNINIT.INI and QLNCFG.REG there). 0 if a folder is missing,
+ * else 1. */
+RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder, const char *targetFolder);
+/* Copies the preferences file to QLNINIT.INI in the folder (given with its
+ * trailing backslash). Always 0. */
+RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preferencesFile,
+                                               const char *destinationFolder);
+/* Copies every *.ini file of one folder into another (both given with their
+ * trailing backslashes). 1 if any file matched, else 0. */
+RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder, const char *destinationFolder);
+/* Imports a registry file with the registry editor and waits for it. 1 when
+ * the file is absent or the editor has run; 0 if it cannot be started. */
+RADOZAVU_API(int) ExecInitialRegFileEX(const char *registryFile);
+/* ParamText: the install folder. Deletes BIN\MFC42.DLL there, or has it
+ * deleted at the next restart. Always 0. */
+RADOZAVU_API(int) HKSetupCleanUpOldFiles(const SetupCallRecord *record);
+/* Stores the current time as "LastSetupTime" in the product's preferences
+ * under HKEY_LOCAL_MACHINE. Always 0. */
+RADOZAVU_API(int) HKUpdateSetupDateInRegistryEX(void);
+RADOZAVU_API(int) HKUpdateSetupDateInRegistry(const SetupCallRecord *record);
+/* Loads Rezedev.dll and ZepProj.dll from the install folder and returns what
+ * ZepProj.dll's HKPopulateWriteMonitorPaths returns; 1 without a folder, 0
+ * when a library or the entry point cannot be loaded. */
+RADOZAVU_API(int) HKConfigureWriteMonitorPathsEX(const char *installFolder);
+RADOZAVU_API(int) HKConfigureWriteMonitorPaths(const SetupCallRecord *record);
+/* Deletes a value of a key under HKEY_LOCAL_MACHINE (root selector 2, the
+ * only one accepted). 1 if it was deleted, else 0. */
+RADOZAVU_API(int) HKDelRegistryEntry(int rootSelector, const char *keyPath, const char *valueName);
+
+/* Uninstall and reinstall registry edits. */
+/* Deletes the pending clean-up entry "CleanQlClient" of RunOnce. 1 if it was
+ * deleted, else 0. */
+RADOZAVU_API(int) CancelUninstallEX(void);
+/* The install path without its last characters, as many as
+ * "Brevanta\Quillane\" has. */
+RADOZAVU_API(const char *) EditCustomizedInstallPathEX(const char *installPath);
+/* Changes nothing. Always 0. */
+RADOZAVU_API(int) EditRegistryOnReinstallEX(const char *setupFolder);
+/* Deletes "PackageName" of the product's Windows Installer source list, the
+ * per-machine one if it exists, else the per-user one. 1 when done, 0 when
+ * neither list exists or the name cannot be deleted. */
+RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName);
+
 #ifdef __cplusplus
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/emulated/files_internal.h"
 #include "platform/emulated/machine.h"
+#include "platform/emulated/short_names.h"
 #include "platform/files.h"
 #include "platform/mbtext.h"
 #include "platform/system.h"
@@ -48,19 +49,15 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     return parts;
 }
 
-// The entry of a host folder whose name matches without regard to case.
+// The entry of a host folder that a name denotes, matched without regard to
+// case or by its short name; the name itself when there is none.
 std::string matchEntry(const fs::path &folder, const std::string &name) {
     std::error_code error;
     if (fs::exists(folder / name, error)) {
         return name;
     }
-    for (const auto &entry : fs::directory_iterator(folder, error)) {
-        const std::string candidate = entry.path().filename().string();
-        if (equalNoCase(candidate, name)) {
-            return candidate;
-        }
-    }
-    return name;
+    const std::string found = findEntry(folder, name);
+    return found.empty() ? name : found;
 }
 
 } // namespace

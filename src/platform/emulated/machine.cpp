@@ -1,6 +1,7 @@
 #include "platform/emulated/machine.h"
 
 #include <filesystem>
+#include <fstream>
 
 namespace emu {
 namespace {
@@ -69,6 +70,8 @@ void configureStandardMachine(const std::string &hostFolder) {
         {"COMPUTERNAME", "SETUPTEST"},
         {"USERNAME", "Administrator"},
     };
+    // The system's registry editor, which the machine runs as an importer.
+    std::ofstream(fs::path(hostFolder) / "WINDOWS" / "regedit.exe", std::ios::binary);
 }
 
 std::size_t localAllocationCount();

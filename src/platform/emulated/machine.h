@@ -120,6 +120,28 @@ struct LoadedLibrary {
     void *object = nullptr; // from dlopen
 };
 
+// A program started with CreateProcessA or ShellExecuteExA, as the machine's
+// journal keeps it.
+struct StartedProgram {
+    std::string startedBy;   // "CreateProcessA" or "ShellExecuteExA"
+    std::string image;       // the machine path of the program file
+    std::string commandLine; // the command line the program was given
+    std::string verb;        // ShellExecuteExA's verb; empty for the default one
+    DWORD processId = 0;
+};
+
+// One file the registry editor was asked to import, and how it went.
+struct RegistryImport {
+    std::string file;      // as named on the editor's command line
+    bool imported = false; // every change of the file was made
+    std::string problem;   // why not, when it was not
+};
+
+// How GetShortPathNameA answers: with generated 8.3 names, with the long
+// names (as on a drive whose 8.3 names are switched off), or not at all (as
+// when a folder of the path may not be listed).
+enum class ShortNames { Generated, Off, LookupFails };
+
 struct Machine {
     Registry registry;
     std::map<char, Drive> drives;     // upper-case drive letter -> drive
@@ -135,6 +157,17 @@ struct Machine {
     std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
     DWORD nextProcessId = 1000;
     std::vector<LoadedLibrary> libraries; // in the order they were loaded
+    // Programs, file changes and the system clock.
+    std::vector<StartedProgram> startedPrograms; // in the order they were started
+    std::vector<RegistryImport> registryImports; // in the order they ran
+    // Files held open by running programs (machine paths): deleting,
+    // replacing or moving them fails with ERROR_SHARING_VIOLATION.
+    std::vector<std::string> filesInUse;
+    // The system time as a FILETIME (100-nanosecond intervals since 1601,
+    // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
+    std::uint64_t systemTime = 127305648000000000ull; // 2004-06-01 12:00 UTC
+    std::uint64_t systemTimeSetAt = 100000; // the clock's reading at its start
+    ShortNames shortNames = ShortNames::Generated;
 };
 
 // The machine the emulated Win32 functions act on.
@@ -159,5 +192,11 @@ void endProcess(DWORD id, DWORD exitCode = 0);
 
 // Handles of every kind that are open now: a test after an export expects 0.
 std::size_t openHandleCount();
+
+// Sets the system time (a FILETIME value) from now on.
+void setSystemTime(std::uint64_t fileTime);
+
+// The machine path of the system's registry editor, in the Windows folder.
+std::string registryEditorPath();
 
 } // namespace emu

@@ -1,0 +1,138 @@
+// The product's initial settings, put in place after the installer has
+// copied the files: the initial preferences file, the other INI files of
+// the setup folder, and the initial registry file imported with the
+// system's registry editor.
+#include <string>
+
+#include "actions/action_paths.h"
+#include "actions/process_runner.h"
+#include "config/setup_config.h"
+#include "platform/file_operations.h"
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/mbtext.h"
+#include "platform/profile.h"
+#include "radozavu.h"
+
+namespace {
+
+constexpr const char *kPreferencesFileName = "QLNINIT.INI";
+constexpr const char *kRegistryFileName = "QLNCFG.REG";
+
+bool exists(const std::string &path) {
+    return win::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool found(const std::string &path) {
+    WIN32_FIND_DATAA data;
+    const platform::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &data));
+    return static_cast<bool>(search);
+}
+
+// A file setting of the setup configuration, taken as it stands (no
+// environment references expanded). False when the value is longer than a
+// path can be.
+bool fileSetting(const std::string &configurationFile, const char *key,
+                 const std::string &defaultPath, std::string &path) {
+    char value[actions::kMaxPathLength + 2];
+    const DWORD length =
+        win::GetPrivateProfileStringA(config::kSection, key, defaultPath.c_str(), value,
+                                      sizeof value, configurationFile.c_str());
+    if (length > actions::kMaxPathLength) {
+        return false;
+    }
+    path.assign(value, length);
+    return true;
+}
+
+bool hasBlank(const char *text) { return mbtext::findChar(text, ' ') != nullptr; }
+
+std::string quoted(const std::string &text) { return "\"" + text + "\""; }
+
+// The registry file as the registry editor's argument: its short (8.3) path.
+// Where there is none, or it still holds a blank (short names switched off
+// on that drive), the path goes in double quotes so that it stays one
+// argument.
+std::string registryEditorArgument(const std::string &registryFile) {
+    char shortPath[actions::kMaxPathLength + 1];
+    const DWORD length = win::GetShortPathNameA(registryFile.c_str(), shortPath, sizeof shortPath);
+    if (length == 0 || length >= sizeof shortPath) {
+        return quoted(registryFile);
+    }
+    return hasBlank(shortPath) ? quoted(shortPath) : std::string(shortPath);
+}
+
+} // namespace
+
+extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder,
+                                                          const char *targetFolder) {
+    if (setupFolder == nullptr || targetFolder == nullptr) {
+        return 0;
+    }
+    const std::string setup = actions::folderAndBackslash(setupFolder);
+    const std::string configurationFile = setup + config::kFileName;
+    if (!actions::fitsPath(configurationFile)) {
+        return 1; // no path of the setup folder fits: both steps are left out
+    }
+
+    std::string preferencesFile;
+    const std::string installedPreferences =
+        actions::folderAndBackslash(targetFolder) + kPreferencesFileName;
+    if (fileSetting(configurationFile, "InitialPreferencesFile", setup + kPreferencesFileName,
+                    preferencesFile) &&
+        exists(preferencesFile) && actions::fitsPath(installedPreferences)) {
+        win::CopyFileA(preferencesFile.c_str(), installedPreferences.c_str(), FALSE);
+    }
+
+    std::string registryFile;
+    if (fileSetting(configurationFile, "InitialRegFile", setup + kRegistryFileName,
+                    registryFile) &&
+        exists(registryFile)) {
+        const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
+        actions::ShellRunAndWait("REGEDIT.EXE", true, nullptr, parameters.c_str());
+    }
+    return 1;
+}
+
+extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preferencesFile,
+                                                           const char *destinationFolder) {
+    if (preferencesFile == nullptr || destinationFolder == nullptr || !found(preferencesFile)) {
+        return 0;
+    }
+    const std::string destination = std::string(destinationFolder) + kPreferencesFileName;
+    if (actions::fitsPath(destination)) {
+        win::CopyFileA(preferencesFile, destination.c_str(), FALSE);
+    }
+    return 0;
+}
+
+extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
+                                                const char *destinationFolder) {
+    if (sourceFolder == nullptr || destinationFolder == nullptr) {
+        return 0;
+    }
+    const std::string pattern = std::string(sourceFolder) + "*.ini";
+    WIN32_FIND_DATAA data;
+    const platform::UniqueFindHandle search(
+        actions::fitsPath(pattern) ? win::FindFirstFileA(pattern.c_str(), &data)
+                                   : INVALID_HANDLE_VALUE);
+    if (!search) {
+        return 0;
+    }
+    do {
+        const std::string source = std::string(sourceFolder) + data.cFileName;
+        const std::string destination = std::string(destinationFolder) + data.cFileName;
+        if (actions::fitsPath(source) && actions::fitsPath(destination)) {
+            win::CopyFileA(source.c_str(), destination.c_str(), FALSE);
+        }
+    } while (win::FindNextFileA(search.get(), &data));
+    return 1;
+}
+
+extern "C" RADOZAVU_API(int) ExecInitialRegFileEX(const char *registryFile) {
+    if (registryFile == nullptr || !found(registryFile)) {
+        return 1;
+    }
+    const std::string commandLine = std::string("regedit /s /i ") + quoted(registryFile);
+    return actions::RunAndWait(commandLine.c_str());
+}

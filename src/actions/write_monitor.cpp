@@ -1,0 +1,46 @@
+// The product's write-monitor paths, set up by its sibling library
+// ZepProj.dll after Rezedev.dll has been loaded from the install folder.
+#include <string>
+
+#include "actions/action_paths.h"
+#include "platform/processes.h"
+#include "radozavu.h"
+
+namespace {
+
+using PopulateWriteMonitorPaths = int(RADOZAVU_CALL *)();
+
+// 1 without a folder; 0 when a library or the entry point cannot be
+// loaded; otherwise what the entry point returns. The libraries stay loaded
+// for the life of the installer's process.
+int ConfigureWriteMonitorPaths(const char *installFolder) {
+    if (installFolder == nullptr) {
+        return 1;
+    }
+    // The backslash is added even after one that ends the folder already;
+    // the file functions read the two as one.
+    const std::string folder = std::string(installFolder) + "\\";
+    const std::string rezedev = folder + "Rezedev.dll";
+    const std::string zepProj = folder + "ZepProj.dll";
+    if (!actions::fitsPath(rezedev) || !actions::fitsPath(zepProj) ||
+        win::LoadLibraryA(rezedev.c_str()) == nullptr) {
+        return 0;
+    }
+    const HMODULE writeMonitor = win::LoadLibraryA(zepProj.c_str());
+    if (writeMonitor == nullptr) {
+        return 0;
+    }
+    const auto entry = reinterpret_cast<PopulateWriteMonitorPaths>(reinterpret_cast<void (*)()>(
+        win::GetProcAddress(writeMonitor, "HKPopulateWriteMonitorPaths")));
+    return entry != nullptr ? entry() : 0;
+}
+
+} // namespace
+
+extern "C" RADOZAVU_API(int) HKConfigureWriteMonitorPathsEX(const char *installFolder) {
+    return ConfigureWriteMonitorPaths(installFolder);
+}
+
+extern "C" RADOZAVU_API(int) HKConfigureWriteMonitorPaths(const SetupCallRecord *record) {
+    return ConfigureWriteMonitorPaths(record != nullptr ? record->ParamText : nullptr);
+}
