@@ -84,6 +84,21 @@ RADOZAVU_API(const char *) GetExecutableCmdLineOptions(const char *setupFolder);
  * missing one, is refused and both names stay as they were. */
 RADOZAVU_API(void) RADOzavu_SetRegistryInfo(const char *company, const char *product);
 
+/* Compressed file copies. Each returns its destination argument on success
+ * and null on any failure, leaving what it wrote so far on disk. The level
+ * is zlib's: -1 (default) or 0 (stored) to 9; another number compresses at
+ * the default level. */
+RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source, const char *destination,
+                                                int level);
+RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source, const char *destination);
+
+/* Letter encoding of numbers: each decimal digit becomes the letter 17 codes
+ * above it ('0' is A ... '9' is J), a minus sign stays. Decoding takes only
+ * A to J (at most 19 of them) and gives 0 for any other text or for a value
+ * beyond the signed 32-bit range. */
+RADOZAVU_API(const char *) HKGetStringFromNumber(int number);
+RADOZAVU_API(int) HKGetNumberFromString(const char *text);
+
 #ifdef __cplusplus
 }
 

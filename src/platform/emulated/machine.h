@@ -135,6 +135,13 @@ struct Machine {
     std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
     DWORD nextProcessId = 1000;
     std::vector<LoadedLibrary> libraries; // in the order they were loaded
+
+    // Buffered and gzip files (fopen, gzopen): each open one holds a kernel
+    // file handle, as a C runtime stream does on Windows.
+    std::map<const void *, HANDLE> openStreams;
+    // Damaged files: a file opened with fopen reads up to this byte offset,
+    // then every read fails with an I/O error (machine path -> offset).
+    std::map<std::string, long, CaseLess> readFailsFrom;
 };
 
 // The machine the emulated Win32 functions act on.
