@@ -99,6 +99,29 @@ RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source, const char
 RADOZAVU_API(const char *) HKGetStringFromNumber(int number);
 RADOZAVU_API(int) HKGetNumberFromString(const char *text);
 
+/* System and location queries.
+ * HKSetupValidateLocalDirectoryEX: 0 when the folder lies on a local fixed or
+ * removable drive and is more than a bare drive; 1 for no path or a bare
+ * drive ("C:"); 2 when the drive is not local (network, CD-ROM, unknown).
+ * HKSetupValidateLocalDirectory checks the record's ParamText the same way:
+ * 0 when accepted; 1 for no path, or after a box owned by OwnerWindow that
+ * tells why the folder was refused. */
+RADOZAVU_API(int) HKSetupValidateLocalDirectory(const SetupCallRecord *record);
+RADOZAVU_API(int) HKSetupValidateLocalDirectoryEX(const char *path);
+/* 1 on Windows NT 5.0 (2000) and later / on Windows XP (NT 5.1) only; else 0. */
+RADOZAVU_API(int) HKIsWindows2000(void);
+RADOZAVU_API(int) HKIsWindowsXP(void);
+/* "C:\Program Files\Brevanta\Quillane", whatever the system drive. */
+RADOZAVU_API(const char *) HKSetupGetDefaultInstallLocation(void);
+/* The common desktop folder: the shell's, else the registered one, else the
+ * user's own desktop; empty when none is known. */
+RADOZAVU_API(const char *) HKSetupGetCommonDesktopLocation(void);
+/* Writes the common desktop folder as key "Common Desktop" of section
+ * "SECTION" of the profile file named by ParamText: 0; 1 without a name. */
+RADOZAVU_API(int) HKSetupGetCommonDesktopFolderLocation(const SetupCallRecord *record);
+/* The full path of the program the library runs in (the setup program). */
+RADOZAVU_API(const char *) HKGetSetupExePath(void);
+
 #ifdef __cplusplus
 }
 

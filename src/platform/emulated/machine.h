@@ -142,6 +142,16 @@ struct Machine {
     // Damaged files: a file opened with fopen reads up to this byte offset,
     // then every read fails with an I/O error (machine path -> offset).
     std::map<std::string, long, CaseLess> readFailsFrom;
+
+    // The shell's special folders (CSIDL number -> machine path). A folder
+    // not listed is absent; one with an empty path has an item identifier
+    // list but no file-system path.
+    std::map<int, std::string> specialFolders;
+    // Item identifier lists the shell handed out and nobody freed yet.
+    std::map<const void *, std::string> shellItemLists;
+    // The program file of the process the library runs in (the setup
+    // program), as GetModuleFileNameA gives it for no module.
+    std::string programFile;
 };
 
 // The machine the emulated Win32 functions act on.
