@@ -140,7 +140,8 @@ protected:
     static constexpr const char *kShellFolders =
         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     static constexpr const char *kCommonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
-    static constexpr const char *kUserDesktop = "C:\\Documents and Settings\\Administrator\\Desktop";
+    static constexpr const char *kUserDesktop =
+        "C:\\Documents and Settings\\Administrator\\Desktop";
     void registerCommonDesktop(const std::string &path) {
         registry().setString(HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop", path);
     }
@@ -191,7 +192,10 @@ TEST_F(Locations, TheCommonDesktopIsWrittenToTheNamedProfileFile) {
     makeFolder("C:\\Setup");
     SetupCallRecord record{};
     record.ParamText = "C:\\Setup\\answers.ini";
+    const HCURSOR before = machine().user.cursor;
     EXPECT_EQ(HKSetupGetCommonDesktopFolderLocation(&record), 0);
+    EXPECT_EQ(machine().user.cursorHistory,
+              (std::vector<HCURSOR>{reinterpret_cast<HCURSOR>(IDC_WAIT), before}));
     EXPECT_EQ(readFile("C:\\Setup\\answers.ini"),
               std::string("[SECTION]\r\nCommon Desktop=") + kCommonDesktop + "\r\n");
 

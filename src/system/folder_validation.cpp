@@ -38,16 +38,13 @@ extern "C" RADOZAVU_API(int) HKSetupValidateLocalDirectory(const SetupCallRecord
     if (record == nullptr || record->ParamText == nullptr) {
         return 1;
     }
-    switch (checkInstallFolder(record->ParamText)) {
-    case kFolderAccepted:
+    const FolderVerdict verdict = checkInstallFolder(record->ParamText);
+    if (verdict == kFolderAccepted) {
         return 0;
-    case kNoFolderOrBareDrive:
-        frame::InstallerMessageBox(*record, frame::kMsgNoDriveRoot);
-        return 1;
-    case kFolderNotLocal:
-        break;
     }
-    frame::InstallerMessageBox(*record, frame::kMsgSelectLocalFolder);
+    const UINT message =
+        verdict == kNoFolderOrBareDrive ? frame::kMsgNoDriveRoot : frame::kMsgSelectLocalFolder;
+    frame::InstallerMessageBox(*record, message);
     return 1;
 }
 

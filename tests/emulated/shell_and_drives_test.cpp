@@ -18,7 +18,7 @@ TEST_F(EmulatedDrives, TypesAreAnsweredForDriveRootsOnly) {
     EXPECT_EQ(win::GetDriveTypeA("c:"), DRIVE_FIXED);
     EXPECT_EQ(win::GetDriveTypeA("e:\\"), DRIVE_CDROM);
     EXPECT_EQ(win::GetDriveTypeA(nullptr), DRIVE_FIXED); // the current folder's drive
-    for (const char *root : {"Z:\\", "C:\\WINDOWS\\", "\\:\\", "", "\\\\server\\share\\"}) {
+    for (const char *root : {"Z:\\", "\\:\\", "1:\\", "", "\\\\server\\share\\"}) {
         EXPECT_EQ(win::GetDriveTypeA(root), DRIVE_NO_ROOT_DIR) << root;
     }
 }

@@ -17,7 +17,8 @@ UINT GetDriveTypeA(LPCSTR rootPath) {
     if (!isDriveRoot) {
         return DRIVE_NO_ROOT_DIR;
     }
-    const auto drive = m.drives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(root[0]))));
+    const auto letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+    const auto drive = m.drives.find(letter);
     return drive != m.drives.end() ? drive->second.type : DRIVE_NO_ROOT_DIR;
 }
 

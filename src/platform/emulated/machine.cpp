@@ -71,9 +71,9 @@ void configureStandardMachine(const std::string &hostFolder) {
     };
     const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
     const std::string userDesktop = "C:\\Documents and Settings\\Administrator\\Desktop";
-    fs::create_directories(fs::path(hostFolder) / "Documents and Settings" / "All Users" / "Desktop");
-    fs::create_directories(fs::path(hostFolder) / "Documents and Settings" / "Administrator" /
-                           "Desktop");
+    const fs::path profiles = fs::path(hostFolder) / "Documents and Settings";
+    fs::create_directories(profiles / "All Users" / "Desktop");
+    fs::create_directories(profiles / "Administrator" / "Desktop");
     m.specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = commonDesktop;
     m.specialFolders[CSIDL_DESKTOP] = userDesktop;
     m.registry.setString(HKEY_LOCAL_MACHINE,
