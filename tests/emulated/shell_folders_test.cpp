@@ -1,27 +1,13 @@
-// Drive types, the shell's special folders and the program's file on the
-// emulated machine.
+// The shell's special folders and the program's file on the emulated
+// machine (drive types are covered by the install folder check).
 #include <cstring>
 
-#include "platform/drives.h"
 #include "platform/module_file.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
 #include "support/machine_test.h"
 
 namespace {
-
-using EmulatedDrives = MachineTest;
-
-TEST_F(EmulatedDrives, TypesAreAnsweredForDriveRootsOnly) {
-    machine().drives['E'] = emu::Drive{root_, emu::DriveCdrom};
-    EXPECT_EQ(win::GetDriveTypeA("C:\\"), DRIVE_FIXED);
-    EXPECT_EQ(win::GetDriveTypeA("c:"), DRIVE_FIXED);
-    EXPECT_EQ(win::GetDriveTypeA("e:\\"), DRIVE_CDROM);
-    EXPECT_EQ(win::GetDriveTypeA(nullptr), DRIVE_FIXED); // the current folder's drive
-    for (const char *root : {"Z:\\", "\\:\\", "1:\\", "", "\\\\server\\share\\"}) {
-        EXPECT_EQ(win::GetDriveTypeA(root), DRIVE_NO_ROOT_DIR) << root;
-    }
-}
 
 using EmulatedShell = MachineTest;
 
