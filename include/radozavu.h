@@ -129,6 +129,43 @@ RADOZAVU_API(int) EditRegistryOnReinstallEX(const char *setupFolder);
  * per-machine one if it exists, else the per-user one. 1 when done, 0 when
  * neither list exists or the name cannot be deleted. */
 RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName);
+/* Compressed file copies. Each returns its destination argument on success
+ * and null on any failure, leaving what it wrote so far on disk. The level
+ * is zlib's: -1 (default) or 0 (stored) to 9; another number compresses at
+ * the default level. */
+RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source, const char *destination,
+                                                int level);
+RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source, const char *destination);
+
+/* Letter encoding of numbers: each decimal digit becomes the letter 17 codes
+ * above it ('0' is A ... '9' is J), a minus sign stays. Decoding takes only
+ * A to J (at most 19 of them) and gives 0 for any other text or for a value
+ * beyond the signed 32-bit range. */
+RADOZAVU_API(const char *) HKGetStringFromNumber(int number);
+RADOZAVU_API(int) HKGetNumberFromString(const char *text);
+
+/* System and location queries.
+ * HKSetupValidateLocalDirectoryEX: 0 when the folder lies on a local fixed or
+ * removable drive and is more than a bare drive; 1 for no path or a bare
+ * drive ("C:"); 2 when the drive is not local (network, CD-ROM, unknown).
+ * HKSetupValidateLocalDirectory checks the record's ParamText the same way:
+ * 0 when accepted; 1 for no path, or after a box owned by OwnerWindow that
+ * tells why the folder was refused. */
+RADOZAVU_API(int) HKSetupValidateLocalDirectory(const SetupCallRecord *record);
+RADOZAVU_API(int) HKSetupValidateLocalDirectoryEX(const char *path);
+/* 1 on Windows NT 5.0 (2000) and later / on Windows XP (NT 5.1) only; else 0. */
+RADOZAVU_API(int) HKIsWindows2000(void);
+RADOZAVU_API(int) HKIsWindowsXP(void);
+/* "C:\Program Files\Brevanta\Quillane", whatever the system drive. */
+RADOZAVU_API(const char *) HKSetupGetDefaultInstallLocation(void);
+/* The common desktop folder: the shell's, else the registered one, else the
+ * user's own desktop; empty when none is known. */
+RADOZAVU_API(const char *) HKSetupGetCommonDesktopLocation(void);
+/* Writes the common desktop folder as key "Common Desktop" of section
+ * "SECTION" of the profile file named by ParamText: 0; 1 without a name. */
+RADOZAVU_API(int) HKSetupGetCommonDesktopFolderLocation(const SetupCallRecord *record);
+/* The full path of the program the library runs in (the setup program). */
+RADOZAVU_API(const char *) HKGetSetupExePath(void);
 
 #ifdef __cplusplus
 }

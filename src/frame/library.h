@@ -12,9 +12,9 @@ namespace frame {
 // Runs when the library has been loaded into a process: the application
 // object's start-up step (it works out the product's display name).
 void libraryLoad(HINSTANCE module);
-// Runs when the library is unloaded: the application object is destroyed and
-// every piece of per-load state returns to its initial value, as a fresh
-// load of the library would find it.
+// Returns every piece of per-load state to its initial value, as a fresh load
+// of the library finds it: the emulated tests unload and load the library
+// again within one process this way.
 void libraryUnload();
 // The library's own module (its string resources live there).
 HINSTANCE libraryModule();

@@ -1,8 +1,9 @@
-// Load and unload of the library built as a shared object for the emulated
-// machine: the loader runs these as it runs DllMain on Windows.
+// Load of the library built as a shared object for the emulated machine: the
+// loader runs this as it runs DllMain on Windows. At unload the shared
+// object's own static destructors destroy the application object; nothing
+// else of the library's own happens.
 #include "frame/library.h"
 
 namespace {
 __attribute__((constructor)) void onLoad() { frame::libraryLoad(nullptr); }
-__attribute__((destructor)) void onUnload() { frame::libraryUnload(); }
 } // namespace

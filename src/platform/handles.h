@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/buffered_files.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/registry.h"
@@ -72,5 +73,20 @@ using UniqueKey = UniqueOwner<RegistryKeyTraits>;
 using UniqueFindHandle = UniqueOwner<FindHandleTraits>;
 using UniqueHandle = UniqueOwner<KernelHandleTraits>;
 using UniqueFileHandle = UniqueOwner<FileHandleTraits>;
+
+// Buffered files of the C runtime and gzip files of zlib; reset() reports a
+// close that failed (its last buffered data could not be written).
+struct BufferedFileTraits {
+    using Handle = FILE *;
+    static Handle invalid() { return nullptr; }
+    static bool close(Handle h) { return win::fclose(h) == 0; }
+};
+struct GzipFileTraits {
+    using Handle = gzFile;
+    static Handle invalid() { return nullptr; }
+    static bool close(Handle h) { return win::gzclose(h) == Z_OK; }
+};
+using UniqueBufferedFile = UniqueOwner<BufferedFileTraits>;
+using UniqueGzipFile = UniqueOwner<GzipFileTraits>;
 
 } // namespace platform

@@ -105,4 +105,6 @@ bool copyBounded(char *buffer, std::size_t size, const char *text) {
     return text[length] == '\0';
 }
 
+bool isDigit(const char *p) { return *p >= '0' && *p <= '9'; }
+
 } // namespace mbtext

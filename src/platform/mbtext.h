@@ -36,4 +36,9 @@ std::size_t prefixLength(const char *text, std::size_t maxBytes);
 // character boundary when too long. Returns false when it had to cut.
 bool copyBounded(char *buffer, std::size_t size, const char *text);
 
+// True when the character at p is a decimal digit, '0' to '9'. Digits are
+// single-byte characters in every ANSI code page and never a byte of a
+// double-byte character, so a text walked with next() is tested safely.
+bool isDigit(const char *p);
+
 } // namespace mbtext

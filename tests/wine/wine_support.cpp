@@ -42,9 +42,12 @@ BoxWatcher::BoxWatcher(std::string title, DWORD timeoutMs)
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
                 box_.text = text;
                 // The icon control: 20 in Windows' box template, 1088 in Wine's.
+                // Wine keeps the control visible in a box without an icon (at
+                // no size), so only a control that holds an icon counts.
                 for (int id : {20, 1088}) {
                     HWND icon = GetDlgItem(box, id);
-                    box_.hasIcon = box_.hasIcon || (icon != nullptr && IsWindowVisible(icon));
+                    box_.hasIcon = box_.hasIcon || (icon != nullptr && IsWindowVisible(icon) &&
+                                                    SendMessageA(icon, STM_GETICON, 0, 0) != 0);
                 }
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 return;

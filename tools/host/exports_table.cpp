@@ -181,7 +181,7 @@ CallResult callExport(const ExportInfo &info, void *symbol, const CallArguments 
         record.OwnerWindow = reinterpret_cast<HWND>(arguments.owner);
         record.ParamText = arguments.hasParam ? arguments.param.c_str() : nullptr;
         return numberResult(
-            as<int (*)(SetupCallRecord *)>(symbol)(arguments.noRecord ? nullptr : &record));
+            as<int (*)(const SetupCallRecord *)>(symbol)(arguments.noRecord ? nullptr : &record));
     }
     case Signature::NoneToInt:
         return numberResult(as<int (*)()>(symbol)());

@@ -135,8 +135,6 @@ void applyDefaultRegistry() {
     const HKEY user = HKEY_CURRENT_USER;
     r.setString(machine, "System\\CurrentControlSet\\Control\\NetworkProvider\\Order",
                 "ProviderOrder", "RDPNP,LanmanWorkstation,WebClient");
-    r.setString(machine, "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Folders",
-                "Common Desktop", "C:\\Documents and Settings\\All Users\\Desktop");
     r.setString(user, "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Folders",
                 "Desktop", "C:\\Documents and Settings\\Administrator\\Desktop");
     r.create(machine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
@@ -187,8 +185,6 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         fs::create_directories(driveFolder(folder, letter));
         m.drives[letter] = emu::Drive{driveFolder(folder, letter), type};
     }
-    fs::create_directories(driveFolder(folder, 'C') + "/Documents and Settings/All Users/Desktop");
-    fs::create_directories(driveFolder(folder, 'C') + "/Documents and Settings/Administrator/Desktop");
     applyDefaultRegistry();
     saveMachine(folder);
 }

@@ -72,13 +72,25 @@ void configureStandardMachine(const std::string &hostFolder) {
     };
     // The system's registry editor, which the machine runs as an importer.
     std::ofstream(fs::path(hostFolder) / "WINDOWS" / "regedit.exe", std::ios::binary);
+    const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
+    const std::string userDesktop = "C:\\Documents and Settings\\Administrator\\Desktop";
+    const fs::path profiles = fs::path(hostFolder) / "Documents and Settings";
+    fs::create_directories(profiles / "All Users" / "Desktop");
+    fs::create_directories(profiles / "Administrator" / "Desktop");
+    m.specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = commonDesktop;
+    m.specialFolders[CSIDL_DESKTOP] = userDesktop;
+    m.registry.setString(HKEY_LOCAL_MACHINE,
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                         "Common Desktop", commonDesktop);
+    m.programFile = "C:\\Setup\\SETUP.EXE";
 }
 
 std::size_t localAllocationCount();
 
 std::size_t openHandleCount() {
     Machine &m = machine();
-    return m.registry.openHandleCount() + m.handles.openCount() + localAllocationCount();
+    return m.registry.openHandleCount() + m.handles.openCount() + localAllocationCount() +
+           m.shellItemLists.size();
 }
 
 } // namespace emu

@@ -168,6 +168,23 @@ struct Machine {
     std::uint64_t systemTime = 127305648000000000ull; // 2004-06-01 12:00 UTC
     std::uint64_t systemTimeSetAt = 100000; // the clock's reading at its start
     ShortNames shortNames = ShortNames::Generated;
+
+    // Buffered and gzip files (fopen, gzopen): each open one holds a kernel
+    // file handle, as a C runtime stream does on Windows.
+    std::map<const void *, HANDLE> openStreams;
+    // Damaged files: a file opened with fopen reads up to this byte offset,
+    // then every read fails with an I/O error (machine path -> offset).
+    std::map<std::string, long, CaseLess> readFailsFrom;
+
+    // The shell's special folders (CSIDL number -> machine path). A folder
+    // not listed is absent; one with an empty path has an item identifier
+    // list but no file-system path.
+    std::map<int, std::string> specialFolders;
+    // Item identifier lists the shell handed out and nobody freed yet.
+    std::map<const void *, std::string> shellItemLists;
+    // The program file of the process the library runs in (the setup
+    // program), as GetModuleFileNameA gives it for no module.
+    std::string programFile;
 };
 
 // The machine the emulated Win32 functions act on.

@@ -249,3 +249,32 @@ constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
 constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x00000002;
 constexpr DWORD MOVEFILE_DELAY_UNTIL_REBOOT = 0x00000004;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
+// Drive types.
+constexpr UINT DRIVE_UNKNOWN = 0;
+constexpr UINT DRIVE_NO_ROOT_DIR = 1;
+constexpr UINT DRIVE_REMOVABLE = 2;
+constexpr UINT DRIVE_FIXED = 3;
+constexpr UINT DRIVE_REMOTE = 4;
+constexpr UINT DRIVE_CDROM = 5;
+constexpr UINT DRIVE_RAMDISK = 6;
+
+// Shell folders: item identifier lists and the folders' numbers.
+struct SHITEMID {
+    WORD cb;
+    BYTE abID[1];
+};
+struct ITEMIDLIST {
+    SHITEMID mkid;
+};
+using LPITEMIDLIST = ITEMIDLIST *;
+using PIDLIST_ABSOLUTE = ITEMIDLIST *;
+using PCIDLIST_ABSOLUTE = const ITEMIDLIST *;
+constexpr int CSIDL_DESKTOP = 0x0000;
+constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+
+// Modules.
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;

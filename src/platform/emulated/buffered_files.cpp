@@ -1,0 +1,156 @@
+// Buffered files of the C runtime and gzip files of zlib on the emulated
+// machine: opened by machine path with the refusals Windows gives (a folder,
+// a read-only file opened for writing, a path on no drive), then read and
+// written as host files. A file the test marks as damaged is opened as a
+// stream whose reads fail from a given offset on.
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/buffered_files.h"
+#include "platform/emulated/files_internal.h"
+#include "platform/emulated/machine.h"
+
+namespace emu {
+namespace {
+
+struct StreamFile : KernelObject {};
+
+bool opensForWriting(const char *mode) {
+    return std::strpbrk(mode, "wa+") != nullptr;
+}
+
+// The host path of a file that may be opened in mode; sets errno and gives
+// false where Windows' C runtime refuses the open.
+bool hostFileToOpen(const char *path, const char *mode, std::string &host) {
+    ResolvedPath resolved;
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    if (!resolvePath(path, resolved)) {
+        errno = ENOENT;
+        return false;
+    }
+    const DWORD attributes = attributesOf(resolved.host);
+    if (resolved.parts.empty() ||
+        (attributes != INVALID_FILE_ATTRIBUTES &&
+         ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+          (opensForWriting(mode) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)))) {
+        errno = EACCES;
+        return false;
+    }
+    host = resolved.host;
+    return true;
+}
+
+void track(const void *stream) {
+    Machine &m = machine();
+    m.openStreams[stream] = m.handles.add(std::make_shared<StreamFile>());
+}
+
+void untrack(const void *stream) {
+    Machine &m = machine();
+    auto it = m.openStreams.find(stream);
+    if (it != m.openStreams.end()) {
+        m.handles.close(it->second);
+        m.openStreams.erase(it);
+    }
+}
+
+// A damaged file: the bytes before failFrom read as stored, then reads fail.
+struct DamagedFile {
+    FILE *real = nullptr;
+    long failFrom = 0;
+    long position = 0;
+};
+
+ssize_t readDamaged(void *cookie, char *buffer, size_t size) {
+    auto *file = static_cast<DamagedFile *>(cookie);
+    if (file->position >= file->failFrom) {
+        errno = EIO;
+        return -1;
+    }
+    const auto readable = static_cast<size_t>(file->failFrom - file->position);
+    const size_t count = std::fread(buffer, 1, size < readable ? size : readable, file->real);
+    if (count == 0 && std::ferror(file->real) != 0) {
+        errno = EIO;
+        return -1;
+    }
+    file->position += static_cast<long>(count);
+    return static_cast<ssize_t>(count);
+}
+
+int closeDamaged(void *cookie) {
+    auto *file = static_cast<DamagedFile *>(cookie);
+    const int result = std::fclose(file->real);
+    delete file;
+    return result;
+}
+
+// The offset from which reads of the file at host fail, or -1.
+long readFailureOffset(const std::string &host) {
+    for (const auto &[machinePath, offset] : machine().readFailsFrom) {
+        ResolvedPath damaged;
+        if (resolvePath(machinePath, damaged) && damaged.host == host) {
+            return offset;
+        }
+    }
+    return -1;
+}
+
+FILE *openDamaged(const std::string &host, long failFrom) {
+    FILE *real = std::fopen(host.c_str(), "rb");
+    if (real == nullptr) {
+        return nullptr;
+    }
+    auto *file = new DamagedFile{real, failFrom, 0};
+    FILE *stream = fopencookie(file, "rb", cookie_io_functions_t{readDamaged, nullptr, nullptr,
+                                                                  closeDamaged});
+    if (stream == nullptr) {
+        closeDamaged(file);
+    }
+    return stream;
+}
+
+} // namespace
+} // namespace emu
+
+namespace win {
+
+FILE *fopen(const char *path, const char *mode) {
+    std::string host;
+    if (!emu::hostFileToOpen(path, mode, host)) {
+        return nullptr;
+    }
+    const long failFrom = emu::opensForWriting(mode) ? -1 : emu::readFailureOffset(host);
+    FILE *file = failFrom >= 0 ? emu::openDamaged(host, failFrom) : std::fopen(host.c_str(), mode);
+    if (file != nullptr) {
+        emu::track(file);
+    }
+    return file;
+}
+
+int fclose(FILE *file) {
+    emu::untrack(file);
+    return std::fclose(file);
+}
+
+gzFile gzopen(const char *path, const char *mode) {
+    std::string host;
+    if (!emu::hostFileToOpen(path, mode, host)) {
+        return nullptr;
+    }
+    gzFile file = ::gzopen(host.c_str(), mode);
+    if (file != nullptr) {
+        emu::track(file);
+    }
+    return file;
+}
+
+int gzclose(gzFile file) {
+    emu::untrack(file);
+    return ::gzclose(file);
+}
+
+} // namespace win

@@ -1,0 +1,85 @@
+// The compressed file copies and the number encoding of the real DLL, with
+// the mingw build of zlib linked into it and files of the Wine prefix.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "wine_support.h"
+
+namespace {
+
+using Compress = const char *(RADOZAVU_CALL *)(const char *, const char *, int);
+using Uncompress = const char *(RADOZAVU_CALL *)(const char *, const char *);
+
+class WineCompress : public ::testing::Test {
+protected:
+    wine::Library library;
+    Compress compress = library.get<Compress>("QLNSetupCompressFile");
+    Uncompress uncompress = library.get<Uncompress>("QLNSetupUncompressFile");
+};
+
+std::string sampleContent() {
+    std::string content;
+    for (int i = 0; i < 20000; ++i) {
+        content += "line " + std::to_string(i % 251) + '\t' + static_cast<char>(i * 7) + "\r\n";
+    }
+    return content;
+}
+
+TEST_F(WineCompress, FilesGoIntoGzipAndComeBackByteForByte) {
+    const std::string folder = wine::freshFolder("compress");
+    const std::string content = sampleContent();
+    const std::string source = folder + "source.bin";
+    wine::writeFile(source, content);
+
+    for (int level : {-1, 0, 9, 42}) {
+        SCOPED_TRACE(level);
+        const std::string packed = folder + "packed" + std::to_string(level) + ".gz";
+        const std::string unpacked = folder + "unpacked" + std::to_string(level) + ".bin";
+        EXPECT_EQ(compress(source.c_str(), packed.c_str(), level), packed.c_str());
+        const std::string gzip = wine::readFile(packed);
+        ASSERT_GT(gzip.size(), 18u);
+        EXPECT_EQ(gzip.substr(0, 2), "\x1f\x8b");
+        if (level == 0) {
+            EXPECT_GT(gzip.size(), content.size()); // stored, not compressed
+        } else {
+            EXPECT_LT(gzip.size(), content.size() / 2);
+        }
+        EXPECT_EQ(uncompress(packed.c_str(), unpacked.c_str()), unpacked.c_str());
+        EXPECT_EQ(wine::readFile(unpacked), content);
+    }
+}
+
+TEST_F(WineCompress, DamagedOrMissingSourcesFail) {
+    const std::string folder = wine::freshFolder("compress-damaged");
+    wine::writeFile(folder + "source.bin", sampleContent());
+    ASSERT_NE(compress((folder + "source.bin").c_str(), (folder + "whole.gz").c_str(), 6), nullptr);
+    const std::string gzip = wine::readFile(folder + "whole.gz");
+    wine::writeFile(folder + "cut.gz", gzip.substr(0, gzip.size() - 3));
+    EXPECT_EQ(uncompress((folder + "cut.gz").c_str(), (folder + "cut.bin").c_str()), nullptr);
+
+    EXPECT_EQ(uncompress((folder + "missing.gz").c_str(), (folder + "empty.bin").c_str()), nullptr);
+    EXPECT_TRUE(wine::fileExists(folder + "empty.bin"));
+    EXPECT_EQ(wine::readFile(folder + "empty.bin"), "");
+    EXPECT_EQ(compress((folder + "missing.bin").c_str(), (folder + "none.gz").c_str(), 6), nullptr);
+    EXPECT_FALSE(wine::fileExists(folder + "none.gz"));
+    // A folder is no destination.
+    EXPECT_EQ(compress((folder + "source.bin").c_str(), folder.c_str(), 6), nullptr);
+}
+
+TEST(WineNumbers, EncodeAndDecode) {
+    wine::Library library;
+    auto encode = library.get<const char *(RADOZAVU_CALL *)(int)>("HKGetStringFromNumber");
+    auto decode = library.get<int(RADOZAVU_CALL *)(const char *)>("HKGetNumberFromString");
+    EXPECT_STREQ(encode(0), "A");
+    EXPECT_STREQ(encode(1907), "BJAH");
+    EXPECT_STREQ(encode(-42), "-EC");
+    EXPECT_STREQ(encode(INT_MIN), "-CBEHEIDGEI");
+    EXPECT_EQ(decode("BJAH"), 1907);
+    EXPECT_EQ(decode("CBEHEIDGEH"), INT_MAX);
+    for (const char *refused : {"bjah", "-EC", "", "CBEHEIDGEI", "AAAAAAAAAAAAAAAAAABJ"}) {
+        EXPECT_EQ(decode(refused), 0) << refused;
+    }
+}
+
+} // namespace
