@@ -75,7 +75,8 @@ std::size_t localAllocationCount();
 
 std::size_t openHandleCount() {
     Machine &m = machine();
-    return m.registry.openHandleCount() + m.handles.openCount() + localAllocationCount();
+    return m.registry.openHandleCount() + m.handles.openCount() + localAllocationCount() +
+           m.heapBlocks.size();
 }
 
 } // namespace emu
