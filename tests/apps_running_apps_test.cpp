@@ -53,8 +53,8 @@ protected:
     }
     // The user closes one window at each box, in this order.
     static void userClosesOneWindowPerBox(std::vector<HWND> windows) {
-        machine().user.responder = [windows, next = std::size_t{0}](
-                                       const emu::MessageBoxRecord &) mutable {
+        machine().user.responder = [windows,
+                                    next = std::size_t{0}](const emu::MessageBoxRecord &) mutable {
             if (next < windows.size()) {
                 emu::destroyWindow(windows[next++]);
             }
@@ -70,9 +70,9 @@ TEST_F(RunningApps, WindowsNt4BelowServicePack3IsWarnedAndGoesOn) {
         const char *servicePack;
         bool warned;
     };
-    for (const Case &c : {Case{"", true}, Case{"Service Pack 2", true}, Case{"Service Pack 1a", true},
-                          Case{"Service Pack 3", false}, Case{"service pack 3", false},
-                          Case{"Service Pack 6", false}}) {
+    for (const Case &c : {Case{"", true}, Case{"Service Pack 2", true},
+                          Case{"Service Pack 1a", true}, Case{"Service Pack 3", false},
+                          Case{"service pack 3", false}, Case{"Service Pack 6", false}}) {
         SCOPED_TRACE(c.servicePack);
         machine().user.messageBoxes.clear();
         setVersion(VER_PLATFORM_WIN32_NT, 4, c.servicePack);
@@ -100,9 +100,9 @@ TEST_F(RunningApps, UnsupportedSystemsStopSetupWithTheInstallerBox) {
     EXPECT_EQ(box.caption, "Quillane Installation");
     EXPECT_EQ(box.style, MB_OK);
 
-    for (auto [platform, major] : {std::pair{VER_PLATFORM_WIN32_NT, 3u},
-                                   std::pair{VER_PLATFORM_WIN32_WINDOWS, 3u},
-                                   std::pair{VER_PLATFORM_WIN32s, 4u}}) {
+    for (auto [platform, major] :
+         {std::pair{VER_PLATFORM_WIN32_NT, 3u}, std::pair{VER_PLATFORM_WIN32_WINDOWS, 3u},
+          std::pair{VER_PLATFORM_WIN32s, 4u}}) {
         machine().user.messageBoxes.clear();
         setVersion(platform, major, "");
         EXPECT_EQ(HKSetupFindRunningApps(&record_), 1);

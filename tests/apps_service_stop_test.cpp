@@ -24,9 +24,7 @@ protected:
         return service;
     }
     static DWORD state(const std::string &name) { return scm().find(name)->state; }
-    static const std::vector<emu::MessageBoxRecord> &boxes() {
-        return machine().user.messageBoxes;
-    }
+    static const std::vector<emu::MessageBoxRecord> &boxes() { return machine().user.messageBoxes; }
     // The error box as the system error box shows a code: the system's text
     // without its line end, the code in parentheses.
     static void expectErrorBox(const std::string &text) {
@@ -201,7 +199,8 @@ TEST_F(ServiceStop, WaitCursorStaysUpWhileTheErrorIsShown) {
 TEST_F(ServiceStop, StopWithoutDependentsFirstReportsTheManagersRefusal) {
     addService("Main").dependents = {"Child"};
     addService("Child");
-    platform::UniqueServiceHandle manager(win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    platform::UniqueServiceHandle manager(
+        win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     platform::UniqueServiceHandle service(
         win::OpenServiceA(manager.get(), "Main", SERVICE_STOP | SERVICE_QUERY_STATUS));
     EXPECT_EQ(apps::StopServiceAndDependents(manager.get(), service.get(), false, 60000),

@@ -13,7 +13,8 @@
 namespace apps {
 namespace {
 
-constexpr ACCESS_MASK kStopAccess = SERVICE_STOP | SERVICE_ENUMERATE_DEPENDENTS | SERVICE_QUERY_STATUS;
+constexpr ACCESS_MASK kStopAccess =
+    SERVICE_STOP | SERVICE_ENUMERATE_DEPENDENTS | SERVICE_QUERY_STATUS;
 constexpr ACCESS_MASK kDependentAccess = SERVICE_STOP | SERVICE_QUERY_STATUS;
 
 // The time budget of one stop operation, counted from its construction with
@@ -87,8 +88,8 @@ DWORD stopActiveDependents(SC_HANDLE manager, SC_HANDLE service, SERVICE_STATUS 
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     auto *dependents = static_cast<ENUM_SERVICE_STATUSA *>(block.get());
-    if (!win::EnumDependentServicesA(service, SERVICE_ACTIVE, dependents, bytesNeeded,
-                                     &bytesNeeded, &count)) {
+    if (!win::EnumDependentServicesA(service, SERVICE_ACTIVE, dependents, bytesNeeded, &bytesNeeded,
+                                     &count)) {
         return win::GetLastError();
     }
     for (DWORD i = 0; i < count; ++i) {
@@ -160,18 +161,20 @@ DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDe
 
 void StopServiceByName(const char *serviceName) {
     const frame::BusyCursor busy;
-    platform::UniqueServiceHandle manager(win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    platform::UniqueServiceHandle manager(
+        win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         frame::SystemErrorBox(win::GetLastError());
         return;
     }
-    platform::UniqueServiceHandle service(win::OpenServiceA(manager.get(), serviceName, kStopAccess));
+    platform::UniqueServiceHandle service(
+        win::OpenServiceA(manager.get(), serviceName, kStopAccess));
     if (!service) {
         frame::SystemErrorBox(win::GetLastError());
         return;
     }
-    if (const DWORD result = StopServiceAndDependents(manager.get(), service.get(), true,
-                                                      kStopBudgetMs);
+    if (const DWORD result =
+            StopServiceAndDependents(manager.get(), service.get(), true, kStopBudgetMs);
         result != ERROR_SUCCESS) {
         frame::SystemErrorBox(result);
     }

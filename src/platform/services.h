@@ -16,9 +16,8 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD access);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD access);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
-BOOL EnumDependentServicesA(SC_HANDLE service, DWORD serviceState,
-                            LPENUM_SERVICE_STATUSA services, DWORD bufferSize,
-                            LPDWORD bytesNeeded, LPDWORD servicesReturned);
+BOOL EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSA services,
+                            DWORD bufferSize, LPDWORD bytesNeeded, LPDWORD servicesReturned);
 BOOL CloseServiceHandle(SC_HANDLE handle);
 #endif
 } // namespace win

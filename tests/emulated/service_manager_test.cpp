@@ -90,7 +90,8 @@ TEST_F(ServiceManager, DependentsAreListedActiveOnlyInTheirOrder) {
 
     DWORD needed = 0;
     DWORD count = 99;
-    EXPECT_FALSE(win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count));
+    EXPECT_FALSE(
+        win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count));
     EXPECT_EQ(win::GetLastError(), ERROR_MORE_DATA);
     EXPECT_EQ(needed, 2 * sizeof(ENUM_SERVICE_STATUSA) + sizeof "Beta" * 2 + sizeof "Alpha" +
                           sizeof "Alpha Service");
@@ -99,8 +100,8 @@ TEST_F(ServiceManager, DependentsAreListedActiveOnlyInTheirOrder) {
     auto *listed = reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data());
     EXPECT_FALSE(win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, listed, needed - 1,
                                              &needed, &count));
-    ASSERT_TRUE(win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, listed, needed, &needed,
-                                            &count));
+    ASSERT_TRUE(
+        win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, listed, needed, &needed, &count));
     ASSERT_EQ(count, 2u);
     EXPECT_STREQ(listed[0].lpServiceName, "Beta");
     EXPECT_STREQ(listed[1].lpServiceName, "Alpha");
@@ -111,7 +112,8 @@ TEST_F(ServiceManager, DependentsAreListedActiveOnlyInTheirOrder) {
 
     machine().services.find("Alpha")->state = SERVICE_STOPPED;
     machine().services.find("Beta")->state = SERVICE_STOPPED;
-    EXPECT_TRUE(win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count));
+    EXPECT_TRUE(
+        win::EnumDependentServicesA(base.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count));
     EXPECT_EQ(count, 0u);
 }
 

@@ -198,8 +198,8 @@ TEST_F(WineApps, ServiceKeyIsWrittenInTheRealRegistry) {
     expectValue("Description", REG_SZ, 37);
     expectValue("DisplayName", REG_SZ, 37);
     expectValue("ObjectName", REG_SZ, 12);
-    for (auto [name, expected] : {std::pair{"ErrorControl", 0u}, std::pair{"Start", 2u},
-                                  std::pair{"Type", 0x110u}}) {
+    for (auto [name, expected] :
+         {std::pair{"ErrorControl", 0u}, std::pair{"Start", 2u}, std::pair{"Type", 0x110u}}) {
         DWORD value = 99;
         ASSERT_TRUE(wine::readDword(HKEY_LOCAL_MACHINE, kServiceKey, name, value)) << name;
         EXPECT_EQ(value, expected) << name;
@@ -218,7 +218,8 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
     std::string folder = wine::programFolder();
     folder.pop_back(); // the folder is given without its trailing backslash
     EXPECT_EQ(addDependentServices(folder.c_str()), 7);
-    EXPECT_EQ(wine::readFile(record), "load Rezedev.dll\nHKConfigureDependentServices QLNSvc40 1\n");
+    EXPECT_EQ(wine::readFile(record),
+              "load Rezedev.dll\nHKConfigureDependentServices QLNSvc40 1\n");
     // The library stays loaded in the installer's process.
     EXPECT_NE(GetModuleHandleA("Rezedev.dll"), nullptr);
     EXPECT_EQ(addDependentServices(wine::freshFolder("no-rezedev").c_str()), 0);

@@ -38,8 +38,8 @@ struct DeliveredMessage {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    bool sent = false;      // SendMessageA rather than PostMessageA
-    std::uint64_t at = 0;   // virtual time
+    bool sent = false;    // SendMessageA rather than PostMessageA
+    std::uint64_t at = 0; // virtual time
 };
 
 struct Desktop {

@@ -23,7 +23,7 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
         return nullptr;
     }
     void *block = (flags & HEAP_ZERO_MEMORY) != 0 ? std::calloc(1, bytes ? bytes : 1)
-                                                   : std::malloc(bytes ? bytes : 1);
+                                                  : std::malloc(bytes ? bytes : 1);
     if (block != nullptr) {
         m.heapBlocks.insert(block);
     }

@@ -1,8 +1,8 @@
 // Named semaphores of the emulated machine. A name stays taken while some
 // handle or process holds its object; opening a name held by an object of
 // another kind fails as it does on Windows.
-#include "platform/emulated/machine.h"
 #include "platform/semaphores.h"
+#include "platform/emulated/machine.h"
 #include "platform/system.h"
 
 namespace emu {

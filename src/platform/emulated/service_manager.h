@@ -21,7 +21,7 @@ struct Service {
     std::string name;
     std::string displayName;
     DWORD state = SERVICE_RUNNING;
-    DWORD waitHint = 0;   // reported while a change is pending
+    DWORD waitHint = 0;      // reported while a change is pending
     bool acceptsStop = true; // false: a stop request fails with 1052
     // After a stop request the service is stop-pending for stopDuration
     // virtual ms, reporting stopWaitHint, then stopped (at once for 0).

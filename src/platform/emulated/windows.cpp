@@ -20,8 +20,8 @@ bool nameMatches(LPCSTR wanted, const std::string &actual) {
 void deliver(const std::shared_ptr<Window> &window, UINT message, WPARAM wParam, LPARAM lParam,
              bool sent) {
     Machine &m = machine();
-    m.desktop.messages.push_back(
-        DeliveredMessage{window->handle, window->title, message, wParam, lParam, sent, m.clock.now()});
+    m.desktop.messages.push_back(DeliveredMessage{window->handle, window->title, message, wParam,
+                                                  lParam, sent, m.clock.now()});
     for (const WindowReaction &reaction : window->reactions) {
         if (reaction.message != message) {
             continue;

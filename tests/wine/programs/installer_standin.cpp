@@ -27,9 +27,9 @@ int main(int argc, char **argv) {
         return 100;
     }
     SetupCallRecord record{};
-    record.OwnerWindow = CreateWindowExA(0, "STATIC", "RADOZAVU installer stand-in",
-                                         WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
-                                         GetModuleHandleA(nullptr), nullptr);
+    record.OwnerWindow =
+        CreateWindowExA(0, "STATIC", "RADOZAVU installer stand-in", WS_OVERLAPPED, 0, 0, 200, 100,
+                        nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     const int result = call(&record);
     DestroyWindow(record.OwnerWindow);
     FreeLibrary(library);

@@ -5,8 +5,8 @@
 // A window closes on the client programs' exit request (0x101D) and, unless
 // told otherwise, on WM_CLOSE. The windows stay hidden (FindWindowA and
 // EnumWindows find hidden top-level windows alike): on the virtual display
-// Wine delivers the messages of shown ones seconds late. The program exits with 5 when its windows are
-// all closed, with 3 when nobody closed them within a minute.
+// Wine delivers the messages of shown ones seconds late. The program exits with 5 when its windows
+// are all closed, with 3 when nobody closed them within a minute.
 #include <windows.h>
 
 #include <cstring>
@@ -69,8 +69,9 @@ int main(int argc, char **argv) {
     windowClass.lpszClassName = "RadozavuProgramStandIn";
     RegisterClassA(&windowClass);
     for (const char *title : titles) {
-        HWND window = CreateWindowExA(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, 0,
-                                      0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+        HWND window =
+            CreateWindowExA(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                            100, nullptr, nullptr, windowClass.hInstance, nullptr);
         if (window != nullptr) {
             ++openWindows;
         }
