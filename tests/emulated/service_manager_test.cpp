@@ -63,24 +63,6 @@ TEST_F(ServiceManager, ControlsAreRefusedAsWindowsRefusesThem) {
     EXPECT_EQ(win::GetLastError(), ERROR_DATABASE_DOES_NOT_EXIST);
 }
 
-TEST_F(ServiceManager, StopIsPendingForItsDurationWithItsWaitHint) {
-    emu::Service &service = machine().services.add("Slow");
-    service.stopDuration = 2500;
-    service.stopWaitHint = 1000;
-    auto handle = open("Slow", SERVICE_STOP | SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status{};
-    ASSERT_TRUE(win::ControlService(handle.get(), SERVICE_CONTROL_STOP, &status));
-    EXPECT_EQ(status.dwCurrentState, SERVICE_STOP_PENDING);
-    EXPECT_EQ(status.dwWaitHint, 1000u);
-    machine().clock.advance(2499);
-    ASSERT_TRUE(win::QueryServiceStatus(handle.get(), &status));
-    EXPECT_EQ(status.dwCurrentState, SERVICE_STOP_PENDING);
-    machine().clock.advance(1);
-    ASSERT_TRUE(win::QueryServiceStatus(handle.get(), &status));
-    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
-    EXPECT_EQ(status.dwWaitHint, 0u);
-}
-
 TEST_F(ServiceManager, DependentsAreListedActiveOnlyInTheirOrder) {
     machine().services.add("Base").dependents = {"Beta", "Idle", "Alpha", "Gone"};
     machine().services.add("Alpha").displayName = "Alpha Service";
