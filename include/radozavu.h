@@ -166,6 +166,28 @@ RADOZAVU_API(const char *) HKSetupGetCommonDesktopLocation(void);
 RADOZAVU_API(int) HKSetupGetCommonDesktopFolderLocation(const SetupCallRecord *record);
 /* The full path of the program the library runs in (the setup program). */
 RADOZAVU_API(const char *) HKGetSetupExePath(void);
+/* Running programs. The client setup's check of the system, then the closing
+ * of running client programs: 1 when the system is not supported and setup
+ * must stop, else 0. The server setup's check of the system alone: 1 or 0
+ * alike. Only the record's OwnerWindow is used (the owner of the boxes). */
+RADOZAVU_API(int) HKSetupFindRunningApps(const SetupCallRecord *record);
+RADOZAVU_API(int) HKServerSetupFindRunningApps(const SetupCallRecord *record);
+/* The server components (two windows, two services): 1 when any of them is
+ * present. The stop closes the windows' programs and stops the services;
+ * always 0. Neither reads its record. */
+RADOZAVU_API(int) HKSetupAreThereAnyRunningServerApps(const SetupCallRecord *record);
+RADOZAVU_API(int) HKSetupStopRunningServerApps(const SetupCallRecord *record);
+
+/* Service registration. Writes the key of the service QLNSvc40, whose program
+ * lies in serviceFolder (no trailing backslash): 1 when all its values were
+ * written, else 0. */
+RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder);
+/* Loads Rezedev.dll from the folder (for the record form: its ParamText) and
+ * hands back what its HKConfigureDependentServices answers for QLNSvc40;
+ * 1 when no folder is given, 0 when the library or its entry point is
+ * missing. The library stays loaded. */
+RADOZAVU_API(int) HKAdd2DependentServicesEX(const char *libraryFolder);
+RADOZAVU_API(int) HKAdd2DependentServices(const SetupCallRecord *record);
 
 #ifdef __cplusplus
 }

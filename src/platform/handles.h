@@ -8,6 +8,8 @@
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/registry.h"
+#include "platform/heap.h"
+#include "platform/services.h"
 
 namespace platform {
 
@@ -88,5 +90,19 @@ struct GzipFileTraits {
 };
 using UniqueBufferedFile = UniqueOwner<BufferedFileTraits>;
 using UniqueGzipFile = UniqueOwner<GzipFileTraits>;
+// Handles of the service control manager and of services.
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle invalid() { return nullptr; }
+    static bool close(Handle h) { return win::CloseServiceHandle(h) != FALSE; }
+};
+// A block taken from the process heap.
+struct HeapBlockTraits {
+    using Handle = LPVOID;
+    static Handle invalid() { return nullptr; }
+    static bool close(Handle h) { return win::HeapFree(win::GetProcessHeap(), 0, h) != FALSE; }
+};
+using UniqueServiceHandle = UniqueOwner<ServiceHandleTraits>;
+using UniqueHeapBlock = UniqueOwner<HeapBlockTraits>;
 
 } // namespace platform

@@ -8,9 +8,13 @@ namespace win {
 using ::GetProcAddress;
 using ::LoadLibraryA;
 using ::WaitForSingleObject;
+using ::OpenProcess;
+using ::TerminateProcess;
 #else
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 HMODULE LoadLibraryA(LPCSTR fileName);
 void *GetProcAddress(HMODULE module, LPCSTR name);
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
 #endif
 } // namespace win

@@ -7,12 +7,16 @@
 
 namespace wine {
 
-Library::Library() {
+std::string programFolder() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path);
     folder.resize(folder.find_last_of('\\') + 1);
-    module_ = LoadLibraryA((folder + "RADOZAVU.DLL").c_str());
+    return folder;
+}
+
+Library::Library() {
+    module_ = LoadLibraryA((programFolder() + "RADOZAVU.DLL").c_str());
     EXPECT_NE(module_, nullptr) << "RADOZAVU.DLL did not load: " << GetLastError();
 }
 
@@ -29,7 +33,10 @@ FARPROC Library::find(const char *name) const {
 }
 
 BoxWatcher::BoxWatcher(std::string title, DWORD timeoutMs)
-    : title_(std::move(title)), timeoutMs_(timeoutMs) {
+    : BoxWatcher(std::move(title), nullptr, timeoutMs) {}
+
+BoxWatcher::BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs)
+    : title_(std::move(title)), timeoutMs_(timeoutMs), beforeAnswer_(std::move(beforeAnswer)) {
     thread_ = std::thread([this] {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < timeoutMs_) {
@@ -42,12 +49,16 @@ BoxWatcher::BoxWatcher(std::string title, DWORD timeoutMs)
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
                 box_.text = text;
                 // The icon control: 20 in Windows' box template, 1088 in Wine's.
-                // Wine keeps the control visible in a box without an icon (at
-                // no size), so only a control that holds an icon counts.
+                // Wine keeps its control visible in a box without an icon,
+                // holding no icon.
                 for (int id : {20, 1088}) {
                     HWND icon = GetDlgItem(box, id);
-                    box_.hasIcon = box_.hasIcon || (icon != nullptr && IsWindowVisible(icon) &&
-                                                    SendMessageA(icon, STM_GETICON, 0, 0) != 0);
+                    box_.hasIcon = box_.hasIcon ||
+                                   (icon != nullptr && IsWindowVisible(icon) &&
+                                    SendMessageA(icon, STM_GETICON, 0, 0) != 0);
+                }
+                if (beforeAnswer_) {
+                    beforeAnswer_();
                 }
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 return;

@@ -6,12 +6,17 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include "radozavu.h"
 
 namespace wine {
+
+// The folder of the test program, with a trailing backslash: the DLL, the
+// stand-in libraries and the stand-in programs lie there.
+std::string programFolder();
 
 // The library as the installer has it: loaded from beside the test program,
 // exports found by their undecorated names.
@@ -48,6 +53,9 @@ struct SeenBox {
 class BoxWatcher {
 public:
     explicit BoxWatcher(std::string title, DWORD timeoutMs = 15000);
+    // Runs beforeAnswer once the box has been read, before OK is pressed (the
+    // user closes a program, then answers).
+    BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs = 15000);
     ~BoxWatcher();
     BoxWatcher(const BoxWatcher &) = delete;
     BoxWatcher &operator=(const BoxWatcher &) = delete;
@@ -56,6 +64,7 @@ public:
 private:
     std::string title_;
     DWORD timeoutMs_;
+    std::function<void()> beforeAnswer_;
     SeenBox box_;
     std::thread thread_;
 };

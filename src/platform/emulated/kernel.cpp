@@ -15,6 +15,10 @@ BOOL CloseHandle(HANDLE object) {
 
 DWORD GetTickCount() { return static_cast<DWORD>(emu::machine().clock.now()); }
 
-void Sleep(DWORD milliseconds) { emu::machine().clock.advance(milliseconds); }
+// Sleep(0) only gives up the rest of the time slice, yet time still passes:
+// a loop that polls with it moves the clock on by 1 ms a round.
+void Sleep(DWORD milliseconds) {
+    emu::machine().clock.advance(milliseconds == 0 ? 1 : milliseconds);
+}
 
 } // namespace win

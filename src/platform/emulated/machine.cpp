@@ -90,7 +90,7 @@ std::size_t localAllocationCount();
 std::size_t openHandleCount() {
     Machine &m = machine();
     return m.registry.openHandleCount() + m.handles.openCount() + localAllocationCount() +
-           m.shellItemLists.size();
+           m.shellItemLists.size() + m.heapBlocks.size();
 }
 
 } // namespace emu

@@ -7,11 +7,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/emulated/case_less.h"
 #include "platform/emulated/registry_store.h"
+#include "platform/emulated/desktop.h"
+#include "platform/emulated/service_manager.h"
 #include "platform/types.h"
 
 namespace emu {
@@ -85,6 +88,9 @@ struct KernelObject {
     KernelObject &operator=(const KernelObject &) = delete;
     virtual ~KernelObject() = default;
     [[nodiscard]] virtual bool signaled() const { return false; }
+    // What a wait that the object satisfies does to it (a semaphore's count
+    // goes down by one).
+    virtual void satisfyWait() {}
 };
 
 class HandleTable {
@@ -110,6 +116,22 @@ struct Process : KernelObject {
     bool exited = false;
     DWORD exitCode = 0;
     [[nodiscard]] bool signaled() const override { return exited; }
+    // The rights OpenProcess grants; asking for more is refused.
+    ACCESS_MASK allowedAccess = PROCESS_ALL_ACCESS;
+    bool terminated = false; // ended by TerminateProcess
+    // Kernel objects its program keeps open (the client programs' semaphore);
+    // released when it ends.
+    std::vector<std::shared_ptr<KernelObject>> heldObjects;
+};
+
+// A semaphore: its handle is signalled while the count is above 0, and a
+// satisfied wait takes one from the count.
+struct Semaphore : KernelObject {
+    LONG count = 0;
+    LONG maximum = 1;
+    bool deniesAccess = false; // another user's object: opening it by name is refused
+    [[nodiscard]] bool signaled() const override { return count > 0; }
+    void satisfyWait() override { --count; }
 };
 
 // A library loaded with LoadLibraryA: a host shared object (the stand-ins of
@@ -185,6 +207,13 @@ struct Machine {
     // The program file of the process the library runs in (the setup
     // program), as GetModuleFileNameA gives it for no module.
     std::string programFile;
+    Desktop desktop;
+    // Named kernel objects; a name lives as long as some handle or process
+    // holds its object. Names are case-sensitive.
+    std::map<std::string, std::weak_ptr<KernelObject>> namedObjects;
+    ServiceManager services;
+    std::set<void *> heapBlocks; // blocks taken from the process heap
+    bool heapExhausted = false;  // HeapAlloc fails
 };
 
 // The machine the emulated Win32 functions act on.
@@ -206,6 +235,13 @@ bool hostPath(const std::string &machinePath, std::string &result);
 std::shared_ptr<Process> startProcess(const std::string &image);
 // Ends a process now, with an exit code.
 void endProcess(DWORD id, DWORD exitCode = 0);
+
+// Creates a named semaphore that a process holds open (0: the test holds it
+// through the returned object alone).
+std::shared_ptr<Semaphore> createSemaphore(const std::string &name, LONG count, LONG maximum,
+                                           DWORD holderProcessId = 0);
+// Gives an object a name in the machine's namespace.
+void nameObject(const std::string &name, const std::shared_ptr<KernelObject> &object);
 
 // Handles of every kind that are open now: a test after an export expects 0.
 std::size_t openHandleCount();

@@ -25,6 +25,8 @@ void endProcess(DWORD id, DWORD exitCode) {
     if (it != machine().processes.end() && !it->second->exited) {
         it->second->exited = true;
         it->second->exitCode = exitCode;
+        it->second->heldObjects.clear();
+        destroyWindowsOf(id);
     }
 }
 
@@ -54,11 +56,46 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
                 SetLastError(ERROR_TIMEOUT);
                 return WAIT_FAILED;
             }
-            return object->signaled() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+            if (!object->signaled()) {
+                return WAIT_TIMEOUT;
+            }
+            break;
         }
         m.clock.advance(next - m.clock.now());
     }
+    object->satisfyWait();
     return WAIT_OBJECT_0;
+}
+
+HANDLE OpenProcess(DWORD access, BOOL /*inheritHandle*/, DWORD processId) {
+    emu::Machine &m = emu::machine();
+    auto it = m.processes.find(processId);
+    // The machine keeps no ended process open by its id (Windows does so
+    // only while some handle to it stays open).
+    if (processId == 0 || it == m.processes.end() || it->second->exited) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if ((access & ~it->second->allowedAccess) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return m.handles.add(it->second);
+}
+
+BOOL TerminateProcess(HANDLE handle, UINT exitCode) {
+    auto process = emu::machine().handles.getAs<emu::Process>(handle);
+    if (!process) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (process->exited) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    process->terminated = true;
+    emu::endProcess(process->id, exitCode);
+    return TRUE;
 }
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
