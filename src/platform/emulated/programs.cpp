@@ -101,10 +101,12 @@ std::string findProgram(const std::string &name, const std::string &firstFolder)
 // The text of a command line after its first word, the program's name: a
 // quoted name ends at its closing quote, an unquoted one at the first blank.
 std::string afterProgramName(const std::string &commandLine) {
-    const auto end = !commandLine.empty() && commandLine[0] == '"'
-                         ? commandLine.find('"', 1)
-                         : commandLine.find_first_of(" \t");
-    return end == std::string::npos ? std::string() : commandLine.substr(end + (commandLine[0] == '"'));
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const auto close = commandLine.find('"', 1);
+        return close == std::string::npos ? std::string() : commandLine.substr(close + 1);
+    }
+    const auto blank = commandLine.find_first_of(" \t");
+    return blank == std::string::npos ? std::string() : commandLine.substr(blank);
 }
 
 // Finds the program a command line starts. A quoted name ends at its closing
