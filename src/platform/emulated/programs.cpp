@@ -3,7 +3,8 @@
 // imports the files it is given, and any other program simply runs until a
 // test ends it (or schedules its end on the clock).
 #include <algorithm>
-#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/emulated/case_less.h"
 #include "platform/emulated/files_internal.h"
