@@ -86,26 +86,14 @@ TEST_F(RegFileTest, Version5TextDataIsUtf16AndTurnsIntoAnsi) {
     EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\Test", "Text"), "plain");
 
     // A file saved as UTF-16 with its byte order mark: "é" becomes 0xE9 of
-    // code page 1252, a character 1252 lacks becomes '?'.
-    const std::string text = "Windows Registry Editor Version 5.00\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Wide]\r\n"
-                             "\"Name\"=\"caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\x80\"\r\n";
+    // code page 1252, "€" 0x80, and a character 1252 lacks becomes '?'.
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n"
+                                u"[HKEY_CURRENT_USER\\Software\\Wide]\r\n"
+                                u"\"Name\"=\"caf\u00e9 \u20ac \u4e00\"\r\n";
     std::string wide = "\xFF\xFE";
-    for (std::size_t i = 0; i < text.size();) {
-        // Widen the UTF-8 text above by hand: ASCII, é, € and 一.
-        auto c = static_cast<unsigned char>(text[i]);
-        unsigned unit = c;
-        std::size_t length = 1;
-        if (c >= 0xE0) {
-            unit = ((c & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
-            length = 3;
-        } else if (c >= 0xC0) {
-            unit = ((c & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-            length = 2;
-        }
+    for (const char16_t unit : text) {
         wide += static_cast<char>(unit & 0xFF);
         wide += static_cast<char>(unit >> 8);
-        i += length;
     }
     import(wide);
     EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\Wide", "Name"), "caf\xE9 \x80 ?");

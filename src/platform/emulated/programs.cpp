@@ -3,7 +3,8 @@
 // imports the files it is given, and any other program simply runs until a
 // test ends it (or schedules its end on the clock).
 #include <algorithm>
-#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/emulated/case_less.h"
 #include "platform/emulated/files_internal.h"
@@ -101,10 +102,12 @@ std::string findProgram(const std::string &name, const std::string &firstFolder)
 // The text of a command line after its first word, the program's name: a
 // quoted name ends at its closing quote, an unquoted one at the first blank.
 std::string afterProgramName(const std::string &commandLine) {
-    const auto end = !commandLine.empty() && commandLine[0] == '"'
-                         ? commandLine.find('"', 1)
-                         : commandLine.find_first_of(" \t");
-    return end == std::string::npos ? std::string() : commandLine.substr(end + (commandLine[0] == '"'));
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const auto close = commandLine.find('"', 1);
+        return close == std::string::npos ? std::string() : commandLine.substr(close + 1);
+    }
+    const auto blank = commandLine.find_first_of(" \t");
+    return blank == std::string::npos ? std::string() : commandLine.substr(blank);
 }
 
 // Finds the program a command line starts. A quoted name ends at its closing

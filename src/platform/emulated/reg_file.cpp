@@ -1,11 +1,9 @@
 #include "platform/emulated/reg_file.h"
 
-#include <iconv.h>
-
 #include <cstring>
 #include <memory>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/code_page.h"
 #include "platform/mbtext.h"
 
 namespace emu {
@@ -14,54 +12,6 @@ namespace {
 constexpr const char *kVersion4Header = "REGEDIT4";
 constexpr const char *kVersion5Header = "Windows Registry Editor Version 5.00";
 constexpr std::size_t kMaxKeyNameLength = 255;
-
-// The length of the character that starts at text in an encoding.
-std::size_t characterLength(const char *text, std::size_t left, bool utf16) {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
-    std::size_t length = 1;
-    if (utf16) {
-        const unsigned unit = left >= 2 ? bytes[0] | (bytes[1] << 8) : 0;
-        length = unit >= 0xD800 && unit <= 0xDBFF ? 4 : 2; // a surrogate pair takes two units
-    } else if (bytes[0] >= 0xF0) {
-        length = 4;
-    } else if (bytes[0] >= 0xE0) {
-        length = 3;
-    } else if (bytes[0] >= 0xC0) {
-        length = 2;
-    }
-    return length < left ? length : left;
-}
-
-// Turns UTF-16LE or UTF-8 text into text of the machine's ANSI code page;
-// a character the code page lacks becomes '?', as Windows converts it.
-bool toAnsi(const std::string &bytes, bool utf16, std::string &ansi) {
-    const std::string codePage = "CP" + std::to_string(machine().codePage);
-    iconv_t converter = iconv_open(codePage.c_str(), utf16 ? "UTF-16LE" : "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return false;
-    }
-    std::unique_ptr<void, int (*)(iconv_t)> owner(converter, iconv_close);
-    ansi.clear();
-    const char *in = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const std::size_t length = characterLength(in, left, utf16);
-        char converted[8];
-        char *inPointer = const_cast<char *>(in);
-        std::size_t inLeft = length;
-        char *out = converted;
-        std::size_t outLeft = sizeof converted;
-        if (iconv(converter, &inPointer, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-            ansi += '?';
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        } else {
-            ansi.append(converted, out);
-        }
-        in += length;
-        left -= length;
-    }
-    return true;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -375,7 +325,7 @@ private:
             return fail("text data in hex needs an even number of bytes");
         }
         std::string ansi;
-        if (!toAnsi(std::string(operation.data.begin(), operation.data.end()), true, ansi)) {
+        if (!toAnsi(std::string(operation.data.begin(), operation.data.end()), Encoding::Utf16, ansi)) {
             return fail("the machine's code page is unknown");
         }
         operation.data.assign(ansi.begin(), ansi.end());
@@ -513,7 +463,8 @@ RegFileParse parseRegFile(const std::string &bytes) {
     std::string text = bytes;
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
     const bool utf8 = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    if ((utf16 || utf8) && !toAnsi(bytes.substr(utf16 ? 2 : 3), utf16, text)) {
+    if ((utf16 || utf8) &&
+        !toAnsi(bytes.substr(utf16 ? 2 : 3), utf16 ? Encoding::Utf16 : Encoding::Utf8, text)) {
         result.problem = "the machine's code page is unknown";
         return result;
     }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "platform/emulated/case_less.h"

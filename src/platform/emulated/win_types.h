@@ -183,7 +183,6 @@ constexpr UINT CP_ACP = 0;
 // Programs, shell execution, file moves and system time (post-install actions).
 constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
-constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
 
 struct STARTUPINFOA {
@@ -242,7 +241,6 @@ constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x00000040;
 constexpr int SW_SHOWNORMAL = 1;
 // ShellExecuteExA's hInstApp on failure.
 constexpr int SE_ERR_FNF = 2;
-constexpr int SE_ERR_ACCESSDENIED = 5;
 constexpr int SE_ERR_NOASSOC = 31;
 
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;

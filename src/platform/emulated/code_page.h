@@ -1,0 +1,15 @@
+// Text of other encodings turned into text of the emulated machine's ANSI
+// code page (machine().codePage).
+#pragma once
+
+#include <string>
+
+namespace emu {
+
+enum class Encoding { Utf16, Utf8 }; // UTF-16 little-endian, UTF-8
+
+// Converts text; a character the code page lacks becomes '?', as Windows
+// converts it. False when the machine's code page is unknown to the host.
+bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi);
+
+} // namespace emu
