@@ -84,6 +84,12 @@ RADOZAVU_API(const char *) GetExecutableCmdLineOptions(const char *setupFolder);
  * missing one, is refused and both names stay as they were. */
 RADOZAVU_API(void) RADOzavu_SetRegistryInfo(const char *company, const char *product);
 
+/* Install action log. ParamText is "<path of QLNSETUP.INI>|<message>": the
+ * message is appended, time-stamped, to the file that key "InstallActionLog"
+ * of section "Configuration" names. 1 when the record, its text or the "|"
+ * is missing; else 0, whether or not a line was written. */
+RADOZAVU_API(int) HKSetupAddActionLog(const SetupCallRecord *record);
+
 #ifdef __cplusplus
 }
 

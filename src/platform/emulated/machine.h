@@ -12,6 +12,11 @@
 
 #include "platform/emulated/case_less.h"
 #include "platform/emulated/registry_store.h"
+// Logging and restart.
+#include "platform/emulated/calendar.h"
+#include "platform/emulated/file_faults.h"
+#include "platform/emulated/shutdown_state.h"
+#include "platform/emulated/stand_in_windows.h"
 #include "platform/types.h"
 
 namespace emu {
@@ -135,6 +140,12 @@ struct Machine {
     std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
     DWORD nextProcessId = 1000;
     std::vector<LoadedLibrary> libraries; // in the order they were loaded
+    // Logging and restart.
+    Calendar calendar;
+    FileFaults fileFaults;
+    ProcessToken processToken;
+    std::vector<RestartRequest> restartRequests; // in the order they were made
+    std::vector<std::shared_ptr<StandInWindow>> standInWindows; // in the order they opened
 };
 
 // The machine the emulated Win32 functions act on.
