@@ -90,6 +90,14 @@ RADOZAVU_API(void) RADOzavu_SetRegistryInfo(const char *company, const char *pro
  * is missing; else 0, whether or not a line was written. */
 RADOZAVU_API(int) HKSetupAddActionLog(const SetupCallRecord *record);
 
+/* Network provider order: QLNNET put first in, or taken out of, the
+ * "ProviderOrder" of the system's NetworkProvider\Order key. The record is
+ * not read. Always 0. */
+RADOZAVU_API(int) HKAddNetworkProvider(const SetupCallRecord *record);
+RADOZAVU_API(int) HKAddNetworkProviderEX(void);
+RADOZAVU_API(int) HKRemoveNetworkProvider(const SetupCallRecord *record);
+RADOZAVU_API(int) HKRemoveNetworkProviderEX(void);
+
 #ifdef __cplusplus
 }
 
