@@ -98,6 +98,10 @@ RADOZAVU_API(int) HKAddNetworkProviderEX(void);
 RADOZAVU_API(int) HKRemoveNetworkProvider(const SetupCallRecord *record);
 RADOZAVU_API(int) HKRemoveNetworkProviderEX(void);
 
+/* Restart: asks the product's agent to close, then Windows to restart. The
+ * record is not read. Always 0, whether or not Windows restarts. */
+RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord *record);
+
 #ifdef __cplusplus
 }
 

@@ -145,6 +145,9 @@ struct Machine {
     FileFaults fileFaults;
     ProcessToken processToken;
     std::vector<RestartRequest> restartRequests; // in the order they were made
+    // Runs as the system takes each request, so a test can look at the
+    // machine at that moment.
+    std::function<void(const RestartRequest &)> onRestartRequest;
     std::vector<std::shared_ptr<StandInWindow>> standInWindows; // in the order they opened
 };
 

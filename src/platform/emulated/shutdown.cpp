@@ -61,6 +61,9 @@ bool shutdownPrivilegeEnabled() {
 BOOL request(RestartRequest made) {
     made.accepted = !onNtPlatform() || shutdownPrivilegeEnabled();
     machine().restartRequests.push_back(made);
+    if (machine().onRestartRequest) {
+        machine().onRestartRequest(made);
+    }
     if (!made.accepted) {
         win::SetLastError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
