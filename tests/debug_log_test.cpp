@@ -31,7 +31,8 @@ protected:
 
     static std::string value(const std::string &path, const char *key) {
         char text[2048];
-        win::GetPrivateProfileStringA("DebugIniMsgs", key, "(none)", text, sizeof text, path.c_str());
+        win::GetPrivateProfileStringA("DebugIniMsgs", key, "(none)", text, sizeof text,
+                                      path.c_str());
         return text;
     }
 

@@ -27,7 +27,8 @@ protected:
         auto key = emu::machine().registry.create(HKEY_LOCAL_MACHINE, kOrderKey);
         key->values.clear();
         if (order) {
-            emu::machine().registry.setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", *order);
+            emu::machine().registry.setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder",
+                                              *order);
         }
     }
 
@@ -216,7 +217,8 @@ TEST_F(ProviderOrder, AKeyThatCannotBeOpenedIsLeftAlone) {
     store("RDPNP");
     registry().find(HKEY_LOCAL_MACHINE, kOrderKey)->denyWrite = true;
     HKAddNetworkProviderEX();
-    registry().find(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\NetworkProvider")
+    registry()
+        .find(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\NetworkProvider")
         ->subkeys.clear();
     HKRemoveNetworkProviderEX();
     const std::vector<std::string> expected = {

@@ -83,7 +83,9 @@ TEST_F(Restart, TheDecisionTableChoosesThePrivilegeStepAndTheCall) {
         machine().restartRequests.clear();
         machine().processToken = {};
         registry().create(HKEY_LOCAL_MACHINE, kMachinePreferences)->values.clear();
-        registry().create(HKEY_CURRENT_USER, "Software\\Brevanta\\Quillane\\Preferences")->values.clear();
+        registry()
+            .create(HKEY_CURRENT_USER, "Software\\Brevanta\\Quillane\\Preferences")
+            ->values.clear();
         registry().create(HKEY_CURRENT_USER, kUserReserved)->values.clear();
         runsOn(row.platform, row.major, row.minor, row.servicePack);
         if (row.machineSetting) {
@@ -130,7 +132,9 @@ TEST_F(Restart, TheVersionTestsAnswerNoWhenTheVersionCannotBeRead) {
 TEST_F(Restart, TheMarkIsWrittenBeforeTheRequestEvenWhenTheRestartIsRefused) {
     machine().processToken.privileges.erase("SeShutdownPrivilege"); // a user without the right
     std::optional<DWORD> markAtRequest;
-    machine().onRestartRequest = [&](const emu::RestartRequest &) { markAtRequest = exitWindowsMark(); };
+    machine().onRestartRequest = [&](const emu::RestartRequest &) {
+        markAtRequest = exitWindowsMark();
+    };
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
     ASSERT_EQ(machine().restartRequests.size(), 1u);
     EXPECT_FALSE(machine().restartRequests[0].accepted);
@@ -189,7 +193,8 @@ TEST_F(Restart, EachStepIsLoggedInTheInstallFolder) {
         std::snprintf(key, sizeof key, "%03d", line);
         char text[256];
         win::GetPrivateProfileStringA("DebugIniMsgs", key, "", text, sizeof text, kInstallIni);
-        EXPECT_EQ(std::string(text), std::string("[Tue Mar 07 02:05 PM 2006] ") + expected[line - 1]);
+        EXPECT_EQ(std::string(text),
+                  std::string("[Tue Mar 07 02:05 PM 2006] ") + expected[line - 1]);
     }
 }
 
@@ -199,9 +204,11 @@ TEST_F(AdjustProcessPrivilege, SetsAndClearsOnlyTheEnabledBit) {
     auto &privileges = machine().processToken.privileges;
     privileges["SeShutdownPrivilege"] = SE_PRIVILEGE_ENABLED_BY_DEFAULT;
     EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
-    EXPECT_EQ(privileges["SeShutdownPrivilege"], SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
+    EXPECT_EQ(privileges["SeShutdownPrivilege"],
+              SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
-    EXPECT_EQ(privileges["SeShutdownPrivilege"], SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
+    EXPECT_EQ(privileges["SeShutdownPrivilege"],
+              SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", FALSE, nullptr), 0);
     EXPECT_EQ(privileges["SeShutdownPrivilege"], SE_PRIVILEGE_ENABLED_BY_DEFAULT);
     // The process token it opened is closed again (checked after every test).
@@ -209,14 +216,15 @@ TEST_F(AdjustProcessPrivilege, SetsAndClearsOnlyTheEnabledBit) {
 
 TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
     HANDLE token = nullptr;
-    ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                                      &token));
+    ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(),
+                                      TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
     EXPECT_EQ(restart::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), 0);
     EXPECT_EQ(machine().processToken.privileges["SeDebugPrivilege"], SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(emu::openHandleCount(), 1u);
 
     HANDLE adjustOnly = nullptr;
-    ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &adjustOnly));
+    ASSERT_TRUE(
+        win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &adjustOnly));
     EXPECT_EQ(restart::AdjustProcessPrivilege("SeDebugPrivilege", FALSE, adjustOnly),
               static_cast<HRESULT>(0x80070005)); // the previous state needs TOKEN_QUERY
     EXPECT_TRUE(win::CloseHandle(token));

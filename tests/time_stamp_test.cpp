@@ -43,7 +43,8 @@ TEST_F(TimeStamp, IsEmptyWithoutALocalTime) {
 // the C locale's English. A German locale is built for the test.
 TEST_F(TimeStamp, StaysEnglishWhateverLocaleTheProcessHasChosen) {
     const std::string locales = root_ + "/locales";
-    const std::string build = "localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' >/dev/null 2>&1";
+    const std::string build =
+        "localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' >/dev/null 2>&1";
     ASSERT_EQ(std::system(("mkdir -p '" + locales + "'").c_str()), 0);
     ASSERT_EQ(std::system(build.c_str()), 0) << "the German locale could not be built";
     ASSERT_EQ(setenv("LOCPATH", locales.c_str(), 1), 0);

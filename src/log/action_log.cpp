@@ -18,8 +18,8 @@ void AppendActionLogLine(const std::string &profilePath, const std::string &mess
     // Read into more room than a path takes, so that a value too long for a
     // path is refused instead of being cut into the path of another file.
     char logPath[1024];
-    const DWORD length = win::GetPrivateProfileStringA(config::kSection, "InstallActionLog", "",
-                                                       logPath, sizeof logPath, profilePath.c_str());
+    const DWORD length = win::GetPrivateProfileStringA(
+        config::kSection, "InstallActionLog", "", logPath, sizeof logPath, profilePath.c_str());
     if (length == 0 || length > kMaxActionLogPathLength) {
         return;
     }

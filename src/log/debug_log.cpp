@@ -86,7 +86,8 @@ private:
         if (path.empty()) {
             return defaultValue;
         }
-        return win::GetPrivateProfileIntA(kSection, key, static_cast<int>(defaultValue), path.c_str());
+        return win::GetPrivateProfileIntA(kSection, key, static_cast<int>(defaultValue),
+                                          path.c_str());
     }
 
     // A failed write (a missing folder, a read-only file) is not reported.

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#define RADOZAVU_PRINTF_FORMAT(formatIndex, firstArgument)                                        \
+#define RADOZAVU_PRINTF_FORMAT(formatIndex, firstArgument)                                         \
     __attribute__((format(gnu_printf, formatIndex, firstArgument)))
 
 namespace logging {

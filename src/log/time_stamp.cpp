@@ -20,10 +20,10 @@ std::string FormatTimeStamp(const std::tm &local) {
     }
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     char text[128];
-    const int length = std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d %s %d",
-                                     kDays[local.tm_wday], kMonths[local.tm_mon], local.tm_mday,
-                                     hour12, local.tm_min, local.tm_hour < 12 ? "AM" : "PM",
-                                     local.tm_year + 1900);
+    const int length =
+        std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d %s %d", kDays[local.tm_wday],
+                      kMonths[local.tm_mon], local.tm_mday, hour12, local.tm_min,
+                      local.tm_hour < 12 ? "AM" : "PM", local.tm_year + 1900);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
         return {};
     }

@@ -19,7 +19,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            PDWORD returnLength);
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
-BOOL InitiateSystemShutdownA(LPSTR machineName, LPSTR message, DWORD timeout,
-                             BOOL forceAppsClosed, BOOL rebootAfterShutdown);
+BOOL InitiateSystemShutdownA(LPSTR machineName, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
+                             BOOL rebootAfterShutdown);
 #endif
 } // namespace win

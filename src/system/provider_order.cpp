@@ -83,9 +83,9 @@ bool removeProvider() {
 }
 
 enum class AddOutcome {
-    Ended,        // the order was written, or could not be opened
-    ListedFirst,  // the name stands first already
-    ListedLater,  // the name is listed, but not first: take it out, then add again
+    Ended,       // the order was written, or could not be opened
+    ListedFirst, // the name stands first already
+    ListedLater, // the name is listed, but not first: take it out, then add again
 };
 
 AddOutcome addPass() {

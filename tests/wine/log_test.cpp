@@ -83,8 +83,9 @@ TEST_F(WineActionLog, StampStaysEnglishUnderAGermanProcessLocale) {
     expectLine("German locale", "");
     std::setlocale(LC_ALL, "C");
     EXPECT_STRNE(german, "Tue Mar") << "the process locale did not change";
-    const std::regex english("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|"
-                             "Oct|Nov|Dec) \\d\\d \\d\\d:\\d\\d (AM|PM) \\d{4} : German locale\r\n");
+    const std::regex english(
+        "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|"
+        "Oct|Nov|Dec) \\d\\d \\d\\d:\\d\\d (AM|PM) \\d{4} : German locale\r\n");
     EXPECT_TRUE(std::regex_match(wine::readFile(logPath), english)) << wine::readFile(logPath);
 }
 

@@ -40,8 +40,9 @@ protected:
     std::vector<std::string> logged() const {
         std::vector<std::string> messages;
         const UINT last = GetPrivateProfileIntA("DebugIniMsgs", "LastLine", 0, ini.c_str());
-        const std::regex stamped("\\[(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|"
-                                 "Aug|Sep|Oct|Nov|Dec) \\d\\d \\d\\d:\\d\\d (AM|PM) \\d{4}\\] (.*)");
+        const std::regex stamped(
+            "\\[(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|"
+            "Aug|Sep|Oct|Nov|Dec) \\d\\d \\d\\d:\\d\\d (AM|PM) \\d{4}\\] (.*)");
         for (UINT line = 1; line <= last; ++line) {
             char key[16];
             std::snprintf(key, sizeof key, "%03u", line);
@@ -61,7 +62,8 @@ protected:
 
 TEST_F(WineProviderOrder, EditsTheOrderAndLogsEachStepInTheWindowsFolder) {
     wine::writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
-    wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", "RDPNP,QLNNET,LanmanWorkstation");
+    wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder",
+                    "RDPNP,QLNNET,LanmanWorkstation");
     wine::Library library;
     EXPECT_EQ(library.get<NoArgument>("HKAddNetworkProviderEX")(), 0);
     EXPECT_EQ(order(), "QLNNET,RDPNP,LanmanWorkstation");

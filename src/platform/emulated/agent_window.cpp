@@ -13,7 +13,8 @@ namespace emu {
 StandInWindow &openStandInWindow(const std::string &className, const std::string &title) {
     auto &windows = machine().standInWindows;
     auto window = std::make_shared<StandInWindow>();
-    window->handle = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10010 + 4 * windows.size()));
+    window->handle =
+        reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10010 + 4 * windows.size()));
     window->className = className;
     window->title = title;
     windows.push_back(window);
@@ -26,7 +27,8 @@ namespace win {
 
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
     for (const auto &window : emu::machine().standInWindows) {
-        if (window->open && (className == nullptr || emu::equalNoCase(window->className, className)) &&
+        if (window->open &&
+            (className == nullptr || emu::equalNoCase(window->className, className)) &&
             (title == nullptr || emu::equalNoCase(window->title, title))) {
             return window->handle;
         }

@@ -126,7 +126,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     emu::openFiles().push_back(file);
     // Opening a file that was there already is reported for the two
     // dispositions that may also create one.
-    const bool reportExisting = exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
+    const bool reportExisting =
+        exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
     SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return emu::machine().handles.add(file);
 }
@@ -143,8 +144,9 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD mov
     }
     const std::int64_t move =
         distanceHigh != nullptr
-            ? static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh)) << 32) |
-                                        static_cast<DWORD>(distance))
+            ? static_cast<std::int64_t>(
+                  (static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                  static_cast<DWORD>(distance))
             : static_cast<std::int64_t>(distance);
     std::int64_t base = 0;
     if (moveMethod == FILE_CURRENT) {
@@ -178,7 +180,8 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD mov
     return static_cast<DWORD>(target & 0xFFFFFFFF);
 }
 
-BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED /*overlapped*/) {
+BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written,
+               LPOVERLAPPED /*overlapped*/) {
     if (written != nullptr) {
         *written = 0;
     }

@@ -24,8 +24,8 @@ std::int64_t secondsOnClock() { return static_cast<std::int64_t>(machine().clock
 
 void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
     Calendar &calendar = machine().calendar;
-    const std::int64_t local = daysFromCivil(year, month, day) * 86400 + hour * 3600 +
-                               minute * 60 + second;
+    const std::int64_t local =
+        daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     calendar.utcAtClockZero = local - calendar.utcOffsetSeconds - secondsOnClock();
 }
 
@@ -47,8 +47,7 @@ std::tm *localtime(const std::time_t *when) {
     if (when == nullptr || *when < 0) {
         return nullptr;
     }
-    const auto local =
-        static_cast<std::time_t>(*when + emu::machine().calendar.utcOffsetSeconds);
+    const auto local = static_cast<std::time_t>(*when + emu::machine().calendar.utcOffsetSeconds);
     if (local < 0 || gmtime_r(&local, &result) == nullptr) {
         return nullptr;
     }

@@ -19,18 +19,30 @@ struct KnownPrivilege {
     DWORD luid;
 };
 constexpr KnownPrivilege kKnownPrivileges[] = {
-    {"SeCreateTokenPrivilege", 2},         {"SeAssignPrimaryTokenPrivilege", 3},
-    {"SeLockMemoryPrivilege", 4},          {"SeIncreaseQuotaPrivilege", 5},
-    {"SeMachineAccountPrivilege", 6},      {"SeTcbPrivilege", 7},
-    {"SeSecurityPrivilege", 8},            {"SeTakeOwnershipPrivilege", 9},
-    {"SeLoadDriverPrivilege", 10},         {"SeSystemProfilePrivilege", 11},
-    {"SeSystemtimePrivilege", 12},         {"SeProfileSingleProcessPrivilege", 13},
-    {"SeIncreaseBasePriorityPrivilege", 14}, {"SeCreatePagefilePrivilege", 15},
-    {"SeCreatePermanentPrivilege", 16},    {"SeBackupPrivilege", 17},
-    {"SeRestorePrivilege", 18},            {"SeShutdownPrivilege", 19},
-    {"SeDebugPrivilege", 20},              {"SeAuditPrivilege", 21},
-    {"SeSystemEnvironmentPrivilege", 22},  {"SeChangeNotifyPrivilege", 23},
-    {"SeRemoteShutdownPrivilege", 24},     {"SeUndockPrivilege", 25},
+    {"SeCreateTokenPrivilege", 2},
+    {"SeAssignPrimaryTokenPrivilege", 3},
+    {"SeLockMemoryPrivilege", 4},
+    {"SeIncreaseQuotaPrivilege", 5},
+    {"SeMachineAccountPrivilege", 6},
+    {"SeTcbPrivilege", 7},
+    {"SeSecurityPrivilege", 8},
+    {"SeTakeOwnershipPrivilege", 9},
+    {"SeLoadDriverPrivilege", 10},
+    {"SeSystemProfilePrivilege", 11},
+    {"SeSystemtimePrivilege", 12},
+    {"SeProfileSingleProcessPrivilege", 13},
+    {"SeIncreaseBasePriorityPrivilege", 14},
+    {"SeCreatePagefilePrivilege", 15},
+    {"SeCreatePermanentPrivilege", 16},
+    {"SeBackupPrivilege", 17},
+    {"SeRestorePrivilege", 18},
+    {"SeShutdownPrivilege", 19},
+    {"SeDebugPrivilege", 20},
+    {"SeAuditPrivilege", 21},
+    {"SeSystemEnvironmentPrivilege", 22},
+    {"SeChangeNotifyPrivilege", 23},
+    {"SeRemoteShutdownPrivilege", 24},
+    {"SeUndockPrivilege", 25},
 };
 
 const KnownPrivilege *privilegeByLuid(const LUID &luid) {
@@ -167,7 +179,8 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
         }
     }
     if (previousState != nullptr) {
-        const auto size = static_cast<DWORD>(sizeof(DWORD) + changes.size() * sizeof(LUID_AND_ATTRIBUTES));
+        const auto size =
+            static_cast<DWORD>(sizeof(DWORD) + changes.size() * sizeof(LUID_AND_ATTRIBUTES));
         if (returnLength != nullptr) {
             *returnLength = size;
         }
@@ -197,8 +210,8 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason) {
     return emu::request(made);
 }
 
-BOOL InitiateSystemShutdownA(LPSTR machineName, LPSTR message, DWORD timeout,
-                             BOOL forceAppsClosed, BOOL rebootAfterShutdown) {
+BOOL InitiateSystemShutdownA(LPSTR machineName, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
+                             BOOL rebootAfterShutdown) {
     if (!emu::onNtPlatform()) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;

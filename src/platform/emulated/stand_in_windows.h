@@ -20,7 +20,7 @@ struct StandInWindow {
     HWND handle = nullptr;
     std::string className;
     std::string title;
-    bool open = true; // false once it has been closed
+    bool open = true;                    // false once it has been closed
     std::vector<WindowMessage> received; // messages sent to it, in order
     // Runs as the window handles a message (the program reacts, or looks at
     // the machine). On WM_CLOSE the window is then destroyed, as the
