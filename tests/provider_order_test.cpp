@@ -86,6 +86,9 @@ TEST_F(ProviderOrder, AddPutsQlnnetFirstAsTheTableSays) {
         {"RDPNP,LanmanWorkstation", "QLNNET,RDPNP,LanmanWorkstation"},
         {"QLNNETX,RDPNP", "QLNNET,QLNNETX,RDPNP"},
         {"qlnnet,RDPNP", "QLNNET,qlnnet,RDPNP"},
+        // A name that only ends in QLNNET is another provider's, kept whole.
+        {"AQLNNET,RDPNP", "QLNNET,AQLNNET,RDPNP"},
+        {"AQLNNET,QLNNET", "QLNNET,AQLNNET,"},
     };
     for (const Outcome &outcome : outcomes) {
         SCOPED_TRACE(outcome.stored.value_or("(absent)"));
@@ -106,6 +109,7 @@ TEST_F(ProviderOrder, RemoveTakesTheFirstEntryOutAsTheTableSays) {
         {"RDPNP,QLNNET,LanmanWorkstation", "RDPNP,LanmanWorkstation"},
         {"RDPNP,QLNNET", "RDPNP,"},
         {"RDPNP,QLNNETX,LanmanWorkstation", "RDPNP,LanmanWorkstation"},
+        {"RDPNPQLNNET,LanmanWorkstation", std::nullopt},
     };
     for (const Outcome &outcome : outcomes) {
         SCOPED_TRACE(outcome.stored.value_or("(absent)"));

@@ -38,6 +38,25 @@ std::string readOrder(HKEY key) {
     return rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
 }
 
+// The first entry of the order that begins with the provider's name (QLNNET
+// itself, or a longer name such as QLNNETX), or nullptr. Only the start of
+// an entry counts: a name that merely ends in QLNNET belongs to another
+// provider, and taking it apart would join what is left of it to the next
+// entry.
+const char *findProviderEntry(const std::string &order) {
+    const std::size_t nameLength = std::strlen(kProviderName);
+    for (const char *entry = order.c_str();;) {
+        if (std::strncmp(entry, kProviderName, nameLength) == 0) {
+            return entry;
+        }
+        const char *comma = mbtext::findChar(entry, ',');
+        if (comma == nullptr) {
+            return nullptr;
+        }
+        entry = comma + 1;
+    }
+}
+
 // Stores the order as REG_SZ, its length not counting the terminator.
 LONG writeOrder(HKEY key, const std::string &order) {
     return win::RegSetValueExA(key, kOrderValue, 0, REG_SZ,
@@ -45,8 +64,8 @@ LONG writeOrder(HKEY key, const std::string &order) {
                                static_cast<DWORD>(order.size()));
 }
 
-// Takes the first occurrence of the name out, with the rest of its entry and
-// the comma after it. True when the shorter order was stored.
+// Takes the first entry that begins with the name out, with the comma after
+// it. True when the shorter order was stored.
 bool removeProvider() {
     const frame::BusyCursor busy;
     DebugLogWindows("QLNRemoveNetworkProvider: Entered");
@@ -62,7 +81,7 @@ bool removeProvider() {
         DebugLogWindows("QLNRemoveNetworkProvider: No szValue - returning TRUE");
         return false;
     }
-    const char *occurrence = mbtext::findText(order.c_str(), kProviderName);
+    const char *occurrence = findProviderEntry(order);
     if (occurrence == nullptr) {
         DebugLogWindows("QLNRemoveNetworkProvider: szValue - NULL - returning TRUE");
         return false;
@@ -100,7 +119,7 @@ AddOutcome addPass() {
             newOrder = kProviderName;
             DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
         } else {
-            const char *occurrence = mbtext::findText(order.c_str(), kProviderName);
+            const char *occurrence = findProviderEntry(order);
             const std::size_t nameLength = std::strlen(kProviderName);
             DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d", static_cast<int>(nameLength));
             if (occurrence != nullptr &&

@@ -14,6 +14,7 @@ constexpr const char *kProviderName = "QLNNET";
 
 // Puts QLNNET first in the order. An order that lists it first already is
 // left as it is; one that lists it further on has it taken out and put first.
+// Names are matched at the start of an entry, case-sensitively.
 // Always TRUE: failures reach only the debug log.
 BOOL QLNAddNetworkProvider();
 
