@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "log/action_log.h"
 #include "platform/emulated/calendar.h"
 #include "platform/file_io.h"
 #include "platform/handles.h"

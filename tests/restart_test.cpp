@@ -3,7 +3,6 @@
 // the debug log lines. Restart requests are journalled, never carried out.
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/emulated/calendar.h"
 #include "platform/kernel.h"

@@ -1,6 +1,7 @@
 #include "log/time_stamp.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "platform/local_time.h"
 
@@ -11,29 +12,23 @@ namespace {
 constexpr const char *kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-} // namespace
 
-std::string FormatTimeStamp(const std::tm &local) {
-    if (local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 || local.tm_mon > 11 ||
-        local.tm_hour < 0 || local.tm_hour > 23) {
-        return {};
-    }
+// The fields of a local time from localtime() are always in their ranges.
+std::string formatTimeStamp(const std::tm &local) {
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     char text[128];
-    const int length =
-        std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d %s %d", kDays[local.tm_wday],
-                      kMonths[local.tm_mon], local.tm_mday, hour12, local.tm_min,
-                      local.tm_hour < 12 ? "AM" : "PM", local.tm_year + 1900);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
-        return {};
-    }
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d %s %d", kDays[local.tm_wday],
+                  kMonths[local.tm_mon], local.tm_mday, hour12, local.tm_min,
+                  local.tm_hour < 12 ? "AM" : "PM", local.tm_year + 1900);
     return text;
 }
+
+} // namespace
 
 std::string CurrentTimeStamp() {
     const std::time_t now = win::time(nullptr);
     const std::tm *local = now == static_cast<std::time_t>(-1) ? nullptr : win::localtime(&now);
-    return local != nullptr ? FormatTimeStamp(*local) : std::string();
+    return local != nullptr ? formatTimeStamp(*local) : std::string();
 }
 
 } // namespace logging
