@@ -188,6 +188,23 @@ RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder);
  * missing. The library stays loaded. */
 RADOZAVU_API(int) HKAdd2DependentServicesEX(const char *libraryFolder);
 RADOZAVU_API(int) HKAdd2DependentServices(const SetupCallRecord *record);
+/* Install action log. ParamText is "<path of QLNSETUP.INI>|<message>": the
+ * message is appended, time-stamped, to the file that key "InstallActionLog"
+ * of section "Configuration" names. 1 when the record, its text or the "|"
+ * is missing; else 0, whether or not a line was written. */
+RADOZAVU_API(int) HKSetupAddActionLog(const SetupCallRecord *record);
+
+/* Network provider order: QLNNET put first in, or taken out of, the
+ * "ProviderOrder" of the system's NetworkProvider\Order key. The record is
+ * not read. Always 0. */
+RADOZAVU_API(int) HKAddNetworkProvider(const SetupCallRecord *record);
+RADOZAVU_API(int) HKAddNetworkProviderEX(void);
+RADOZAVU_API(int) HKRemoveNetworkProvider(const SetupCallRecord *record);
+RADOZAVU_API(int) HKRemoveNetworkProviderEX(void);
+
+/* Restart: asks the product's agent to close, then Windows to restart. The
+ * record is not read. Always 0, whether or not Windows restarts. */
+RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord *record);
 
 #ifdef __cplusplus
 }

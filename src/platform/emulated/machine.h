@@ -15,6 +15,10 @@
 #include "platform/emulated/registry_store.h"
 #include "platform/emulated/desktop.h"
 #include "platform/emulated/service_manager.h"
+// Logging and restart.
+#include "platform/emulated/calendar.h"
+#include "platform/emulated/file_faults.h"
+#include "platform/emulated/shutdown_state.h"
 #include "platform/types.h"
 
 namespace emu {
@@ -214,6 +218,14 @@ struct Machine {
     ServiceManager services;
     std::set<void *> heapBlocks; // blocks taken from the process heap
     bool heapExhausted = false;  // HeapAlloc fails
+    // Logging and restart.
+    Calendar calendar;
+    FileFaults fileFaults;
+    ProcessToken processToken;
+    std::vector<RestartRequest> restartRequests; // in the order they were made
+    // Runs as the system takes each request, so a test can look at the
+    // machine at that moment.
+    std::function<void(const RestartRequest &)> onRestartRequest;
 };
 
 // The machine the emulated Win32 functions act on.

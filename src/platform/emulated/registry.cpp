@@ -205,6 +205,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
     if (data == nullptr && dataSize != 0) {
         return 998 /* ERROR_NOACCESS */;
     }
+    if (open->key->setValueError != ERROR_SUCCESS) {
+        return static_cast<LONG>(open->key->setValueError);
+    }
     const std::string name = text(valueName);
     emu::RegValue &value = open->key->values[name];
     if (value.name.empty()) {

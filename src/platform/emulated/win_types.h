@@ -343,3 +343,50 @@ struct ENUM_SERVICE_STATUSA {
     SERVICE_STATUS ServiceStatus;
 };
 using LPENUM_SERVICE_STATUSA = ENUM_SERVICE_STATUSA *;
+// Logging and restart: file contents, tokens and privileges, ending Windows.
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
+constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr DWORD ERROR_PRIVILEGE_NOT_HELD = 1314;
+
+using PLONG = LONG *;
+using PDWORD = DWORD *;
+using PHANDLE = HANDLE *;
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED *;
+
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+
+struct LUID {
+    DWORD LowPart;
+    LONG HighPart;
+};
+using PLUID = LUID *;
+struct LUID_AND_ATTRIBUTES {
+    LUID Luid;
+    DWORD Attributes;
+};
+struct TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+};
+using PTOKEN_PRIVILEGES = TOKEN_PRIVILEGES *;
+constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr DWORD TOKEN_ADJUST_PRIVILEGES = 0x0020;
+constexpr DWORD SE_PRIVILEGE_ENABLED_BY_DEFAULT = 0x1;
+constexpr DWORD SE_PRIVILEGE_ENABLED = 0x2;
+
+constexpr UINT EWX_REBOOT = 2;
+constexpr UINT EWX_FORCE = 4;
+

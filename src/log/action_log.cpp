@@ -1,0 +1,65 @@
+#include "log/action_log.h"
+
+#include "config/setup_config.h"
+#include "frame/busy_cursor.h"
+#include "log/time_stamp.h"
+#include "platform/file_io.h"
+#include "platform/handles.h"
+#include "platform/mbtext.h"
+#include "platform/profile.h"
+#include "radozavu.h"
+
+namespace logging {
+
+void AppendActionLogLine(const std::string &profilePath, const std::string &message) {
+    if (profilePath.empty()) {
+        return;
+    }
+    // Read into more room than a path takes, so that a value too long for a
+    // path is refused instead of being cut into the path of another file.
+    char logPath[1024];
+    const DWORD length = win::GetPrivateProfileStringA(
+        config::kSection, "InstallActionLog", "", logPath, sizeof logPath, profilePath.c_str());
+    if (length == 0 || length > kMaxActionLogPathLength) {
+        return;
+    }
+    const platform::UniqueFileHandle file(win::CreateFileA(
+        logPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return;
+    }
+    // Without the end of the file the line would overwrite earlier ones.
+    if (win::SetFilePointer(file.get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
+        return;
+    }
+    const std::string line = CurrentTimeStamp() + " : " + message + "\r\n";
+    DWORD written = 0;
+    win::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+} // namespace logging
+
+// The parameter text is "<profile file path>|<message>", split at its first
+// "|". A text longer than 519 bytes is used up to that length: the message
+// is cut at a character boundary, but the profile path never is; a text
+// whose "|" lies beyond that length writes nothing.
+extern "C" RADOZAVU_API(int) HKSetupAddActionLog(const SetupCallRecord *record) {
+    if (record == nullptr || record->ParamText == nullptr) {
+        return 1;
+    }
+    const frame::BusyCursor busy;
+    const char *text = record->ParamText;
+    const char *bar = mbtext::findChar(text, '|');
+    if (bar == nullptr) {
+        return 1;
+    }
+    const auto pathLength = static_cast<std::size_t>(bar - text);
+    if (pathLength >= logging::kMaxActionParamLength) {
+        return 0;
+    }
+    const char *message = bar + 1;
+    const std::size_t messageRoom = logging::kMaxActionParamLength - pathLength - 1;
+    logging::AppendActionLogLine(std::string(text, pathLength),
+                                 std::string(message, mbtext::prefixLength(message, messageRoom)));
+    return 0;
+}

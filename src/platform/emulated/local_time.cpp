@@ -1,0 +1,58 @@
+// The calendar of the emulated machine: time() and localtime() read it, and
+// it moves on with the virtual clock.
+#include <ctime>
+
+#include "platform/emulated/machine.h"
+#include "platform/local_time.h"
+
+namespace emu {
+namespace {
+
+// Days from 1 January 1970 to a date of the Gregorian calendar.
+std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+std::int64_t secondsOnClock() { return static_cast<std::int64_t>(machine().clock.now() / 1000); }
+
+} // namespace
+
+void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
+    Calendar &calendar = machine().calendar;
+    const std::int64_t local =
+        daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    calendar.utcAtClockZero = local - calendar.utcOffsetSeconds - secondsOnClock();
+}
+
+} // namespace emu
+
+namespace win {
+
+std::time_t time(std::time_t *now) {
+    const auto current =
+        static_cast<std::time_t>(emu::machine().calendar.utcAtClockZero + emu::secondsOnClock());
+    if (now != nullptr) {
+        *now = current;
+    }
+    return current;
+}
+
+std::tm *localtime(const std::time_t *when) {
+    static std::tm result;
+    if (when == nullptr || *when < 0) {
+        return nullptr;
+    }
+    const auto local = static_cast<std::time_t>(*when + emu::machine().calendar.utcOffsetSeconds);
+    if (local < 0 || gmtime_r(&local, &result) == nullptr) {
+        return nullptr;
+    }
+    result.tm_isdst = 0;
+    return &result;
+}
+
+} // namespace win

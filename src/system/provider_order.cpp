@@ -1,0 +1,201 @@
+#include "system/provider_order.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/busy_cursor.h"
+#include "log/debug_log.h"
+#include "platform/handles.h"
+#include "platform/mbtext.h"
+#include "platform/registry.h"
+#include "radozavu.h"
+
+namespace provider_order {
+namespace {
+
+using logging::DebugLogWindows;
+
+constexpr REGSAM kOrderAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
+
+platform::UniqueKey openOrderKey() {
+    platform::UniqueKey key;
+    win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put());
+    return key;
+}
+
+// The stored order, whole however long it is; a missing value reads as an
+// empty order. Its type is not examined: the text ends at its first zero.
+std::string readOrder(HKEY key) {
+    std::vector<char> data;
+    DWORD size = 0;
+    LONG rc = ERROR_SUCCESS;
+    do {
+        data.assign(static_cast<std::size_t>(size) + 1, '\0'); // room for a missing terminator
+        rc = win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr,
+                                   reinterpret_cast<BYTE *>(data.data()), &size);
+    } while (rc == ERROR_MORE_DATA);
+    return rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
+}
+
+// The first entry of the order that begins with the provider's name (QLNNET
+// itself, or a longer name such as QLNNETX), or nullptr. Only the start of
+// an entry counts: a name that merely ends in QLNNET belongs to another
+// provider, and taking it apart would join what is left of it to the next
+// entry.
+const char *findProviderEntry(const std::string &order) {
+    const std::size_t nameLength = std::strlen(kProviderName);
+    for (const char *entry = order.c_str();;) {
+        if (std::strncmp(entry, kProviderName, nameLength) == 0) {
+            return entry;
+        }
+        const char *comma = mbtext::findChar(entry, ',');
+        if (comma == nullptr) {
+            return nullptr;
+        }
+        entry = comma + 1;
+    }
+}
+
+// Stores the order as REG_SZ, its length not counting the terminator.
+LONG writeOrder(HKEY key, const std::string &order) {
+    return win::RegSetValueExA(key, kOrderValue, 0, REG_SZ,
+                               reinterpret_cast<const BYTE *>(order.c_str()),
+                               static_cast<DWORD>(order.size()));
+}
+
+// Takes the first entry that begins with the name out, with the comma after
+// it. True when the shorter order was stored.
+bool removeProvider() {
+    const frame::BusyCursor busy;
+    DebugLogWindows("QLNRemoveNetworkProvider: Entered");
+    platform::UniqueKey key = openOrderKey();
+    if (!key) {
+        DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
+        return false;
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
+    const std::string order = readOrder(key.get());
+    DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
+    if (order.empty()) {
+        DebugLogWindows("QLNRemoveNetworkProvider: No szValue - returning TRUE");
+        return false;
+    }
+    const char *occurrence = findProviderEntry(order);
+    if (occurrence == nullptr) {
+        DebugLogWindows("QLNRemoveNetworkProvider: szValue - NULL - returning TRUE");
+        return false;
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
+    // What stands before the name stays, its comma included.
+    std::string newOrder(order.c_str(), occurrence);
+    if (const char *comma = mbtext::findChar(mbtext::next(occurrence), ','); comma != nullptr) {
+        newOrder += comma + 1;
+        DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", newOrder.c_str());
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", newOrder.c_str());
+    const LONG rc = writeOrder(key.get(), newOrder);
+    DebugLogWindows("QLNRemoveNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+    key.reset();
+    DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
+    return rc == ERROR_SUCCESS;
+}
+
+enum class AddOutcome {
+    Ended,       // the order was written, or could not be opened
+    ListedFirst, // the name stands first already
+    ListedLater, // the name is listed, but not first: take it out, then add again
+};
+
+AddOutcome addPass() {
+    DebugLogWindows("QLNAddNetworkProvider: Entered");
+    platform::UniqueKey key = openOrderKey();
+    if (key) {
+        DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+        const std::string order = readOrder(key.get());
+        DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
+        std::string newOrder;
+        if (order.empty()) {
+            newOrder = kProviderName;
+            DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
+        } else {
+            const char *occurrence = findProviderEntry(order);
+            const std::size_t nameLength = std::strlen(kProviderName);
+            DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d", static_cast<int>(nameLength));
+            if (occurrence != nullptr &&
+                (occurrence[nameLength] == '\0' || occurrence[nameLength] == ',')) {
+                DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
+                key.reset();
+                if (occurrence == order.c_str()) {
+                    return AddOutcome::ListedFirst;
+                }
+                DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
+                return AddOutcome::ListedLater;
+            }
+            // Not listed, or only inside a longer name (QLNNETX).
+            DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
+            newOrder = std::string(kProviderName) + "," + order;
+        }
+        DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s",
+                        newOrder.c_str());
+        const LONG rc = writeOrder(key.get(), newOrder);
+        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+        key.reset();
+    }
+    DebugLogWindows("QLNAddNetworkProvider: Exiting");
+    return AddOutcome::Ended;
+}
+
+} // namespace
+
+BOOL QLNAddNetworkProvider() {
+    const frame::BusyCursor busy;
+    // A name listed further on is taken out and the add starts over, once per
+    // occurrence ahead of the head, until it stands first. Each pass that
+    // found it listed ends with "returning TRUE" once the passes after it are
+    // done. The passes run in a loop, so an order with any number of
+    // occurrences needs no deeper stack; and one whose shortened order cannot
+    // be stored stops instead of trying again for ever.
+    int passesToEnd = 0;
+    for (;;) {
+        const AddOutcome outcome = addPass();
+        if (outcome == AddOutcome::Ended) {
+            break;
+        }
+        ++passesToEnd;
+        if (outcome == AddOutcome::ListedFirst || !removeProvider()) {
+            break;
+        }
+    }
+    for (; passesToEnd > 0; --passesToEnd) {
+        DebugLogWindows("QLNAddNetworkProvider: returning TRUE");
+    }
+    return TRUE;
+}
+
+BOOL QLNRemoveNetworkProvider() {
+    removeProvider();
+    return TRUE;
+}
+
+} // namespace provider_order
+
+extern "C" RADOZAVU_API(int) HKAddNetworkProvider(const SetupCallRecord * /*record*/) {
+    provider_order::QLNAddNetworkProvider();
+    return 0;
+}
+
+extern "C" RADOZAVU_API(int) HKAddNetworkProviderEX() {
+    provider_order::QLNAddNetworkProvider();
+    return 0;
+}
+
+extern "C" RADOZAVU_API(int) HKRemoveNetworkProvider(const SetupCallRecord * /*record*/) {
+    provider_order::QLNRemoveNetworkProvider();
+    return 0;
+}
+
+extern "C" RADOZAVU_API(int) HKRemoveNetworkProviderEX() {
+    provider_order::QLNRemoveNetworkProvider();
+    return 0;
+}

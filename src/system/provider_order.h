@@ -1,0 +1,25 @@
+// The network provider order: the comma-separated list "ProviderOrder" in
+// which Windows asks its network providers. The product's provider, QLNNET,
+// is put at the head on install and taken out on removal; every step is
+// traced to the debug log in the Windows folder.
+#pragma once
+
+#include "platform/types.h"
+
+namespace provider_order {
+
+constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+constexpr const char *kOrderValue = "ProviderOrder";
+constexpr const char *kProviderName = "QLNNET";
+
+// Puts QLNNET first in the order. An order that lists it first already is
+// left as it is; one that lists it further on has it taken out and put first.
+// Names are matched at the start of an entry, case-sensitively.
+// Always TRUE: failures reach only the debug log.
+BOOL QLNAddNetworkProvider();
+
+// Takes the first entry that begins with QLNNET out of the order, up to and
+// including the comma after it. Always TRUE.
+BOOL QLNRemoveNetworkProvider();
+
+} // namespace provider_order

@@ -1,0 +1,108 @@
+#include "system/restart.h"
+
+#include "frame/busy_cursor.h"
+#include "log/debug_log.h"
+#include "platform/windows.h"
+#include "platform/handles.h"
+#include "platform/mbtext.h"
+#include "platform/shutdown.h"
+#include "platform/system.h"
+#include "radozavu.h"
+#include "registry/product_registry.h"
+
+namespace restart {
+namespace {
+
+using logging::DebugLogInstall;
+
+bool queryVersion(OSVERSIONINFOA &info) {
+    info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    return win::GetVersionExA(&info) != FALSE;
+}
+
+HRESULT lastErrorAsHresult() {
+    const DWORD code = win::GetLastError();
+    return code == ERROR_SUCCESS ? 0 : static_cast<HRESULT>(0x80070000u | (code & 0xFFFFu));
+}
+
+} // namespace
+
+bool IsWindowsNt4OrLater() {
+    OSVERSIONINFOA info;
+    return queryVersion(info) && info.dwMajorVersion >= 4 &&
+           info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+bool IsWindowsNt4Sp6OrLater() {
+    OSVERSIONINFOA info;
+    return queryVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           info.dwMajorVersion == 4 &&
+           mbtext::compareNoCase(info.szCSDVersion, "Service Pack 6") >= 0;
+}
+
+HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token) {
+    platform::UniqueHandle processToken;
+    if (token == nullptr) {
+        if (!win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                                   processToken.put())) {
+            return lastErrorAsHresult();
+        }
+        token = processToken.get();
+    }
+    LUID privilege{};
+    if (!win::LookupPrivilegeValueA(nullptr, privilegeName, &privilege)) {
+        return lastErrorAsHresult();
+    }
+    // First learn the privilege's attributes: the system reports only a
+    // privilege whose state the call changed, so a previous state left empty
+    // means attributes of 0.
+    TOKEN_PRIVILEGES query{};
+    query.PrivilegeCount = 1;
+    query.Privileges[0].Luid = privilege;
+    TOKEN_PRIVILEGES previous{};
+    DWORD previousSize = 0;
+    if (!win::AdjustTokenPrivileges(token, FALSE, &query, sizeof previous, &previous,
+                                    &previousSize)) {
+        return lastErrorAsHresult();
+    }
+    previous.PrivilegeCount = 1;
+    previous.Privileges[0].Luid = privilege;
+    if (enable) {
+        previous.Privileges[0].Attributes |= SE_PRIVILEGE_ENABLED;
+    } else {
+        previous.Privileges[0].Attributes &= ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED);
+    }
+    if (!win::AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr)) {
+        return lastErrorAsHresult();
+    }
+    return 0;
+}
+
+void ShutDownComputer(UINT action) {
+    DebugLogInstall("EWX_REBOOT");
+    if (IsWindowsNt4OrLater()) {
+        AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr);
+    }
+    registry::WriteProductDword("Reserved", "ExitWindows", 1, HKEY_CURRENT_USER);
+    if (IsWindowsNt4Sp6OrLater() &&
+        registry::ReadPreferenceDword("DisableSp6ShutdownWorkaround", 0) == 0) {
+        DebugLogInstall("NT4ServicePack6OrGreater InitiateSystemShutdown REBOOT");
+        win::InitiateSystemShutdownA(nullptr, nullptr, 0, FALSE, TRUE);
+        return;
+    }
+    DebugLogInstall("ExitWindowsEx(EWX_REBOOT)");
+    win::ExitWindowsEx(action, 0);
+}
+
+} // namespace restart
+
+extern "C" RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord * /*record*/) {
+    const frame::BusyCursor busy;
+    // SendMessageA returns once the agent has handled the request to close.
+    if (HWND agent = win::FindWindowA(nullptr, restart::kAgentWindowTitle); agent != nullptr) {
+        win::SendMessageA(agent, WM_CLOSE, 0, 0);
+    }
+    restart::ShutDownComputer(EWX_REBOOT);
+    return 0;
+}
