@@ -201,7 +201,7 @@ TEST_F(DebugLog, MessagesAreCutAt1023CharactersOnACharacterBoundary) {
 
 TEST_F(DebugLog, ALocalTimeTheSystemCannotGiveLeavesTheMessageAlone) {
     switchOn(kWindowsIni);
-    machine().calendar.utcAtClockZero = -86400 * 365; // 1969: the runtime gives no local time
+    emu::setLocalTime(1969, 1, 1, 0, 0); // the runtime gives no local time before 1970
     EXPECT_EQ(DebugLogWindows("QLNAddNetworkProvider: Exiting"), 1);
     EXPECT_EQ(value(kWindowsIni, "001"), "QLNAddNetworkProvider: Exiting");
 }

@@ -35,7 +35,7 @@ TEST_F(TimeStamp, FollowsTheMachinesLocalTimeAndItsClock) {
 }
 
 TEST_F(TimeStamp, IsEmptyWithoutALocalTime) {
-    machine().calendar.utcAtClockZero = -3600;
+    emu::setLocalTime(1969, 12, 31, 23, 0);
     EXPECT_EQ(CurrentTimeStamp(), "");
 }
 

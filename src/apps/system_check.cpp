@@ -2,7 +2,7 @@
 
 #include "frame/messages.h"
 #include "platform/mbtext.h"
-#include "platform/system.h"
+#include "system/windows_version.h"
 
 namespace apps {
 namespace {
@@ -11,10 +11,8 @@ constexpr const char *kOldestServicePack = "Service Pack 3";
 } // namespace
 
 bool SystemAllowsSetup(const SetupCallRecord &record, SetupKind kind) {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    static_assert(sizeof(OSVERSIONINFOA) == 148, "the plain version record");
-    if (!win::GetVersionExA(&version) || version.dwMajorVersion < kOldestMajorVersion) {
+    OSVERSIONINFOA version;
+    if (!system_info::QueryWindowsVersion(version) || version.dwMajorVersion < kOldestMajorVersion) {
         frame::InstallerMessageBox(record, frame::kMsgSystemNotSupported);
         return false;
     }

@@ -9,17 +9,12 @@
 #include "platform/system.h"
 #include "radozavu.h"
 #include "registry/product_registry.h"
+#include "system/windows_version.h"
 
 namespace restart {
 namespace {
 
 using logging::DebugLogInstall;
-
-bool queryVersion(OSVERSIONINFOA &info) {
-    info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return win::GetVersionExA(&info) != FALSE;
-}
 
 HRESULT lastErrorAsHresult() {
     const DWORD code = win::GetLastError();
@@ -30,13 +25,13 @@ HRESULT lastErrorAsHresult() {
 
 bool IsWindowsNt4OrLater() {
     OSVERSIONINFOA info;
-    return queryVersion(info) && info.dwMajorVersion >= 4 &&
+    return system_info::QueryWindowsVersion(info) && info.dwMajorVersion >= 4 &&
            info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 bool IsWindowsNt4Sp6OrLater() {
     OSVERSIONINFOA info;
-    return queryVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+    return system_info::QueryWindowsVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
            info.dwMajorVersion == 4 &&
            mbtext::compareNoCase(info.szCSDVersion, "Service Pack 6") >= 0;
 }

@@ -1,21 +1,13 @@
 // Questions on the Windows version: Windows 2000 or later, and Windows XP.
 // Both answer 0 when the system does not tell its version.
-#include "platform/system.h"
+#include "system/windows_version.h"
 #include "radozavu.h"
 
-namespace {
-
-bool queryVersion(OSVERSIONINFOA &info) {
-    info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return win::GetVersionExA(&info) != FALSE;
-}
-
-} // namespace
+using system_info::QueryWindowsVersion;
 
 extern "C" RADOZAVU_API(int) HKIsWindows2000(void) {
     OSVERSIONINFOA info;
-    return queryVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+    return QueryWindowsVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
                    info.dwMajorVersion >= 5
                ? 1
                : 0;
@@ -23,7 +15,7 @@ extern "C" RADOZAVU_API(int) HKIsWindows2000(void) {
 
 extern "C" RADOZAVU_API(int) HKIsWindowsXP(void) {
     OSVERSIONINFOA info;
-    return queryVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+    return QueryWindowsVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
                    info.dwMajorVersion == 5 && info.dwMinorVersion == 1
                ? 1
                : 0;

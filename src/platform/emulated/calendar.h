@@ -1,5 +1,6 @@
-// The emulated machine's calendar: the local date and time that time() and
-// localtime() give. It moves on with the virtual clock, so Sleep shows in it.
+// The emulated machine's local time: the system time (UTC, which runs on
+// with the virtual clock) moved by the machine's time zone. time() and
+// localtime() read it.
 #pragma once
 
 #include <cstdint>
@@ -7,14 +8,13 @@
 namespace emu {
 
 struct Calendar {
-    // UTC, in seconds since 1 January 1970, when the virtual clock read 0.
-    // Initially the machine starts at Tue 7 Mar 2006 14:05:00.
-    std::int64_t utcAtClockZero = 1141740200;
     // Local time minus UTC, in seconds (time zone and daylight saving).
     std::int64_t utcOffsetSeconds = 0;
 };
 
-// Sets the machine's local time as it reads now (month 1 to 12).
+// Sets the machine's system time so that its local time reads as given now
+// (month 1 to 12). A date before 1970 is allowed: the C runtime then gives
+// no local time, as on Windows.
 void setLocalTime(int year, int month, int day, int hour, int minute, int second = 0);
 
 } // namespace emu

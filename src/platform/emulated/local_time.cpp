@@ -1,9 +1,10 @@
-// The calendar of the emulated machine: time() and localtime() read it, and
-// it moves on with the virtual clock.
+// Calendar time of the emulated machine: time() is its system time in
+// seconds since 1970, localtime() adds the machine's time zone.
 #include <ctime>
 
 #include "platform/emulated/machine.h"
 #include "platform/local_time.h"
+#include "platform/system_time.h"
 
 namespace emu {
 namespace {
@@ -18,15 +19,17 @@ std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
-std::int64_t secondsOnClock() { return static_cast<std::int64_t>(machine().clock.now() / 1000); }
+// FILETIME units (100 ns since 1601) per second, and seconds from 1601 to 1970.
+constexpr std::int64_t kUnitsPerSecond = 10000000;
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 } // namespace
 
 void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
-    Calendar &calendar = machine().calendar;
     const std::int64_t local =
         daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    calendar.utcAtClockZero = local - calendar.utcOffsetSeconds - secondsOnClock();
+    const std::int64_t utc = local - machine().calendar.utcOffsetSeconds;
+    setSystemTime(static_cast<std::uint64_t>((utc + kSecondsFrom1601To1970) * kUnitsPerSecond));
 }
 
 } // namespace emu
@@ -34,8 +37,12 @@ void setLocalTime(int year, int month, int day, int hour, int minute, int second
 namespace win {
 
 std::time_t time(std::time_t *now) {
+    FILETIME fileTime;
+    GetSystemTimeAsFileTime(&fileTime);
+    const auto units = (static_cast<std::int64_t>(fileTime.dwHighDateTime) << 32) |
+                       fileTime.dwLowDateTime;
     const auto current =
-        static_cast<std::time_t>(emu::machine().calendar.utcAtClockZero + emu::secondsOnClock());
+        static_cast<std::time_t>(units / emu::kUnitsPerSecond - emu::kSecondsFrom1601To1970);
     if (now != nullptr) {
         *now = current;
     }

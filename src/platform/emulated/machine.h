@@ -191,7 +191,7 @@ struct Machine {
     std::vector<std::string> filesInUse;
     // The system time as a FILETIME (100-nanosecond intervals since 1601,
     // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
-    std::uint64_t systemTime = 127305648000000000ull; // 2004-06-01 12:00 UTC
+    std::uint64_t systemTime = 127862139000000000ull; // Tue 2006-03-07 14:05:00 UTC
     std::uint64_t systemTimeSetAt = 100000; // the clock's reading at its start
     ShortNames shortNames = ShortNames::Generated;
 
