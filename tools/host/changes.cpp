@@ -120,6 +120,17 @@ Snapshot takeSnapshot() {
     for (const auto &[id, process] : m.processes) {
         snapshot.processes[id] = process->exited;
     }
+    for (const auto &window : m.desktop.windows) {
+        snapshot.windows[reinterpret_cast<std::uintptr_t>(window->handle)] = window->title;
+    }
+    for (const auto &[name, service] : m.services.services) {
+        snapshot.services[service->name] = service->state;
+    }
+    snapshot.windowMessages = m.desktop.messages.size();
+    snapshot.startedPrograms = m.startedPrograms.size();
+    snapshot.libraries = m.libraries.size();
+    snapshot.restartRequests = m.restartRequests.size();
+    snapshot.serviceControls = m.services.controls.size();
     return snapshot;
 }
 
@@ -173,17 +184,69 @@ std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot 
         lines.push_back(std::string(header) + "title=\"" + visible(box.caption) + "\" text=\"" +
                         visible(box.text) + "\"");
     }
-    const auto &processes = emu::machine().processes;
+    const emu::Machine &m = emu::machine();
+    for (std::size_t i = before.windowMessages; i < after.windowMessages; ++i) {
+        const emu::DeliveredMessage &message = m.desktop.messages[i];
+        char text[96];
+        std::snprintf(text, sizeof text, "window message %s  0x%04x (%lu, %ld) to ",
+                      message.sent ? "sent    " : "posted  ", message.message,
+                      static_cast<unsigned long>(message.wParam), static_cast<long>(message.lParam));
+        lines.push_back(text + std::string("\"") + message.title + "\"");
+    }
+    for (const auto &[window, title] : before.windows) {
+        if (!after.windows.count(window)) {
+            lines.push_back("window closed           \"" + title + "\"");
+        }
+    }
+    for (std::size_t i = before.startedPrograms; i < after.startedPrograms; ++i) {
+        const emu::StartedProgram &program = m.startedPrograms[i];
+        lines.push_back("program started         " + program.image + " by " + program.startedBy +
+                        ": " + program.commandLine);
+    }
     for (const auto &[id, exited] : after.processes) {
-        const std::string image = processes.count(id) ? processes.at(id)->image : "?";
         auto old = before.processes.find(id);
-        if (old == before.processes.end()) {
-            lines.push_back("program started         " + image);
-        }
         if (exited && (old == before.processes.end() || !old->second)) {
-            lines.push_back("process ended           " + image + " (exit code " +
-                            std::to_string(processes.at(id)->exitCode) + ")");
+            const auto &process = m.processes.at(id);
+            lines.push_back(std::string(process->terminated ? "process terminated      "
+                                                            : "process ended           ") +
+                            process->image + " (exit code " + std::to_string(process->exitCode) + ")");
         }
+    }
+    for (std::size_t i = before.libraries; i < after.libraries; ++i) {
+        lines.push_back("library loaded          " + m.libraries[i].machinePath);
+    }
+    for (std::size_t i = before.serviceControls; i < after.serviceControls; ++i) {
+        const emu::ServiceControlRecord &control = m.services.controls[i];
+        if (control.control == SERVICE_CONTROL_STOP) {
+            lines.push_back("service stop requested  " + control.service +
+                            (control.error == ERROR_SUCCESS
+                                 ? std::string()
+                                 : " (refused: error " + std::to_string(control.error) + ")"));
+        }
+    }
+    for (const auto &[name, state] : after.services) {
+        auto old = before.services.find(name);
+        if (old != before.services.end() && old->second != state) {
+            lines.push_back("service " + std::string(state == SERVICE_STOPPED ? "stopped         " : "changed state   ") +
+                            name + " (state " + std::to_string(old->second) + " -> " +
+                            std::to_string(state) + ")");
+        }
+    }
+    for (std::size_t i = before.restartRequests; i < after.restartRequests; ++i) {
+        const emu::RestartRequest &request = m.restartRequests[i];
+        char text[160];
+        if (request.call == "ExitWindowsEx") {
+            std::snprintf(text, sizeof text, "restart requested       ExitWindowsEx(0x%x, %lu)",
+                          request.flags, static_cast<unsigned long>(request.reason));
+        } else {
+            std::snprintf(text, sizeof text,
+                          "restart requested       InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
+                          request.machineName ? request.machineName->c_str() : "none",
+                          request.message ? request.message->c_str() : "none",
+                          static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
+                          request.rebootAfterShutdown);
+        }
+        lines.push_back(std::string(text) + (request.accepted ? ", taken (not carried out)" : ", refused"));
     }
     return lines;
 }

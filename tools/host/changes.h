@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,12 +16,20 @@ struct Snapshot {
     std::map<std::string, std::string> files;  // machine path -> "folder" or size and digest
     std::size_t messageBoxes = 0;
     std::map<unsigned long, bool> processes; // process id -> exited
+    std::map<std::uintptr_t, std::string> windows; // window handle -> title
+    std::map<std::string, unsigned long> services; // service name -> state
+    std::size_t windowMessages = 0;
+    std::size_t startedPrograms = 0;
+    std::size_t libraries = 0;
+    std::size_t restartRequests = 0;
+    std::size_t serviceControls = 0;
 };
 
 Snapshot takeSnapshot();
 
 // One line per change, in a stable order: registry, files, the user's boxes,
-// programs.
+// messages to windows, windows closed, programs started and ended, libraries
+// loaded, services, restart requests.
 std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after);
 
 // Text with line breaks and control characters made visible (\n, \r, \t).

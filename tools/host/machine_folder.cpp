@@ -1,4 +1,6 @@
 #include "machine_folder.h"
+#include "machine_settings.h"
+#include "product_programs.h"
 
 #include <unistd.h>
 
@@ -40,12 +42,6 @@ const WindowsVersion kVersions[] = {
 const char *const kWindowsNames[] = {"95", "98", "me", "nt4", "nt4sp6", "2000", "xp", "2003",
                                      "vista", nullptr};
 
-const std::map<UINT, std::string> kDriveTypeNames = {
-    {emu::DriveUnknown, "unknown"}, {emu::DriveNoRootDir, "none"},   {emu::DriveRemovable, "removable"},
-    {emu::DriveFixed, "fixed"},     {emu::DriveRemote, "remote"},    {emu::DriveCdrom, "cdrom"},
-    {emu::DriveRamdisk, "ramdisk"},
-};
-
 std::string statePath(const std::string &folder) { return (fs::path(folder) / "state").string(); }
 
 void writeWhole(const fs::path &path, const std::string &content) {
@@ -68,65 +64,6 @@ std::string readWhole(const fs::path &path) {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-std::string trim(const std::string &text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// The settings file: sections of "name = value" lines, # comments.
-using Settings = std::map<std::string, std::vector<std::pair<std::string, std::string>>>;
-
-Settings parseSettings(const std::string &text, const std::string &file) {
-    Settings settings;
-    std::string section;
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
-        line = trim(line);
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        if (line.front() == '[' && line.back() == ']') {
-            section = line.substr(1, line.size() - 2);
-            settings[section];
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (equals == std::string::npos || section.empty()) {
-            throw MachineError(file + ":" + std::to_string(number) + ": not a setting: " + line);
-        }
-        settings[section].emplace_back(trim(line.substr(0, equals)), trim(line.substr(equals + 1)));
-    }
-    return settings;
-}
-
-std::string setting(const Settings &settings, const std::string &section, const std::string &name,
-                    const std::string &file) {
-    auto it = settings.find(section);
-    if (it != settings.end()) {
-        for (const auto &[key, value] : it->second) {
-            if (key == name) {
-                return value;
-            }
-        }
-    }
-    throw MachineError(file + ": missing setting " + name + " in [" + section + "]");
-}
-
-unsigned long number(const std::string &text, const std::string &what) {
-    char *end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0') {
-        throw MachineError("machine.conf: " + what + " is not a number: " + text);
-    }
-    return value;
 }
 
 void applyDefaultRegistry() {
@@ -154,7 +91,8 @@ std::string driveFolder(const std::string &folder, char letter) {
     return (fs::path(folder) / "drives" / std::string(1, letter)).string();
 }
 
-void createMachine(const std::string &folder, const std::string &windows, unsigned codePage) {
+void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
+                   bool withProductRunning) {
     const WindowsVersion *version = nullptr;
     for (const WindowsVersion &candidate : kVersions) {
         if (windows == candidate.name) {
@@ -186,38 +124,21 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         m.drives[letter] = emu::Drive{driveFolder(folder, letter), type};
     }
     applyDefaultRegistry();
+    setUserAnswer(IDOK, {});
+    if (withProductRunning) {
+        startProductPrograms();
+    }
     saveMachine(folder);
 }
 
 void saveMachine(const std::string &folder) {
     emu::Machine &m = emu::machine();
-    std::ostringstream conf;
-    conf << "# An emulated Windows machine of the RADOZAVU host. Edit with care.\n"
-         << "[machine]\n"
-         << "platform = " << m.version.platform << "\n"
-         << "major = " << m.version.major << "\n"
-         << "minor = " << m.version.minor << "\n"
-         << "build = " << m.version.build << "\n"
-         << "service-pack = " << m.version.servicePack << "\n"
-         << "codepage = " << m.codePage << "\n"
-         << "clock = " << m.clock.now() << "\n"
-         << "current-directory = " << m.currentDirectory << "\n"
-         << "windows-folder = " << m.windowsFolder << "\n"
-         << "\n[drives]\n";
-    for (const auto &[letter, drive] : m.drives) {
-        conf << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
-    }
-    conf << "\n[environment]\n";
-    for (const auto &[name, value] : m.environment) {
-        conf << name << " = " << value << "\n";
-    }
-
     const fs::path state = statePath(folder);
     const fs::path next = state.string() + ".new";
     const fs::path previous = state.string() + ".old";
     fs::remove_all(next);
     fs::create_directories(next);
-    writeWhole(next / "machine.conf", conf.str());
+    writeWhole(next / "machine.conf", writeSettings());
     writeWhole(next / "registry.reg", emu::exportRegistry(m.registry));
     fs::remove_all(previous);
     if (fs::exists(state)) {
@@ -239,45 +160,13 @@ void loadMachine(const std::string &folder) {
         throw MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " +
                            folder);
     }
-    const Settings settings = parseSettings(readWhole(state / "machine.conf"), "machine.conf");
     emu::resetMachine();
     emu::Machine &m = emu::machine();
-    const auto get = [&](const char *name) {
-        return setting(settings, "machine", name, "machine.conf");
-    };
-    m.version.platform = static_cast<DWORD>(number(get("platform"), "platform"));
-    m.version.major = static_cast<DWORD>(number(get("major"), "major"));
-    m.version.minor = static_cast<DWORD>(number(get("minor"), "minor"));
-    m.version.build = static_cast<DWORD>(number(get("build"), "build"));
-    m.version.servicePack = get("service-pack");
-    m.codePage = static_cast<UINT>(number(get("codepage"), "codepage"));
-    m.clock.advance(number(get("clock"), "clock") - m.clock.now());
-    m.currentDirectory = get("current-directory");
-    m.windowsFolder = get("windows-folder");
-    if (auto drives = settings.find("drives"); drives != settings.end()) {
-        for (const auto &[letter, typeName] : drives->second) {
-            UINT type = emu::DriveUnknown;
-            bool known = false;
-            for (const auto &[value, name] : kDriveTypeNames) {
-                if (name == typeName) {
-                    type = value;
-                    known = true;
-                }
-            }
-            if (letter.size() != 1 || !known) {
-                throw MachineError("machine.conf: bad drive line: " + letter + " = " + typeName);
-            }
-            const std::string host = driveFolder(folder, letter[0]);
-            if (!fs::is_directory(host, error)) {
-                throw MachineError("machine folder is damaged: drive " + letter +
-                                   " has no folder " + host);
-            }
-            m.drives[letter[0]] = emu::Drive{host, type};
-        }
-    }
-    if (auto environment = settings.find("environment"); environment != settings.end()) {
-        for (const auto &[name, value] : environment->second) {
-            m.environment[name] = value;
+    readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
+    for (const auto &[letter, drive] : m.drives) {
+        if (!fs::is_directory(drive.hostFolder, error)) {
+            throw MachineError("machine folder is damaged: drive " + std::string(1, letter) +
+                               ": has no folder " + drive.hostFolder);
         }
     }
     const emu::RegFileParse parsed = emu::parseRegFile(readWhole(state / "registry.reg"));

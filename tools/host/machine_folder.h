@@ -20,9 +20,12 @@ struct MachineError : std::runtime_error {
 const char *const *windowsNames();
 
 // Creates a machine folder from the built-in default (an installed Windows of
-// the given name with its usual registry, drives and shell folders) and makes
-// it the current machine. Refuses a folder that exists and is not empty.
-void createMachine(const std::string &folder, const std::string &windows, unsigned codePage);
+// the given name with its usual registry, drives and shell folders; with
+// withProductRunning, an installed Quillane whose programs and services run)
+// and makes it the current machine. Refuses a folder that exists and is not
+// empty.
+void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
+                   bool withProductRunning);
 
 // Loads a machine folder into the current machine; throws MachineError with a
 // clear message when the folder is not a machine or is damaged.

@@ -18,9 +18,10 @@ using namespace host;
 constexpr const char *kUsage = R"(usage: radozavu [--library FILE] COMMAND ...
 
 Commands:
-  machine new DIR [--windows VERSION] [--codepage N]
+  machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]
                  create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6
-                 2000 xp 2003 vista; default xp; code page 1252 or 932 ...)
+                 2000 xp 2003 vista; default xp; code page 1252 or 932 ...),
+                 optionally with Quillane installed and its programs running
   call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
                  call one export and print its result and what it changed
   run [--machine DIR] SCRIPT
@@ -90,14 +91,18 @@ int listExports() {
 
 int newMachine(std::vector<std::string> words) {
     if (wantsHelp(words)) {
-        std::cout << "usage: radozavu machine new DIR [--windows VERSION] [--codepage N]\n";
+        std::cout << "usage: radozavu machine new DIR [--windows VERSION] [--codepage N] "
+                     "[--with-product-running]\n";
         return 0;
     }
     std::string folder;
     std::string windows = "xp";
     unsigned codePage = 1252;
+    bool withProductRunning = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        if ((words[i] == "--windows" || words[i] == "--codepage") && i + 1 < words.size()) {
+        if (words[i] == "--with-product-running") {
+            withProductRunning = true;
+        } else if ((words[i] == "--windows" || words[i] == "--codepage") && i + 1 < words.size()) {
             if (words[i] == "--windows") {
                 windows = words[++i];
             } else {
@@ -118,8 +123,9 @@ int newMachine(std::vector<std::string> words) {
     if (folder.empty()) {
         return usage("machine new needs a folder");
     }
-    createMachine(folder, windows, codePage);
-    std::cout << "created a Windows " << windows << " machine in " << folder << "\n";
+    createMachine(folder, windows, codePage, withProductRunning);
+    std::cout << "created a Windows " << windows << " machine in " << folder
+              << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;
 }
 

@@ -1,0 +1,360 @@
+#include "machine_settings.h"
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "machine_folder.h"
+#include "platform/emulated/machine.h"
+
+namespace host {
+namespace {
+
+const std::map<UINT, std::string> kDriveTypeNames = {
+    {emu::DriveUnknown, "unknown"}, {emu::DriveNoRootDir, "none"}, {emu::DriveRemovable, "removable"},
+    {emu::DriveFixed, "fixed"},     {emu::DriveRemote, "remote"},  {emu::DriveCdrom, "cdrom"},
+    {emu::DriveRamdisk, "ramdisk"},
+};
+
+const std::map<DWORD, std::string> kServiceStateNames = {
+    {SERVICE_STOPPED, "stopped"},          {SERVICE_START_PENDING, "start-pending"},
+    {SERVICE_STOP_PENDING, "stop-pending"}, {SERVICE_RUNNING, "running"},
+    {SERVICE_CONTINUE_PENDING, "continue-pending"}, {SERVICE_PAUSE_PENDING, "pause-pending"},
+    {SERVICE_PAUSED, "paused"},
+};
+
+std::string trim(const std::string &text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::vector<std::string> split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) {
+        parts.push_back(trim(part));
+    }
+    if (!text.empty() && text.back() == separator) {
+        parts.emplace_back();
+    }
+    return parts;
+}
+
+std::string join(const std::vector<std::string> &parts, const char *separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text += (i == 0 ? "" : separator) + parts[i];
+    }
+    return text;
+}
+
+struct Line {
+    int number;
+    std::string name;
+    std::string value;
+};
+using Sections = std::map<std::string, std::vector<Line>>;
+
+// The user's scripted behaviour, kept apart from the responder it builds.
+struct UserAnswer {
+    int answer = IDOK;
+    std::vector<std::string> closes;
+};
+UserAnswer &userAnswer() {
+    static UserAnswer answer;
+    return answer;
+}
+
+class Reader {
+public:
+    explicit Reader(const std::string &text) {
+        std::istringstream lines(text);
+        std::string line;
+        std::string section;
+        int number = 0;
+        while (std::getline(lines, line)) {
+            ++number;
+            line = trim(line);
+            if (line.empty() || line[0] == '#') {
+                continue;
+            }
+            if (line.front() == '[' && line.back() == ']') {
+                section = line.substr(1, line.size() - 2);
+                sections_[section];
+                continue;
+            }
+            const auto equals = line.find('=');
+            if (equals == std::string::npos || section.empty()) {
+                fail(number, "not a setting: " + line);
+            }
+            sections_[section].push_back({number, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
+        }
+    }
+
+    [[noreturn]] static void fail(int line, const std::string &problem) {
+        throw MachineError("machine.conf:" + std::to_string(line) + ": " + problem);
+    }
+
+    const std::vector<Line> &section(const std::string &name) const {
+        static const std::vector<Line> none;
+        auto it = sections_.find(name);
+        return it == sections_.end() ? none : it->second;
+    }
+
+    const Line &setting(const std::string &sectionName, const std::string &name) const {
+        for (const Line &line : section(sectionName)) {
+            if (line.name == name) {
+                return line;
+            }
+        }
+        throw MachineError("machine.conf: missing setting " + name + " in [" + sectionName + "]");
+    }
+
+    std::string text(const std::string &sectionName, const std::string &name) const {
+        return setting(sectionName, name).value;
+    }
+
+    unsigned long long number(const std::string &sectionName, const std::string &name) const {
+        const Line &line = setting(sectionName, name);
+        return parseNumber(line, line.value);
+    }
+
+    static unsigned long long parseNumber(const Line &line, const std::string &text) {
+        char *end = nullptr;
+        const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+        if (text.empty() || *end != '\0') {
+            fail(line.number, line.name + ": not a number: " + text);
+        }
+        return value;
+    }
+
+private:
+    Sections sections_;
+};
+
+template <class Map>
+typename Map::key_type keyOf(const Map &names, const Line &line, const std::string &name) {
+    for (const auto &[key, value] : names) {
+        if (value == name) {
+            return key;
+        }
+    }
+    Reader::fail(line.number, "unknown name: " + name);
+}
+
+void applyUserAnswer() {
+    const UserAnswer answer = userAnswer();
+    emu::machine().user.responder = [answer](const emu::MessageBoxRecord &) {
+        for (const std::string &title : answer.closes) {
+            for (const auto &window : emu::machine().desktop.windows) {
+                if (window->title == title) {
+                    if (window->processId != 0) {
+                        emu::destroyWindowsOf(window->processId);
+                        emu::endProcess(window->processId, 0);
+                    } else {
+                        emu::destroyWindow(window->handle);
+                    }
+                    break;
+                }
+            }
+        }
+        return answer.answer;
+    };
+}
+
+std::string describeReactions(const emu::Window &window) {
+    std::vector<std::string> reactions;
+    for (const emu::WindowReaction &reaction : window.reactions) {
+        char text[64];
+        std::snprintf(text, sizeof text, "0x%x after %llu ms%s", reaction.message,
+                      static_cast<unsigned long long>(reaction.delay),
+                      reaction.endsProcess ? " ends process" : "");
+        reactions.push_back(text);
+    }
+    return join(reactions, ", ");
+}
+
+void readReactions(HWND window, const Line &line, const std::string &text) {
+    for (const std::string &reaction : split(text, ',')) {
+        if (reaction.empty()) {
+            continue;
+        }
+        std::istringstream words(reaction);
+        std::string message, after, delay, ms, ends, process;
+        words >> message >> after >> delay >> ms >> ends >> process;
+        if (after != "after" || ms != "ms" || (!ends.empty() && (ends != "ends" || process != "process"))) {
+            Reader::fail(line.number, "a reaction is MESSAGE after N ms [ends process]: " + reaction);
+        }
+        emu::closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message)),
+                           Reader::parseNumber(line, delay), !ends.empty());
+    }
+}
+
+} // namespace
+
+void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
+    userAnswer() = UserAnswer{answer, closesTitles};
+    applyUserAnswer();
+}
+
+std::string writeSettings() {
+    emu::Machine &m = emu::machine();
+    std::ostringstream out;
+    out << "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n"
+        << "[machine]\n"
+        << "platform = " << m.version.platform << "\n"
+        << "major = " << m.version.major << "\n"
+        << "minor = " << m.version.minor << "\n"
+        << "build = " << m.version.build << "\n"
+        << "service-pack = " << m.version.servicePack << "\n"
+        << "codepage = " << m.codePage << "\n"
+        << "clock = " << m.clock.now() << "\n"
+        << "system-time = " << (m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000) << "\n"
+        << "utc-offset = " << m.calendar.utcOffsetSeconds << "\n"
+        << "current-directory = " << m.currentDirectory << "\n"
+        << "windows-folder = " << m.windowsFolder << "\n"
+        << "program-file = " << m.programFile << "\n"
+        << "next-process-id = " << m.nextProcessId << "\n";
+    out << "\n[drives]\n";
+    for (const auto &[letter, drive] : m.drives) {
+        out << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
+    }
+    out << "\n[environment]\n";
+    for (const auto &[name, value] : m.environment) {
+        out << name << " = " << value << "\n";
+    }
+    out << "\n# CSIDL number = folder\n[shell-folders]\n";
+    for (const auto &[csidl, folder] : m.specialFolders) {
+        out << csidl << " = " << folder << "\n";
+    }
+    out << "\n# The user answers every message box with this button, after closing\n"
+        << "# the windows of the titles in closes (separated by |).\n[user]\n"
+        << "answer = " << userAnswer().answer << "\n"
+        << "closes = " << join(userAnswer().closes, " | ") << "\n";
+    out << "\n# process id = program file\n[processes]\n";
+    for (const auto &[id, process] : m.processes) {
+        if (!process->exited) {
+            out << id << " = " << process->image << "\n";
+        }
+    }
+    out << "\n# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
+        << "# topmost first\n[windows]\n";
+    for (const auto &window : m.desktop.windows) {
+        out << "window = " << window->title << " | " << window->className << " | "
+            << window->processId << " | " << describeReactions(*window) << "\n";
+    }
+    out << "\n# semaphore = name | count | maximum | holding process id\n[semaphores]\n";
+    for (const auto &[name, object] : m.namedObjects) {
+        auto semaphore = std::dynamic_pointer_cast<emu::Semaphore>(object.lock());
+        if (!semaphore) {
+            continue;
+        }
+        DWORD holder = 0;
+        for (const auto &[id, process] : m.processes) {
+            for (const auto &held : process->heldObjects) {
+                holder = held == semaphore && !process->exited ? id : holder;
+            }
+        }
+        if (holder != 0) {
+            out << "semaphore = " << name << " | " << semaphore->count << " | " << semaphore->maximum
+                << " | " << holder << "\n";
+        }
+    }
+    out << "\n# service = name | display name | state | stop duration ms | wait hint ms |\n"
+        << "#           accepts stop (yes/no) | dependents (a, b, ...)\n[services]\n";
+    for (const auto &[name, service] : m.services.services) {
+        out << "service = " << service->name << " | " << service->displayName << " | "
+            << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
+            << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
+            << join(service->dependents, ", ") << "\n";
+    }
+    return out.str();
+}
+
+void readSettings(const std::string &text, const std::string &driveRoot) {
+    const Reader reader(text);
+    emu::Machine &m = emu::machine();
+    m.version.platform = static_cast<DWORD>(reader.number("machine", "platform"));
+    m.version.major = static_cast<DWORD>(reader.number("machine", "major"));
+    m.version.minor = static_cast<DWORD>(reader.number("machine", "minor"));
+    m.version.build = static_cast<DWORD>(reader.number("machine", "build"));
+    m.version.servicePack = reader.text("machine", "service-pack");
+    m.codePage = static_cast<UINT>(reader.number("machine", "codepage"));
+    m.clock.advance(reader.number("machine", "clock") - m.clock.now());
+    emu::setSystemTime(reader.number("machine", "system-time"));
+    m.calendar.utcOffsetSeconds = std::strtoll(reader.text("machine", "utc-offset").c_str(), nullptr, 10);
+    m.currentDirectory = reader.text("machine", "current-directory");
+    m.windowsFolder = reader.text("machine", "windows-folder");
+    m.programFile = reader.text("machine", "program-file");
+    m.nextProcessId = static_cast<DWORD>(reader.number("machine", "next-process-id"));
+
+    for (const Line &line : reader.section("drives")) {
+        if (line.name.size() != 1) {
+            Reader::fail(line.number, "a drive is one letter: " + line.name);
+        }
+        m.drives[line.name[0]] =
+            emu::Drive{driveRoot + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
+    }
+    for (const Line &line : reader.section("environment")) {
+        m.environment[line.name] = line.value;
+    }
+    for (const Line &line : reader.section("shell-folders")) {
+        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name))] = line.value;
+    }
+    userAnswer() = UserAnswer{static_cast<int>(reader.number("user", "answer")), {}};
+    for (const std::string &title : split(reader.text("user", "closes"), '|')) {
+        if (!title.empty()) {
+            userAnswer().closes.push_back(title);
+        }
+    }
+    applyUserAnswer();
+    for (const Line &line : reader.section("processes")) {
+        auto process = std::make_shared<emu::Process>();
+        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name));
+        process->image = line.value;
+        m.processes[process->id] = process;
+    }
+    // Windows are listed topmost first; each new one goes on top.
+    const auto &windows = reader.section("windows");
+    for (auto line = windows.rbegin(); line != windows.rend(); ++line) {
+        const auto fields = split(line->value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line->number, "a window is title | class | process id | reactions");
+        }
+        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2]));
+        readReactions(emu::createWindow(fields[0], process, fields[1]), *line, fields[3]);
+    }
+    for (const Line &line : reader.section("semaphores")) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
+        }
+        emu::createSemaphore(fields[0], static_cast<LONG>(Reader::parseNumber(line, fields[1])),
+                             static_cast<LONG>(Reader::parseNumber(line, fields[2])),
+                             static_cast<DWORD>(Reader::parseNumber(line, fields[3])));
+    }
+    for (const Line &line : reader.section("services")) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 7 || (fields[5] != "yes" && fields[5] != "no")) {
+            Reader::fail(line.number, "a service is name | display name | state | stop duration | "
+                                      "wait hint | accepts stop (yes/no) | dependents");
+        }
+        emu::Service &service = m.services.add(fields[0], keyOf(kServiceStateNames, line, fields[2]));
+        service.displayName = fields[1];
+        service.stopDuration = Reader::parseNumber(line, fields[3]);
+        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4]));
+        service.acceptsStop = fields[5] == "yes";
+        for (const std::string &dependent : split(fields[6], ',')) {
+            if (!dependent.empty()) {
+                service.dependents.push_back(dependent);
+            }
+        }
+    }
+}
+
+} // namespace host
