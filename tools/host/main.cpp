@@ -40,10 +40,14 @@ constexpr const char *kScriptHelp = R"(Script lines (blank lines and lines start
   expect value KEY NAME TEXT        (REG_SZ text, or a REG_DWORD in decimal)
   expect no-value KEY NAME | expect key KEY | expect no-key KEY
   expect file PATH | expect no-file PATH | expect file-contains PATH TEXT
-  expect boxes N | expect box-text TEXT | expect change TEXT   (of the last call)
+  expect boxes N | expect box-text TEXT                 (of the last call)
+  expect changes N | expect change TEXT                 (of the last call)
   write PATH <<END ... END          write a file on the machine (CRLF lines)
   set-sz KEY NAME TEXT | set-dword KEY NAME NUMBER
-  answer NUMBER                     the user answers every message box so
+  answer NUMBER [closing TITLE ...] the user answers every message box so,
+                                    after closing the programs of those windows
+  put-sibling-libraries FOLDER      copy Rezedev.dll and ZepProj.dll there
+  wait MILLISECONDS                 time passes on the machine's clock
 KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
 A failed expectation stops the script with exit status 1.
 )";

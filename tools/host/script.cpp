@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "machine_settings.h"
 #include "platform/emulated/machine.h"
 
 namespace fs = std::filesystem;
@@ -106,6 +107,25 @@ void need(const std::vector<std::string> &words, std::size_t count, const char *
     }
 }
 
+// The installer's file copy of the product's sibling libraries: the stand-ins
+// built beside this program go into a folder of the machine.
+void putSiblingLibraries(const std::string &folder) {
+    std::string host;
+    if (!emu::hostPath(folder, host)) {
+        throw UsageError("not a path of the machine: " + folder);
+    }
+    fs::create_directories(host);
+    std::error_code error;
+    const fs::path programFolder = fs::read_symlink("/proc/self/exe", error).parent_path();
+    for (const char *library : {"Rezedev.dll", "ZepProj.dll"}) {
+        fs::copy_file(programFolder / library, fs::path(host) / library,
+                      fs::copy_options::overwrite_existing, error);
+        if (error) {
+            throw UsageError(std::string("cannot copy ") + library + ": " + error.message());
+        }
+    }
+}
+
 class Runner {
 public:
     Runner(Session &session, std::ostream &out) : session_(session), out_(out) {}
@@ -133,9 +153,19 @@ public:
             }
             out_ << "  (set " << words[1] << " \"" << words[2] << "\")\n";
         } else if (command == "answer") {
-            need(words, 2, "answer NUMBER");
-            const int answer = std::stoi(words[1]);
-            emu::machine().user.responder = [answer](const emu::MessageBoxRecord &) { return answer; };
+            if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
+                throw UsageError("expected: answer NUMBER [closing TITLE ...]");
+            }
+            setUserAnswer(std::stoi(words[1]),
+                          std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
+        } else if (command == "wait") {
+            need(words, 2, "wait MILLISECONDS");
+            emu::machine().clock.advance(std::stoull(words[1]));
+            out_ << "  (the machine's clock moved on " << words[1] << " ms)\n";
+        } else if (command == "put-sibling-libraries") {
+            need(words, 2, "put-sibling-libraries FOLDER");
+            putSiblingLibraries(words[1]);
+            out_ << "  (put Rezedev.dll and ZepProj.dll into " << words[1] << ")\n";
         } else {
             const std::size_t boxesBefore = emu::machine().user.messageBoxes.size();
             const Session::Outcome outcome = session_.call(command, parseCallArguments(words, 1));
@@ -207,6 +237,10 @@ private:
             const std::size_t shown = boxesAfter_ - boxesBefore_;
             check(std::to_string(shown) == words[2], "the last call showed " + words[2] + " message box(es)",
                   std::to_string(shown));
+        } else if (kind == "changes") {
+            need(words, 3, "expect changes NUMBER");
+            check(std::to_string(lastChanges_.size()) == words[2],
+                  "the last call made " + words[2] + " change(s)", std::to_string(lastChanges_.size()));
         } else if (kind == "box-text" || kind == "change") {
             need(words, 3, "expect box-text|change TEXT");
             bool found = false;

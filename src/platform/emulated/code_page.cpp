@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/emulated/machine.h"
+#include "platform/system.h"
 
 namespace emu {
 namespace {
@@ -56,6 +57,34 @@ bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
         }
         in += length;
         left -= length;
+    }
+    return true;
+}
+
+bool toUtf16(const std::string &ansi, std::string &utf16) {
+    const std::string codePage = "CP" + std::to_string(machine().codePage);
+    iconv_t converter = iconv_open("UTF-16LE", codePage.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    std::unique_ptr<void, int (*)(iconv_t)> owner(converter, iconv_close);
+    utf16.clear();
+    for (const char *p = ansi.data(), *end = ansi.data() + ansi.size(); p < end;) {
+        // A zero byte is a character of its own (a terminator inside the data).
+        const bool lead = *p != '\0' && win::IsDBCSLeadByte(static_cast<BYTE>(*p)) && p + 1 < end;
+        const std::size_t length = lead ? 2 : 1;
+        char converted[8];
+        char *inPointer = const_cast<char *>(p);
+        std::size_t inLeft = length;
+        char *out = converted;
+        std::size_t outLeft = sizeof converted;
+        if (iconv(converter, &inPointer, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+            utf16 += std::string("?\0", 2);
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        } else {
+            utf16.append(converted, out);
+        }
+        p += length;
     }
     return true;
 }

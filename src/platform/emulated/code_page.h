@@ -12,4 +12,9 @@ enum class Encoding { Utf16, Utf8 }; // UTF-16 little-endian, UTF-8
 // converts it. False when the machine's code page is unknown to the host.
 bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi);
 
+// Converts ANSI text of the machine's code page into UTF-16 little-endian; a
+// byte the code page does not define becomes '?'. False when the machine's
+// code page is unknown to the host.
+bool toUtf16(const std::string &ansi, std::string &utf16);
+
 } // namespace emu

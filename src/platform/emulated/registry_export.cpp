@@ -6,6 +6,8 @@
 
 #include "platform/emulated/registry_export.h"
 
+#include "platform/emulated/code_page.h"
+
 namespace emu {
 namespace {
 
@@ -35,7 +37,20 @@ bool isPlainText(const RegValue &value) {
     return true;
 }
 
+// The data as written in the file: text types (hex(1), hex(2), hex(7)) hold
+// UTF-16 text in a "Windows Registry Editor Version 5.00" file.
+std::string fileBytes(const RegValue &value) {
+    const std::string bytes(value.data.begin(), value.data.end());
+    std::string utf16;
+    if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) &&
+        toUtf16(bytes, utf16)) {
+        return utf16;
+    }
+    return bytes;
+}
+
 std::string hexData(const RegValue &value) {
+    const std::string bytes = fileBytes(value);
     std::string result;
     if (value.type == REG_BINARY) {
         result = "hex:";
@@ -44,11 +59,11 @@ std::string hexData(const RegValue &value) {
         std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
         result = prefix;
     }
-    for (std::size_t i = 0; i < value.data.size(); ++i) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         char byte[4];
-        std::snprintf(byte, sizeof byte, "%02x", value.data[i]);
+        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(bytes[i]));
         result += byte;
-        if (i + 1 < value.data.size()) {
+        if (i + 1 < bytes.size()) {
             result += ',';
         }
     }
