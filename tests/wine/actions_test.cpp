@@ -256,7 +256,8 @@ TEST_F(WineActions, SetupTimeLandsUnderTheRegistryNamesInForce) {
 TEST_F(WineActions, WriteMonitorPathsComeFromTheSiblingLibraries) {
     const std::string folder = wine::freshFolder("write monitor");
     for (const char *name : {"Rezedev.dll", "ZepProj.dll"}) {
-        ASSERT_TRUE(CopyFileA((wine::programFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA((wine::programFolder() + name).c_str(), (folder + name).c_str(), FALSE));
     }
     const std::string record = folder + "record.txt";
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());

@@ -135,7 +135,8 @@ TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     wine::Program agent(standIn("\"Quillane Synchronization Server Agent 5.0\""));
     ASSERT_TRUE(agent.showsWindows({kAgent}));
     EXPECT_EQ(anyRunning(nullptr), 1);
-    wine::Program console(standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
+    wine::Program console(
+        standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
     ASSERT_TRUE(console.showsWindows({kConsole}));
     EXPECT_EQ(anyRunning(nullptr), 1);
 

@@ -85,14 +85,19 @@ class ValueOverride {
 public:
     ValueOverride(HKEY root, const char *path, const char *name) : name_(name) {
         RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
-        DWORD size = sizeof saved_;
-        had_ = key_ != nullptr && RegQueryValueExA(key_, name, nullptr, &type_, saved_, &size) ==
-                                      ERROR_SUCCESS;
-        savedSize_ = size;
+        DWORD size = 0;
+        had_ = key_ != nullptr &&
+               RegQueryValueExA(key_, name, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+        if (had_) {
+            saved_.resize(size);
+            had_ = RegQueryValueExA(key_, name, nullptr, &type_, saved_.data(), &size) ==
+                   ERROR_SUCCESS;
+        }
     }
     ~ValueOverride() {
         if (had_) {
-            RegSetValueExA(key_, name_, 0, type_, saved_, savedSize_);
+            RegSetValueExA(key_, name_, 0, type_, saved_.data(),
+                           static_cast<DWORD>(saved_.size()));
         } else {
             RegDeleteValueA(key_, name_);
         }
@@ -114,8 +119,7 @@ private:
     HKEY key_ = nullptr;
     bool had_ = false;
     DWORD type_ = REG_NONE;
-    BYTE saved_[512] = {};
-    DWORD savedSize_ = 0;
+    std::vector<BYTE> saved_;
 };
 
 // With no version set for the program, Wine reports the version the

@@ -113,7 +113,8 @@ TEST_F(WineNsisInstaller, SilentRemovalTakesBackWhatTheInstallAdded) {
                   .exitCode(kInstallerLimitMs),
               0u);
 
-    for (const char *name : {"readme.txt", "readme.txt.gz", "readme-unpacked.txt", "QLNSETUP.INI"}) {
+    for (const char *name :
+         {"readme.txt", "readme.txt.gz", "readme-unpacked.txt", "QLNSETUP.INI"}) {
         EXPECT_FALSE(wine::fileExists(installed(name))) << name;
     }
     std::string value;
