@@ -13,6 +13,8 @@ if [ "${1:-}" = linux ]; then
 fi
 # The locale sources from which the logging tests build a German locale.
 packages+=(locales)
+# The installer engine of the example installer the Wine suite runs.
+packages+=(nsis)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -56,28 +56,6 @@ void clearPendingOperations() {
     }
 }
 
-// Runs a command line and waits for it; a program that does not end within
-// the time limit is ended. Its exit code, or -1.
-long runAndWait(const std::string &commandLine) {
-    std::string buffer = commandLine;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
-        return -1;
-    }
-    if (WaitForSingleObject(started.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(started.hProcess, 1);
-        WaitForSingleObject(started.hProcess, 5000);
-    }
-    DWORD exitCode = 0;
-    GetExitCodeProcess(started.hProcess, &exitCode);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    return static_cast<long>(exitCode);
-}
-
 // How many copies of a program run now.
 int runningCopies(const char *program) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -89,13 +67,6 @@ int runningCopies(const char *program) {
     }
     CloseHandle(snapshot);
     return copies;
-}
-
-std::string programFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
 class WineActions : public ::testing::Test {
@@ -146,7 +117,7 @@ TEST_F(WineActions, PostInstallActionsCopyThePreferencesAndRunWinesRegistryEdito
     std::string value;
     EXPECT_FALSE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
 
-    EXPECT_EQ(runAndWait("regedit /s \"" + setup + "QLNCFG.REG\""), 0);
+    EXPECT_EQ(wine::Program("regedit /s \"" + setup + "QLNCFG.REG\"").exitCode(30000), 0u);
     EXPECT_TRUE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
     EXPECT_EQ(value, "post-install");
 
@@ -285,7 +256,8 @@ TEST_F(WineActions, SetupTimeLandsUnderTheRegistryNamesInForce) {
 TEST_F(WineActions, WriteMonitorPathsComeFromTheSiblingLibraries) {
     const std::string folder = wine::freshFolder("write monitor");
     for (const char *name : {"Rezedev.dll", "ZepProj.dll"}) {
-        ASSERT_TRUE(CopyFileA((programFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA((wine::programFolder() + name).c_str(), (folder + name).c_str(), FALSE));
     }
     const std::string record = folder + "record.txt";
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());

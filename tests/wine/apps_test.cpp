@@ -3,7 +3,7 @@
 // registry and the mingw stand-in of Rezedev.dll.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <vector>
 
 #include "wine_support.h"
 
@@ -16,76 +16,16 @@ constexpr UINT kExitRequest = 0x101D;
 constexpr const char *kSync = "Synchronization";
 constexpr const char *kManager = "Quillane - Project Manager";
 constexpr const char *kConsole = "Quillane Synchronization Server Console 5.0";
+constexpr const char *kAgent = "Quillane Synchronization Server Agent 5.0";
+constexpr const char *kCloseTheApplication =
+    "Setup has determined that an instance of Quillane application is currently running...\n"
+    "Please close the application and restart installation.";
 constexpr const char *kProduct = "Software\\Brevanta";
 constexpr const char *kPreferences = "Software\\Brevanta\\Quillane\\Preferences";
 constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40";
 
-// A program started for one test and ended by it: the stand-in of the
-// product's programs, or the installer stand-in.
-class Program {
-public:
-    explicit Program(const std::string &commandLine) {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string line = commandLine;
-        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &info_) != FALSE;
-        EXPECT_TRUE(started_) << commandLine << ": " << GetLastError();
-    }
-    ~Program() {
-        if (!started_) {
-            return;
-        }
-        if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(info_.hProcess, 99);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Program(const Program &) = delete;
-    Program &operator=(const Program &) = delete;
-
-    // Waits until the program shows a window of each title.
-    bool showsWindows(std::initializer_list<const char *> titles) const {
-        for (int round = 0; round < 500; ++round) {
-            bool all = true;
-            for (const char *title : titles) {
-                all = all && FindWindowA(nullptr, title) != nullptr;
-            }
-            if (all) {
-                return true;
-            }
-            Sleep(20);
-        }
-        return false;
-    }
-    // The exit code once the program has ended, or STILL_ACTIVE after limitMs.
-    DWORD exitCode(DWORD limitMs) const {
-        DWORD code = STILL_ACTIVE;
-        if (started_ && WaitForSingleObject(info_.hProcess, limitMs) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(info_.hProcess, &code);
-        }
-        return code;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION info_{};
-};
-
-// The command line of a program beside the test driver.
-std::string commandLine(const char *program, const std::string &arguments) {
-    std::string line = "\"";
-    line += wine::programFolder();
-    line += program;
-    line += "\" ";
-    line += arguments;
-    return line;
-}
-
 std::string standIn(const std::string &arguments) {
-    return commandLine("program_standin.exe", arguments);
+    return wine::besideProgram("program_standin.exe", arguments);
 }
 
 bool windowPresent(const char *title) { return FindWindowA(nullptr, title) != nullptr; }
@@ -98,7 +38,7 @@ protected:
 
 TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
     wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
-    Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
 
     const DWORD start = GetTickCount();
@@ -110,8 +50,22 @@ TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
     EXPECT_EQ(client.exitCode(5000), 5u); // closed by the requests, semaphore given back
 }
 
+TEST_F(WineApps, FreeSemaphoreMeansNoClientRunsWhateverWindowsAreThere) {
+    // A program of other makers with the client's window titles, not holding
+    // the semaphore: it is neither reported nor asked to exit.
+    wine::Program other(standIn("\"Synchronization\" \"Quillane - Project Manager\""));
+    ASSERT_TRUE(other.showsWindows({kSync, kManager}));
+    wine::BoxWatcher watcher("Quillane Installation");
+    SetupCallRecord record{};
+    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    EXPECT_EQ(watcher.finish().answered, 0);
+    EXPECT_TRUE(windowPresent(kSync));
+    EXPECT_TRUE(windowPresent(kManager));
+    EXPECT_EQ(other.exitCode(0), STILL_ACTIVE);
+}
+
 TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
-    Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -128,47 +82,69 @@ TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
     const wine::SeenBox box = watcher.wait();
     ASSERT_TRUE(box.seen);
     EXPECT_EQ(box.owner, owner);
-    EXPECT_EQ(box.text, "Setup has determined that an instance of Quillane application is "
-                        "currently running...\nPlease close the application and restart "
-                        "installation.");
+    EXPECT_EQ(box.text, kCloseTheApplication);
     EXPECT_FALSE(box.hasIcon);
+    EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(box.answered, 1);
     EXPECT_EQ(client.exitCode(0), 5u);
     DestroyWindow(owner);
 }
 
-TEST_F(WineApps, Windows98PassesTheClientCheckButNotTheServerCheck) {
-    const std::string versionKey = "Software\\Wine\\AppDefaults\\installer_standin.exe";
-    wine::setString(HKEY_CURRENT_USER, versionKey, "Version", "win98");
-    {
-        HWND installerWindow = nullptr;
-        wine::BoxWatcher watcher("Quillane Installation", [&installerWindow] {
-            installerWindow = FindWindowA(nullptr, "RADOZAVU installer stand-in");
-        });
-        Program server(commandLine("installer_standin.exe", "HKServerSetupFindRunningApps"));
-        const wine::SeenBox box = watcher.wait();
-        ASSERT_TRUE(box.seen);
-        EXPECT_EQ(box.text, "Quillane cannot be installed on this operating system.");
-        EXPECT_EQ(box.owner, installerWindow);
-        EXPECT_NE(installerWindow, nullptr);
-        EXPECT_FALSE(box.hasIcon);
-        EXPECT_EQ(server.exitCode(10000), 1u);
-    }
-    Program client(commandLine("installer_standin.exe", "HKSetupFindRunningApps"));
-    EXPECT_EQ(client.exitCode(10000), 0u); // no box, no running client
-    wine::deleteTree(HKEY_CURRENT_USER, versionKey);
+// A client that does not answer the exit request keeps setup waiting 30
+// seconds; then the user is asked to close it.
+TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) {
+    wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
+    wine::Program client(standIn("--hold-zep --ignore-exit-request \"Synchronization\" "
+                                 "\"Quillane - Project Manager\""));
+    ASSERT_TRUE(client.showsWindows({kSync, kManager}));
+    HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
+                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    DWORD askedAfter = 0;
+    const DWORD start = GetTickCount();
+    wine::BoxWatcher watcher(
+        "Quillane Installation",
+        [&] {
+            askedAfter = GetTickCount() - start;
+            for (const char *title : {kSync, kManager}) {
+                PostMessageA(FindWindowA(nullptr, title), WM_CLOSE, 0, 0);
+            }
+            client.exitCode(5000);
+        },
+        45000);
+    SetupCallRecord record{};
+    record.OwnerWindow = owner;
+    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    const wine::SeenBox box = watcher.wait();
+    ASSERT_TRUE(box.seen);
+    EXPECT_GE(askedAfter, 30000u);
+    EXPECT_LT(askedAfter, 40000u);
+    EXPECT_EQ(box.owner, owner);
+    EXPECT_EQ(box.text, kCloseTheApplication);
+    EXPECT_EQ(box.answered, 1);
+    EXPECT_EQ(client.exitCode(0), 6u); // it had the exit request and ignored it
+    DestroyWindow(owner);
 }
 
-TEST_F(WineApps, ServerWindowThatIgnoresWmCloseHasItsProcessEnded) {
+// The console ignores WM_CLOSE and has its process ended after 100 ms; the
+// agent closes on WM_CLOSE and ends by itself.
+TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     auto anyRunning = library.get<RecordExport>("HKSetupAreThereAnyRunningServerApps");
     auto stopRunning = library.get<RecordExport>("HKSetupStopRunningServerApps");
     EXPECT_EQ(anyRunning(nullptr), 0); // no server window, no server service
 
-    Program console(standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
+    wine::Program agent(standIn("\"Quillane Synchronization Server Agent 5.0\""));
+    ASSERT_TRUE(agent.showsWindows({kAgent}));
+    EXPECT_EQ(anyRunning(nullptr), 1);
+    wine::Program console(
+        standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
     ASSERT_TRUE(console.showsWindows({kConsole}));
     EXPECT_EQ(anyRunning(nullptr), 1);
+
     EXPECT_EQ(stopRunning(nullptr), 0);
     EXPECT_EQ(console.exitCode(5000), 0u); // terminated with exit code 0
+    EXPECT_EQ(agent.exitCode(5000), 5u);   // closed its window and ended
     EXPECT_FALSE(windowPresent(kConsole));
+    EXPECT_FALSE(windowPresent(kAgent));
     EXPECT_EQ(anyRunning(nullptr), 0);
 }
 
@@ -224,6 +200,18 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
     EXPECT_NE(GetModuleHandleA("Rezedev.dll"), nullptr);
     EXPECT_EQ(addDependentServices(wine::freshFolder("no-rezedev").c_str()), 0);
     EXPECT_EQ(addDependentServices(nullptr), 1);
+
+    // The record form takes the folder from ParamText.
+    auto addDependentServicesFor = library.get<RecordExport>("HKAdd2DependentServices");
+    SetupCallRecord withFolder{};
+    withFolder.ParamText = folder.c_str();
+    SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", "0");
+    EXPECT_EQ(addDependentServicesFor(&withFolder), 0); // the sibling library's own answer
+    EXPECT_EQ(wine::readFile(record), "load Rezedev.dll\nHKConfigureDependentServices QLNSvc40 1\n"
+                                      "HKConfigureDependentServices QLNSvc40 1\n");
+    SetupCallRecord withoutFolder{};
+    EXPECT_EQ(addDependentServicesFor(&withoutFolder), 1);
+    EXPECT_EQ(addDependentServicesFor(nullptr), 1);
 
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
     SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", nullptr);

@@ -44,6 +44,63 @@ TEST_F(WineConfig, GettersReadTheFileTheirDefaultsAndExpandEnvironmentReferences
     EXPECT_EQ(call("GetAllowLocalSync", bare), "NO");
 }
 
+// Every getter with its key written in the file, then with no file at all.
+TEST_F(WineConfig, EveryGetterReadsItsOwnKeyOrGivesItsDefault) {
+    const std::string folder = wine::freshFolder("every-getter");
+    const std::string empty = wine::freshFolder("no-setup-file");
+    struct Getter {
+        const char *exportName;
+        const char *key;
+        std::string fallback;
+    };
+    const Getter getters[] = {
+        {"GetValidateSettings", "ValidateSettings", "YES"},
+        {"GetInstallDirectory", "InstallDirectory", "Error Reading Value"},
+        {"GetCreateDesktopIcon", "CreateDesktopIcon", "YES"},
+        {"GetProgramGroup", "ProgramGroup", "Quillane"},
+        {"GetRasMessage", "RasMessage", "YES"},
+        {"GetAllowLocalSync", "AllowLocalSync", "NO"},
+        {"GetAllowNetworkSync", "AllowNetworkSync", "NO"},
+        {"GetAllowOneWaySync", "AllowOneWaySync", "NO"},
+        {"GetAllowTwoWaySync", "AllowTwoWaySync", "NO"},
+        {"GetRebootPrompt", "RebootPrompt", "YES"},
+        {"GetInitialPreferencesFile", "InitialPreferencesFile", empty + "\\QLNINIT.INI"},
+        {"GetShowHelpAtStartUp", "ShowHelpAtStartUp", "YES"},
+        {"GetDefaultWebSite", "DefaultWebSite", "http://www.brevanta.com"},
+        {"GetCreateAgentIcon", "CreateAgentIcon", "YES"},
+        {"GetEnableVirtualNetworkProjects", "EnableVirtualNetworkProjects", "YES"},
+        {"GetEnableBackupProjects", "EnableBackupProjects", "YES"},
+        {"GetCreateNetworkProviderEntries", "CreateNetworkProviderEntries", "YES"},
+        {"GetInitialRegFile", "InitialRegFile", empty + "\\QLNCFG.REG"},
+        {"GetAllowInstallOnNTServer", "AllowInstallOnNTServer", "NO"},
+        {"GetInstallService", "InstallService", "NO"},
+        {"GetSvcDependentServices", "SvcDependentServices", ""},
+        {"GetUninstallRebootPrompt", "UninstallRebootPrompt", "TRUE"},
+        {"GetDefaultCacheLocation", "DefaultCacheLocation", ""},
+        {"GetDefaultVirtualNetworkLocation", "DefaultVirtualNetworkLocation", ""},
+        {"GetUpgradeVersionCheck", "UpgradeVersionCheck", ""},
+        {"GetMultipleIniFiles", "MultipleIniFiles", "YES"},
+        {"GetExecuteOnCompletion", "ExecuteOnCompletion", "Error Reading Value"},
+        {"GetExecutableCmdLineOptions", "ExecutableCommandParams", ""},
+    };
+    // Each key gets a value of its own; the completion program must exist.
+    std::string file = "[Configuration]\r\n";
+    auto valueOf = [&folder](const Getter &getter) {
+        return std::string(getter.key) == "ExecuteOnCompletion" ? folder + "QLNSETUP.INI"
+                                                               : std::string(getter.key) + " set";
+    };
+    for (const Getter &getter : getters) {
+        file += std::string(getter.key) + "=" + valueOf(getter) + "\r\n";
+    }
+    wine::writeFile(folder + "QLNSETUP.INI", file);
+
+    for (const Getter &getter : getters) {
+        SCOPED_TRACE(getter.exportName);
+        EXPECT_EQ(call(getter.exportName, folder), valueOf(getter));
+        EXPECT_EQ(call(getter.exportName, empty), getter.fallback);
+    }
+}
+
 TEST_F(WineConfig, ReturnedTextStaysUntilTheNextCallOfTheSameGetter) {
     const std::string first = wine::freshFolder("returned-first");
     const std::string second = wine::freshFolder("returned-second");

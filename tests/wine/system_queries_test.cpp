@@ -72,23 +72,8 @@ TEST(WineFolderValidation, ThePlainFormAnswersByDriveType) {
 DWORD probeUnderVersion(const char *version) {
     const std::string key = "Software\\Wine\\AppDefaults\\radozavu_version_probe.exe";
     wine::setString(HKEY_CURRENT_USER, key, "Version", version);
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string probe(path);
-    probe.resize(probe.find_last_of('\\') + 1);
-    probe += "radozavu_version_probe.exe";
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    DWORD exitCode = 0xFFFFFFFF;
-    if (CreateProcessA(probe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
+    const DWORD exitCode =
+        wine::Program(wine::besideProgram("radozavu_version_probe.exe")).exitCode(30000);
     wine::deleteTree(HKEY_CURRENT_USER, key);
     return exitCode;
 }
@@ -106,6 +91,7 @@ TEST(WineVersions, Windows2000AndXPAreToldApartUnderEachWindowsVersion) {
         {"winxp", VER_PLATFORM_WIN32_NT, 5, 1, 1, 1},
         {"win2003", VER_PLATFORM_WIN32_NT, 5, 2, 1, 0},
         {"vista", VER_PLATFORM_WIN32_NT, 6, 0, 1, 0},
+        {"win7", VER_PLATFORM_WIN32_NT, 6, 1, 1, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.version);

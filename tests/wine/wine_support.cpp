@@ -36,49 +36,128 @@ BoxWatcher::BoxWatcher(std::string title, DWORD timeoutMs)
     : BoxWatcher(std::move(title), nullptr, timeoutMs) {}
 
 BoxWatcher::BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs)
-    : title_(std::move(title)), timeoutMs_(timeoutMs), beforeAnswer_(std::move(beforeAnswer)) {
+    : title_(std::move(title)), timeoutMs_(timeoutMs), start_(GetTickCount()),
+      beforeAnswer_(std::move(beforeAnswer)) {
     thread_ = std::thread([this] {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeoutMs_) {
+        HWND lastAnswered = nullptr;
+        while (!stop_) {
             HWND box = FindWindowA("#32770", title_.c_str());
-            if (box != nullptr && IsWindowVisible(box)) {
-                box_.seen = true;
-                box_.owner = GetWindow(box, GW_OWNER);
-                box_.title = title_;
-                char text[2048] = "";
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                box_.text = text;
-                // The icon control: 20 in Windows' box template, 1088 in Wine's.
-                // Wine keeps its control visible in a box without an icon,
-                // holding no icon.
-                for (int id : {20, 1088}) {
-                    HWND icon = GetDlgItem(box, id);
-                    box_.hasIcon = box_.hasIcon ||
-                                   (icon != nullptr && IsWindowVisible(icon) &&
-                                    SendMessageA(icon, STM_GETICON, 0, 0) != 0);
-                }
-                if (beforeAnswer_) {
-                    beforeAnswer_();
-                }
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                return;
+            // A box answered a moment ago may still be closing.
+            if (box != nullptr && box != lastAnswered && IsWindowVisible(box)) {
+                answer(box, GetTickCount() - start_ <= timeoutMs_);
+                lastAnswered = box;
             }
             Sleep(20);
         }
     });
 }
 
-BoxWatcher::~BoxWatcher() {
-    if (thread_.joinable()) {
-        thread_.join();
+BoxWatcher::~BoxWatcher() { finish(); }
+
+void BoxWatcher::answer(HWND box, bool inTime) {
+    ++box_.answered;
+    if (!inTime) {
+        box_.late = true;
+    } else if (!box_.seen) {
+        box_.seen = true;
+        box_.owner = GetWindow(box, GW_OWNER);
+        box_.title = title_;
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        box_.text = text;
+        // The icon control: 20 in Windows' box template, 1088 in Wine's.
+        // Wine keeps its control visible in a box without an icon, holding
+        // no icon.
+        for (int id : {20, 1088}) {
+            HWND icon = GetDlgItem(box, id);
+            box_.hasIcon = box_.hasIcon || (icon != nullptr && IsWindowVisible(icon) &&
+                                            SendMessageA(icon, STM_GETICON, 0, 0) != 0);
+        }
+        for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            char className[32] = "";
+            GetClassNameA(child, className, sizeof className);
+            if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child)) {
+                GetWindowTextA(child, text, sizeof text);
+                box_.buttons.emplace_back(text);
+            }
+        }
+        if (beforeAnswer_) {
+            beforeAnswer_();
+        }
+        firstAnswered_ = true;
     }
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 SeenBox BoxWatcher::wait() {
+    while (!firstAnswered_ && GetTickCount() - start_ <= timeoutMs_) {
+        Sleep(20);
+    }
+    return finish();
+}
+
+SeenBox BoxWatcher::finish() {
+    stop_ = true;
     if (thread_.joinable()) {
         thread_.join();
     }
     return box_;
+}
+
+std::string besideProgram(const char *program, const std::string &arguments) {
+    std::string line = "\"";
+    line += programFolder();
+    line += program;
+    line += "\"";
+    if (!arguments.empty()) {
+        line += ' ';
+        line += arguments;
+    }
+    return line;
+}
+
+Program::Program(const std::string &commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string line = commandLine;
+    started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info_) != FALSE;
+    EXPECT_TRUE(started_) << commandLine << ": " << GetLastError();
+}
+
+Program::~Program() {
+    if (!started_) {
+        return;
+    }
+    if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(info_.hProcess, 99);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool Program::showsWindows(std::initializer_list<const char *> titles) const {
+    for (int round = 0; round < 500; ++round) {
+        bool all = true;
+        for (const char *title : titles) {
+            all = all && FindWindowA(nullptr, title) != nullptr;
+        }
+        if (all) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
+DWORD Program::exitCode(DWORD limitMs) const {
+    DWORD code = STILL_ACTIVE;
+    if (started_ && WaitForSingleObject(info_.hProcess, limitMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(info_.hProcess, &code);
+    }
+    return code;
 }
 
 std::string freshFolder(const std::string &name) {

@@ -1,14 +1,16 @@
 // Support of the Wine tests: the loaded RADOZAVU.DLL, files and registry
-// values of the test's prefix, and a watcher that reads and answers the
-// message boxes the library shows.
+// values of the test's prefix, programs started beside the test program, and
+// a watcher that reads and answers the message boxes the library shows.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "radozavu.h"
 
@@ -45,28 +47,65 @@ struct SeenBox {
     std::string title;
     std::string text;
     bool hasIcon = false;
+    std::vector<std::string> buttons; // the texts of its buttons, in window order
+    int answered = 0;                 // boxes of the title answered in all, late ones included
+    bool late = false;                // a box came only after the time limit
 };
 
-// Waits on a thread of its own for a message box with the given title,
-// reads it and presses OK. wait() returns what it saw; a box that does not
-// appear within the time limit leaves seen false instead of hanging.
+// Watches, on a thread of its own, for message boxes with the given title:
+// reads the first one, runs beforeAnswer (the user closes a program, then
+// answers) and presses OK. A box that appears only after the time limit is
+// answered too, so the call that shows it cannot hang the suite, but it
+// leaves seen false: the case fails instead.
 class BoxWatcher {
 public:
     explicit BoxWatcher(std::string title, DWORD timeoutMs = 15000);
-    // Runs beforeAnswer once the box has been read, before OK is pressed (the
-    // user closes a program, then answers).
     BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs = 15000);
     ~BoxWatcher();
     BoxWatcher(const BoxWatcher &) = delete;
     BoxWatcher &operator=(const BoxWatcher &) = delete;
+    // Waits until a box has been answered or the time limit has passed,
+    // then stops watching.
     SeenBox wait();
+    // Stops watching at once: for a call that has returned, so that any box
+    // it showed has been answered already.
+    SeenBox finish();
 
 private:
+    void answer(HWND box, bool inTime);
+
     std::string title_;
     DWORD timeoutMs_;
+    DWORD start_;
     std::function<void()> beforeAnswer_;
     SeenBox box_;
+    std::atomic<bool> firstAnswered_{false};
+    std::atomic<bool> stop_{false};
     std::thread thread_;
+};
+
+// The command line of a program beside the test program, with arguments.
+std::string besideProgram(const char *program, const std::string &arguments = "");
+
+// A program started for one test and ended by it: a program still running
+// when the test is done is ended.
+class Program {
+public:
+    explicit Program(const std::string &commandLine);
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    [[nodiscard]] bool started() const { return started_; }
+    [[nodiscard]] DWORD id() const { return info_.dwProcessId; }
+    // Waits until a top-level window of each title exists.
+    bool showsWindows(std::initializer_list<const char *> titles) const;
+    // The exit code once the program has ended, or STILL_ACTIVE after limitMs.
+    DWORD exitCode(DWORD limitMs) const;
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION info_{};
 };
 
 // A fresh folder under C:\radozavu-tests for one test, with a trailing backslash.

@@ -1,12 +1,14 @@
 // Stand-in of the product's programs for the Wine tests: shows a top-level
 // window for each title on its command line and ends once all are closed.
-//   --hold-zep      holds the client programs' semaphore "ZEP" while it runs
-//   --ignore-close  ignores WM_CLOSE (a program that will not close)
-// A window closes on the client programs' exit request (0x101D) and, unless
-// told otherwise, on WM_CLOSE. The windows stay hidden (FindWindowA and
-// EnumWindows find hidden top-level windows alike): on the virtual display
-// Wine delivers the messages of shown ones seconds late. The program exits with 5 when its windows
-// are all closed, with 3 when nobody closed them within a minute.
+//   --hold-zep              holds the client programs' semaphore "ZEP" while it runs
+//   --ignore-close          ignores WM_CLOSE (a program that will not close)
+//   --ignore-exit-request   ignores the client programs' exit request (0x101D)
+// A window closes, unless told otherwise, on the exit request and on
+// WM_CLOSE. The windows stay hidden (FindWindowA and EnumWindows find hidden
+// top-level windows alike): on the virtual display Wine delivers the messages
+// of shown ones seconds late. The program exits with 5 when its windows are
+// all closed, with 6 when they are all closed after it ignored an exit
+// request, and with 3 when nobody closed them within a minute.
 #include <windows.h>
 
 #include <cstring>
@@ -17,15 +19,22 @@ namespace {
 constexpr UINT kExitRequest = 0x101D;
 constexpr UINT kSafetyLimitMs = 60000;
 constexpr int kClosedByRequest = 5;
+constexpr int kClosedAfterIgnoringExitRequest = 6;
 constexpr int kLeftRunning = 3;
 
 int openWindows = 0;
 bool ignoreClose = false;
+bool ignoreExitRequest = false;
+bool exitRequestIgnored = false;
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case kExitRequest:
-        DestroyWindow(window);
+        if (ignoreExitRequest) {
+            exitRequestIgnored = true;
+        } else {
+            DestroyWindow(window);
+        }
         return 0;
     case WM_CLOSE:
         if (!ignoreClose) {
@@ -34,7 +43,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_DESTROY:
         if (--openWindows == 0) {
-            PostQuitMessage(kClosedByRequest);
+            PostQuitMessage(exitRequestIgnored ? kClosedAfterIgnoringExitRequest
+                                               : kClosedByRequest);
         }
         return 0;
     default:
@@ -52,6 +62,8 @@ int main(int argc, char **argv) {
             holdZep = true;
         } else if (std::strcmp(argv[i], "--ignore-close") == 0) {
             ignoreClose = true;
+        } else if (std::strcmp(argv[i], "--ignore-exit-request") == 0) {
+            ignoreExitRequest = true;
         } else {
             titles.push_back(argv[i]);
         }

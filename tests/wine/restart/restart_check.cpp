@@ -6,28 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 #include "wine_support.h"
 
 namespace {
 
 std::atomic<int> step{0};
-std::atomic<int> agentClosedAt{0};
 std::atomic<int> endSessionAskedAt{0};
-
-LRESULT CALLBACK agentProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE && wParam == 0 && lParam == 0) {
-        agentClosedAt = ++step;
-        DestroyWindow(window);
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 LRESULT CALLBACK observerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_QUERYENDSESSION) {
@@ -48,36 +33,6 @@ HWND createWindow(const char *className, const char *title, WNDPROC procedure) {
     return CreateWindowA(className, title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                          windowClass.hInstance, nullptr);
 }
-
-// The product's agent: a window titled "Quillane Agent" on a thread of its
-// own, as in a program of its own, that closes when asked.
-class AgentStandIn {
-public:
-    AgentStandIn() {
-        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = std::thread([ready] {
-            createWindow("QlnAgentStandIn", "Quillane Agent", agentProcedure);
-            SetEvent(ready);
-            MSG message;
-            while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-                DispatchMessageA(&message);
-            }
-        });
-        WaitForSingleObject(ready, 10000);
-        CloseHandle(ready);
-    }
-    ~AgentStandIn() {
-        if (HWND agent = FindWindowA("QlnAgentStandIn", nullptr); agent != nullptr) {
-            PostMessageA(agent, WM_DESTROY, 0, 0);
-        }
-        thread_.join();
-    }
-    AgentStandIn(const AgentStandIn &) = delete;
-    AgentStandIn &operator=(const AgentStandIn &) = delete;
-
-private:
-    std::thread thread_;
-};
 
 // The attributes of the shutdown privilege in this process's token.
 DWORD shutdownPrivilege() {
@@ -120,8 +75,9 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
     ASSERT_EQ(shutdownPrivilege() & SE_PRIVILEGE_ENABLED, 0u);
     const HWND observer = createWindow("RestartObserver", "Restart observer", observerProcedure);
     ASSERT_NE(observer, nullptr);
-    AgentStandIn agent;
-    ASSERT_NE(FindWindowA(nullptr, "Quillane Agent"), nullptr);
+    // The product's agent, a program of its own that closes when asked.
+    wine::Program agent(wine::besideProgram("program_standin.exe", "\"Quillane Agent\""));
+    ASSERT_TRUE(agent.showsWindows({"Quillane Agent"}));
 
     wine::Library library;
     auto reboot =
@@ -129,8 +85,9 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
     EXPECT_EQ(reboot(nullptr), 0);
     const int returnedAt = ++step;
 
-    EXPECT_NE(agentClosedAt, 0) << "the agent was not asked to close";
-    EXPECT_LT(agentClosedAt, returnedAt) << "the export did not wait for the agent";
+    // The agent's window was closed before the export went on.
+    EXPECT_EQ(FindWindowA(nullptr, "Quillane Agent"), nullptr);
+    EXPECT_EQ(agent.exitCode(5000), 5u);
     DWORD mark = 0;
     EXPECT_TRUE(wine::readDword(HKEY_CURRENT_USER, reserved, "ExitWindows", mark));
     EXPECT_EQ(mark, 1u);
