@@ -136,10 +136,16 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     }
     // The copy is made beside the target and renamed over it, so the target
     // is either the old file or the whole new one.
+    // A planned fault strikes once the copy beside the target has been
+    // written, as a disk that fills up on the copy's last bytes would.
     const std::string temporary = target.host + ".~copy";
     if (!fs::copy_file(source.host, temporary, fs::copy_options::overwrite_existing, error)) {
         fs::remove(temporary, error);
         return emu::failWith(ERROR_DISK_FULL);
+    }
+    if (const DWORD fault = emu::plannedFileFault("CopyFileA"); fault != ERROR_SUCCESS) {
+        fs::remove(temporary, error);
+        return emu::failWith(fault);
     }
     fs::rename(temporary, target.host, error);
     if (error) {
@@ -150,6 +156,9 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
 }
 
 BOOL DeleteFileA(LPCSTR file) {
+    if (const DWORD fault = emu::plannedFileFault("DeleteFileA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
     emu::ResolvedPath resolved;
     if (file == nullptr || !emu::resolvePath(file, resolved)) {
         return emu::failWith(ERROR_PATH_NOT_FOUND);
@@ -169,6 +178,9 @@ BOOL DeleteFileA(LPCSTR file) {
 }
 
 BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
+    if (const DWORD fault = emu::plannedFileFault("MoveFileExA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
     if (existingFile == nullptr) {
         return emu::failWith(ERROR_INVALID_PARAMETER);
     }
@@ -189,6 +201,10 @@ BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
 }
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
+    if (const DWORD fault = emu::plannedFileFault("GetShortPathNameA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return 0;
+    }
     if (longPath == nullptr || longPath[0] == '\0') {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -130,6 +130,10 @@ DWORD attributesOf(const std::string &host) {
     return attributes;
 }
 
+DWORD plannedFileFault(const char *operation) {
+    return machine().faults.next(FaultArea::Files, operation);
+}
+
 DWORD missingPathError(const std::string &host) {
     std::error_code error;
     return fs::is_directory(fs::path(host).parent_path(), error) ? ERROR_FILE_NOT_FOUND
@@ -186,6 +190,10 @@ WIN32_FIND_DATAA findData(const std::string &name, const fs::path &host) {
 namespace win {
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    if (const DWORD fault = emu::plannedFileFault("FindFirstFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_HANDLE_VALUE;
+    }
     emu::ResolvedPath resolved;
     if (pattern == nullptr || !emu::resolvePath(pattern, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -238,6 +246,10 @@ BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (const DWORD fault = emu::plannedFileFault("FindNextFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
     if (search->next >= search->found.size()) {
         SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
@@ -256,6 +268,10 @@ BOOL FindClose(HANDLE handle) {
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
+    if (const DWORD fault = emu::plannedFileFault("GetFileAttributesA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_FILE_ATTRIBUTES;
+    }
     emu::ResolvedPath resolved;
     if (path == nullptr || !emu::resolvePath(path, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
