@@ -76,13 +76,21 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     std::vector<BYTE> list;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size) ==
-        ERROR_SUCCESS) {
+    rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        return failWith(static_cast<DWORD>(rc)); // never write over a list that is not read
+    }
+    if (rc == ERROR_SUCCESS) {
         if (type != REG_MULTI_SZ) {
             return failWith(kErrorInvalidData); // never overwrite a list that is not one
         }
         list.resize(size);
-        win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(), &size);
+        rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(),
+                                   &size);
+        if (rc != ERROR_SUCCESS) {
+            return failWith(static_cast<DWORD>(rc));
+        }
+        list.resize(size);
         // Drop the list's closing terminator; the new entry goes before it.
         if (list.size() >= 2 && list[list.size() - 1] == 0 && list[list.size() - 2] == 0) {
             list.pop_back();
