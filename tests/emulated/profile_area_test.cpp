@@ -109,4 +109,13 @@ TEST_F(EmulatedProfile, EnvironmentReferencesExpandOrStayAsWritten) {
     EXPECT_STREQ(small, "abc");
 }
 
+// As on Windows, a line's text ends at a zero byte; the lines after it are
+// read as usual, and the length a read gives is that of the text it gives.
+TEST_F(EmulatedProfile, AZeroByteEndsTheTextOfItsLine) {
+    writeFile(kFile, std::string("[Main]\r\nKey=ab\0cd\r\nNext=x\r\n", 26));
+    EXPECT_EQ(get("Key"), "ab");
+    EXPECT_EQ(lastLength, 2u);
+    EXPECT_EQ(get("Next"), "x");
+}
+
 } // namespace

@@ -142,28 +142,50 @@ DWORD missingPathError(const std::string &host) {
 
 namespace {
 
-bool wildcardMatch(const char *pattern, const char *name) {
-    if (*pattern == '\0') {
-        return *name == '\0';
-    }
-    if (*pattern == '*') {
-        for (const char *rest = name;; ++rest) {
-            if (wildcardMatch(pattern + 1, rest)) {
-                return true;
-            }
-            if (*rest == '\0') {
-                return false;
-            }
-        }
-    }
-    if (*name == '\0') {
+// True when the character at p is the single-byte character c (never the
+// trail byte of a double-byte one).
+bool isCharacter(const char *p, char c) { return *p == c && mbtext::next(p) == p + 1; }
+
+// The characters at a and b are the same, letters without regard to case.
+bool sameCharacter(const char *a, const char *b) {
+    const std::size_t length = static_cast<std::size_t>(mbtext::next(a) - a);
+    if (length != static_cast<std::size_t>(mbtext::next(b) - b)) {
         return false;
     }
-    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-    if (*pattern == '?' || fold(*pattern) == fold(*name)) {
-        return wildcardMatch(pattern + 1, name + 1);
+    if (length == 2) {
+        return a[0] == b[0] && a[1] == b[1];
     }
-    return false;
+    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+    return fold(*a) == fold(*b);
+}
+
+// Matches a name against a pattern of '*' (any characters) and '?' (one
+// character), character by character. A mismatch after a '*' goes back to
+// it and lets it take one character more, so the time grows with the
+// lengths of the two texts, never exponentially with the number of stars.
+bool wildcardMatch(const char *pattern, const char *name) {
+    const char *afterStar = nullptr; // the pattern after the last '*' seen
+    const char *starTakes = nullptr; // where the name goes on when that '*' takes one more
+    while (*name != '\0') {
+        if (isCharacter(pattern, '*')) {
+            afterStar = ++pattern;
+            starTakes = name;
+        } else if (*pattern != '\0' &&
+                   (isCharacter(pattern, '?') || sameCharacter(pattern, name))) {
+            pattern = mbtext::next(pattern);
+            name = mbtext::next(name);
+        } else if (afterStar != nullptr) {
+            pattern = afterStar;
+            starTakes = mbtext::next(starTakes);
+            name = starTakes;
+        } else {
+            return false;
+        }
+    }
+    while (isCharacter(pattern, '*')) {
+        ++pattern;
+    }
+    return *pattern == '\0';
 }
 
 struct FileSearch : KernelObject {

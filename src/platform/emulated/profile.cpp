@@ -6,6 +6,7 @@
 // half-written file.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,7 @@ struct ProfileFile {
         content << in.rdbuf();
         std::string line;
         while (std::getline(content, line)) {
+            line.erase(std::min(line.find('\0'), line.size())); // a line's text ends at a zero
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
