@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Often the real profile path, so that lines are written.
     std::string text = input.ConsumeBool() ? std::string(kSetupIni) : std::string();
     text += input.ConsumeRemainingBytesAsString();
-    text = text.c_str(); // the parameter text ends at its first zero
+    text = fuzz::textOf(text); // the parameter text ends at its first zero
 
     SetupCallRecord record{};
     record.ParamText = text.c_str();

@@ -34,6 +34,9 @@ inline void expect(bool condition, const std::string &what) {
 // open on the machine.
 void finishInput();
 
+// The text that bytes hold as a C string does: up to the first zero.
+inline std::string textOf(const std::string &bytes) { return bytes.substr(0, bytes.find('\0')); }
+
 // Text as a report shows it: printable ASCII kept, other bytes in hex.
 std::string visible(const std::string &text);
 

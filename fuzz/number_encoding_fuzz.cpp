@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::expect(HKGetNumberFromString(encoded.c_str()) == (number < 0 ? 0 : number),
                  "the letters of " + std::string(digits) + " do not decode back");
 
-    const std::string zeroEnded = text.c_str();
+    const std::string zeroEnded = fuzz::textOf(text);
     const int decoded = HKGetNumberFromString(zeroEnded.c_str());
     fuzz::expect(decoded == expectedNumber(zeroEnded),
                  "\"" + fuzz::visible(zeroEnded) + "\" decodes to " + std::to_string(decoded));

@@ -121,7 +121,7 @@ void checkInstallLocation(const std::string &stored, std::size_t size) {
         mbtext::copyBounded(fallback.data(), size, registry::kDefaultInstallFolder);
         expected = fallback.data();
     } else {
-        expected = stored.c_str();
+        expected = fuzz::textOf(stored);
         mbtext::removeTrailingBackslash(expected);
     }
     const void *end = std::memchr(buffer.data(), '\0', size);
@@ -168,9 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto bufferSize = input.ConsumeIntegralInRange<std::size_t>(1, 300);
     const std::string other = input.ConsumeRandomLengthString(64);
     const std::string raw = input.ConsumeRemainingBytesAsString();
-    const std::string text = raw.c_str();
+    const std::string text = fuzz::textOf(raw);
 
-    checkSearches(text, other.c_str());
+    checkSearches(text, fuzz::textOf(other));
     checkFolderJoins(text);
     checkInstallLocation(raw, bufferSize);
 

@@ -21,7 +21,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A name or text the file keeps as it is: one line, no blanks at its ends.
 bool isPlainText(const std::string &text) {
-    return !text.empty() && text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos &&
+    return !text.empty() && text.find_first_of("\r\n") == std::string::npos &&
            !isBlank(text.front()) && !isBlank(text.back());
 }
 
@@ -55,10 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::writeFile(kFile, input.ConsumeRandomLengthString(2048));
     for (int step = 0; step < 8 && input.remaining_bytes() > 0; ++step) {
         const int operation = input.ConsumeIntegralInRange(0, 4);
-        const std::string section = input.ConsumeRandomLengthString(32);
-        const std::string key = input.ConsumeRandomLengthString(32);
-        const std::string text = input.ConsumeRandomLengthString(128);
-        const bool plain = isPlainSection(section.c_str()) && isPlainKey(key.c_str());
+        const std::string section = fuzz::textOf(input.ConsumeRandomLengthString(32));
+        const std::string key = fuzz::textOf(input.ConsumeRandomLengthString(32));
+        const std::string text = fuzz::textOf(input.ConsumeRandomLengthString(128));
+        const bool plain = isPlainSection(section) && isPlainKey(key);
         switch (operation) {
         case 0: { // a read into a buffer of exactly the size given
             const auto room = input.ConsumeIntegralInRange<std::size_t>(1, 300);
@@ -76,9 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         case 2: // store a text, then read it back
             if (win::WritePrivateProfileStringA(section.c_str(), key.c_str(), text.c_str(), kFile) &&
-                plain && isPlainValue(text.c_str())) {
+                plain && isPlainValue(text)) {
                 const std::string back = read(section, key, "(none)");
-                fuzz::expect(back == text.c_str(), "stored \"" + fuzz::visible(text.c_str()) +
+                fuzz::expect(back == text, "stored \"" + fuzz::visible(text) +
                                                       "\", read back \"" + fuzz::visible(back) +
                                                       "\"");
             }

@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::freshMachine(fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>()));
     for (int variable = input.ConsumeIntegralInRange(0, 3); variable > 0; --variable) {
         const std::string name = input.ConsumeRandomLengthString(16);
-        emu::machine().environment[name.c_str()] = input.ConsumeRandomLengthString(700).c_str();
+        emu::machine().environment[fuzz::textOf(name)] =
+            fuzz::textOf(input.ConsumeRandomLengthString(700));
     }
     const std::string value = input.ConsumeRandomLengthString(1500);
-    const std::string folder = input.ConsumeRemainingBytesAsString().c_str();
+    const std::string folder = fuzz::textOf(input.ConsumeRemainingBytesAsString());
     fuzz::writeFile("C:\\Setup\\QLNSETUP.INI",
                     "[Configuration]\r\nProgramGroup=" + value + "\r\nInitialRegFile=" + value + "\r\n");
 

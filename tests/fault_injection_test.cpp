@@ -420,7 +420,7 @@ TEST_F(FaultWalk, TheDisplayNameIsTheStoredOneOrTheDefault) {
               },
           .act = [] { reloadLibrary(); },
           .check = [&](const Step &) {
-              const std::string name = frame::productDisplayName();
+              const std::string &name = frame::productDisplayName();
               EXPECT_TRUE(name == stored.substr(0, 259) || name == "Quillane") << name;
           }});
 }

@@ -39,7 +39,7 @@ LONG readOrder(HKEY key, std::string &order) {
                                    reinterpret_cast<BYTE *>(data.data()), &size);
     } while (rc == ERROR_MORE_DATA);
     order = rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
-    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+    return rc == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : rc;
 }
 
 // The first entry of the order that begins with the provider's name (QLNNET

@@ -17,7 +17,7 @@ protected:
         const DWORD length =
             win::GetPrivateProfileStringA("Main", key, fallback, buffer.data(), size, kFile);
         lastLength = length;
-        return buffer.c_str();
+        return buffer.substr(0, buffer.find('\0'));
     }
     static constexpr const char *kFile = "C:\\Data\\test.ini";
     DWORD lastLength = 0;

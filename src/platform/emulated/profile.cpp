@@ -48,7 +48,7 @@ std::string unquote(const std::string &value) {
 // The machine path of a profile file: a name without any folder is looked
 // for in the Windows folder.
 std::string profileMachinePath(const char *fileName) {
-    const std::string name = fileName != nullptr ? fileName : "";
+    std::string name = fileName != nullptr ? fileName : "";
     if (mbtext::findChar(name.c_str(), '\\') == nullptr &&
         mbtext::findChar(name.c_str(), '/') == nullptr) {
         return machine().windowsFolder + "\\" + name;

@@ -136,7 +136,8 @@ LONG deleteValue(HKEY key, LPCSTR valueName) {
     if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
         return rc;
     }
-    return open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return static_cast<LONG>(open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS
+                                                                            : ERROR_FILE_NOT_FOUND);
 }
 
 } // namespace
@@ -301,7 +302,9 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     return ERROR_SUCCESS;
 }
 
-LONG RegCloseKey(HKEY key) { return registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+LONG RegCloseKey(HKEY key) {
+    return static_cast<LONG>(registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+}
 
 LSTATUS SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {
     if (const LONG fault = plannedFault("SHDeleteValueA"); fault != ERROR_SUCCESS) {
