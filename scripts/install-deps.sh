@@ -7,6 +7,9 @@ packages=(cmake g++ make zlib1g-dev googletest libgtest-dev
           g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth)
 # The locale sources from which the logging tests build a German locale.
 packages+=(locales)
+# Hardening: clang with libFuzzer and its sanitizers for the fuzz targets,
+# and clang-tidy.
+packages+=(clang clang-tidy libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
