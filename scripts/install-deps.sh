@@ -15,6 +15,9 @@ fi
 packages+=(locales)
 # The installer engine of the example installer the Wine suite runs.
 packages+=(nsis)
+# Hardening: clang with libFuzzer and its sanitizers for the fuzz targets,
+# and clang-tidy.
+packages+=(clang clang-tidy libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -15,3 +15,14 @@ echo "== RADOZAVU.DLL (mingw-w64 i686) under Wine"
 cmake --preset windows-x86 >/dev/null
 cmake --build --preset windows-x86
 ctest --preset windows-x86
+
+# Hardening: the Linux suite under the address, undefined-behaviour and leak
+# sanitizers, bounded fuzz runs of every parser and text editor, clang-tidy.
+echo "== Linux suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize
+echo "== Fuzz targets, each for a bounded time"
+scripts/fuzz.sh
+echo "== clang-tidy"
+scripts/tidy.sh

@@ -130,12 +130,11 @@ TEST_F(ActionLog, AReadOnlyLogIsLeftAsItIs) {
 
 TEST_F(ActionLog, AFailedSeekWritesNothingAndAFailedWriteIsNotReported) {
     writeFile(kLog, "first line\r\n");
-    machine().fileFaults.seekError = ERROR_INVALID_PARAMETER;
+    machine().faults.failCall(emu::FaultArea::Files, 1, ERROR_INVALID_PARAMETER, "SetFilePointer");
     EXPECT_EQ(addLine(std::string(kSetupIni) + "|would overwrite the start"), 0);
     EXPECT_EQ(readFile(kLog), "first line\r\n");
 
-    machine().fileFaults = {};
-    machine().fileFaults.writeError = ERROR_DISK_FULL;
+    machine().faults.failCall(emu::FaultArea::Files, 1, ERROR_DISK_FULL, "WriteFile");
     EXPECT_EQ(addLine(std::string(kSetupIni) + "|disk full"), 0);
     EXPECT_EQ(readFile(kLog), "first line\r\n");
 }

@@ -272,7 +272,7 @@ TEST_F(ProviderOrder, AnOrderThatCannotBeStoredEndsTheAdd) {
     switchLogOn();
     store("RDPNP,QLNNET");
     const auto before = storedBytes();
-    registry().find(HKEY_LOCAL_MACHINE, kOrderKey)->setValueError = 1450; // no system resources
+    machine().faults.failEvery(emu::FaultArea::Registry, 1450, "RegSetValueExA"); // no resources
     EXPECT_EQ(HKAddNetworkProviderEX(), 0);
     EXPECT_EQ(storedBytes(), before);
     const std::vector<std::string> log = logged();

@@ -49,15 +49,14 @@ extern "C" RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName
     }
     const std::string machineSourceList = kMachineProductsKey + std::string(installerKeyName) + kSourceList;
     const std::string userSourceList = kUserProductsKey + std::string(installerKeyName) + kSourceList;
-    if (!actions::fitsPath(machineSourceList) || !actions::fitsPath(userSourceList)) {
-        return 0;
-    }
-    // The per-machine list when there is one; the per-user list only without it.
+    // The per-machine list when there is one; the per-user list only without
+    // it. A key path longer than a path buffer names no list.
     platform::UniqueKey sourceList;
-    if (win::RegOpenKeyA(HKEY_LOCAL_MACHINE, machineSourceList.c_str(), sourceList.put()) !=
-            ERROR_SUCCESS &&
-        win::RegOpenKeyA(HKEY_CURRENT_USER, userSourceList.c_str(), sourceList.put()) !=
-            ERROR_SUCCESS) {
+    const auto open = [&sourceList](HKEY root, const std::string &path) {
+        return actions::fitsPath(path) &&
+               win::RegOpenKeyA(root, path.c_str(), sourceList.put()) == ERROR_SUCCESS;
+    };
+    if (!open(HKEY_LOCAL_MACHINE, machineSourceList) && !open(HKEY_CURRENT_USER, userSourceList)) {
         return 0;
     }
     // A list without a package name is done as well; one whose package

@@ -6,7 +6,12 @@
 
 namespace frame {
 namespace {
-PerLoad<Application> theApplication;
+// Made on first use: the load step of the shared object may run before the
+// static objects of this file have been constructed.
+PerLoad<Application> &theApplication() {
+    static PerLoad<Application> application;
+    return application;
+}
 } // namespace
 
 void Application::startUp() {
@@ -15,7 +20,7 @@ void Application::startUp() {
     name_.assign(stored, mbtext::prefixLength(stored, kMaxDisplayNameLength));
 }
 
-Application &application() { return *theApplication; }
+Application &application() { return *theApplication(); }
 
 const std::string &productDisplayName() { return application().name(); }
 

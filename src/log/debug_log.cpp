@@ -122,6 +122,9 @@ std::string WindowsIniPath() {
     return fileInFolder(folder);
 }
 
+// The two entry points take a printf format and its values, as their callers
+// write their messages.
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 int DebugLogInstall(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
@@ -130,6 +133,7 @@ int DebugLogInstall(const char *format, ...) {
     return result;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 int DebugLogWindows(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);

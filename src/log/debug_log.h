@@ -10,8 +10,15 @@
 
 #include <string>
 
+// GCC (mingw-w64 too, whose printf is not the C runtime's) checks the GNU
+// printf forms; clang knows them as printf.
+#if defined(__clang__)
+#define RADOZAVU_PRINTF_FORMAT(formatIndex, firstArgument)                                         \
+    __attribute__((format(printf, formatIndex, firstArgument)))
+#else
 #define RADOZAVU_PRINTF_FORMAT(formatIndex, firstArgument)                                         \
     __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#endif
 
 namespace logging {
 

@@ -17,7 +17,14 @@ struct KeyNames {
     std::string company = "Brevanta";
     std::string product = "Quillane";
 };
-frame::PerLoad<KeyNames> keyNames;
+
+// The store's state is made on first use, since the library's load step
+// reads the store and may run before the static objects of this file have
+// been constructed.
+KeyNames &keyNames() {
+    static frame::PerLoad<KeyNames> names;
+    return *names;
+}
 
 // The text results of ReadProductString: a short buffer for values under 260
 // bytes and a text that grows for longer ones.
@@ -25,7 +32,10 @@ struct StringResults {
     char shortText[260] = {};
     std::vector<char> longText;
 };
-frame::PerLoad<StringResults> stringResults;
+StringResults &stringResults() {
+    static frame::PerLoad<StringResults> results;
+    return *results;
+}
 
 constexpr const char *kRoot = "Software";
 
@@ -53,13 +63,13 @@ bool SetKeyNames(const char *company, const char *product) {
         std::strlen(product) > kMaxKeyNameLength) {
         return false;
     }
-    keyNames->company = company;
-    keyNames->product = product;
+    keyNames().company = company;
+    keyNames().product = product;
     return true;
 }
 
-const char *CompanyKeyName() { return keyNames->company.c_str(); }
-const char *ProductKeyName() { return keyNames->product.c_str(); }
+const char *CompanyKeyName() { return keyNames().company.c_str(); }
+const char *ProductKeyName() { return keyNames().product.c_str(); }
 
 platform::UniqueKey OpenProductKey(HKEY root, bool create) {
     const REGSAM access = create ? kWriteAccess : kReadAccess;
@@ -112,9 +122,9 @@ const char *ReadProductString(const char *section, const char *valueName, const 
         if (!key || !valueSize(key.get(), valueName, size)) {
             return defaultText;
         }
-        if (size < sizeof stringResults->shortText) {
-            char *text = stringResults->shortText;
-            std::memset(text, 0, sizeof stringResults->shortText);
+        if (size < sizeof stringResults().shortText) {
+            char *text = stringResults().shortText;
+            std::memset(text, 0, sizeof stringResults().shortText);
             return win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
                                          reinterpret_cast<BYTE *>(text), &size) == ERROR_SUCCESS
                        ? text
@@ -127,7 +137,7 @@ const char *ReadProductString(const char *section, const char *valueName, const 
     if (!key || !valueSize(key.get(), valueName, size)) {
         return defaultText;
     }
-    std::vector<char> &text = stringResults->longText;
+    std::vector<char> &text = stringResults().longText;
     text.assign(static_cast<std::size_t>(size) + 1, '\0');
     if (win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
                               reinterpret_cast<BYTE *>(text.data()), &size) != ERROR_SUCCESS) {

@@ -1,6 +1,7 @@
 #include "system/provider_order.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ platform::UniqueKey openOrderKey() {
     return key;
 }
 
-// The stored order, whole however long it is; a missing value reads as an
-// empty order. Its type is not examined: the text ends at its first zero.
-std::string readOrder(HKEY key) {
+// Reads the stored order, whole however long it is; a missing value reads as
+// an empty order. Its type is not examined: the text ends at its first zero.
+// Any other failure is returned, so that an order that is there but cannot
+// be read is never taken for an empty one and written over.
+LONG readOrder(HKEY key, std::string &order) {
     std::vector<char> data;
     DWORD size = 0;
     LONG rc = ERROR_SUCCESS;
@@ -35,7 +38,8 @@ std::string readOrder(HKEY key) {
         rc = win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr,
                                    reinterpret_cast<BYTE *>(data.data()), &size);
     } while (rc == ERROR_MORE_DATA);
-    return rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
+    order = rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
+    return rc == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : rc;
 }
 
 // The first entry of the order that begins with the provider's name (QLNNET
@@ -75,7 +79,13 @@ bool removeProvider() {
         return false;
     }
     DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
-    const std::string order = readOrder(key.get());
+    std::string order;
+    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+        DebugLogWindows("QLNRemoveNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
+        key.reset();
+        DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
+        return false;
+    }
     DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
     if (order.empty()) {
         DebugLogWindows("QLNRemoveNetworkProvider: No szValue - returning TRUE");
@@ -102,48 +112,72 @@ bool removeProvider() {
 }
 
 enum class AddOutcome {
-    Ended,       // the order was written, or could not be opened
+    Stored,      // the new order was written
+    NotStored,   // the order could not be opened, read or written
     ListedFirst, // the name stands first already
     ListedLater, // the name is listed, but not first: take it out, then add again
 };
 
-AddOutcome addPass() {
-    DebugLogWindows("QLNAddNetworkProvider: Entered");
+// Opens, reads and rewrites the order: all of a pass of the add but its
+// first and last lines. order is the order it found.
+AddOutcome addToOrder(std::string &order) {
     platform::UniqueKey key = openOrderKey();
-    if (key) {
-        DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
-        const std::string order = readOrder(key.get());
-        DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
-        std::string newOrder;
-        if (order.empty()) {
-            newOrder = kProviderName;
-            DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
-        } else {
-            const char *occurrence = findProviderEntry(order);
-            const std::size_t nameLength = std::strlen(kProviderName);
-            DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d", static_cast<int>(nameLength));
-            if (occurrence != nullptr &&
-                (occurrence[nameLength] == '\0' || occurrence[nameLength] == ',')) {
-                DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
-                key.reset();
-                if (occurrence == order.c_str()) {
-                    return AddOutcome::ListedFirst;
-                }
-                DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
-                return AddOutcome::ListedLater;
-            }
-            // Not listed, or only inside a longer name (QLNNETX).
-            DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
-            newOrder = std::string(kProviderName) + "," + order;
-        }
-        DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s",
-                        newOrder.c_str());
-        const LONG rc = writeOrder(key.get(), newOrder);
-        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
-        key.reset();
+    if (!key) {
+        return AddOutcome::NotStored;
     }
-    DebugLogWindows("QLNAddNetworkProvider: Exiting");
-    return AddOutcome::Ended;
+    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+        DebugLogWindows("QLNAddNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
+        return AddOutcome::NotStored;
+    }
+    DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
+    std::string newOrder;
+    if (order.empty()) {
+        newOrder = kProviderName;
+        DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
+    } else {
+        const char *occurrence = findProviderEntry(order);
+        const std::size_t nameLength = std::strlen(kProviderName);
+        DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d", static_cast<int>(nameLength));
+        if (occurrence != nullptr &&
+            (occurrence[nameLength] == '\0' || occurrence[nameLength] == ',')) {
+            DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
+            key.reset();
+            if (occurrence == order.c_str()) {
+                return AddOutcome::ListedFirst;
+            }
+            DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
+            return AddOutcome::ListedLater;
+        }
+        // Not listed, or only inside a longer name (QLNNETX).
+        DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
+        newOrder = std::string(kProviderName) + "," + order;
+    }
+    DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s", newOrder.c_str());
+    const LONG rc = writeOrder(key.get(), newOrder);
+    DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+    return rc == ERROR_SUCCESS ? AddOutcome::Stored : AddOutcome::NotStored;
+}
+
+// One pass of the add. A pass that finds the name listed ends without its
+// "Exiting" line.
+AddOutcome addPass(std::string &order) {
+    DebugLogWindows("QLNAddNetworkProvider: Entered");
+    const AddOutcome outcome = addToOrder(order);
+    if (outcome == AddOutcome::Stored || outcome == AddOutcome::NotStored) {
+        DebugLogWindows("QLNAddNetworkProvider: Exiting");
+    }
+    return outcome;
+}
+
+// Puts back the order an add found, when a remove has taken QLNNET out of it
+// and the add could not then store the order with QLNNET at the head.
+void restoreOrder(const std::string &order) {
+    DebugLogWindows("QLNAddNetworkProvider: restoring ProviderOrder=%s", order.c_str());
+    if (platform::UniqueKey key = openOrderKey()) {
+        const LONG rc = writeOrder(key.get(), order);
+        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+    }
 }
 
 } // namespace
@@ -155,17 +189,28 @@ BOOL QLNAddNetworkProvider() {
     // found it listed ends with "returning TRUE" once the passes after it are
     // done. The passes run in a loop, so an order with any number of
     // occurrences needs no deeper stack; and one whose shortened order cannot
-    // be stored stops instead of trying again for ever.
+    // be stored stops instead of trying again for ever. Should the order
+    // have been shortened and the add then fail, the order found first is put
+    // back, so QLNNET is never lost on the way to the head.
     int passesToEnd = 0;
-    for (;;) {
-        const AddOutcome outcome = addPass();
-        if (outcome == AddOutcome::Ended) {
-            break;
+    std::optional<std::string> firstOrder; // the order as the first pass found it
+    bool shortened = false;                // a remove has taken an entry out of it
+    for (std::string order;;) {
+        const AddOutcome outcome = addPass(order);
+        if (!firstOrder) {
+            firstOrder = order;
         }
-        ++passesToEnd;
-        if (outcome == AddOutcome::ListedFirst || !removeProvider()) {
-            break;
+        const bool listed = outcome == AddOutcome::ListedFirst || outcome == AddOutcome::ListedLater;
+        passesToEnd += listed ? 1 : 0;
+        if (outcome == AddOutcome::ListedLater && removeProvider()) {
+            shortened = true;
+            continue;
         }
+        // Done; or the order could not be stored, nor shortened again.
+        if (shortened && outcome != AddOutcome::Stored && outcome != AddOutcome::ListedFirst) {
+            restoreOrder(*firstOrder);
+        }
+        break;
     }
     for (; passesToEnd > 0; --passesToEnd) {
         DebugLogWindows("QLNAddNetworkProvider: returning TRUE");

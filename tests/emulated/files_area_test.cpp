@@ -72,4 +72,20 @@ TEST_F(EmulatedFiles, ADoubleByteTrailBackslashIsNoSeparator) {
     EXPECT_EQ(hostPath(name), root_ + "/\x95\\/file.ini");
 }
 
+// A pattern of many stars that matches nothing is answered at once: the
+// matching goes back to the last star only, never tries every split.
+TEST_F(EmulatedFiles, PatternsOfManyStarsAreMatchedInLinearTime) {
+    writeFile("C:\\Files\\" + std::string(60, 'a') + ".txt", "");
+    EXPECT_TRUE(find("C:\\Files\\" + std::string(40, '*') + "b").empty());
+    EXPECT_EQ(find("C:\\Files\\*a*a*a*.t?t").size(), 1u);
+    EXPECT_EQ(find("C:\\Files\\*A*.TXT*").size(), 1u);
+}
+
+TEST_F(EmulatedFiles, AQuestionMarkStandsForAWholeDoubleByteCharacter) {
+    machine().codePage = 932;
+    writeFile("C:\\Files\\\x95\x5C.dat", "");
+    EXPECT_EQ(find("C:\\Files\\?.dat").size(), 1u);
+    EXPECT_TRUE(find("C:\\Files\\??.dat").empty());
+}
+
 } // namespace

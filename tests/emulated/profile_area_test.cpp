@@ -17,7 +17,7 @@ protected:
         const DWORD length =
             win::GetPrivateProfileStringA("Main", key, fallback, buffer.data(), size, kFile);
         lastLength = length;
-        return buffer.c_str();
+        return buffer.substr(0, buffer.find('\0'));
     }
     static constexpr const char *kFile = "C:\\Data\\test.ini";
     DWORD lastLength = 0;
@@ -107,6 +107,15 @@ TEST_F(EmulatedProfile, EnvironmentReferencesExpandOrStayAsWritten) {
     char small[4] = "abc";
     EXPECT_EQ(win::ExpandEnvironmentStringsA("%WINDIR%", small, sizeof small), 11u);
     EXPECT_STREQ(small, "abc");
+}
+
+// As on Windows, a line's text ends at a zero byte; the lines after it are
+// read as usual, and the length a read gives is that of the text it gives.
+TEST_F(EmulatedProfile, AZeroByteEndsTheTextOfItsLine) {
+    writeFile(kFile, std::string("[Main]\r\nKey=ab\0cd\r\nNext=x\r\n", 26));
+    EXPECT_EQ(get("Key"), "ab");
+    EXPECT_EQ(lastLength, 2u);
+    EXPECT_EQ(get("Next"), "x");
 }
 
 } // namespace

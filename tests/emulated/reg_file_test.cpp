@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/emulated/reg_file.h"
+#include "platform/emulated/registry_export.h"
 #include "platform/handles.h"
 #include "platform/registry.h"
 #include "support/machine_test.h"
@@ -186,6 +187,61 @@ TEST_F(RegFileTest, DoubleByteCharactersWithABackslashTrailByteStayWhole) {
     ASSERT_TRUE(registry().keyExists(HKEY_CURRENT_USER, "Software\\" + name));
     EXPECT_EQ(registry().find(HKEY_CURRENT_USER, "Software")->subkeys.size(), 1u);
     EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\" + name, name), name);
+}
+
+// A registry written out and read back is the registry it was: the machine
+// folders of the command-line host keep their registry this way.
+class RegistryRoundTrip : public RegFileTest {
+protected:
+    // Writes the machine's registry as a file, reads it into a fresh
+    // registry and gives that value's bytes.
+    Bytes afterSaveAndLoad(HKEY root, const std::string &path, const std::string &name) {
+        const std::string saved = emu::exportRegistry(registry());
+        const emu::RegFileParse parse = emu::parseRegFile(saved);
+        EXPECT_TRUE(parse.valid) << parse.problem << "\n" << saved;
+        emu::Registry loaded;
+        EXPECT_EQ(emu::applyRegFile(loaded, parse.operations), 0u);
+        const emu::RegValue *value = loaded.value(root, path, name);
+        EXPECT_NE(value, nullptr) << name;
+        return value != nullptr ? value->data : Bytes{};
+    }
+};
+
+TEST_F(RegistryRoundTrip, TextTypesInHexAreWrittenAsUtf16) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    const Bytes pending = bytes(std::string("\\??\\C:\\App\\BIN\\MFC42.DLL\0\0\0", 27));
+    registry().setBinary(HKEY_LOCAL_MACHINE, key, "PendingFileRenameOperations", pending,
+                         REG_MULTI_SZ);
+    registry().setBinary(HKEY_LOCAL_MACHINE, key, "Odd", bytes(std::string("abc\0", 4)),
+                         REG_EXPAND_SZ);
+    registry().setString(HKEY_LOCAL_MACHINE, key, "Lines", "one\r\ntwo");
+    EXPECT_EQ(afterSaveAndLoad(HKEY_LOCAL_MACHINE, key, "PendingFileRenameOperations"), pending);
+    EXPECT_EQ(afterSaveAndLoad(HKEY_LOCAL_MACHINE, key, "Odd"), bytes(std::string("abc\0", 4)));
+    EXPECT_EQ(afterSaveAndLoad(HKEY_LOCAL_MACHINE, key, "Lines"),
+              bytes(std::string("one\r\ntwo\0", 9)));
+}
+
+TEST_F(RegistryRoundTrip, DoubleByteNamesAndTextKeepTheirBackslashTrailBytes) {
+    machine().codePage = 932;
+    const std::string japanese = "\x95\x5C"; // a character whose trail byte is a backslash
+    registry().setString(HKEY_LOCAL_MACHINE, "Software\\" + japanese, japanese + "\\",
+                         japanese + "\"" + japanese);
+    EXPECT_EQ(afterSaveAndLoad(HKEY_LOCAL_MACHINE, "Software\\" + japanese, japanese + "\\"),
+              bytes(japanese + "\"" + japanese + std::string(1, '\0')));
+}
+
+TEST_F(RegistryRoundTrip, BytesThatAreNoCharacterStayAsTheyAre) {
+    // A text cut inside a double-byte character, and bytes that code page
+    // 1252 leaves undefined.
+    machine().codePage = 932;
+    registry().setString(HKEY_CURRENT_USER, "Software\\Test", "Cut", "abc\x95");
+    EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, "Software\\Test", "Cut"),
+              bytes(std::string("abc\x95\0", 5)));
+    machine().codePage = 1252;
+    registry().setString(HKEY_CURRENT_USER, "Software\\Test", "Undefined", "\x81\x8D\x8F\x90\x9D",
+                         REG_EXPAND_SZ);
+    EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, "Software\\Test", "Undefined"),
+              bytes(std::string("\x81\x8D\x8F\x90\x9D\0", 6)));
 }
 
 } // namespace

@@ -43,7 +43,7 @@ inline void record(const std::string &line) {
 
 inline int result(const char *variable, int fallback) {
     const std::string value = environment(variable);
-    return value.empty() ? fallback : std::atoi(value.c_str());
+    return value.empty() ? fallback : static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
 }
 
 } // namespace standin

@@ -9,13 +9,26 @@
 
 namespace fs = std::filesystem;
 
-void MachineTest::SetUp() {
+void MachineTest::SetUp() { startMachine(); }
+
+void MachineTest::startMachine() {
     emu::resetMachine();
-    char pattern[] = "/tmp/radozavu-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // Drive C: lies in memory where the host has a memory file system: every
+    // profile write is synced to disk before it replaces the file.
+    std::error_code error;
+    std::string pattern = fs::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+    pattern += "/radozavu-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     emu::configureStandardMachine(root_);
     frame::libraryLoad(nullptr);
+}
+
+void MachineTest::freshMachine() {
+    frame::libraryUnload();
+    std::error_code error;
+    fs::remove_all(root_, error);
+    startMachine();
 }
 
 void MachineTest::TearDown() {

@@ -19,6 +19,9 @@ protected:
 
     // Unloads the library and loads it again, as a new installer run would.
     static void reloadLibrary();
+    // Replaces the machine with a fresh one (a new C: drive folder) and loads
+    // the library again, for tests that run a scenario many times over.
+    void freshMachine();
 
     // The host path of a machine path on the C: drive.
     [[nodiscard]] std::string hostPath(const std::string &machinePath) const;
@@ -30,4 +33,7 @@ protected:
     void makeFolder(const std::string &machinePath) const;
 
     std::string root_; // the host folder of drive C:
+
+private:
+    void startMachine();
 };

@@ -119,6 +119,10 @@ FILE *openDamaged(const std::string &host, long failFrom) {
 namespace win {
 
 FILE *fopen(const char *path, const char *mode) {
+    if (emu::plannedFileFault("fopen") != ERROR_SUCCESS) {
+        errno = EACCES;
+        return nullptr;
+    }
     std::string host;
     if (!emu::hostFileToOpen(path, mode, host)) {
         return nullptr;
@@ -131,12 +135,24 @@ FILE *fopen(const char *path, const char *mode) {
     return file;
 }
 
+// A planned fault makes a close fail as one whose last buffered data could
+// not be written does: the file is closed all the same.
 int fclose(FILE *file) {
+    const DWORD fault = emu::plannedFileFault("fclose");
     emu::untrack(file);
-    return std::fclose(file);
+    const int result = std::fclose(file);
+    if (fault != ERROR_SUCCESS) {
+        errno = ENOSPC;
+        return EOF;
+    }
+    return result;
 }
 
 gzFile gzopen(const char *path, const char *mode) {
+    if (emu::plannedFileFault("gzopen") != ERROR_SUCCESS) {
+        errno = EACCES;
+        return nullptr;
+    }
     std::string host;
     if (!emu::hostFileToOpen(path, mode, host)) {
         return nullptr;
@@ -149,8 +165,14 @@ gzFile gzopen(const char *path, const char *mode) {
 }
 
 int gzclose(gzFile file) {
+    const DWORD fault = emu::plannedFileFault("gzclose");
     emu::untrack(file);
-    return ::gzclose(file);
+    const int result = ::gzclose(file);
+    if (fault != ERROR_SUCCESS) {
+        errno = ENOSPC;
+        return Z_ERRNO;
+    }
+    return result;
 }
 
 } // namespace win

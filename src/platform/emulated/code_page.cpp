@@ -10,6 +10,35 @@
 namespace emu {
 namespace {
 
+// Bytes kept as private-use characters: U+F700 plus the byte.
+constexpr unsigned kKeptByteBase = 0xF700;
+
+using Converter = std::unique_ptr<void, int (*)(iconv_t)>;
+
+Converter openConverter(const char *to, const char *from) {
+    iconv_t converter = iconv_open(to, from);
+    return Converter(converter == reinterpret_cast<iconv_t>(-1) ? nullptr : converter, iconv_close);
+}
+
+std::string codePageName() { return "CP" + std::to_string(machine().codePage); }
+
+// Converts one character; false when the converter refuses it.
+bool convert(void *converter, const char *in, std::size_t length, std::string &out) {
+    char converted[16];
+    char *inPointer = const_cast<char *>(in);
+    std::size_t inLeft = length;
+    char *outPointer = converted;
+    std::size_t outLeft = sizeof converted;
+    const bool done = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) !=
+                          static_cast<std::size_t>(-1) &&
+                      inLeft == 0;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (done) {
+        out.assign(converted, outPointer);
+    }
+    return done;
+}
+
 // The length of the character that starts at text in an encoding.
 std::size_t characterLength(const char *text, std::size_t left, bool utf16) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
@@ -27,16 +56,27 @@ std::size_t characterLength(const char *text, std::size_t left, bool utf16) {
     return length < left ? length : left;
 }
 
+// The byte a private-use character keeps, or -1 for any other character.
+int keptByte(const char *text, std::size_t length, bool utf16) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    unsigned code = 0;
+    if (utf16 && length == 2) {
+        code = bytes[0] | (bytes[1] << 8);
+    } else if (!utf16 && length == 3 && (bytes[1] & 0xC0) == 0x80 && (bytes[2] & 0xC0) == 0x80) {
+        code = ((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) | (bytes[2] & 0x3Fu);
+    }
+    return code >= kKeptByteBase && code <= kKeptByteBase + 0xFF ? static_cast<int>(code - kKeptByteBase)
+                                                                : -1;
+}
+
 } // namespace
 
 bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
     const bool utf16 = encoding == Encoding::Utf16;
-    const std::string codePage = "CP" + std::to_string(machine().codePage);
-    iconv_t converter = iconv_open(codePage.c_str(), utf16 ? "UTF-16LE" : "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    const Converter converter = openConverter(codePageName().c_str(), utf16 ? "UTF-16LE" : "UTF-8");
+    if (!converter) {
         return false;
     }
-    std::unique_ptr<void, int (*)(iconv_t)> owner(converter, iconv_close);
     ansi.clear();
     const char *in = bytes.data();
     std::size_t left = bytes.size();
@@ -44,16 +84,13 @@ bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
     // and the rest still converts.
     while (left > 0) {
         const std::size_t length = characterLength(in, left, utf16);
-        char converted[8];
-        char *inPointer = const_cast<char *>(in);
-        std::size_t inLeft = length;
-        char *out = converted;
-        std::size_t outLeft = sizeof converted;
-        if (iconv(converter, &inPointer, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-            ansi += '?';
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        std::string converted;
+        if (const int kept = keptByte(in, length, utf16); kept >= 0) {
+            ansi += static_cast<char>(kept);
+        } else if (convert(converter.get(), in, length, converted)) {
+            ansi += converted;
         } else {
-            ansi.append(converted, out);
+            ansi += '?';
         }
         in += length;
         left -= length;
@@ -61,30 +98,31 @@ bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
     return true;
 }
 
-bool toUtf16(const std::string &ansi, std::string &utf16) {
-    const std::string codePage = "CP" + std::to_string(machine().codePage);
-    iconv_t converter = iconv_open("UTF-16LE", codePage.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+bool fromAnsi(const std::string &ansi, std::string &utf16) {
+    const Converter forth = openConverter("UTF-16LE", codePageName().c_str());
+    const Converter back = openConverter(codePageName().c_str(), "UTF-16LE");
+    if (!forth || !back) {
         return false;
     }
-    std::unique_ptr<void, int (*)(iconv_t)> owner(converter, iconv_close);
     utf16.clear();
-    for (const char *p = ansi.data(), *end = ansi.data() + ansi.size(); p < end;) {
-        // A zero byte is a character of its own (a terminator inside the data).
-        const bool lead = *p != '\0' && win::IsDBCSLeadByte(static_cast<BYTE>(*p)) && p + 1 < end;
-        const std::size_t length = lead ? 2 : 1;
-        char converted[8];
-        char *inPointer = const_cast<char *>(p);
-        std::size_t inLeft = length;
-        char *out = converted;
-        std::size_t outLeft = sizeof converted;
-        if (iconv(converter, &inPointer, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-            utf16 += std::string("?\0", 2);
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    for (std::size_t at = 0; at < ansi.size();) {
+        const bool pair = at + 1 < ansi.size() && ansi[at + 1] != '\0' &&
+                          win::IsDBCSLeadByte(static_cast<BYTE>(ansi[at])) != FALSE;
+        const std::size_t length = pair ? 2 : 1;
+        const std::string character = ansi.substr(at, length);
+        std::string wide;
+        std::string again;
+        if (convert(forth.get(), character.data(), length, wide) &&
+            convert(back.get(), wide.data(), wide.size(), again) && again == character) {
+            utf16 += wide;
         } else {
-            utf16.append(converted, out);
+            for (const char byte : character) {
+                const unsigned code = kKeptByteBase + static_cast<unsigned char>(byte);
+                utf16 += static_cast<char>(code & 0xFF);
+                utf16 += static_cast<char>(code >> 8);
+            }
         }
-        p += length;
+        at += length;
     }
     return true;
 }

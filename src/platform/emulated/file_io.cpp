@@ -74,6 +74,9 @@ namespace win {
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
+    if (const DWORD fault = emu::plannedFileFault("CreateFileA"); fault != ERROR_SUCCESS) {
+        return emu::fail(fault);
+    }
     emu::ResolvedPath resolved;
     if (path == nullptr || !emu::resolvePath(path, resolved)) {
         return emu::fail(ERROR_PATH_NOT_FOUND);
@@ -133,13 +136,13 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 }
 
 DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD moveMethod) {
+    if (const DWORD fault = emu::plannedFileFault("SetFilePointer"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_SET_FILE_POINTER;
+    }
     auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (const DWORD fault = emu::machine().fileFaults.seekError; fault != ERROR_SUCCESS) {
-        SetLastError(fault);
         return INVALID_SET_FILE_POINTER;
     }
     const std::int64_t move =
@@ -185,6 +188,10 @@ BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written,
     if (written != nullptr) {
         *written = 0;
     }
+    if (const DWORD fault = emu::plannedFileFault("WriteFile"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
     auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -192,10 +199,6 @@ BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written,
     }
     if ((file->access & GENERIC_WRITE) == 0) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (const DWORD fault = emu::machine().fileFaults.writeError; fault != ERROR_SUCCESS) {
-        SetLastError(fault);
         return FALSE;
     }
     if (size != 0 && data == nullptr) {

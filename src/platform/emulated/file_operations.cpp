@@ -76,13 +76,21 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     std::vector<BYTE> list;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size) ==
-        ERROR_SUCCESS) {
+    rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        return failWith(static_cast<DWORD>(rc)); // never write over a list that is not read
+    }
+    if (rc == ERROR_SUCCESS) {
         if (type != REG_MULTI_SZ) {
             return failWith(kErrorInvalidData); // never overwrite a list that is not one
         }
         list.resize(size);
-        win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(), &size);
+        rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(),
+                                   &size);
+        if (rc != ERROR_SUCCESS) {
+            return failWith(static_cast<DWORD>(rc));
+        }
+        list.resize(size);
         // Drop the list's closing terminator; the new entry goes before it.
         if (list.size() >= 2 && list[list.size() - 1] == 0 && list[list.size() - 2] == 0) {
             list.pop_back();
@@ -136,10 +144,16 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     }
     // The copy is made beside the target and renamed over it, so the target
     // is either the old file or the whole new one.
+    // A planned fault strikes once the copy beside the target has been
+    // written, as a disk that fills up on the copy's last bytes would.
     const std::string temporary = target.host + ".~copy";
     if (!fs::copy_file(source.host, temporary, fs::copy_options::overwrite_existing, error)) {
         fs::remove(temporary, error);
         return emu::failWith(ERROR_DISK_FULL);
+    }
+    if (const DWORD fault = emu::plannedFileFault("CopyFileA"); fault != ERROR_SUCCESS) {
+        fs::remove(temporary, error);
+        return emu::failWith(fault);
     }
     fs::rename(temporary, target.host, error);
     if (error) {
@@ -150,6 +164,9 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
 }
 
 BOOL DeleteFileA(LPCSTR file) {
+    if (const DWORD fault = emu::plannedFileFault("DeleteFileA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
     emu::ResolvedPath resolved;
     if (file == nullptr || !emu::resolvePath(file, resolved)) {
         return emu::failWith(ERROR_PATH_NOT_FOUND);
@@ -169,6 +186,9 @@ BOOL DeleteFileA(LPCSTR file) {
 }
 
 BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
+    if (const DWORD fault = emu::plannedFileFault("MoveFileExA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
     if (existingFile == nullptr) {
         return emu::failWith(ERROR_INVALID_PARAMETER);
     }
@@ -189,6 +209,10 @@ BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
 }
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
+    if (const DWORD fault = emu::plannedFileFault("GetShortPathNameA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return 0;
+    }
     if (longPath == nullptr || longPath[0] == '\0') {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

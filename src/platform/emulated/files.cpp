@@ -130,6 +130,10 @@ DWORD attributesOf(const std::string &host) {
     return attributes;
 }
 
+DWORD plannedFileFault(const char *operation) {
+    return machine().faults.next(FaultArea::Files, operation);
+}
+
 DWORD missingPathError(const std::string &host) {
     std::error_code error;
     return fs::is_directory(fs::path(host).parent_path(), error) ? ERROR_FILE_NOT_FOUND
@@ -138,28 +142,50 @@ DWORD missingPathError(const std::string &host) {
 
 namespace {
 
-bool wildcardMatch(const char *pattern, const char *name) {
-    if (*pattern == '\0') {
-        return *name == '\0';
-    }
-    if (*pattern == '*') {
-        for (const char *rest = name;; ++rest) {
-            if (wildcardMatch(pattern + 1, rest)) {
-                return true;
-            }
-            if (*rest == '\0') {
-                return false;
-            }
-        }
-    }
-    if (*name == '\0') {
+// True when the character at p is the single-byte character c (never the
+// trail byte of a double-byte one).
+bool isCharacter(const char *p, char c) { return *p == c && mbtext::next(p) == p + 1; }
+
+// The characters at a and b are the same, letters without regard to case.
+bool sameCharacter(const char *a, const char *b) {
+    const std::size_t length = static_cast<std::size_t>(mbtext::next(a) - a);
+    if (length != static_cast<std::size_t>(mbtext::next(b) - b)) {
         return false;
     }
-    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-    if (*pattern == '?' || fold(*pattern) == fold(*name)) {
-        return wildcardMatch(pattern + 1, name + 1);
+    if (length == 2) {
+        return a[0] == b[0] && a[1] == b[1];
     }
-    return false;
+    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+    return fold(*a) == fold(*b);
+}
+
+// Matches a name against a pattern of '*' (any characters) and '?' (one
+// character), character by character. A mismatch after a '*' goes back to
+// it and lets it take one character more, so the time grows with the
+// lengths of the two texts, never exponentially with the number of stars.
+bool wildcardMatch(const char *pattern, const char *name) {
+    const char *afterStar = nullptr; // the pattern after the last '*' seen
+    const char *starTakes = nullptr; // where the name goes on when that '*' takes one more
+    while (*name != '\0') {
+        if (isCharacter(pattern, '*')) {
+            afterStar = ++pattern;
+            starTakes = name;
+        } else if (*pattern != '\0' &&
+                   (isCharacter(pattern, '?') || sameCharacter(pattern, name))) {
+            pattern = mbtext::next(pattern);
+            name = mbtext::next(name);
+        } else if (afterStar != nullptr) {
+            pattern = afterStar;
+            starTakes = mbtext::next(starTakes);
+            name = starTakes;
+        } else {
+            return false;
+        }
+    }
+    while (isCharacter(pattern, '*')) {
+        ++pattern;
+    }
+    return *pattern == '\0';
 }
 
 struct FileSearch : KernelObject {
@@ -186,6 +212,10 @@ WIN32_FIND_DATAA findData(const std::string &name, const fs::path &host) {
 namespace win {
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    if (const DWORD fault = emu::plannedFileFault("FindFirstFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_HANDLE_VALUE;
+    }
     emu::ResolvedPath resolved;
     if (pattern == nullptr || !emu::resolvePath(pattern, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -238,6 +268,10 @@ BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (const DWORD fault = emu::plannedFileFault("FindNextFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
     if (search->next >= search->found.size()) {
         SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
@@ -256,6 +290,10 @@ BOOL FindClose(HANDLE handle) {
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
+    if (const DWORD fault = emu::plannedFileFault("GetFileAttributesA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_FILE_ATTRIBUTES;
+    }
     emu::ResolvedPath resolved;
     if (path == nullptr || !emu::resolvePath(path, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);

@@ -27,4 +27,8 @@ DWORD attributesOf(const std::string &host);
 // folder is missing too, else ERROR_FILE_NOT_FOUND.
 DWORD missingPathError(const std::string &host);
 
+// The fault a test has planned for this call of a file operation (see
+// Faults), or ERROR_SUCCESS.
+DWORD plannedFileFault(const char *operation);
+
 } // namespace emu

@@ -27,7 +27,8 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
     const std::int64_t local =
-        daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+        daysFromCivil(year, month, day) * 86400 + std::int64_t{hour} * 3600 +
+        std::int64_t{minute} * 60 + second;
     const std::int64_t utc = local - machine().calendar.utcOffsetSeconds;
     setSystemTime(static_cast<std::uint64_t>((utc + kSecondsFrom1601To1970) * kUnitsPerSecond));
 }

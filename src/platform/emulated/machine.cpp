@@ -71,7 +71,8 @@ void configureStandardMachine(const std::string &hostFolder) {
         {"USERNAME", "Administrator"},
     };
     // The system's registry editor, which the machine runs as an importer.
-    std::ofstream(fs::path(hostFolder) / "WINDOWS" / "regedit.exe", std::ios::binary);
+    const std::ofstream registryEditor(fs::path(hostFolder) / "WINDOWS" / "regedit.exe",
+                                       std::ios::binary);
     const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
     const std::string userDesktop = "C:\\Documents and Settings\\Administrator\\Desktop";
     const fs::path profiles = fs::path(hostFolder) / "Documents and Settings";

@@ -17,7 +17,7 @@
 #include "platform/emulated/service_manager.h"
 // Logging and restart.
 #include "platform/emulated/calendar.h"
-#include "platform/emulated/file_faults.h"
+#include "platform/emulated/faults.h"
 #include "platform/emulated/shutdown_state.h"
 #include "platform/types.h"
 
@@ -220,7 +220,8 @@ struct Machine {
     bool heapExhausted = false;  // HeapAlloc fails
     // Logging and restart.
     Calendar calendar;
-    FileFaults fileFaults;
+    // Registry and file operations made to fail at a chosen call.
+    Faults faults;
     ProcessToken processToken;
     std::vector<RestartRequest> restartRequests; // in the order they were made
     // Runs as the system takes each request, so a test can look at the

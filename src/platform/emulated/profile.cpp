@@ -6,6 +6,7 @@
 // half-written file.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,7 @@ std::string unquote(const std::string &value) {
 // The machine path of a profile file: a name without any folder is looked
 // for in the Windows folder.
 std::string profileMachinePath(const char *fileName) {
-    const std::string name = fileName != nullptr ? fileName : "";
+    std::string name = fileName != nullptr ? fileName : "";
     if (mbtext::findChar(name.c_str(), '\\') == nullptr &&
         mbtext::findChar(name.c_str(), '/') == nullptr) {
         return machine().windowsFolder + "\\" + name;
@@ -82,6 +83,7 @@ struct ProfileFile {
         content << in.rdbuf();
         std::string line;
         while (std::getline(content, line)) {
+            line.erase(std::min(line.find('\0'), line.size())); // a line's text ends at a zero
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
@@ -149,7 +151,9 @@ struct ProfileFile {
     }
 
     // Writes the lines to a new file beside the old one and renames it over.
-    DWORD save() const {
+    // A planned fault strikes halfway through the new file, as a disk that
+    // fills up would; the old file stays as it was.
+    DWORD save(DWORD plannedFault) const {
         std::string content;
         for (const ProfileLine &line : lines) {
             content += line.text;
@@ -168,33 +172,36 @@ struct ProfileFile {
         if (out == nullptr) {
             return ERROR_ACCESS_DENIED;
         }
-        const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size();
+        const std::size_t length =
+            plannedFault == ERROR_SUCCESS ? content.size() : content.size() / 2;
+        const bool written = std::fwrite(content.data(), 1, length, out) == length &&
+                             plannedFault == ERROR_SUCCESS;
         const bool flushed = std::fflush(out) == 0 && ::fsync(fileno(out)) == 0;
         const bool closed = std::fclose(out) == 0;
         if (!written || !flushed || !closed || std::rename(temporary.c_str(), host.c_str()) != 0) {
             std::remove(temporary.c_str());
-            return ERROR_DISK_FULL;
+            return plannedFault != ERROR_SUCCESS ? plannedFault : ERROR_DISK_FULL;
         }
         return ERROR_SUCCESS;
     }
 };
 
-} // namespace
-} // namespace emu
-
-namespace win {
-
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer,
-                               DWORD size, LPCSTR fileName) {
+// Reads a value, or gives the default (cut at its trailing blanks) when the
+// file, the section or the key is missing or the file cannot be read.
+DWORD readProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
+                        LPCSTR fileName, DWORD plannedFault) {
     if (buffer == nullptr || size == 0) {
         return 0;
     }
     // Listing all sections or keys (a null section or key) is not needed by
     // the library, so the emulated machine answers such a call with nothing.
     std::string result;
-    emu::ProfileFile file;
-    if (section == nullptr || key == nullptr || !file.load(fileName) ||
-        !file.value(section, key, result)) {
+    ProfileFile file;
+    if (plannedFault != ERROR_SUCCESS) {
+        win::SetLastError(plannedFault);
+    }
+    if (plannedFault != ERROR_SUCCESS || section == nullptr || key == nullptr ||
+        !file.load(fileName) || !file.value(section, key, result)) {
         std::string fallback = defaultText != nullptr ? defaultText : "";
         result = fallback.substr(0, fallback.find_last_not_of(' ') + 1);
     }
@@ -210,15 +217,36 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
     return static_cast<DWORD>(length);
 }
 
+} // namespace
+} // namespace emu
+
+namespace win {
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer,
+                               DWORD size, LPCSTR fileName) {
+    const DWORD fault = emu::plannedFileFault("GetPrivateProfileStringA");
+    return emu::readProfileString(section, key, defaultText, buffer, size, fileName, fault);
+}
+
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName) {
+    const DWORD fault = emu::plannedFileFault("GetPrivateProfileIntA");
     char text[32];
-    if (GetPrivateProfileStringA(section, key, "", text, sizeof text, fileName) == 0) {
+    if (emu::readProfileString(section, key, "", text, sizeof text, fileName, fault) == 0) {
         return static_cast<UINT>(defaultValue);
     }
     return static_cast<UINT>(std::strtol(text, nullptr, 10));
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR fileName) {
+    const DWORD fault = emu::plannedFileFault("WritePrivateProfileStringA");
+    // A write with nothing to change still fails when a fault is planned.
+    const auto unchanged = [fault] {
+        if (fault != ERROR_SUCCESS) {
+            SetLastError(fault);
+            return FALSE;
+        }
+        return TRUE;
+    };
     emu::ProfileFile file;
     if (section == nullptr || !file.load(fileName)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -228,13 +256,13 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
     auto &lines = file.lines;
     if (key == nullptr) {
         if (header < 0) {
-            return TRUE;
+            return unchanged();
         }
         lines.erase(lines.begin() + header, lines.begin() + static_cast<long>(file.sectionEnd(header)));
     } else if (text == nullptr) {
         const long line = file.findKey(header, key);
         if (line < 0) {
-            return TRUE;
+            return unchanged();
         }
         lines.erase(lines.begin() + line);
     } else if (header < 0) {
@@ -252,7 +280,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
         lines.insert(lines.begin() + static_cast<long>(at),
                      emu::ProfileFile::parse(std::string(key) + "=" + text));
     }
-    if (const DWORD rc = file.save(); rc != ERROR_SUCCESS) {
+    if (const DWORD rc = file.save(fault); rc != ERROR_SUCCESS) {
         SetLastError(rc);
         return FALSE;
     }

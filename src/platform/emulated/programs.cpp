@@ -91,7 +91,7 @@ std::string findProgram(const std::string &name, const std::string &firstFolder)
     }
     for (std::string folder : folders) {
         mbtext::removeTrailingBackslash(folder);
-        const std::string candidate = folder + "\\" + file;
+        std::string candidate = folder + "\\" + file;
         if (isFile(candidate)) {
             return candidate;
         }

@@ -53,11 +53,15 @@ std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::string &pat
 
 bool hasLeadingSeparator(LPCSTR subKey) { return subKey != nullptr && subKey[0] == '\\'; }
 
-} // namespace
+// The fault a test has planned for this call of a registry operation, or
+// ERROR_SUCCESS.
+LONG plannedFault(const char *operation) {
+    return static_cast<LONG>(emu::machine().faults.next(emu::FaultArea::Registry, operation));
+}
 
-namespace win {
-
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
+// The operations themselves. The exported functions below count as one call
+// each (RegOpenKeyA and SHDeleteValueA too, though they are made of others).
+LONG openKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
     if (result == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -80,9 +84,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
     return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
-                     DWORD /*options*/, REGSAM access, LPSECURITY_ATTRIBUTES /*security*/,
-                     PHKEY result, LPDWORD disposition) {
+LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD disposition) {
     if (result == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -129,18 +131,57 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     return ERROR_SUCCESS;
 }
 
+LONG deleteValue(HKEY key, LPCSTR valueName) {
+    const Registry::OpenKey *open = nullptr;
+    if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    return static_cast<LONG>(open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS
+                                                                            : ERROR_FILE_NOT_FOUND);
+}
+
+} // namespace
+
+namespace win {
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
+    if (const LONG fault = plannedFault("RegOpenKeyExA"); fault != ERROR_SUCCESS) {
+        if (result != nullptr) {
+            *result = nullptr;
+        }
+        return fault;
+    }
+    return openKey(key, subKey, access, result);
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
+                     DWORD /*options*/, REGSAM access, LPSECURITY_ATTRIBUTES /*security*/,
+                     PHKEY result, LPDWORD disposition) {
+    if (const LONG fault = plannedFault("RegCreateKeyExA"); fault != ERROR_SUCCESS) {
+        if (result != nullptr) {
+            *result = nullptr;
+        }
+        return fault;
+    }
+    return createKey(key, subKey, access, result, disposition);
+}
+
 LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     if (result == nullptr) {
         return ERROR_INVALID_PARAMETER;
+    }
+    if (const LONG fault = plannedFault("RegOpenKeyA"); fault != ERROR_SUCCESS) {
+        *result = nullptr;
+        return fault;
     }
     if (subKey == nullptr || subKey[0] == '\0') {
         *result = key; // the same handle comes back
         return ERROR_SUCCESS;
     }
-    LONG rc = RegOpenKeyExA(key, subKey, 0, kRegOpenKeyRights, result);
+    LONG rc = openKey(key, subKey, kRegOpenKeyRights, result);
     if (rc == ERROR_ACCESS_DENIED) {
         // The most access allowed: read access where writing is refused.
-        rc = RegOpenKeyExA(key, subKey, 0, KEY_READ, result);
+        rc = openKey(key, subKey, KEY_READ, result);
     }
     return rc;
 }
@@ -149,14 +190,17 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     if (result == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
+    if (const LONG fault = plannedFault("RegCreateKeyA"); fault != ERROR_SUCCESS) {
+        *result = nullptr;
+        return fault;
+    }
     if (subKey == nullptr || subKey[0] == '\0') {
         *result = key;
         return ERROR_SUCCESS;
     }
-    LONG rc = RegCreateKeyExA(key, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, kRegOpenKeyRights,
-                              nullptr, result, nullptr);
+    LONG rc = createKey(key, subKey, kRegOpenKeyRights, result, nullptr);
     if (rc == ERROR_ACCESS_DENIED) {
-        rc = RegOpenKeyExA(key, subKey, 0, KEY_READ, result);
+        rc = openKey(key, subKey, KEY_READ, result);
         if (rc == ERROR_FILE_NOT_FOUND) {
             rc = ERROR_ACCESS_DENIED;
         }
@@ -168,6 +212,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
                       LPBYTE data, LPDWORD dataSize) {
     if (data != nullptr && dataSize == nullptr) {
         return ERROR_INVALID_PARAMETER;
+    }
+    if (const LONG fault = plannedFault("RegQueryValueExA"); fault != ERROR_SUCCESS) {
+        return fault;
     }
     const Registry::OpenKey *open = nullptr;
     if (LONG rc = openKeyFor(key, KEY_QUERY_VALUE, open); rc != ERROR_SUCCESS) {
@@ -198,15 +245,15 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE *data,
                     DWORD dataSize) {
+    if (const LONG fault = plannedFault("RegSetValueExA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
     const Registry::OpenKey *open = nullptr;
     if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
         return rc;
     }
     if (data == nullptr && dataSize != 0) {
         return 998 /* ERROR_NOACCESS */;
-    }
-    if (open->key->setValueError != ERROR_SUCCESS) {
-        return static_cast<LONG>(open->key->setValueError);
     }
     const std::string name = text(valueName);
     emu::RegValue &value = open->key->values[name];
@@ -219,14 +266,16 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-    const Registry::OpenKey *open = nullptr;
-    if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
-        return rc;
+    if (const LONG fault = plannedFault("RegDeleteValueA"); fault != ERROR_SUCCESS) {
+        return fault;
     }
-    return open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return deleteValue(key, valueName);
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (const LONG fault = plannedFault("RegDeleteKeyA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
     const Registry::OpenKey *parent = nullptr;
     if (LONG rc = openKeyFor(key, 0, parent); rc != ERROR_SUCCESS) {
         return rc;
@@ -253,15 +302,20 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     return ERROR_SUCCESS;
 }
 
-LONG RegCloseKey(HKEY key) { return registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+LONG RegCloseKey(HKEY key) {
+    return static_cast<LONG>(registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+}
 
 LSTATUS SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {
+    if (const LONG fault = plannedFault("SHDeleteValueA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
     HKEY opened = nullptr;
-    LONG rc = RegOpenKeyExA(key, subKey, 0, KEY_SET_VALUE, &opened);
+    LONG rc = openKey(key, subKey, KEY_SET_VALUE, &opened);
     if (rc != ERROR_SUCCESS) {
         return rc;
     }
-    rc = RegDeleteValueA(opened, valueName);
+    rc = deleteValue(opened, valueName);
     RegCloseKey(opened);
     return rc;
 }

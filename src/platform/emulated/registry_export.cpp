@@ -5,25 +5,42 @@
 #include <string>
 
 #include "platform/emulated/registry_export.h"
-
 #include "platform/emulated/code_page.h"
+#include "platform/mbtext.h"
+#include "platform/system.h"
 
 namespace emu {
 namespace {
 
+// A name or text in double quotes, a backslash and a quote escaped with a
+// backslash. Only whole characters are escaped: the trail byte of a
+// double-byte character of the machine's code page may be a backslash, and
+// the registry file reader takes it as part of its character.
 std::string quoted(const std::string &text) {
     std::string result = "\"";
-    for (const char c : text) {
-        if (c == '\\' || c == '"') {
+    for (const char *p = text.c_str(); *p != '\0';) {
+        const char *after = mbtext::next(p);
+        if (after == p + 1 && (*p == '\\' || *p == '"')) {
             result += '\\';
         }
-        result += c;
+        result.append(p, after);
+        p = after;
     }
     return result + "\"";
 }
 
-// A REG_SZ that is one line of text and its single terminator is written as
-// a string; anything else keeps its exact bytes in hex.
+// True when the text's last byte begins a double-byte character that is cut
+// off: in quotes, the reader would take the closing quote into it.
+bool endsInsideCharacter(const std::string &text) {
+    const char *last = nullptr;
+    for (const char *p = text.c_str(); *p != '\0'; p = mbtext::next(p)) {
+        last = p;
+    }
+    return last != nullptr && last[1] == '\0' && win::IsDBCSLeadByte(static_cast<BYTE>(*last));
+}
+
+// A REG_SZ that is one line of whole characters and its single terminator
+// is written as a string; anything else keeps its exact bytes in hex.
 bool isPlainText(const RegValue &value) {
     if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
         return false;
@@ -34,23 +51,12 @@ bool isPlainText(const RegValue &value) {
             return false;
         }
     }
-    return true;
+    return !endsInsideCharacter(std::string(value.data.begin(), value.data.end() - 1));
 }
 
-// The data as written in the file: text types (hex(1), hex(2), hex(7)) hold
-// UTF-16 text in a "Windows Registry Editor Version 5.00" file.
-std::string fileBytes(const RegValue &value) {
-    const std::string bytes(value.data.begin(), value.data.end());
-    std::string utf16;
-    if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) &&
-        toUtf16(bytes, utf16)) {
-        return utf16;
-    }
-    return bytes;
-}
-
+// The value's bytes in hex. In a "Version 5.00" file the data of the text
+// types is UTF-16, which the reader turns back into the machine's ANSI text.
 std::string hexData(const RegValue &value) {
-    const std::string bytes = fileBytes(value);
     std::string result;
     if (value.type == REG_BINARY) {
         result = "hex:";
@@ -58,6 +64,13 @@ std::string hexData(const RegValue &value) {
         char prefix[24];
         std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
         result = prefix;
+    }
+    std::string bytes(value.data.begin(), value.data.end());
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
+        std::string wide;
+        if (fromAnsi(bytes, wide)) {
+            bytes = wide;
+        }
     }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char byte[4];

@@ -28,9 +28,6 @@ struct RegKey {
     // (or creating a subkey below it) is refused; or any opening is.
     bool denyWrite = false;
     bool denyRead = false;
-    // A fault that tests set: RegSetValueExA on the key fails with this code
-    // (a registry that is full, say) even through a handle that may write.
-    DWORD setValueError = ERROR_SUCCESS;
 };
 
 class Registry {

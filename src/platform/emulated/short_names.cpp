@@ -131,7 +131,7 @@ std::string shortNameOf(const fs::path &folder, const std::string &longName) {
 std::string findEntry(const fs::path &folder, const std::string &name) {
     std::error_code error;
     for (const auto &entry : fs::directory_iterator(folder, error)) {
-        const std::string candidate = entry.path().filename().string();
+        std::string candidate = entry.path().filename().string();
         if (equalNoCase(candidate, name)) {
             return candidate;
         }

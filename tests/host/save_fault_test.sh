@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# A machine folder whose save fails halfway: the host is stopped by the
+# file-size limit while it writes the new registry file, once killed by the
+# signal and once refused with an error. The previous state must stay whole,
+# load as it was, and the next save must succeed.
+set -uo pipefail
+host=$1
+work=$(mktemp -d /tmp/radozavu-save-fault-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+check() { # description, then a command that must succeed
+    local description=$1
+    shift
+    if "$@"; then
+        passes=$((passes + 1))
+    else
+        echo "FAILED: $description"
+        failures=$((failures + 1))
+    fi
+}
+
+machine=$work/machine
+"$host" machine new "$machine" >/dev/null || { echo "FAILED: no machine"; exit 1; }
+
+# A value that makes the registry file larger than the limit below, which
+# machine.conf stays under.
+big=$(printf 'b%.0s' $(seq 1 6000))
+printf 'set-sz HKLM\\Software\\Test Before "%s"\n' "$big" >"$work/before"
+"$host" run --machine "$machine" "$work/before" >/dev/null
+cp "$machine/state/registry.reg" "$work/registry.before"
+printf 'set-sz HKLM\\Software\\Test After cut\n' >"$work/after"
+printf 'expect value HKLM\\Software\\Test Before "%s"\nexpect no-value HKLM\\Software\\Test After\n' \
+    "$big" >"$work/unchanged"
+
+# Killed by SIGXFSZ halfway through registry.reg (2 KB of at least 6 KB).
+# (The outer subshell, whose error output is dropped, reports the signal.)
+( (ulimit -f 2 && exec "$host" run --machine "$machine" "$work/after") >/dev/null; exit $? ) \
+    2>/dev/null
+status=$?
+check "the save was cut off by the signal" [ "$status" -eq $((128 + 25)) ]
+check "the new state was being written beside the old" test -d "$machine/state.new"
+check "the old registry file is untouched" cmp -s "$machine/state/registry.reg" "$work/registry.before"
+check "the machine loads as it was before the cut-off save" \
+    "$host" run --machine "$machine" "$work/unchanged" >/dev/null
+check "the next save leaves nothing of the cut-off one" test ! -e "$machine/state.new"
+
+# The same write refused with an error (the signal ignored): the host reports
+# it and the state stays whole.
+(trap '' XFSZ && ulimit -f 2 && exec "$host" run --machine "$machine" "$work/after") \
+    >/dev/null 2>"$work/err"
+status=$?
+check "a refused save is an error" [ "$status" -eq 2 ]
+check "the error names the file it could not write" grep -q "registry.reg" "$work/err"
+check "the machine still loads as it was" "$host" run --machine "$machine" "$work/unchanged" >/dev/null
+
+# Without the limit the change is saved.
+"$host" run --machine "$machine" "$work/after" >/dev/null
+printf 'expect value HKLM\\Software\\Test After cut\n' >"$work/saved"
+check "a save without a fault keeps the change" "$host" run --machine "$machine" "$work/saved" >/dev/null
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
