@@ -16,11 +16,17 @@ namespace fs = std::filesystem;
 namespace fuzz {
 namespace {
 
-// The host folder of drive C:, made at the first input and removed at exit.
+// The host folder of drive C:, made at the first input and removed at exit:
+// in the folder that RADOZAVU_FUZZ_DRIVES names (scripts/fuzz.sh removes it
+// also after a run that ended on a finding), else in memory where the host
+// has a memory file system.
 const std::string &driveFolder() {
     static const std::string folder = [] {
         std::error_code error;
-        std::string pattern = fs::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+        const char *parent = std::getenv("RADOZAVU_FUZZ_DRIVES");
+        std::string pattern = parent != nullptr && *parent != '\0'   ? parent
+                              : fs::is_directory("/dev/shm", error) ? "/dev/shm"
+                                                                    : "/tmp";
         pattern += "/radozavu-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("radozavu fuzz: cannot make the drive folder");

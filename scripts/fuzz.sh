@@ -34,7 +34,10 @@ cmake --build --preset fuzz
 findings=build/fuzz/findings
 mkdir -p "$findings"
 scratch=$(mktemp -d /tmp/radozavu-fuzz-run-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+# The targets' drive folders, in memory where there is a memory file system.
+RADOZAVU_FUZZ_DRIVES=$(mktemp -d "$([ -d /dev/shm ] && echo /dev/shm || echo /tmp)/radozavu-fuzz-drives-XXXXXX")
+export RADOZAVU_FUZZ_DRIVES
+trap 'rm -rf "$scratch" "$RADOZAVU_FUZZ_DRIVES"' EXIT
 failed=()
 for target in "${targets[@]}"; do
     work=${keep:+$keep/$target}
