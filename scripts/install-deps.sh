@@ -7,6 +7,8 @@ packages=(cmake g++ make zlib1g-dev googletest libgtest-dev
           g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth)
 # The locale sources from which the logging tests build a German locale.
 packages+=(locales)
+# The benchmarks: Google Benchmark, and the gzip program they compare with.
+packages+=(libbenchmark-dev gzip)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The library's gzip copies against the gzip program on the same files (1 MiB
+# of text, 64 MiB mixed, 64 MiB incompressible, generated afresh into
+# build/bench/gzip-data) at levels 1, 6 and 9: throughput, their ratio and
+# the output sizes (bench/gzip_compare.cpp).
+#   bench/compare.sh [--runs N]   (N runs per measurement, the median; 3)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source bench/common.sh
+scripts/install-deps.sh
+build_optimised radozavu_gzip_compare >/dev/null
+print_machine
+gzip --version | head -1
+build/bench/radozavu_gzip_compare "$@" build/bench/gzip-data
