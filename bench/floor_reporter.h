@@ -2,8 +2,10 @@
 // case, "<case>/floor" times the least work that any implementation has to
 // do (a bare read of the same file, a bare registry query), and
 // "<case>/library" times the library doing the job. The reporter prints the
-// library's cost as a multiple of its floor beside it, and a summary of the
-// cases that have a target multiple.
+// library's cost as a multiple of its floor beside it, on the wall clock
+// (x_floor, what the caller waits) and in processor time (x_floor_cpu, which
+// leaves out waits for the disk), and a summary of the cases that have a
+// target multiple, judged on the wall clock.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -39,6 +41,8 @@ private:
     struct Result {
         double floor = 0;
         double library = 0;
+        double floorCpu = 0;
+        double libraryCpu = 0;
     };
     // By case name, then by statistic ("" for a single run, "mean", "median").
     std::map<std::string, std::map<std::string, Result>> results_;
