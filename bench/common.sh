@@ -15,3 +15,14 @@ build_optimised() {
           "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG -Wno-restrict" >/dev/null
     cmake --build build/bench -j "$(nproc)" --target "$@"
 }
+
+# A fresh 32-bit Wine prefix of the script's own, its server kept running
+# until the script ends; then the server is ended and the prefix removed.
+start_wine_prefix() {
+    wine_work=$(mktemp -d /tmp/radozavu-wine-bench-XXXXXX)
+    export WINEPREFIX=$wine_work/prefix WINEARCH=win32 WINEDEBUG=-all
+    trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$wine_work"' EXIT
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wineserver -p
+}

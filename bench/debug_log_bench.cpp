@@ -26,7 +26,8 @@ constexpr const char *kOrder = "LanmanWorkstation,WebClient";
 // A log that is switched on and whose ring of lines is full.
 void writeFullRing(int lines) {
     std::string content = "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n";
-    content += "MaxLine=" + std::to_string(lines) + "\r\nLastLine=" + std::to_string(lines) + "\r\n";
+    content +=
+        "MaxLine=" + std::to_string(lines) + "\r\nLastLine=" + std::to_string(lines) + "\r\n";
     char message[256];
     std::snprintf(message, sizeof message, kMessage, kOrder);
     for (int line = 1; line <= lines; ++line) {
@@ -60,9 +61,9 @@ bool replaceAtomically(const std::string &path, const std::string &content) {
     if (file < 0) {
         return false;
     }
-    const bool written = ::write(file, content.data(), content.size()) ==
-                             static_cast<ssize_t>(content.size()) &&
-                         ::fsync(file) == 0;
+    const bool written =
+        ::write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size()) &&
+        ::fsync(file) == 0;
     return ::close(file) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 

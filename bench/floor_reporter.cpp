@@ -29,7 +29,8 @@ bool comparable(const std::string &statistic) {
 void registerCase(const std::string &name, BenchmarkBody floor, BenchmarkBody library,
                   double target) {
     benchmark::RegisterBenchmark((name + kFloorSuffix).c_str(), std::move(floor))->UseRealTime();
-    benchmark::RegisterBenchmark((name + kLibrarySuffix).c_str(), std::move(library))->UseRealTime();
+    benchmark::RegisterBenchmark((name + kLibrarySuffix).c_str(), std::move(library))
+        ->UseRealTime();
     if (target > 0) {
         targets()[name] = target;
     }
@@ -84,8 +85,8 @@ void FloorReporter::printSummary(std::ostream &out) const {
             const bool met = multiple <= target;
             std::snprintf(line, sizeof line,
                           "  %-38s %5.2fx floor, %5.2fx in CPU time (target at most %.1fx): %s\n",
-                          caseName.c_str(), multiple, result->libraryCpu / result->floorCpu,
-                          target, met ? "met" : "MISSED");
+                          caseName.c_str(), multiple, result->libraryCpu / result->floorCpu, target,
+                          met ? "met" : "MISSED");
         }
         out << line;
     }

@@ -1,13 +1,15 @@
 // The gzip copies of the library (QLNSetupCompressFile and
 // QLNSetupUncompressFile, called in-process on the emulated machine) against
 // the gzip program on the same files, at levels 1, 6 and 9:
-//   radozavu_gzip_compare [--scale N] [--runs N] DATA_FOLDER
+//   radozavu_gzip_compare [--scale N] [--runs N] [--wine PROGRAM] DATA_FOLDER
 // The sample files are written into DATA_FOLDER afresh. Each measurement is
-// the median wall time of --runs runs, the library's and gzip's runs taking
-// turns; gzip's time is that of its whole process, as a user running it
-// would see. Throughput is counted in bytes of the plain file either way.
-// Every copy is checked: both expansions must give back the plain file.
-// Exits non-zero when a copy fails or is wrong.
+// the median wall time of --runs runs, the copies taking turns; gzip's time
+// is that of its whole process, as a user running it would see. With --wine,
+// the real RADOZAVU.DLL makes the same copies under Wine as well, timed
+// inside its process by PROGRAM (radozavu_wine_bench.exe, run with wine in
+// the prefix that WINEPREFIX names). Throughput is counted in bytes of the
+// plain file either way. Every copy is checked: each expansion must give
+// back the plain file. Exits non-zero when a copy fails or is wrong.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -44,6 +46,7 @@ constexpr int kLevels[] = {1, 6, 9};
 struct Options {
     long scale = 1;
     long runs = 3;
+    std::string wineProgram;
     std::string dataFolder;
 };
 
@@ -56,6 +59,8 @@ bool parseOptions(int argc, char **argv, Options &options) {
             if (value < 1) {
                 return false;
             }
+        } else if (argument == "--wine" && i + 1 < argc) {
+            options.wineProgram = argv[++i];
         } else if (options.dataFolder.empty() && argument.rfind("--", 0) != 0) {
             options.dataFolder = argument;
         } else {
@@ -65,10 +70,18 @@ bool parseOptions(int argc, char **argv, Options &options) {
     return !options.dataFolder.empty();
 }
 
-double secondsOf(const std::function<bool()> &run, bool &succeeded) {
-    const auto start = std::chrono::steady_clock::now();
-    succeeded = run() && succeeded;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// One copy: makes it, and sets seconds to the time it took; false when it
+// failed.
+using Copy = std::function<bool(double &seconds)>;
+
+// A copy timed from the outside, on the wall clock.
+Copy timedFromOutside(std::function<bool()> copy) {
+    return [copy = std::move(copy)](double &seconds) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool copied = copy();
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return copied;
+    };
 }
 
 double median(std::vector<double> values) {
@@ -76,12 +89,11 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Runs gzip with the arguments, its standard output going to outputPath.
-bool runGzip(const std::vector<std::string> &arguments, const std::string &outputPath) {
-    std::vector<char *> argv;
-    std::string program = "gzip";
-    argv.push_back(program.data());
+// Runs a program found on the PATH, its standard output going to
+// outputPath; true when it ended with exit code 0.
+bool runProgram(const std::vector<std::string> &arguments, const std::string &outputPath) {
     std::vector<std::string> copies = arguments;
+    std::vector<char *> argv;
     for (std::string &argument : copies) {
         argv.push_back(argument.data());
     }
@@ -91,51 +103,79 @@ bool runGzip(const std::vector<std::string> &arguments, const std::string &outpu
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, "gzip", &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     return spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;
 }
 
-bool sameContent(const std::string &path, const std::string &expected) {
+std::string contentOf(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    return in.good() && content.str() == expected;
+    return content.str();
 }
 
-// Median wall times of one copy, in seconds.
-struct Comparison {
-    double ours = 0;
-    double gzip = 0;
-};
+// The Windows path of a host path under Wine (drive Z: is the root).
+std::string underWine(const std::string &hostPath) {
+    std::string path = "Z:" + fs::absolute(hostPath).string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
 
-// Times the library's copy and gzip's, taking turns (and taking turns at
-// going first).
-Comparison compare(long runs, const std::function<bool()> &ours, const std::function<bool()> &gzip,
-                   bool &succeeded) {
-    std::vector<double> oursSeconds;
-    std::vector<double> gzipSeconds;
+// A copy by the real DLL under Wine: the program times the export call in
+// its own process and prints "seconds: S".
+Copy wineCopy(const Options &options, std::vector<std::string> arguments) {
+    return [&options, arguments = std::move(arguments)](double &seconds) {
+        std::vector<std::string> command{"wine", options.wineProgram, "gzip-copy"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const std::string report = (fs::path(options.dataFolder) / "wine-report").string();
+        if (!runProgram(command, report)) {
+            return false;
+        }
+        const std::string text = contentOf(report);
+        const std::size_t at = text.find("seconds: ");
+        return at != std::string::npos &&
+               (seconds = std::strtod(text.c_str() + at + 9, nullptr)) > 0;
+    };
+}
+
+// Times the copies, taking turns (and each run starting with the next one),
+// so that whatever else the machine does weighs on all of them alike. The
+// median seconds of each.
+std::vector<double> timeSideBySide(long runs, const std::vector<Copy> &copies, bool &succeeded) {
+    std::vector<std::vector<double>> seconds(copies.size());
     for (long run = 0; run < runs; ++run) {
-        if (run % 2 == 0) {
-            oursSeconds.push_back(secondsOf(ours, succeeded));
-            gzipSeconds.push_back(secondsOf(gzip, succeeded));
-        } else {
-            gzipSeconds.push_back(secondsOf(gzip, succeeded));
-            oursSeconds.push_back(secondsOf(ours, succeeded));
+        for (std::size_t turn = 0; turn < copies.size(); ++turn) {
+            const std::size_t which = (turn + static_cast<std::size_t>(run)) % copies.size();
+            double taken = 0;
+            succeeded = copies[which](taken) && succeeded;
+            seconds[which].push_back(taken);
         }
     }
-    return {median(oursSeconds), median(gzipSeconds)};
+    std::vector<double> medians;
+    for (const std::vector<double> &taken : seconds) {
+        medians.push_back(median(taken));
+    }
+    return medians;
 }
 
+const char *verdict(double ratio) { return ratio >= kMinimumThroughputRatio ? "met" : "MISSED"; }
+
+// One line of throughputs: the library's, gzip's, their ratio and, with a
+// third time, the DLL's under Wine and its ratio.
 void printThroughput(const std::string &file, int level, const char *operation,
-                     std::size_t plainSize, const Comparison &result) {
+                     std::size_t plainSize, const std::vector<double> &seconds) {
     const double mebibytes = static_cast<double>(plainSize) / (1024.0 * 1024.0);
-    const double ratio = result.gzip / result.ours;
-    std::printf("%-24s %5d  %-8s %12.1f %12.1f %10.2fx  %s\n", file.c_str(), level, operation,
-                mebibytes / result.ours, mebibytes / result.gzip, ratio,
-                ratio >= kMinimumThroughputRatio ? "met" : "MISSED");
+    std::printf("%-24s %5d  %-8s %10.1f %10.1f %8.2fx %-6s", file.c_str(), level, operation,
+                mebibytes / seconds[0], mebibytes / seconds[1], seconds[1] / seconds[0],
+                verdict(seconds[1] / seconds[0]));
+    if (seconds.size() == 3) {
+        std::printf(" %10.1f %8.2fx %s", mebibytes / seconds[2], seconds[1] / seconds[2],
+                    verdict(seconds[1] / seconds[2]));
+    }
+    std::printf("\n");
 }
 
 } // namespace
@@ -143,9 +183,11 @@ void printThroughput(const std::string &file, int level, const char *operation,
 int main(int argc, char **argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: radozavu_gzip_compare [--scale N] [--runs N] DATA_FOLDER\n");
+        std::fprintf(stderr, "usage: radozavu_gzip_compare [--scale N] [--runs N] "
+                             "[--wine PROGRAM] DATA_FOLDER\n");
         return 2;
     }
+    const bool withWine = !options.wineProgram.empty();
     fs::create_directories(options.dataFolder);
     const bench::BenchMachine machine;
     // The data folder is drive D: of the machine.
@@ -157,23 +199,26 @@ int main(int argc, char **argv) {
     };
 
     bool succeeded = true;
-    std::vector<double> startSeconds;
     std::ofstream(onHost("empty"), std::ios::binary);
-    for (long run = 0; run < 2 * options.runs + 1; ++run) {
-        startSeconds.push_back(secondsOf(
-            [&] { return runGzip({"-c", "-n", "-6", onHost("empty")}, onHost("empty.gz")); },
-            succeeded));
-    }
+    const std::vector<double> start = timeSideBySide(
+        2 * options.runs + 1, {timedFromOutside([&] {
+            return runProgram({"gzip", "-c", "-n", "-6", onHost("empty")}, onHost("empty.gz"));
+        })},
+        succeeded);
     std::printf("The library's zlib %s; gzip's process start and end alone (an empty file): "
                 "%.2f ms\n\n",
-                zlibVersion(), median(startSeconds) * 1000);
-    std::printf("%-24s %5s  %-8s %12s %12s %11s  %s\n", "file", "level", "", "ours MiB/s",
-                "gzip MiB/s", "ours/gzip", "(target >= 0.95x)");
+                zlibVersion(), start[0] * 1000);
+    std::printf("%-24s %5s  %-8s %10s %10s %9s %-6s", "file", "level", "", "ours MiB/s",
+                "gzip MiB/s", "ours/gzip", "");
+    if (withWine) {
+        std::printf(" %10s %9s", "DLL MiB/s", "DLL/gzip");
+    }
+    std::printf("  (target >= 0.95x)\n");
 
     struct SizeRow {
         std::string file;
         int level;
-        std::uintmax_t plain, ours, gzip;
+        std::uintmax_t plain, ours, gzip, dll;
     };
     std::vector<SizeRow> sizes;
     for (const bench::SampleFile &sample :
@@ -182,55 +227,81 @@ int main(int argc, char **argv) {
         std::ofstream(onHost(sample.name), std::ios::binary) << plain;
         for (const int level : kLevels) {
             const std::string stem = sample.name + "." + std::to_string(level);
-            const std::string oursPacked = stem + ".ours.gz";
-            const std::string gzipPacked = stem + ".gzip.gz";
-            const Comparison packing = compare(
-                options.runs,
-                [&] {
-                    return QLNSetupCompressFile(onD(sample.name).c_str(), onD(oursPacked).c_str(),
-                                                level) != nullptr;
-                },
-                [&] {
-                    return runGzip({"-c", "-n", "-" + std::to_string(level), onHost(sample.name)},
-                                   onHost(gzipPacked));
-                },
-                succeeded);
-            printThroughput(sample.name, level, "compress", sample.size, packing);
-            sizes.push_back({sample.name, level, sample.size, fs::file_size(onHost(oursPacked)),
-                             fs::file_size(onHost(gzipPacked))});
-
-            // Both expand the library's gzip file.
-            const std::string oursExpanded = stem + ".ours.out";
-            const std::string gzipExpanded = stem + ".gzip.out";
-            const Comparison expanding = compare(
-                options.runs,
-                [&] {
-                    return QLNSetupUncompressFile(onD(oursPacked).c_str(),
-                                                  onD(oursExpanded).c_str()) != nullptr;
-                },
-                [&] { return runGzip({"-d", "-c", onHost(oursPacked)}, onHost(gzipExpanded)); },
-                succeeded);
-            printThroughput(sample.name, level, "expand", sample.size, expanding);
-            if (!sameContent(onHost(oursExpanded), plain) ||
-                !sameContent(onHost(gzipExpanded), plain)) {
-                std::printf("%s at level %d: an expansion did not give back the file\n",
-                            sample.name.c_str(), level);
+            const std::string levelText = std::to_string(level);
+            std::vector<Copy> packing{
+                timedFromOutside([&] {
+                    return QLNSetupCompressFile(onD(sample.name).c_str(),
+                                                onD(stem + ".ours.gz").c_str(), level) != nullptr;
+                }),
+                timedFromOutside([&] {
+                    return runProgram({"gzip", "-c", "-n", "-" + levelText, onHost(sample.name)},
+                                      onHost(stem + ".gzip.gz"));
+                })};
+            if (withWine) {
+                packing.push_back(
+                    wineCopy(options, {"compress", underWine(onHost(sample.name)),
+                                       underWine(onHost(stem + ".dll.gz")), levelText}));
+            }
+            printThroughput(sample.name, level, "compress", sample.size,
+                            timeSideBySide(options.runs, packing, succeeded));
+            // The DLL's gzip file must expand to the plain file too.
+            if (withWine && (QLNSetupUncompressFile(onD(stem + ".dll.gz").c_str(),
+                                                    onD(stem + ".dll.check").c_str()) == nullptr ||
+                             contentOf(onHost(stem + ".dll.check")) != plain)) {
+                std::printf("%s.dll.gz does not expand to the file\n", stem.c_str());
                 succeeded = false;
             }
-            for (const std::string &name : {oursExpanded, gzipExpanded}) {
+            fs::remove(onHost(stem + ".dll.check"));
+            sizes.push_back({sample.name, level, sample.size,
+                             fs::file_size(onHost(stem + ".ours.gz")),
+                             fs::file_size(onHost(stem + ".gzip.gz")),
+                             withWine ? fs::file_size(onHost(stem + ".dll.gz")) : 0});
+
+            // Each expands the library's gzip file.
+            std::vector<std::string> expanded{stem + ".ours.out", stem + ".gzip.out"};
+            std::vector<Copy> expanding{
+                timedFromOutside([&] {
+                    return QLNSetupUncompressFile(onD(stem + ".ours.gz").c_str(),
+                                                  onD(expanded[0]).c_str()) != nullptr;
+                }),
+                timedFromOutside([&] {
+                    return runProgram({"gzip", "-d", "-c", onHost(stem + ".ours.gz")},
+                                      onHost(expanded[1]));
+                })};
+            if (withWine) {
+                expanded.push_back(stem + ".dll.out");
+                expanding.push_back(
+                    wineCopy(options, {"expand", underWine(onHost(stem + ".ours.gz")),
+                                       underWine(onHost(expanded[2]))}));
+            }
+            printThroughput(sample.name, level, "expand", sample.size,
+                            timeSideBySide(options.runs, expanding, succeeded));
+            for (const std::string &name : expanded) {
+                if (contentOf(onHost(name)) != plain) {
+                    std::printf("%s: the expansion did not give back the file\n", name.c_str());
+                    succeeded = false;
+                }
                 fs::remove(onHost(name));
             }
         }
     }
 
-    std::printf("\n%-24s %5s %14s %14s %14s %9s  %s\n", "file", "level", "plain bytes",
-                "ours bytes", "gzip bytes", "ours-gzip", "(target within 0.5%)");
+    std::printf("\n%-24s %5s %12s %12s %12s %9s %-6s", "file", "level", "plain bytes", "ours bytes",
+                "gzip bytes", "ours-gzip", "");
+    if (withWine) {
+        std::printf(" %12s", "DLL bytes");
+    }
+    std::printf("  (target within 0.5%%)\n");
     for (const SizeRow &row : sizes) {
         const double excess = (static_cast<double>(row.ours) - static_cast<double>(row.gzip)) /
                               static_cast<double>(row.gzip);
-        std::printf("%-24s %5d %14ju %14ju %14ju %+8.3f%%  %s\n", row.file.c_str(), row.level,
+        std::printf("%-24s %5d %12ju %12ju %12ju %+8.3f%% %-6s", row.file.c_str(), row.level,
                     row.plain, row.ours, row.gzip, excess * 100,
                     excess <= kMaximumSizeExcess ? "met" : "MISSED");
+        if (withWine) {
+            std::printf(" %12ju", row.dll);
+        }
+        std::printf("\n");
     }
     if (!succeeded) {
         std::printf("\na copy failed or was wrong\n");

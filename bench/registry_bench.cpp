@@ -52,7 +52,8 @@ template <const StoredText &Text> void bareQuery(benchmark::State &state) {
 template <const StoredText &Text> void readProductString(benchmark::State &state) {
     store(Text);
     for (auto _ : state) {
-        const char *text = registry::ReadProductString(kSection, Text.valueName, "", HKEY_LOCAL_MACHINE);
+        const char *text =
+            registry::ReadProductString(kSection, Text.valueName, "", HKEY_LOCAL_MACHINE);
         if (std::strlen(text) != Text.length) {
             state.SkipWithError("the stored text did not come back whole");
             break;
@@ -65,8 +66,7 @@ template <const StoredText &Text> void readProductString(benchmark::State &state
 void registerRegistryCases() {
     registerCase("ReadProductString.Short.100", bareQuery<kShortText>,
                  readProductString<kShortText>);
-    registerCase("ReadProductString.Long.1000", bareQuery<kLongText>,
-                 readProductString<kLongText>);
+    registerCase("ReadProductString.Long.1000", bareQuery<kLongText>, readProductString<kLongText>);
 }
 
 } // namespace bench

@@ -32,17 +32,42 @@ private:
 };
 
 constexpr const char *kWords[] = {
-    "the", "of", "and", "to", "a", "in", "is", "that", "for", "it", "as", "with", "on", "be",
-    "by", "this", "are", "or", "from", "at", "file", "folder", "files", "which", "not", "an",
-    "project", "network", "when", "all", "can", "your", "synchronisation", "changes", "has",
-    "was", "will", "one", "each", "local", "copy", "if", "server", "cache", "been", "more",
-    "its", "into", "two-way", "one-way", "user", "other", "service", "settings", "time",
-    "they", "only", "new", "backup", "provider", "there", "then", "after", "before", "version",
-    "path", "drive", "computer", "share", "virtual", "first", "last", "remote", "conflict",
-    "resolved", "between", "while", "agent", "schedule", "transfer", "bytes", "stored",
-    "deleted", "renamed", "moved", "updated", "created", "older", "newer", "both", "sides",
-    "installer", "registry", "window", "program", "restart", "service's", "queue", "monitor",
-    "write", "read", "open", "closed", "running", "stopped", "started", "waiting", "system",
+    "the",       "of",        "and",
+    "to",        "a",         "in",
+    "is",        "that",      "for",
+    "it",        "as",        "with",
+    "on",        "be",        "by",
+    "this",      "are",       "or",
+    "from",      "at",        "file",
+    "folder",    "files",     "which",
+    "not",       "an",        "project",
+    "network",   "when",      "all",
+    "can",       "your",      "synchronisation",
+    "changes",   "has",       "was",
+    "will",      "one",       "each",
+    "local",     "copy",      "if",
+    "server",    "cache",     "been",
+    "more",      "its",       "into",
+    "two-way",   "one-way",   "user",
+    "other",     "service",   "settings",
+    "time",      "they",      "only",
+    "new",       "backup",    "provider",
+    "there",     "then",      "after",
+    "before",    "version",   "path",
+    "drive",     "computer",  "share",
+    "virtual",   "first",     "last",
+    "remote",    "conflict",  "resolved",
+    "between",   "while",     "agent",
+    "schedule",  "transfer",  "bytes",
+    "stored",    "deleted",   "renamed",
+    "moved",     "updated",   "created",
+    "older",     "newer",     "both",
+    "sides",     "installer", "registry",
+    "window",    "program",   "restart",
+    "service's", "queue",     "monitor",
+    "write",     "read",      "open",
+    "closed",    "running",   "stopped",
+    "started",   "waiting",   "system",
 };
 constexpr std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
 
@@ -115,7 +140,8 @@ std::string generateMixed(std::size_t size) {
     out.reserve(size);
     std::uint32_t recordNumber = 0;
     while (out.size() < size) {
-        const std::size_t block = std::min<std::size_t>(4096 + random.below(61440), size - out.size());
+        const std::size_t block =
+            std::min<std::size_t>(4096 + random.below(61440), size - out.size());
         const std::size_t kind = random.below(20);
         if (kind < 10) {
             appendText(random, out, block);
@@ -142,8 +168,7 @@ std::string generateIncompressible(std::size_t size) {
 std::vector<SampleFile> sampleFiles(std::size_t scale) {
     const auto named = [](const char *stem, std::size_t size, const char *extension) {
         const bool wholeMebibytes = size % (1u << 20) == 0;
-        return std::string(stem) + "-" +
-               std::to_string(wholeMebibytes ? size >> 20 : size >> 10) +
+        return std::string(stem) + "-" + std::to_string(wholeMebibytes ? size >> 20 : size >> 10) +
                (wholeMebibytes ? "MiB" : "KiB") + extension;
     };
     const std::size_t small = (std::size_t{1} << 20) / scale;

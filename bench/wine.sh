@@ -2,11 +2,12 @@
 # Times RADOZAVU.DLL under Wine beside a trivial mingw DLL: the first load in
 # a fresh process (five processes per DLL, the median), with nothing else
 # loaded and with the system DLLs an installer has loaded, then repeated
-# loads and one getter call (bench/wine/load_bench.cpp). Runs in a fresh 32-bit
-# prefix of its own, removed after. Needs a built windows-x86 folder.
+# loads and one getter call (bench/wine/wine_bench.cpp). Runs in a fresh
+# 32-bit prefix of its own, removed after. Needs a built windows-x86 folder.
 #   bench/wine.sh [--quick] [build folder, default build/windows-x86]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 quick=()
 runs=5
 if [ "${1:-}" = "--quick" ]; then
@@ -18,20 +19,14 @@ build=$(realpath "${1:-build/windows-x86}")
 program=$build/radozavu_wine_bench.exe
 [ -f "$program" ] || { echo "no $program: build the windows-x86 preset first" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/radozavu-wine-bench-XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1
-wineserver -w
+start_wine_prefix
+work=$wine_work
 # The programs and DLLs run from a folder of their own, so the getter
 # benchmark's setup folder is made there and not in the build folder.
 cp "$program" "$build/RADOZAVU.DLL" "$build/TRIVIAL.DLL" "$work/"
 
-echo "Wine $(wine --version), $(nproc) CPUs: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+print_machine
+wine --version
 for system in "" --system-loaded; do
     if [ -z "$system" ]; then
         echo "First load in a fresh process that has loaded nothing else (median of $runs):"

@@ -135,8 +135,8 @@ void print(const char *name, double microseconds, const char *besideName = nullp
 // The system DLLs that RADOZAVU.DLL imports, which an installer's process
 // has loaded before it loads the library.
 bool loadSystemDlls() {
-    for (const char *system : {"user32.dll", "advapi32.dll", "shell32.dll", "shlwapi.dll",
-                               "ole32.dll"}) {
+    for (const char *system :
+         {"user32.dll", "advapi32.dll", "shell32.dll", "shlwapi.dll", "ole32.dll"}) {
         if (LoadLibraryA(system) == nullptr) {
             std::printf("%s cannot be loaded\n", system);
             return false;
@@ -191,7 +191,8 @@ int repeatedWork(const Timing &timing) {
     }
     const auto getter = exported<Getter>(library, "GetValidateSettings");
     const auto echo = exported<Getter>(trivial, "EchoFolder");
-    if (getter == nullptr || echo == nullptr || std::strcmp(getter(setupFolder.c_str()), "NO") != 0) {
+    if (getter == nullptr || echo == nullptr ||
+        std::strcmp(getter(setupFolder.c_str()), "NO") != 0) {
         std::printf("GetValidateSettings did not give the file's value\n");
         return 1;
     }
