@@ -12,6 +12,7 @@
 
 #include "bench_machine.h"
 #include "cases.h"
+#include "debug_log_ring.h"
 #include "floor_reporter.h"
 #include "log/debug_log.h"
 
@@ -19,23 +20,10 @@ namespace bench {
 namespace {
 
 constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
-constexpr const char *kStamp = "[Tue Mar 07 02:05 PM 2006] ";
-constexpr const char *kMessage = "QLNAddNetworkProvider: ProviderOrder=%s";
-constexpr const char *kOrder = "LanmanWorkstation,WebClient";
 
 // A log that is switched on and whose ring of lines is full.
 void writeFullRing(int lines) {
-    std::string content = "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n";
-    content +=
-        "MaxLine=" + std::to_string(lines) + "\r\nLastLine=" + std::to_string(lines) + "\r\n";
-    char message[256];
-    std::snprintf(message, sizeof message, kMessage, kOrder);
-    for (int line = 1; line <= lines; ++line) {
-        char key[16];
-        std::snprintf(key, sizeof key, "%03d", line);
-        content += std::string(key) + "=" + kStamp + message + "\r\n";
-    }
-    BenchMachine::writeFile(kWindowsIni, content);
+    BenchMachine::writeFile(kWindowsIni, fullDebugLogRing(lines));
     // The switch and the ring size are kept for one load of the library.
     BenchMachine::reloadLibrary();
 }
@@ -83,7 +71,7 @@ template <int Lines> void directRewrites(benchmark::State &state) {
 template <int Lines> void logLine(benchmark::State &state) {
     writeFullRing(Lines);
     for (auto _ : state) {
-        if (logging::DebugLogWindows(kMessage, kOrder) == 0) {
+        if (logging::DebugLogWindows(kLoggedMessage, kLoggedOrder) == 0) {
             state.SkipWithError("the log is switched off");
             break;
         }

@@ -5,7 +5,8 @@
 //       DLLs an installer's process has loaded already
 //   radozavu_wine_bench [--quick]
 //       repeated loads with those system DLLs loaded, beside a trivial mingw
-//       DLL loaded the same way, and one getter call beside its floors
+//       DLL loaded the same way; one getter call and one debug log line
+//       beside their floors
 //   radozavu_wine_bench gzip-copy compress SOURCE DESTINATION LEVEL
 //   radozavu_wine_bench gzip-copy expand SOURCE DESTINATION
 //       one gzip copy by the DLL, timed in this process ("seconds: S"), for
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "debug_log_ring.h"
 #include "setup_ini.h"
 
 namespace {
@@ -28,6 +30,7 @@ namespace {
 using Getter = const char *(WINAPI *)(const char *);
 using CompressFile = const char *(WINAPI *)(const char *, const char *, int);
 using UncompressFile = const char *(WINAPI *)(const char *, const char *);
+using Remove = int(WINAPI *)();
 
 template <class F> F exported(HMODULE module, const char *name) {
     // Through void (*)(), the type that converts to any function type.
@@ -108,18 +111,42 @@ bool writeFile(const std::string &path, const char *content) {
 }
 
 // A bare open, read and close of a file.
-bool readWhole(const std::string &path) {
+bool readWhole(const std::string &path, std::string &content) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    char buffer[4096];
+    content.clear();
+    char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read == sizeof buffer) {
+    bool readToEnd = false;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
+        if (read == 0) {
+            readToEnd = true;
+            break;
+        }
+        content.append(buffer, read);
     }
     CloseHandle(file);
-    return true;
+    return readToEnd;
+}
+
+// Replaces a file whole: written beside it, flushed to the disk, moved over
+// it.
+bool replaceAtomically(const std::string &path, const std::string &content) {
+    const std::string temporary = path + ".~new";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool whole =
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size() && FlushFileBuffers(file);
+    return CloseHandle(file) && whole &&
+           MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void print(const char *name, double microseconds, const char *besideName = nullptr,
@@ -161,10 +188,7 @@ int firstLoad(const char *dll, bool systemLoaded) {
     return 0;
 }
 
-int repeatedWork(const Timing &timing) {
-    if (!loadSystemDlls()) {
-        return 1;
-    }
+bool timeLoads(const Timing &timing) {
     bool loadsWorked = true;
     const auto loadAndFree = [&loadsWorked](const char *dll) {
         HMODULE module = LoadLibraryA(dll);
@@ -175,32 +199,33 @@ int repeatedWork(const Timing &timing) {
         timing, {[&] { loadAndFree("TRIVIAL.DLL"); }, [&] { loadAndFree("RADOZAVU.DLL"); }});
     print("TRIVIAL.DLL", loads[0]);
     print("RADOZAVU.DLL", loads[1], "TRIVIAL.DLL", loads[0]);
+    if (!loadsWorked) {
+        std::printf("a load failed\n");
+    }
+    return loadsWorked;
+}
 
+bool timeGetter(const Timing &timing, HMODULE library, HMODULE trivial) {
     const std::string setupFolder = programFolder() + "bench-setup\\";
     const std::string setupIni = setupFolder + "QLNSETUP.INI";
     CreateDirectoryA(setupFolder.c_str(), nullptr);
     if (!writeFile(setupIni, bench::kSetupIniContent)) {
         std::printf("%s cannot be written\n", setupIni.c_str());
-        return 1;
-    }
-    HMODULE library = LoadLibraryA("RADOZAVU.DLL");
-    HMODULE trivial = LoadLibraryA("TRIVIAL.DLL");
-    if (library == nullptr || trivial == nullptr) {
-        std::printf("the DLLs cannot be loaded\n");
-        return 1;
+        return false;
     }
     const auto getter = exported<Getter>(library, "GetValidateSettings");
     const auto echo = exported<Getter>(trivial, "EchoFolder");
     if (getter == nullptr || echo == nullptr ||
         std::strcmp(getter(setupFolder.c_str()), "NO") != 0) {
         std::printf("GetValidateSettings did not give the file's value\n");
-        return 1;
+        return false;
     }
     bool readsWorked = true;
+    std::string content;
     char value[1024];
     std::printf("One getter call on a thirty-key QLNSETUP.INI:\n");
     const std::vector<double> calls = medianMicroseconds(
-        timing, {[&] { readsWorked = readWhole(setupIni) && readsWorked; },
+        timing, {[&] { readsWorked = readWhole(setupIni, content) && readsWorked; },
                  [&] {
                      GetPrivateProfileStringA("Configuration", "ValidateSettings", "YES", value,
                                               sizeof value, setupIni.c_str());
@@ -210,13 +235,78 @@ int repeatedWork(const Timing &timing) {
     print("GetPrivateProfileStringA alone", calls[1], "floor", calls[0]);
     print("TRIVIAL.DLL EchoFolder call", calls[2]);
     print("RADOZAVU.DLL GetValidateSettings call", calls[3], "floor", calls[0]);
-    FreeLibrary(trivial);
-    FreeLibrary(library);
-    if (!loadsWorked || !readsWorked) {
-        std::printf("a load or a read failed\n");
+    if (!readsWorked) {
+        std::printf("a read failed\n");
+    }
+    return readsWorked;
+}
+
+// The debug log is not exported; the provider order's removal logs through
+// it. With no provider order key it logs exactly two lines ("Entered" and
+// "Exiting") and touches nothing else.
+bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, HMODULE library) {
+    constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOrderKey);
+    HKEY order = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, KEY_READ, &order) == ERROR_SUCCESS) {
+        RegCloseKey(order);
+        std::printf("the provider order key cannot be removed from the prefix\n");
+        return false;
+    }
+    const auto removeProvider = exported<Remove>(library, "HKRemoveNetworkProviderEX");
+    const auto lastLine = [&windowsIni] {
+        return GetPrivateProfileIntA("DebugIniMsgs", "LastLine", -1, windowsIni.c_str());
+    };
+    const UINT before = lastLine();
+    removeProvider();
+    if (removeProvider == nullptr || lastLine() != (before % 1000) + 2) {
+        std::printf("HKRemoveNetworkProviderEX did not log its two lines\n");
+        return false;
+    }
+    bool rewritesWorked = true;
+    std::string content;
+    std::printf("One debug log line into a full ring of 1,000 lines:\n");
+    const std::vector<double> lines =
+        medianMicroseconds(timing, {[&] {
+                                        rewritesWorked = readWhole(windowsIni, content) &&
+                                                         replaceAtomically(windowsIni, content) &&
+                                                         replaceAtomically(windowsIni, content) &&
+                                                         rewritesWorked;
+                                    },
+                                    [&] { removeProvider(); }});
+    print("floor: a read and two atomic rewrites", lines[0]);
+    print("RADOZAVU.DLL, per line logged", lines[1] / 2, "floor", lines[0]);
+    if (!rewritesWorked) {
+        std::printf("a rewrite failed\n");
+    }
+    return rewritesWorked;
+}
+
+int repeatedWork(const Timing &timing) {
+    if (!loadSystemDlls() || !timeLoads(timing)) {
         return 1;
     }
-    return 0;
+    // The log's switch and ring size are read at the library's first log
+    // line of a load: the file is in place before the library is loaded.
+    char windowsFolder[MAX_PATH];
+    GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
+    const std::string windowsIni = std::string(windowsFolder) + "\\QLNQUILL.INI";
+    if (!writeFile(windowsIni, bench::fullDebugLogRing(1000).c_str())) {
+        std::printf("%s cannot be written\n", windowsIni.c_str());
+        return 1;
+    }
+    HMODULE library = LoadLibraryA("RADOZAVU.DLL");
+    HMODULE trivial = LoadLibraryA("TRIVIAL.DLL");
+    if (library == nullptr || trivial == nullptr) {
+        std::printf("the DLLs cannot be loaded\n");
+        return 1;
+    }
+    const bool timed =
+        timeGetter(timing, library, trivial) && timeDebugLogLine(timing, windowsIni, library);
+    FreeLibrary(trivial);
+    FreeLibrary(library);
+    DeleteFileA(windowsIni.c_str());
+    return timed ? 0 : 1;
 }
 
 int gzipCopy(int argc, char **argv) {
