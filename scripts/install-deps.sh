@@ -18,6 +18,8 @@ packages+=(nsis)
 # Hardening: clang with libFuzzer and its sanitizers for the fuzz targets,
 # and clang-tidy.
 packages+=(clang clang-tidy libclang-rt-14-dev)
+# The benchmarks: Google Benchmark, and the gzip program they compare with.
+packages+=(libbenchmark-dev gzip)
 
 missing=()
 for package in "${packages[@]}"; do

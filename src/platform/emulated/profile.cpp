@@ -4,6 +4,8 @@
 // and one pair of matching quotes, and every write replaces the file whole
 // (written beside it, then renamed over it) so that no reader ever sees a
 // half-written file.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,9 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/emulated/files_internal.h"
@@ -28,14 +29,16 @@ namespace fs = std::filesystem;
 namespace emu {
 namespace {
 
-std::string trim(const std::string &text) {
+std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
+    if (first == std::string_view::npos) {
         return {};
     }
     const auto last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
 }
+
+std::string trim(std::string_view text) { return std::string(trimmed(text)); }
 
 std::string unquote(const std::string &value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -74,35 +77,61 @@ struct ProfileFile {
             return false;
         }
         host = resolved.host;
-        std::ifstream in(host, std::ios::binary);
-        exists = in.is_open() && fs::is_regular_file(host);
+        std::string content;
+        exists = readRegularFile(host, content);
         if (!exists) {
             return true;
         }
-        std::stringstream content;
-        content << in.rdbuf();
-        std::string line;
-        while (std::getline(content, line)) {
-            line.erase(std::min(line.find('\0'), line.size())); // a line's text ends at a zero
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
+        // Lines end at each line feed (a last line may lack one); a line's
+        // text ends at a zero byte, and loses a carriage return before its end.
+        for (std::size_t start = 0; start < content.size();) {
+            std::size_t end = content.find('\n', start);
+            const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+            end = end == std::string::npos ? content.size() : end;
+            end = std::min(end, content.find('\0', start));
+            if (end > start && content[end - 1] == '\r') {
+                --end;
             }
-            lines.push_back(parse(line));
+            lines.push_back(parse(std::string_view(content).substr(start, end - start)));
+            start = next;
         }
         return true;
     }
 
-    static ProfileLine parse(const std::string &text) {
-        ProfileLine line{text, false, {}, false};
-        const std::string trimmed = trim(text);
-        if (!trimmed.empty() && trimmed.front() == '[') {
-            const auto close = trimmed.find(']');
+    // The whole content of a regular file; false when there is none to read.
+    static bool readRegularFile(const std::string &path, std::string &content) {
+        const int file = ::open(path.c_str(), O_RDONLY);
+        if (file < 0) {
+            return false;
+        }
+        struct stat status {};
+        bool read = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+        if (read) {
+            content.resize(static_cast<std::size_t>(status.st_size));
+            std::size_t have = 0;
+            ssize_t count = 0;
+            while (have < content.size() &&
+                   (count = ::read(file, content.data() + have, content.size() - have)) > 0) {
+                have += static_cast<std::size_t>(count);
+            }
+            content.resize(have);
+            read = count >= 0;
+        }
+        ::close(file);
+        return read;
+    }
+
+    static ProfileLine parse(std::string_view text) {
+        ProfileLine line{std::string(text), false, {}, false};
+        const std::string_view content = trimmed(text);
+        if (!content.empty() && content.front() == '[') {
+            const auto close = content.find(']');
             line.isSection = true;
-            line.name = trim(trimmed.substr(1, close == std::string::npos ? std::string::npos
-                                                                          : close - 1));
-        } else if (!trimmed.empty()) {
+            line.name = trim(content.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        } else if (!content.empty()) {
             line.isKey = true;
-            line.name = trim(trimmed.substr(0, trimmed.find('=')));
+            line.name = trim(content.substr(0, content.find('=')));
         }
         return line;
     }
@@ -130,7 +159,8 @@ struct ProfileFile {
         if (header < 0) {
             return -1;
         }
-        for (std::size_t i = static_cast<std::size_t>(header) + 1; i < sectionEnd(header); ++i) {
+        const std::size_t end = sectionEnd(header);
+        for (std::size_t i = static_cast<std::size_t>(header) + 1; i < end; ++i) {
             if (lines[i].isKey && equalNoCase(lines[i].name, key)) {
                 return static_cast<long>(i);
             }

@@ -1,0 +1,28 @@
+# Shared by the benchmark scripts (sourced, not run).
+
+# The machine the figures come from.
+print_machine() {
+    echo "Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)," \
+         "$(free -g | awk '/^Mem:/ { print $2 }') GiB memory, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+
+# Builds the Linux side optimised (-O2) into build/bench. GCC 12 gives false
+# -Wrestrict warnings on the emulated machine's string code when optimising
+# (the presets build it unoptimised, where they do not appear), so they are
+# switched off here.
+build_optimised() {
+    cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release \
+          "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG -Wno-restrict" >/dev/null
+    cmake --build build/bench -j "$(nproc)" --target "$@"
+}
+
+# A fresh 32-bit Wine prefix of the script's own, its server kept running
+# until the script ends; then the server is ended and the prefix removed.
+start_wine_prefix() {
+    wine_work=$(mktemp -d /tmp/radozavu-wine-bench-XXXXXX)
+    export WINEPREFIX=$wine_work/prefix WINEARCH=win32 WINEDEBUG=-all
+    trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$wine_work"' EXIT
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wineserver -p
+}

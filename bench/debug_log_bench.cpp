@@ -1,0 +1,88 @@
+// One debug log line into a full ring of 100 and of 1,000 lines. Logging a
+// line reads "LastLine" and rewrites the file twice ("LastLine", then the
+// line itself), each rewrite replacing the whole file atomically; the floor
+// does that directly: one read of the same file and two atomic rewrites
+// (written beside it, flushed to the disk, renamed over it), as the
+// machine's profile writes do.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench_machine.h"
+#include "cases.h"
+#include "debug_log_ring.h"
+#include "floor_reporter.h"
+#include "log/debug_log.h"
+
+namespace bench {
+namespace {
+
+constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
+
+// A log that is switched on and whose ring of lines is full.
+void writeFullRing(int lines) {
+    BenchMachine::writeFile(kWindowsIni, fullDebugLogRing(lines));
+    // The switch and the ring size are kept for one load of the library.
+    BenchMachine::reloadLibrary();
+}
+
+bool readWhole(const std::string &path, std::string &content) {
+    const int file = ::open(path.c_str(), O_RDONLY);
+    if (file < 0) {
+        return false;
+    }
+    content.clear();
+    char buffer[65536];
+    ssize_t count = 0;
+    while ((count = ::read(file, buffer, sizeof buffer)) > 0) {
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(file);
+    return count == 0;
+}
+
+bool replaceAtomically(const std::string &path, const std::string &content) {
+    const std::string temporary = path + ".~new";
+    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (file < 0) {
+        return false;
+    }
+    const bool written =
+        ::write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size()) &&
+        ::fsync(file) == 0;
+    return ::close(file) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+template <int Lines> void directRewrites(benchmark::State &state) {
+    writeFullRing(Lines);
+    std::string content;
+    for (auto _ : state) {
+        if (!readWhole(BenchMachine::hostPath(kWindowsIni), content) ||
+            !replaceAtomically(BenchMachine::hostPath(kWindowsIni), content) ||
+            !replaceAtomically(BenchMachine::hostPath(kWindowsIni), content)) {
+            state.SkipWithError("QLNQUILL.INI cannot be read or replaced");
+            break;
+        }
+    }
+}
+
+template <int Lines> void logLine(benchmark::State &state) {
+    writeFullRing(Lines);
+    for (auto _ : state) {
+        if (logging::DebugLogWindows(kLoggedMessage, kLoggedOrder) == 0) {
+            state.SkipWithError("the log is switched off");
+            break;
+        }
+    }
+}
+
+} // namespace
+
+void registerDebugLogCases() {
+    registerCase("DebugLogLine.Ring100", directRewrites<100>, logLine<100>);
+    registerCase("DebugLogLine.Ring1000", directRewrites<1000>, logLine<1000>, 1.5);
+}
+
+} // namespace bench
