@@ -83,7 +83,8 @@ std::string hexData(const RegValue &value) {
     return result;
 }
 
-void writeKey(const RegKey &key, const std::string &path, std::string &out) {
+// The key's line and its values.
+void writeValues(const RegKey &key, const std::string &path, std::string &out) {
     out += "[" + path + "]\r\n";
     for (const auto &[name, value] : key.values) {
         out += value.name.empty() ? std::string("@") : quoted(value.name);
@@ -102,6 +103,10 @@ void writeKey(const RegKey &key, const std::string &path, std::string &out) {
         out += "\r\n";
     }
     out += "\r\n";
+}
+
+void writeKey(const RegKey &key, const std::string &path, std::string &out) {
+    writeValues(key, path, out);
     for (const auto &[name, child] : key.subkeys) {
         writeKey(*child, path + "\\" + child->name, out);
     }
@@ -115,6 +120,9 @@ std::string exportRegistry(Registry &registry) {
                                      std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
                                      std::pair{HKEY_USERS, "HKEY_USERS"}}) {
         const auto key = registry.root(root);
+        if (!key->values.empty()) {
+            writeValues(*key, name, out); // values set on the root itself
+        }
         for (const auto &[childName, child] : key->subkeys) {
             writeKey(*child, std::string(name) + "\\" + child->name, out);
         }
