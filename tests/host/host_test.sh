@@ -4,21 +4,7 @@
 # the refusal of a damaged machine folder.
 set -uo pipefail
 host=$1
-work=$(mktemp -d /tmp/radozavu-host-test-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() { # description, then a command that must succeed
-    local description=$1
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$0")/checks.sh"
 # Runs the host; keeps its exit status, standard output and error.
 run() {
     "$host" "$@" >"$work/out" 2>"$work/err"
@@ -120,5 +106,4 @@ run call --machine "$machine" HKIsWindowsXP
 check "a damaged registry file is refused" status_is 2
 check "the refusal names the damage" error_has "registry.reg is damaged"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -5,21 +5,7 @@
 # load as it was, and the next save must succeed.
 set -uo pipefail
 host=$1
-work=$(mktemp -d /tmp/radozavu-save-fault-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() { # description, then a command that must succeed
-    local description=$1
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$0")/checks.sh"
 
 machine=$work/machine
 "$host" machine new "$machine" >/dev/null || { echo "FAILED: no machine"; exit 1; }
@@ -60,5 +46,4 @@ check "the machine still loads as it was" "$host" run --machine "$machine" "$wor
 printf 'expect value HKLM\\Software\\Test After cut\n' >"$work/saved"
 check "a save without a fault keeps the change" "$host" run --machine "$machine" "$work/saved" >/dev/null
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

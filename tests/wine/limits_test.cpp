@@ -18,7 +18,7 @@ using Getter = const char *(RADOZAVU_CALL *)(const char *);
 using SetRegistryInfo = void(RADOZAVU_CALL *)(const char *, const char *);
 
 constexpr int kBelowAtAbove[] = {-1, 0, 1};
-constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+constexpr const char *kOrderKey = wine::ProviderOrderKeeper::kOrderKey;
 
 std::string trace(std::size_t length) { return "length " + std::to_string(length); }
 
@@ -164,26 +164,9 @@ TEST_F(WineLimits, TheInitialPreferencesFileIsCopiedWhenItsDestinationFits) {
 
 class WineOrderLimits : public WineLimits {
 protected:
-    void SetUp() override {
-        char windows[MAX_PATH];
-        GetWindowsDirectoryA(windows, MAX_PATH);
-        ini = std::string(windows) + "\\QLNQUILL.INI";
-        hadOrder = wine::readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder);
-    }
-    void TearDown() override {
-        if (hadOrder) {
-            wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder);
-        }
-        DeleteFileA(ini.c_str());
-    }
-    static std::string order() {
-        std::string value;
-        EXPECT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", value));
-        return value;
-    }
-    std::string ini;
-    bool hadOrder = false;
-    std::string savedOrder;
+    static std::string order() { return wine::ProviderOrderKeeper::order(); }
+    wine::ProviderOrderKeeper keeper;
+    const std::string ini = keeper.debugIni();
 };
 
 // Orders of any length are kept whole; so is one an add makes longer.

@@ -13,28 +13,11 @@ namespace {
 using NoArgument = int(RADOZAVU_CALL *)();
 using RecordArgument = int(RADOZAVU_CALL *)(const SetupCallRecord *);
 
-constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+constexpr const char *kOrderKey = wine::ProviderOrderKeeper::kOrderKey;
 
 class WineProviderOrder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char windows[MAX_PATH];
-        GetWindowsDirectoryA(windows, MAX_PATH);
-        ini = std::string(windows) + "\\QLNQUILL.INI";
-        hadOrder = wine::readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder);
-    }
-    void TearDown() override {
-        if (hadOrder) {
-            wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder);
-        }
-        DeleteFileA(ini.c_str());
-    }
-
-    static std::string order() {
-        std::string value;
-        EXPECT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", value));
-        return value;
-    }
+    static std::string order() { return wine::ProviderOrderKeeper::order(); }
 
     // The logged messages in line order, each checked for its time stamp.
     std::vector<std::string> logged() const {
@@ -55,9 +38,8 @@ protected:
         return messages;
     }
 
-    std::string ini;
-    bool hadOrder = false;
-    std::string savedOrder;
+    wine::ProviderOrderKeeper keeper;
+    const std::string ini = keeper.debugIni();
 };
 
 TEST_F(WineProviderOrder, EditsTheOrderAndLogsEachStepInTheWindowsFolder) {

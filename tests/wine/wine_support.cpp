@@ -242,4 +242,24 @@ void deleteTree(HKEY root, const std::string &path) {
     RegDeleteKeyA(root, path.c_str());
 }
 
+ProviderOrderKeeper::ProviderOrderKeeper() {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    ini_ = std::string(windows) + "\\QLNQUILL.INI";
+    hadOrder_ = readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder_);
+}
+
+ProviderOrderKeeper::~ProviderOrderKeeper() {
+    if (hadOrder_) {
+        setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", savedOrder_);
+    }
+    DeleteFileA(ini_.c_str());
+}
+
+std::string ProviderOrderKeeper::order() {
+    std::string value;
+    EXPECT_TRUE(readString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", value));
+    return value;
+}
+
 } // namespace wine

@@ -121,4 +121,25 @@ bool readString(HKEY root, const std::string &path, const char *name, std::strin
 bool readDword(HKEY root, const std::string &path, const char *name, DWORD &value);
 void deleteTree(HKEY root, const std::string &path);
 
+// The network provider order and the Windows folder's debug log
+// (QLNQUILL.INI) as a test found them: the order is put back and the log
+// removed when the keeper goes.
+class ProviderOrderKeeper {
+public:
+    static constexpr const char *kOrderKey =
+        "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+    ProviderOrderKeeper();
+    ~ProviderOrderKeeper();
+    ProviderOrderKeeper(const ProviderOrderKeeper &) = delete;
+    ProviderOrderKeeper &operator=(const ProviderOrderKeeper &) = delete;
+    [[nodiscard]] const std::string &debugIni() const { return ini_; }
+    // The order stored now.
+    static std::string order();
+
+private:
+    std::string ini_;
+    bool hadOrder_ = false;
+    std::string savedOrder_;
+};
+
 } // namespace wine
