@@ -2,8 +2,12 @@
 // file of any bytes, in any of the machine's code pages, is refused whole or
 // applied; the registry it makes, written out as a registry file, reads back
 // into the same registry, so that a machine kept in a folder survives every
-// save and load unchanged.
+// save and load unchanged. Names of any bytes, which the registry functions
+// accept but no line of a registry file can give, come from the data of the
+// values the file sets.
 #include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
 
 #include "fuzz_machine.h"
 #include "platform/emulated/machine.h"
@@ -43,6 +47,22 @@ bool sameRegistry(emu::Registry &a, emu::Registry &b) {
     return true;
 }
 
+// Each value's data, zeros dropped, also names a value under a key named by
+// the same bytes without backslashes, as RegSetValueExA would store them.
+void addNamesFromData(emu::Registry &registry, const std::vector<emu::RegFileOperation> &operations) {
+    for (const emu::RegFileOperation &operation : operations) {
+        if (operation.kind != emu::RegFileOperation::SetValue) {
+            continue;
+        }
+        std::string name(operation.data.begin(), operation.data.end());
+        name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+        std::string keyName = name.substr(0, 255);
+        keyName.erase(std::remove(keyName.begin(), keyName.end(), '\\'), keyName.end());
+        registry.setBinary(HKEY_CURRENT_USER, keyName.empty() ? "Names" : "Names\\" + keyName,
+                           name, operation.data, operation.type);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -59,9 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     emu::Registry imported;
     emu::applyRegFile(imported, parsed.operations);
+    addNamesFromData(imported, parsed.operations);
     const std::string saved = emu::exportRegistry(imported);
 
-    const emu::RegFileParse reread = emu::parseRegFile(saved);
+    const emu::RegFileParse reread = emu::parseRegFile(saved, emu::RegFileSource::MachineState);
     fuzz::expect(reread.valid, "a saved registry does not read back: " + reread.problem +
                                    "\n" + fuzz::visible(saved));
     emu::Registry loaded;

@@ -197,7 +197,7 @@ protected:
     // registry and gives that value's bytes.
     Bytes afterSaveAndLoad(HKEY root, const std::string &path, const std::string &name) {
         const std::string saved = emu::exportRegistry(registry());
-        const emu::RegFileParse parse = emu::parseRegFile(saved);
+        const emu::RegFileParse parse = emu::parseRegFile(saved, emu::RegFileSource::MachineState);
         EXPECT_TRUE(parse.valid) << parse.problem << "\n" << saved;
         emu::Registry loaded;
         EXPECT_EQ(emu::applyRegFile(loaded, parse.operations), 0u);
@@ -207,7 +207,7 @@ protected:
     }
 };
 
-TEST_F(RegistryRoundTrip, TextTypesInHexAreWrittenAsUtf16) {
+TEST_F(RegistryRoundTrip, TextTypesInHexKeepTheirExactBytes) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     const Bytes pending = bytes(std::string("\\??\\C:\\App\\BIN\\MFC42.DLL\0\0\0", 27));
     registry().setBinary(HKEY_LOCAL_MACHINE, key, "PendingFileRenameOperations", pending,
@@ -242,6 +242,73 @@ TEST_F(RegistryRoundTrip, BytesThatAreNoCharacterStayAsTheyAre) {
                          REG_EXPAND_SZ);
     EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, "Software\\Test", "Undefined"),
               bytes(std::string("\x81\x8D\x8F\x90\x9D\0", 6)));
+}
+
+TEST_F(RegistryRoundTrip, NamesOfAnyBytesComeBackAndPlainOnesStayReadable) {
+    const std::string longName(300, 'k');
+    const struct {
+        unsigned codePage;
+        std::string key;   // below HKCU\Software
+        std::string value; // the value's name
+    } cases[] = {
+        {1252, "Brevanta", "Plain"},
+        {1252, "Line\nBreak", "Carriage\rReturn"},
+        {1252, "?hex:41", "?hex:not hex"},
+        {1252, longName, "Long"},
+        {1252, "Undefined\x81\x8D", "Private\xEF\x9D\xAD"},
+        {932, "Cut\x95", "Cut\x83"},
+        {932, "\x95\x5C", "\x95\x5C\x83"},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.key + " / " + testCase.value);
+        machine().codePage = testCase.codePage;
+        const std::string key = "Software\\" + testCase.key;
+        registry().setString(HKEY_CURRENT_USER, key, testCase.value, "x");
+        EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, key, testCase.value), bytes(std::string("x\0", 2)));
+    }
+    const std::string saved = emu::exportRegistry(registry());
+    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\Brevanta]\r\n\"Plain\"=\"x\"\r\n"),
+              std::string::npos);
+}
+
+TEST_F(RegistryRoundTrip, FoldersOfTheEarlierVersionLoadWithTheirEscapedBytes) {
+    // Earlier machine folders wrote a "Version 5.00" file whose text in hex
+    // kept bytes that are no character as U+F700 plus the byte; an import
+    // converts such a character as Windows does.
+    const std::string file = "Windows Registry Editor Version 5.00\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+                             "\"Undefined\"=hex(1):41,00,81,f7,00,00\r\n";
+    const struct {
+        emu::RegFileSource source;
+        std::string expected;
+    } cases[] = {
+        {emu::RegFileSource::MachineState, std::string("A\x81\0", 3)},
+        {emu::RegFileSource::Import, std::string("A?\0", 3)},
+    };
+    for (const auto &testCase : cases) {
+        const emu::RegFileParse parse = emu::parseRegFile(file, testCase.source);
+        ASSERT_TRUE(parse.valid) << parse.problem;
+        ASSERT_EQ(parse.operations.size(), 2u);
+        EXPECT_EQ(parse.operations[1].data, bytes(testCase.expected));
+    }
+}
+
+TEST_F(RegistryRoundTrip, NamesInHexAreReadFromMachineFoldersAlone) {
+    const char *file = "REGEDIT4\r\n[HKEY_CURRENT_USER\\?hex:41,0a]\r\n\"?hex:42\"=\"x\"\r\n";
+    const emu::RegFileParse machineState = emu::parseRegFile(file, emu::RegFileSource::MachineState);
+    ASSERT_TRUE(machineState.valid) << machineState.problem;
+    EXPECT_EQ(machineState.operations[1].keyPath, "A\n");
+    EXPECT_EQ(machineState.operations[1].valueName, "B");
+    const emu::RegFileParse imported = emu::parseRegFile(file);
+    ASSERT_TRUE(imported.valid) << imported.problem;
+    EXPECT_EQ(imported.operations[1].valueName, "?hex:42");
+    for (const char *damaged : {"REGEDIT4\n[HKCU\\?hex:4]\n", "REGEDIT4\n[HKCU\\?hex:41,]\n",
+                                "REGEDIT4\n[HKCU\\?hex:41,5c,42]\n",
+                                "REGEDIT4\n[HKCU\\A]\n\"?hex:00\"=\"x\"\n"}) {
+        const emu::RegFileParse parse = emu::parseRegFile(damaged, emu::RegFileSource::MachineState);
+        EXPECT_FALSE(parse.valid) << damaged;
+        EXPECT_NE(parse.problem.find("in hex"), std::string::npos) << parse.problem;
+    }
 }
 
 } // namespace

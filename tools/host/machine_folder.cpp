@@ -169,7 +169,7 @@ void loadMachine(const std::string &folder) {
                                ": has no folder " + drive.hostFolder);
         }
     }
-    const emu::RegFileParse parsed = emu::parseRegFile(readWhole(state / "registry.reg"));
+    const emu::RegFileParse parsed = emu::parseRegFile(readWhole(state / "registry.reg"), emu::RegFileSource::MachineState);
     if (!parsed.valid) {
         throw MachineError("registry.reg is damaged: " + parsed.problem);
     }

@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "platform/emulated/machine.h"
-#include "platform/system.h"
 
 namespace emu {
 namespace {
 
-// Bytes kept as private-use characters: U+F700 plus the byte.
+// Bytes that earlier machine folders kept as private-use characters: U+F700
+// plus the byte.
 constexpr unsigned kKeptByteBase = 0xF700;
 
 using Converter = std::unique_ptr<void, int (*)(iconv_t)>;
@@ -69,9 +69,8 @@ int keptByte(const char *text, std::size_t length, bool utf16) {
                                                                 : -1;
 }
 
-} // namespace
-
-bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
+bool convertToAnsi(const std::string &bytes, Encoding encoding, bool keepEscapedBytes,
+                   std::string &ansi) {
     const bool utf16 = encoding == Encoding::Utf16;
     const Converter converter = openConverter(codePageName().c_str(), utf16 ? "UTF-16LE" : "UTF-8");
     if (!converter) {
@@ -85,7 +84,7 @@ bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
     while (left > 0) {
         const std::size_t length = characterLength(in, left, utf16);
         std::string converted;
-        if (const int kept = keptByte(in, length, utf16); kept >= 0) {
+        if (const int kept = keepEscapedBytes ? keptByte(in, length, utf16) : -1; kept >= 0) {
             ansi += static_cast<char>(kept);
         } else if (convert(converter.get(), in, length, converted)) {
             ansi += converted;
@@ -98,33 +97,14 @@ bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
     return true;
 }
 
-bool fromAnsi(const std::string &ansi, std::string &utf16) {
-    const Converter forth = openConverter("UTF-16LE", codePageName().c_str());
-    const Converter back = openConverter(codePageName().c_str(), "UTF-16LE");
-    if (!forth || !back) {
-        return false;
-    }
-    utf16.clear();
-    for (std::size_t at = 0; at < ansi.size();) {
-        const bool pair = at + 1 < ansi.size() && ansi[at + 1] != '\0' &&
-                          win::IsDBCSLeadByte(static_cast<BYTE>(ansi[at])) != FALSE;
-        const std::size_t length = pair ? 2 : 1;
-        const std::string character = ansi.substr(at, length);
-        std::string wide;
-        std::string again;
-        if (convert(forth.get(), character.data(), length, wide) &&
-            convert(back.get(), wide.data(), wide.size(), again) && again == character) {
-            utf16 += wide;
-        } else {
-            for (const char byte : character) {
-                const unsigned code = kKeptByteBase + static_cast<unsigned char>(byte);
-                utf16 += static_cast<char>(code & 0xFF);
-                utf16 += static_cast<char>(code >> 8);
-            }
-        }
-        at += length;
-    }
-    return true;
+} // namespace
+
+bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi) {
+    return convertToAnsi(bytes, encoding, false, ansi);
+}
+
+bool toAnsiKeepingEscapedBytes(const std::string &utf16, std::string &ansi) {
+    return convertToAnsi(utf16, Encoding::Utf16, true, ansi);
 }
 
 } // namespace emu

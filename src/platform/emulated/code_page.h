@@ -12,11 +12,10 @@ enum class Encoding { Utf16, Utf8 }; // UTF-16 little-endian, UTF-8
 // converts it. False when the machine's code page is unknown to the host.
 bool toAnsi(const std::string &bytes, Encoding encoding, std::string &ansi);
 
-// Converts ANSI text (zeros included) into UTF-16 little-endian. Bytes that
-// are no character of the code page, or that would not come back as
-// themselves, become the private-use characters U+F700 to U+F7FF, which
-// toAnsi turns back into those bytes: the machine's own registry files keep
-// every value exactly. False when the code page is unknown to the host.
-bool fromAnsi(const std::string &ansi, std::string &utf16);
+// As toAnsi, but the private-use characters U+F700 to U+F7FF stand for the
+// bytes 0x00 to 0xFF: the escape with which earlier versions of the machine
+// folder wrote text bytes that were no character of the code page. Only
+// those folders' registry files are read this way.
+bool toAnsiKeepingEscapedBytes(const std::string &utf16, std::string &ansi);
 
 } // namespace emu

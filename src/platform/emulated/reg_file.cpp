@@ -87,10 +87,17 @@ HKEY rootByName(const std::string &name) {
     return nullptr;
 }
 
+// Which forms a file may use beyond those of the system's registry editor.
+struct Dialect {
+    bool unicodeData;       // hex(1), hex(2) and hex(7) data are UTF-16 text
+    bool escapedBytes;      // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
+    bool machineNames;      // names in the hex form, key names of any length
+};
+
 class Parser {
 public:
-    Parser(std::vector<std::string> lines, std::size_t first, bool unicodeData)
-        : lines_(std::move(lines)), index_(first), unicodeData_(unicodeData) {}
+    Parser(std::vector<std::string> lines, std::size_t first, Dialect dialect)
+        : lines_(std::move(lines)), index_(first), dialect_(dialect) {}
 
     bool run(std::vector<RegFileOperation> &operations, std::string &problem) {
         for (; index_ < lines_.size(); ++index_) {
@@ -144,7 +151,7 @@ private:
         if (root == nullptr) {
             return fail("unknown root key \"" + rootName + "\"");
         }
-        if (!validKeyPath(path)) {
+        if (!validKeyPath(path) || (dialect_.machineNames && !decodeKeyPath(path))) {
             return false;
         }
         if (deleting && path.empty()) {
@@ -174,7 +181,7 @@ private:
             if (length == 0) {
                 return fail("a key name is empty");
             }
-            if (length > kMaxKeyNameLength) {
+            if (length > kMaxKeyNameLength && !dialect_.machineNames) {
                 return fail("a key name is longer than 255 characters");
             }
             if (separator == nullptr) {
@@ -182,6 +189,54 @@ private:
             }
             start = separator + 1;
         }
+    }
+
+    // A name in the hex form becomes its bytes; any other name stays.
+    bool decodeName(std::string &name) {
+        const std::size_t markLength = std::strlen(kHexNameMark);
+        if (name.compare(0, markLength, kHexNameMark) != 0) {
+            return true;
+        }
+        std::string bytes;
+        std::size_t at = markLength;
+        for (;;) {
+            DWORD byte = 0;
+            const std::size_t start = at;
+            if (!readHex(name, at, 2, byte) || at - start != 2) {
+                return fail("a name in hex must be bytes in hex separated by commas");
+            }
+            bytes += static_cast<char>(byte);
+            if (at == name.size()) {
+                break;
+            }
+            if (name[at] != ',') {
+                return fail("a name in hex must be bytes in hex separated by commas");
+            }
+            ++at;
+        }
+        if (bytes.find('\0') != std::string::npos) {
+            return fail("a name in hex holds a zero byte");
+        }
+        name = bytes;
+        return true;
+    }
+
+    // Decodes each key name of a path; a key name in hex may not hold a
+    // backslash, which would make it two.
+    bool decodeKeyPath(std::string &path) {
+        std::string decoded;
+        for (const std::string &part : splitKeyPath(path)) {
+            std::string name = part;
+            if (!decodeName(name)) {
+                return false;
+            }
+            if (name != part && mbtext::findChar(name.c_str(), '\\') != nullptr) {
+                return fail("a key name in hex holds a backslash");
+            }
+            decoded += (decoded.empty() ? "" : "\\") + name;
+        }
+        path = decoded;
+        return true;
     }
 
     // A quoted text at position at (on its opening quote): \\ and \" stand
@@ -217,7 +272,8 @@ private:
         operation.line = lineNumber();
         if (line[at] == '@') {
             ++at;
-        } else if (!quoted(line, at, operation.valueName, "the value name")) {
+        } else if (!quoted(line, at, operation.valueName, "the value name") ||
+                   (dialect_.machineNames && !decodeName(operation.valueName))) {
             return false;
         }
         at = skipBlanks(line, at);
@@ -313,7 +369,7 @@ private:
                 return fail("hex data must be bytes in hex separated by commas");
             }
         }
-        return unicodeData_ && isTextType(type) ? wideToAnsi(operation) : true;
+        return dialect_.unicodeData && isTextType(type) ? wideToAnsi(operation) : true;
     }
 
     static bool isTextType(DWORD type) {
@@ -325,7 +381,9 @@ private:
             return fail("text data in hex needs an even number of bytes");
         }
         std::string ansi;
-        if (!toAnsi(std::string(operation.data.begin(), operation.data.end()), Encoding::Utf16, ansi)) {
+        const std::string utf16(operation.data.begin(), operation.data.end());
+        if (!(dialect_.escapedBytes ? toAnsiKeepingEscapedBytes(utf16, ansi)
+                                    : toAnsi(utf16, Encoding::Utf16, ansi))) {
             return fail("the machine's code page is unknown");
         }
         operation.data.assign(ansi.begin(), ansi.end());
@@ -334,7 +392,7 @@ private:
 
     std::vector<std::string> lines_;
     std::size_t index_;
-    bool unicodeData_;
+    Dialect dialect_;
     bool haveKey_ = false;
     HKEY root_ = nullptr;
     std::string keyPath_;
@@ -458,7 +516,7 @@ bool apply(Registry &registry, const RegFileOperation &operation) {
 
 } // namespace
 
-RegFileParse parseRegFile(const std::string &bytes) {
+RegFileParse parseRegFile(const std::string &bytes, RegFileSource source) {
     RegFileParse result;
     std::string text = bytes;
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
@@ -479,7 +537,9 @@ RegFileParse parseRegFile(const std::string &bytes) {
                          "Registry Editor Version 5.00\"";
         return result;
     }
-    Parser parser(lines, first + 1, header == kVersion5Header);
+    const bool version5 = header == kVersion5Header;
+    const bool machineState = source == RegFileSource::MachineState;
+    Parser parser(lines, first + 1, Dialect{version5, version5 && machineState, machineState});
     result.valid = parser.run(result.operations, result.problem);
     if (!result.valid) {
         result.operations.clear();

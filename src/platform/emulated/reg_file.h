@@ -17,6 +17,14 @@
 // that encoding. In a "Windows Registry Editor Version 5.00" file the bytes
 // of hex(1), hex(2) and hex(7) data are UTF-16 text, which the import turns
 // into the ANSI text the machine's registry holds.
+//
+// A machine kept in a folder saves its registry as a registry file too (see
+// registry_export.h): a "REGEDIT4" file, whose hex(n) data are the value's
+// exact bytes, with one addition that only such files are read with: a key or
+// value name that no plain name line could carry (one holding a line break or
+// ending inside a double-byte character) is written as kHexNameMark followed
+// by its bytes in hex, "?hex:41,0a,42". A name that itself begins with the
+// mark is written that way too, so the form is never ambiguous.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +35,14 @@
 #include "platform/types.h"
 
 namespace emu {
+
+// Where a registry file comes from, which decides how it is read.
+enum class RegFileSource {
+    Import,       // any registry file, read as the system's registry editor reads it
+    MachineState, // the registry of a machine folder, written by exportRegistry
+};
+
+constexpr const char *kHexNameMark = "?hex:";
 
 struct RegFileOperation {
     enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
@@ -45,8 +61,12 @@ struct RegFileParse {
     std::vector<RegFileOperation> operations;
 };
 
-// Parses the bytes of a registry file into the operations it asks for.
-RegFileParse parseRegFile(const std::string &bytes);
+// Parses the bytes of a registry file into the operations it asks for. A
+// machine folder's file may also hold names in the hex form, and key names
+// over 255 characters (the machine keeps whatever it was given); one written
+// by an earlier version, with a "Version 5.00" header, keeps the bytes that
+// version escaped as private-use characters.
+RegFileParse parseRegFile(const std::string &bytes, RegFileSource source = RegFileSource::Import);
 
 // Applies parsed operations in order, with the registry's access rules: an
 // operation on a key that refuses writing (or below which a new key cannot

@@ -1,11 +1,14 @@
-// Writes the emulated registry as a "Windows Registry Editor Version 5.00"
-// file: every key (empty ones too) in sorted order, each value in the form
-// the registry editor reads back exactly.
+// Writes the emulated registry as a "REGEDIT4" file: every key (empty ones
+// too) in sorted order, each value in a form that reads back as the same
+// bytes. Text that is one line of whole characters is written in quotes, so
+// that people can read the file; any other data is written as its exact
+// bytes in hex, never converted, so that nothing depends on the code page.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/emulated/registry_export.h"
-#include "platform/emulated/code_page.h"
+#include "platform/emulated/reg_file.h"
 #include "platform/mbtext.h"
 #include "platform/system.h"
 
@@ -54,24 +57,9 @@ bool isPlainText(const RegValue &value) {
     return !endsInsideCharacter(std::string(value.data.begin(), value.data.end() - 1));
 }
 
-// The value's bytes in hex. In a "Version 5.00" file the data of the text
-// types is UTF-16, which the reader turns back into the machine's ANSI text.
-std::string hexData(const RegValue &value) {
+// Bytes in hex, separated by commas.
+std::string hexBytes(const std::string &bytes) {
     std::string result;
-    if (value.type == REG_BINARY) {
-        result = "hex:";
-    } else {
-        char prefix[24];
-        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-        result = prefix;
-    }
-    std::string bytes(value.data.begin(), value.data.end());
-    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
-        std::string wide;
-        if (fromAnsi(bytes, wide)) {
-            bytes = wide;
-        }
-    }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char byte[4];
         std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(bytes[i]));
@@ -83,11 +71,31 @@ std::string hexData(const RegValue &value) {
     return result;
 }
 
+// The value's exact bytes: "hex:" for REG_BINARY, "hex(n):" for any other type.
+std::string hexData(const RegValue &value) {
+    char prefix[24] = "hex:";
+    if (value.type != REG_BINARY) {
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+    }
+    return prefix + hexBytes(std::string(value.data.begin(), value.data.end()));
+}
+
+// A key or value name as the file carries it: itself, or in the hex form
+// when a line break, a cut-off character or the mark itself would make the
+// plain name read back as another.
+std::string nameText(const std::string &name) {
+    if (name.find_first_of("\r\n") == std::string::npos && !endsInsideCharacter(name) &&
+        name.compare(0, std::strlen(kHexNameMark), kHexNameMark) != 0) {
+        return name;
+    }
+    return kHexNameMark + hexBytes(name);
+}
+
 // The key's line and its values.
 void writeValues(const RegKey &key, const std::string &path, std::string &out) {
     out += "[" + path + "]\r\n";
     for (const auto &[name, value] : key.values) {
-        out += value.name.empty() ? std::string("@") : quoted(value.name);
+        out += value.name.empty() ? std::string("@") : quoted(nameText(value.name));
         out += '=';
         if (isPlainText(value)) {
             out += quoted(std::string(value.data.begin(), value.data.end() - 1));
@@ -108,14 +116,14 @@ void writeValues(const RegKey &key, const std::string &path, std::string &out) {
 void writeKey(const RegKey &key, const std::string &path, std::string &out) {
     writeValues(key, path, out);
     for (const auto &[name, child] : key.subkeys) {
-        writeKey(*child, path + "\\" + child->name, out);
+        writeKey(*child, path + "\\" + nameText(child->name), out);
     }
 }
 
 } // namespace
 
 std::string exportRegistry(Registry &registry) {
-    std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
+    std::string out = "REGEDIT4\r\n\r\n";
     for (const auto &[root, name] : {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
                                      std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
                                      std::pair{HKEY_USERS, "HKEY_USERS"}}) {
@@ -124,7 +132,7 @@ std::string exportRegistry(Registry &registry) {
             writeValues(*key, name, out); // values set on the root itself
         }
         for (const auto &[childName, child] : key->subkeys) {
-            writeKey(*child, std::string(name) + "\\" + child->name, out);
+            writeKey(*child, std::string(name) + "\\" + nameText(child->name), out);
         }
     }
     return out;

@@ -8,7 +8,8 @@
 namespace emu {
 
 // Every key under HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_USERS, sorted,
-// as a "Windows Registry Editor Version 5.00" file with CRLF line ends.
+// as a "REGEDIT4" file with CRLF line ends that parseRegFile, told it holds a
+// machine's state, reads back into the same keys, names, types and bytes.
 std::string exportRegistry(Registry &registry);
 
 } // namespace emu
