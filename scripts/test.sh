@@ -17,12 +17,12 @@ cmake --build --preset windows-x86
 ctest --preset windows-x86
 
 # Hardening: the Linux suite under the address, undefined-behaviour and leak
-# sanitizers, bounded fuzz runs of every parser and text editor, clang-tidy.
+# sanitizers, reproducible fuzz runs of every parser and text editor, clang-tidy.
 echo "== Linux suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
-echo "== Fuzz targets, each for a bounded time"
+echo "== Fuzz targets: each corpus replayed, then a fixed number of runs from a fixed seed"
 scripts/fuzz.sh
 echo "== clang-tidy"
 scripts/tidy.sh
