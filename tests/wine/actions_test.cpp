@@ -117,7 +117,7 @@ TEST_F(WineActions, PostInstallActionsCopyThePreferencesAndRunWinesRegistryEdito
     std::string value;
     EXPECT_FALSE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
 
-    EXPECT_EQ(wine::Program("regedit /s \"" + setup + "QLNCFG.REG\"").exitCode(30000), 0u);
+    EXPECT_EQ(wine::Program("regedit /s \"" + setup + "QLNCFG.REG\"").exitCode(wine::kPatienceMs), 0u);
     EXPECT_TRUE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
     EXPECT_EQ(value, "post-install");
 

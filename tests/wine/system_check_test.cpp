@@ -31,7 +31,7 @@ CheckOutcome runCheck(const char *exportName) {
         outcome.installerWindow = FindWindowA(nullptr, kInstallerWindow);
     });
     wine::Program installer(wine::besideProgram("installer_standin.exe", exportName));
-    outcome.result = installer.exitCode(20000);
+    outcome.result = installer.exitCode(wine::kPatienceMs);
     outcome.box = watcher.finish();
     return outcome;
 }

@@ -73,7 +73,7 @@ DWORD probeUnderVersion(const char *version) {
     const std::string key = "Software\\Wine\\AppDefaults\\radozavu_version_probe.exe";
     wine::setString(HKEY_CURRENT_USER, key, "Version", version);
     const DWORD exitCode =
-        wine::Program(wine::besideProgram("radozavu_version_probe.exe")).exitCode(30000);
+        wine::Program(wine::besideProgram("radozavu_version_probe.exe")).exitCode(wine::kPatienceMs);
     wine::deleteTree(HKEY_CURRENT_USER, key);
     return exitCode;
 }

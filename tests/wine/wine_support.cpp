@@ -139,7 +139,7 @@ Program::~Program() {
 }
 
 bool Program::showsWindows(std::initializer_list<const char *> titles) const {
-    for (int round = 0; round < 500; ++round) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kPatienceMs;) {
         bool all = true;
         for (const char *title : titles) {
             all = all && FindWindowA(nullptr, title) != nullptr;

@@ -16,6 +16,12 @@
 
 namespace wine {
 
+// How long a check waits for what another process or thread does (a window
+// shown, a program ended, a service state reached). A wait that succeeds
+// returns at once, so the limit only has to tell "never" from "late": it is
+// long enough that a loaded machine never fails a check.
+constexpr DWORD kPatienceMs = 60000;
+
 // The folder of the test program, with a trailing backslash: the DLL, the
 // stand-in libraries and the stand-in programs lie there.
 std::string programFolder();
@@ -59,8 +65,8 @@ struct SeenBox {
 // leaves seen false: the case fails instead.
 class BoxWatcher {
 public:
-    explicit BoxWatcher(std::string title, DWORD timeoutMs = 15000);
-    BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs = 15000);
+    explicit BoxWatcher(std::string title, DWORD timeoutMs = kPatienceMs);
+    BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs = kPatienceMs);
     ~BoxWatcher();
     BoxWatcher(const BoxWatcher &) = delete;
     BoxWatcher &operator=(const BoxWatcher &) = delete;
@@ -98,7 +104,7 @@ public:
 
     [[nodiscard]] bool started() const { return started_; }
     [[nodiscard]] DWORD id() const { return info_.dwProcessId; }
-    // Waits until a top-level window of each title exists.
+    // Waits, at most kPatienceMs, until a top-level window of each title exists.
     bool showsWindows(std::initializer_list<const char *> titles) const;
     // The exit code once the program has ended, or STILL_ACTIVE after limitMs.
     DWORD exitCode(DWORD limitMs) const;

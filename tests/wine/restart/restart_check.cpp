@@ -87,7 +87,7 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
 
     // The agent's window was closed before the export went on.
     EXPECT_EQ(FindWindowA(nullptr, "Quillane Agent"), nullptr);
-    EXPECT_EQ(agent.exitCode(5000), 5u);
+    EXPECT_EQ(agent.exitCode(wine::kPatienceMs), 5u);
     DWORD mark = 0;
     EXPECT_TRUE(wine::readDword(HKEY_CURRENT_USER, reserved, "ExitWindows", mark));
     EXPECT_EQ(mark, 1u);
@@ -96,7 +96,7 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
     // The request reaches this program's window as the question whether the
     // session may end; refused, Windows keeps running.
     const DWORD start = GetTickCount();
-    while (endSessionAskedAt == 0 && GetTickCount() - start < 20000) {
+    while (endSessionAskedAt == 0 && GetTickCount() - start < wine::kPatienceMs) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&message);
