@@ -1,7 +1,6 @@
 #include "apps/system_check.h"
 
 #include "frame/messages.h"
-#include "platform/mbtext.h"
 #include "system/windows_version.h"
 
 namespace apps {
@@ -11,15 +10,14 @@ constexpr const char *kOldestServicePack = "Service Pack 3";
 } // namespace
 
 bool SystemAllowsSetup(const SetupCallRecord &record, SetupKind kind) {
-    OSVERSIONINFOA version;
-    if (!system_info::QueryWindowsVersion(version) || version.dwMajorVersion < kOldestMajorVersion) {
+    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    if (!version.known() || version.major() < kOldestMajorVersion) {
         frame::InstallerMessageBox(record, frame::kMsgSystemNotSupported);
         return false;
     }
-    switch (version.dwPlatformId) {
+    switch (version.platform()) {
     case VER_PLATFORM_WIN32_NT:
-        if (version.dwMajorVersion == kOldestMajorVersion &&
-            mbtext::compareNoCase(version.szCSDVersion, kOldestServicePack) < 0) {
+        if (version.major() == kOldestMajorVersion && !version.servicePackAtLeast(kOldestServicePack)) {
             frame::InstallerMessageBox(record, frame::kMsgUpgradeServicePack);
         }
         return true;

@@ -4,7 +4,6 @@
 #include "log/debug_log.h"
 #include "platform/windows.h"
 #include "platform/handles.h"
-#include "platform/mbtext.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
 #include "radozavu.h"
@@ -24,16 +23,13 @@ HRESULT lastErrorAsHresult() {
 } // namespace
 
 bool IsWindowsNt4OrLater() {
-    OSVERSIONINFOA info;
-    return system_info::QueryWindowsVersion(info) && info.dwMajorVersion >= 4 &&
-           info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    return version.isNt() && version.major() >= 4;
 }
 
 bool IsWindowsNt4Sp6OrLater() {
-    OSVERSIONINFOA info;
-    return system_info::QueryWindowsVersion(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-           info.dwMajorVersion == 4 &&
-           mbtext::compareNoCase(info.szCSDVersion, "Service Pack 6") >= 0;
+    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    return version.isNt() && version.major() == 4 && version.servicePackAtLeast("Service Pack 6");
 }
 
 HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token) {

@@ -1,14 +1,20 @@
 #include "system/windows_version.h"
 
+#include "platform/mbtext.h"
 #include "platform/system.h"
 
 namespace system_info {
 
-bool QueryWindowsVersion(OSVERSIONINFOA &info) {
+WindowsVersion WindowsVersion::Query() {
     static_assert(sizeof(OSVERSIONINFOA) == 148, "the plain version record");
-    info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return win::GetVersionExA(&info) != FALSE;
+    WindowsVersion version;
+    version.info_.dwOSVersionInfoSize = sizeof version.info_;
+    version.known_ = win::GetVersionExA(&version.info_) != FALSE;
+    return version;
+}
+
+bool WindowsVersion::servicePackAtLeast(const char *servicePack) const {
+    return known_ && mbtext::compareNoCase(info_.szCSDVersion, servicePack) >= 0;
 }
 
 } // namespace system_info
