@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "frame/library.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace fs = std::filesystem;
 

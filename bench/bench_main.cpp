@@ -7,7 +7,7 @@
 #include "bench_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);

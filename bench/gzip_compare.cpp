@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "bench_machine.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 #include "radozavu.h"
 #include "sample_files.h"
 

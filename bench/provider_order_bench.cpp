@@ -10,7 +10,7 @@
 #include "bench_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 #include "platform/registry.h"
 #include "system/provider_order.h"
 

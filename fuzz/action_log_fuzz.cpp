@@ -7,8 +7,8 @@
 
 #include "fuzz_machine.h"
 #include "log/action_log.h"
-#include "platform/emulated/calendar.h"
-#include "platform/mbtext.h"
+#include "emulator/system/calendar.h"
+#include "base/mbtext.h"
 #include "radozavu.h"
 
 namespace {

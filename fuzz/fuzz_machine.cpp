@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "frame/library.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz_machine.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 #include "radozavu.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_machine.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 #include "platform/profile.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz_machine.h"
-#include "platform/emulated/machine.h"
-#include "platform/mbtext.h"
+#include "emulator/machine.h"
+#include "base/mbtext.h"
 #include "radozavu.h"
 #include "system/provider_order.h"
 

@@ -10,9 +10,9 @@
 #include <algorithm>
 
 #include "fuzz_machine.h"
-#include "platform/emulated/machine.h"
-#include "platform/emulated/reg_file.h"
-#include "platform/emulated/registry_export.h"
+#include "emulator/machine.h"
+#include "emulator/registry/reg_file.h"
+#include "emulator/persistence/registry_export.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/file_io.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/user.h"
 #include "radozavu.h"
 #include "support/machine_test.h"

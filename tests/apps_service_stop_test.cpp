@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/service_control.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/services.h"
 #include "platform/user.h"
 #include "support/machine_test.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "log/debug_log.h"
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/profile.h"
 #include "support/machine_test.h"
 

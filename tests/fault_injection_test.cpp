@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "frame/application.h"
-#include "platform/emulated/calendar.h"
-#include "platform/emulated/faults.h"
+#include "emulator/system/calendar.h"
+#include "emulator/faults.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
 #include "system/provider_order.h"

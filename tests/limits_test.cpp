@@ -9,7 +9,7 @@
 
 #include "frame/application.h"
 #include "log/debug_log.h"
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 #include "registry/product_registry.h"

@@ -1,7 +1,7 @@
 // Multibyte-aware text operations in a single-byte and a double-byte code page.
 #include <string>
 
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "support/machine_test.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 #include "support/machine_test.h"

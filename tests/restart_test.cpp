@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/kernel.h"
 #include "platform/profile.h"
 #include "platform/shutdown.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "log/time_stamp.h"
-#include "platform/emulated/calendar.h"
+#include "emulator/system/calendar.h"
 #include "platform/kernel.h"
 #include "platform/local_time.h"
 #include "support/machine_test.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 
 namespace actions {
 

@@ -9,8 +9,8 @@
 #include "config/setup_config.h"
 #include "platform/file_operations.h"
 #include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/mbtext.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 

@@ -1,5 +1,5 @@
 // Deletion of one named registry value on the installer script's request.
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 

@@ -6,8 +6,8 @@
 
 #include "actions/action_paths.h"
 #include "frame/returned_text.h"
-#include "platform/handles.h"
-#include "platform/mbtext.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 

@@ -11,7 +11,7 @@
 #include "frame/application.h"
 #include "frame/busy_cursor.h"
 #include "frame/messages.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/kernel.h"
 #include "platform/processes.h"
 #include "platform/semaphores.h"

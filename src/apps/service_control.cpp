@@ -6,7 +6,7 @@
 
 #include "frame/busy_cursor.h"
 #include "frame/messages.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/kernel.h"
 #include "platform/system.h"
 

@@ -3,7 +3,7 @@
 // library Rezedev.dll is asked to configure the services that depend on it.
 #include <string>
 
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "radozavu.h"

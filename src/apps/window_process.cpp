@@ -1,6 +1,6 @@
 #include "apps/window_process.h"
 
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/processes.h"
 #include "platform/windows.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "platform/buffered_files.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "radozavu.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "frame/returned_text.h"
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "radozavu.h"
 
 namespace {

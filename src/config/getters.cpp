@@ -5,8 +5,8 @@
 #include "config/setup_config.h"
 #include "frame/returned_text.h"
 #include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/mbtext.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
 #include "radozavu.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "config/setup_config.h"
 
 #include "frame/application.h"
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "platform/profile.h"
 #include "platform/user.h"
 

@@ -1,7 +1,7 @@
 #include "frame/application.h"
 
 #include "frame/library.h"
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "registry/product_registry.h"
 
 namespace frame {

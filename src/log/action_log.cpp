@@ -4,8 +4,8 @@
 #include "frame/busy_cursor.h"
 #include "log/time_stamp.h"
 #include "platform/file_io.h"
-#include "platform/handles.h"
-#include "platform/mbtext.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 

@@ -7,7 +7,7 @@
 
 #include "frame/library.h"
 #include "log/time_stamp.h"
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "platform/profile.h"
 #include "registry/product_registry.h"
 

@@ -7,5 +7,5 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #else
-#include "platform/emulated/win_types.h"
+#include "platform/win_types.h"
 #endif

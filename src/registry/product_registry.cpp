@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frame/library.h"
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 

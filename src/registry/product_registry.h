@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/types.h"
 
 namespace registry {

@@ -7,8 +7,8 @@
 
 #include "frame/busy_cursor.h"
 #include "log/debug_log.h"
-#include "platform/handles.h"
-#include "platform/mbtext.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 

@@ -3,7 +3,7 @@
 #include "frame/busy_cursor.h"
 #include "log/debug_log.h"
 #include "platform/windows.h"
-#include "platform/handles.h"
+#include "base/handles.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
 #include "radozavu.h"

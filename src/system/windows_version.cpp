@@ -1,6 +1,6 @@
 #include "system/windows_version.h"
 
-#include "platform/mbtext.h"
+#include "base/mbtext.h"
 #include "platform/system.h"
 
 namespace system_info {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 class MachineTest : public ::testing::Test {
 protected:

@@ -6,7 +6,7 @@
 #include <functional>
 #include <sstream>
 
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace fs = std::filesystem;
 

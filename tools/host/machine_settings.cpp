@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "machine_folder.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace host {
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace host {
 namespace {

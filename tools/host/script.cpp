@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "machine_settings.h"
-#include "platform/emulated/machine.h"
+#include "emulator/machine.h"
 
 namespace fs = std::filesystem;
 

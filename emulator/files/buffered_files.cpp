@@ -1,0 +1,178 @@
+// Buffered files of the C runtime and gzip files of zlib on the emulated
+// machine: opened by machine path with the refusals Windows gives (a folder,
+// a read-only file opened for writing, a path on no drive), then read and
+// written as host files. A file the test marks as damaged is opened as a
+// stream whose reads fail from a given offset on.
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/buffered_files.h"
+#include "emulator/files/files_internal.h"
+#include "emulator/machine.h"
+
+namespace emu {
+namespace {
+
+struct StreamFile : KernelObject {};
+
+bool opensForWriting(const char *mode) {
+    return std::strpbrk(mode, "wa+") != nullptr;
+}
+
+// The host path of a file that may be opened in mode; sets errno and gives
+// false where Windows' C runtime refuses the open.
+bool hostFileToOpen(const char *path, const char *mode, std::string &host) {
+    ResolvedPath resolved;
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    if (!resolvePath(path, resolved)) {
+        errno = ENOENT;
+        return false;
+    }
+    const DWORD attributes = attributesOf(resolved.host);
+    if (resolved.parts.empty() ||
+        (attributes != INVALID_FILE_ATTRIBUTES &&
+         ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+          (opensForWriting(mode) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)))) {
+        errno = EACCES;
+        return false;
+    }
+    host = resolved.host;
+    return true;
+}
+
+void track(const void *stream) {
+    Machine &m = machine();
+    m.openStreams[stream] = m.handles.add(std::make_shared<StreamFile>());
+}
+
+void untrack(const void *stream) {
+    Machine &m = machine();
+    auto it = m.openStreams.find(stream);
+    if (it != m.openStreams.end()) {
+        m.handles.close(it->second);
+        m.openStreams.erase(it);
+    }
+}
+
+// A damaged file: the bytes before failFrom read as stored, then reads fail.
+struct DamagedFile {
+    FILE *real = nullptr;
+    long failFrom = 0;
+    long position = 0;
+};
+
+ssize_t readDamaged(void *cookie, char *buffer, size_t size) {
+    auto *file = static_cast<DamagedFile *>(cookie);
+    if (file->position >= file->failFrom) {
+        errno = EIO;
+        return -1;
+    }
+    const auto readable = static_cast<size_t>(file->failFrom - file->position);
+    const size_t count = std::fread(buffer, 1, size < readable ? size : readable, file->real);
+    if (count == 0 && std::ferror(file->real) != 0) {
+        errno = EIO;
+        return -1;
+    }
+    file->position += static_cast<long>(count);
+    return static_cast<ssize_t>(count);
+}
+
+int closeDamaged(void *cookie) {
+    auto *file = static_cast<DamagedFile *>(cookie);
+    const int result = std::fclose(file->real);
+    delete file;
+    return result;
+}
+
+// The offset from which reads of the file at host fail, or -1.
+long readFailureOffset(const std::string &host) {
+    for (const auto &[machinePath, offset] : machine().readFailsFrom) {
+        ResolvedPath damaged;
+        if (resolvePath(machinePath, damaged) && damaged.host == host) {
+            return offset;
+        }
+    }
+    return -1;
+}
+
+FILE *openDamaged(const std::string &host, long failFrom) {
+    FILE *real = std::fopen(host.c_str(), "rb");
+    if (real == nullptr) {
+        return nullptr;
+    }
+    auto *file = new DamagedFile{real, failFrom, 0};
+    FILE *stream = fopencookie(file, "rb", cookie_io_functions_t{readDamaged, nullptr, nullptr,
+                                                                  closeDamaged});
+    if (stream == nullptr) {
+        closeDamaged(file);
+    }
+    return stream;
+}
+
+} // namespace
+} // namespace emu
+
+namespace win {
+
+FILE *fopen(const char *path, const char *mode) {
+    if (emu::plannedFileFault("fopen") != ERROR_SUCCESS) {
+        errno = EACCES;
+        return nullptr;
+    }
+    std::string host;
+    if (!emu::hostFileToOpen(path, mode, host)) {
+        return nullptr;
+    }
+    const long failFrom = emu::opensForWriting(mode) ? -1 : emu::readFailureOffset(host);
+    FILE *file = failFrom >= 0 ? emu::openDamaged(host, failFrom) : std::fopen(host.c_str(), mode);
+    if (file != nullptr) {
+        emu::track(file);
+    }
+    return file;
+}
+
+// A planned fault makes a close fail as one whose last buffered data could
+// not be written does: the file is closed all the same.
+int fclose(FILE *file) {
+    const DWORD fault = emu::plannedFileFault("fclose");
+    emu::untrack(file);
+    const int result = std::fclose(file);
+    if (fault != ERROR_SUCCESS) {
+        errno = ENOSPC;
+        return EOF;
+    }
+    return result;
+}
+
+gzFile gzopen(const char *path, const char *mode) {
+    if (emu::plannedFileFault("gzopen") != ERROR_SUCCESS) {
+        errno = EACCES;
+        return nullptr;
+    }
+    std::string host;
+    if (!emu::hostFileToOpen(path, mode, host)) {
+        return nullptr;
+    }
+    gzFile file = ::gzopen(host.c_str(), mode);
+    if (file != nullptr) {
+        emu::track(file);
+    }
+    return file;
+}
+
+int gzclose(gzFile file) {
+    const DWORD fault = emu::plannedFileFault("gzclose");
+    emu::untrack(file);
+    const int result = ::gzclose(file);
+    if (fault != ERROR_SUCCESS) {
+        errno = ENOSPC;
+        return Z_ERRNO;
+    }
+    return result;
+}
+
+} // namespace win

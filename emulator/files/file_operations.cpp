@@ -1,0 +1,299 @@
+// Copying and deleting files, moves delayed until the next start of the
+// system, and short (8.3) paths on the emulated machine.
+#include <cctype>
+#include <filesystem>
+#include <vector>
+
+#include "emulator/files/files_internal.h"
+#include "emulator/machine.h"
+#include "emulator/files/short_names.h"
+#include "platform/file_operations.h"
+#include "base/handles.h"
+#include "base/mbtext.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+namespace fs = std::filesystem;
+
+namespace emu {
+namespace {
+
+constexpr DWORD kErrorInvalidData = 13; // ERROR_INVALID_DATA
+
+// Where Windows NT keeps the moves and deletions it performs at its next start.
+constexpr const char *kSessionManagerKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char *kPendingRenamesValue = "PendingFileRenameOperations";
+
+BOOL failWith(DWORD code) {
+    win::SetLastError(code);
+    return FALSE;
+}
+
+bool isInUse(const std::string &host) {
+    for (const std::string &path : machine().filesInUse) {
+        std::string inUse;
+        if (hostPath(path, inUse) && inUse == host) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The full machine path of a path: drive, root and every name, with "." and
+// ".." worked out, as GetFullPathNameA gives it.
+std::string fullPath(const ResolvedPath &resolved) {
+    std::string path = std::string(1, resolved.drive) + ":";
+    for (const std::string &part : resolved.parts) {
+        path += "\\" + part;
+    }
+    return resolved.parts.empty() ? path + "\\" : path;
+}
+
+// Adds one entry to the list of file operations of the next system start:
+// "\??\" and the source's full path, then the target's full path (with "!"
+// in front when it may replace a file), or an empty text for a deletion.
+BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD flags) {
+    ResolvedPath source;
+    ResolvedPath target;
+    if (!resolvePath(existingFile, source) || (newFile != nullptr && !resolvePath(newFile, target))) {
+        return failWith(ERROR_PATH_NOT_FOUND);
+    }
+    std::string entry = "\\??\\" + fullPath(source);
+    entry += '\0';
+    if (newFile != nullptr) {
+        entry += (flags & MOVEFILE_REPLACE_EXISTING) != 0 ? "!\\??\\" : "\\??\\";
+        entry += fullPath(target);
+    }
+    entry += '\0';
+
+    platform::UniqueKey key;
+    LONG rc = win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                   nullptr, key.put(), nullptr);
+    if (rc != ERROR_SUCCESS) {
+        return failWith(static_cast<DWORD>(rc));
+    }
+    std::vector<BYTE> list;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        return failWith(static_cast<DWORD>(rc)); // never write over a list that is not read
+    }
+    if (rc == ERROR_SUCCESS) {
+        if (type != REG_MULTI_SZ) {
+            return failWith(kErrorInvalidData); // never overwrite a list that is not one
+        }
+        list.resize(size);
+        rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(),
+                                   &size);
+        if (rc != ERROR_SUCCESS) {
+            return failWith(static_cast<DWORD>(rc));
+        }
+        list.resize(size);
+        // Drop the list's closing terminator; the new entry goes before it.
+        if (list.size() >= 2 && list[list.size() - 1] == 0 && list[list.size() - 2] == 0) {
+            list.pop_back();
+        }
+    }
+    list.insert(list.end(), entry.begin(), entry.end());
+    list.push_back(0);
+    rc = win::RegSetValueExA(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ, list.data(),
+                             static_cast<DWORD>(list.size()));
+    return rc == ERROR_SUCCESS ? TRUE : failWith(static_cast<DWORD>(rc));
+}
+
+bool isSeparator(const char *p) { return *p == '\\' || *p == '/'; }
+
+} // namespace
+} // namespace emu
+
+namespace win {
+
+BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
+    emu::ResolvedPath source;
+    emu::ResolvedPath target;
+    if (existingFile == nullptr || newFile == nullptr) {
+        return emu::failWith(ERROR_INVALID_PARAMETER);
+    }
+    if (!emu::resolvePath(existingFile, source) || !emu::resolvePath(newFile, target)) {
+        return emu::failWith(ERROR_PATH_NOT_FOUND);
+    }
+    const DWORD sourceAttributes = emu::attributesOf(source.host);
+    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) {
+        return emu::failWith(emu::missingPathError(source.host));
+    }
+    if ((sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return emu::failWith(ERROR_ACCESS_DENIED);
+    }
+    std::error_code error;
+    if (target.parts.empty() || !fs::is_directory(fs::path(target.host).parent_path(), error)) {
+        return emu::failWith(ERROR_PATH_NOT_FOUND);
+    }
+    const DWORD targetAttributes = emu::attributesOf(target.host);
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES) {
+        if (failIfExists) {
+            return emu::failWith(ERROR_FILE_EXISTS);
+        }
+        if ((targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return emu::failWith(ERROR_ACCESS_DENIED);
+        }
+        if (target.host == source.host || emu::isInUse(target.host)) {
+            return emu::failWith(ERROR_SHARING_VIOLATION);
+        }
+    }
+    // The copy is made beside the target and renamed over it, so the target
+    // is either the old file or the whole new one.
+    // A planned fault strikes once the copy beside the target has been
+    // written, as a disk that fills up on the copy's last bytes would.
+    const std::string temporary = target.host + ".~copy";
+    if (!fs::copy_file(source.host, temporary, fs::copy_options::overwrite_existing, error)) {
+        fs::remove(temporary, error);
+        return emu::failWith(ERROR_DISK_FULL);
+    }
+    if (const DWORD fault = emu::plannedFileFault("CopyFileA"); fault != ERROR_SUCCESS) {
+        fs::remove(temporary, error);
+        return emu::failWith(fault);
+    }
+    fs::rename(temporary, target.host, error);
+    if (error) {
+        fs::remove(temporary, error);
+        return emu::failWith(ERROR_ACCESS_DENIED);
+    }
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR file) {
+    if (const DWORD fault = emu::plannedFileFault("DeleteFileA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
+    emu::ResolvedPath resolved;
+    if (file == nullptr || !emu::resolvePath(file, resolved)) {
+        return emu::failWith(ERROR_PATH_NOT_FOUND);
+    }
+    const DWORD attributes = emu::attributesOf(resolved.host);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return emu::failWith(emu::missingPathError(resolved.host));
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return emu::failWith(ERROR_ACCESS_DENIED);
+    }
+    if (emu::isInUse(resolved.host)) {
+        return emu::failWith(ERROR_SHARING_VIOLATION);
+    }
+    std::error_code error;
+    return fs::remove(resolved.host, error) ? TRUE : emu::failWith(ERROR_ACCESS_DENIED);
+}
+
+BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
+    if (const DWORD fault = emu::plannedFileFault("MoveFileExA"); fault != ERROR_SUCCESS) {
+        return emu::failWith(fault);
+    }
+    if (existingFile == nullptr) {
+        return emu::failWith(ERROR_INVALID_PARAMETER);
+    }
+    if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0) {
+        // The library only ever asks for moves at the next start; the
+        // machine has no immediate moves.
+        return emu::failWith(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    if (emu::machine().version.platform != VER_PLATFORM_WIN32_NT) {
+        // The Windows 95 family keeps such moves in WININIT.INI and has no
+        // MoveFileExA of its own.
+        return emu::failWith(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    if ((flags & MOVEFILE_COPY_ALLOWED) != 0) {
+        return emu::failWith(ERROR_INVALID_PARAMETER);
+    }
+    return emu::recordPendingRename(existingFile, newFile, flags);
+}
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
+    if (const DWORD fault = emu::plannedFileFault("GetShortPathNameA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return 0;
+    }
+    if (longPath == nullptr || longPath[0] == '\0') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const emu::ShortNames shortNames = emu::machine().shortNames;
+    if (shortNames == emu::ShortNames::LookupFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    const std::string path = longPath;
+    // The start of the path (drive, root) stays as written; so do names that
+    // already are short names. Every other name becomes its short name.
+    std::size_t start = 0;
+    std::string prefix;
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+        start = path.size() > 2 && emu::isSeparator(&path[2]) ? 3 : 2;
+        prefix = path.substr(0, start);
+    } else if (!path.empty() && emu::isSeparator(&path[0])) {
+        start = 1;
+        prefix = path.substr(0, 1);
+    }
+    std::string base = emu::machine().currentDirectory; // where a relative path starts
+    if (start >= 2) {
+        base = path.substr(0, 2) + "\\";
+    } else if (start == 1) {
+        base = "\\";
+    }
+    emu::ResolvedPath resolved;
+    if (!emu::resolvePath(base, resolved) ||
+        emu::attributesOf(resolved.host) == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    fs::path folder = resolved.host;
+    std::string result = prefix;
+    std::string name;
+    const auto finishName = [&](bool last) {
+        if (name.empty() || name == ".") {
+            result += name;
+            return true;
+        }
+        if (name == "..") {
+            result += name;
+            folder = folder.parent_path();
+            return true;
+        }
+        const std::string entry = emu::findEntry(folder, name);
+        std::error_code error;
+        if (entry.empty() || (!last && !fs::is_directory(folder / entry, error))) {
+            SetLastError(last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+            return false;
+        }
+        const std::string shortName =
+            shortNames == emu::ShortNames::Off ? entry : emu::shortNameOf(folder, entry);
+        result += emu::equalNoCase(shortName, name) ? name : shortName;
+        folder /= entry;
+        return true;
+    };
+    for (const char *p = path.c_str() + start; *p != '\0';) {
+        const char *after = mbtext::next(p);
+        if (after == p + 1 && emu::isSeparator(p)) {
+            if (!finishName(false)) {
+                return 0;
+            }
+            result += *p;
+            name.clear();
+        } else {
+            name.append(p, after);
+        }
+        p = after;
+    }
+    if (!finishName(true)) {
+        return 0;
+    }
+    const auto length = static_cast<DWORD>(result.size());
+    if (shortPath == nullptr || size <= length) {
+        return length + 1; // the size the buffer needs, terminator included
+    }
+    result.copy(shortPath, length);
+    shortPath[length] = '\0';
+    return length;
+}
+
+} // namespace win

@@ -1,0 +1,309 @@
+// Drives, paths and file searches of the emulated machine. Machine paths
+// (C:\Setup\QLNSETUP.INI) map onto host folders, one per drive letter; names
+// match without regard to letter case, as on Windows.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "emulator/files/files_internal.h"
+#include "emulator/machine.h"
+#include "emulator/files/short_names.h"
+#include "platform/files.h"
+#include "base/mbtext.h"
+#include "platform/system.h"
+
+namespace fs = std::filesystem;
+
+namespace emu {
+namespace {
+
+bool isSeparator(const char *p) { return *p == '\\' || *p == '/'; }
+
+// Splits a path into its parts at backslashes and slashes that are whole
+// characters (never the trail byte of a double-byte character).
+std::vector<std::string> splitPath(const std::string &path, bool &trailingSeparator) {
+    std::vector<std::string> parts;
+    std::string part;
+    trailingSeparator = false;
+    for (const char *p = path.c_str(); *p != '\0';) {
+        const char *after = mbtext::next(p);
+        if (after == p + 1 && isSeparator(p)) {
+            if (!part.empty()) {
+                parts.push_back(part);
+            }
+            part.clear();
+            trailingSeparator = true;
+        } else {
+            part.append(p, after);
+            trailingSeparator = false;
+        }
+        p = after;
+    }
+    if (!part.empty()) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// The entry of a host folder that a name denotes, matched without regard to
+// case or by its short name; the name itself when there is none.
+std::string matchEntry(const fs::path &folder, const std::string &name) {
+    std::error_code error;
+    if (fs::exists(folder / name, error)) {
+        return name;
+    }
+    const std::string found = findEntry(folder, name);
+    return found.empty() ? name : found;
+}
+
+} // namespace
+
+bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
+    Machine &m = machine();
+    std::string path = machinePath;
+    if (path.size() >= 2 && isSeparator(&path[0]) && isSeparator(&path[1])) {
+        return false; // network (UNC) paths name no drive of this machine
+    }
+    char letter = 0;
+    std::string rest;
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        rest = path.substr(2);
+    } else if (!path.empty() && isSeparator(&path[0])) {
+        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDirectory[0])));
+        rest = path;
+    } else {
+        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDirectory[0])));
+        rest = m.currentDirectory.substr(2) + "\\" + path;
+    }
+    auto drive = m.drives.find(letter);
+    if (drive == m.drives.end()) {
+        return false;
+    }
+    bool trailing = false;
+    std::vector<std::string> parts;
+    for (std::string &part : splitPath(rest, trailing)) {
+        if (part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(std::move(part));
+    }
+    resolved.drive = letter;
+    resolved.parts = parts;
+    resolved.trailingSeparator = trailing && !parts.empty();
+    fs::path host = drive->second.hostFolder;
+    for (const std::string &part : parts) {
+        host /= matchEntry(host, part);
+    }
+    resolved.host = host.string();
+    return true;
+}
+
+bool hostPath(const std::string &machinePath, std::string &result) {
+    ResolvedPath resolved;
+    if (!resolvePath(machinePath, resolved)) {
+        return false;
+    }
+    result = resolved.host;
+    return true;
+}
+
+DWORD attributesOf(const std::string &host) {
+    struct stat info {};
+    if (::stat(host.c_str(), &info) != 0) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if ((info.st_mode & S_IWUSR) == 0) {
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    return attributes;
+}
+
+DWORD plannedFileFault(const char *operation) {
+    return machine().faults.next(FaultArea::Files, operation);
+}
+
+DWORD missingPathError(const std::string &host) {
+    std::error_code error;
+    return fs::is_directory(fs::path(host).parent_path(), error) ? ERROR_FILE_NOT_FOUND
+                                                                  : ERROR_PATH_NOT_FOUND;
+}
+
+namespace {
+
+// True when the character at p is the single-byte character c (never the
+// trail byte of a double-byte one).
+bool isCharacter(const char *p, char c) { return *p == c && mbtext::next(p) == p + 1; }
+
+// The characters at a and b are the same, letters without regard to case.
+bool sameCharacter(const char *a, const char *b) {
+    const std::size_t length = static_cast<std::size_t>(mbtext::next(a) - a);
+    if (length != static_cast<std::size_t>(mbtext::next(b) - b)) {
+        return false;
+    }
+    if (length == 2) {
+        return a[0] == b[0] && a[1] == b[1];
+    }
+    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+    return fold(*a) == fold(*b);
+}
+
+// Matches a name against a pattern of '*' (any characters) and '?' (one
+// character), character by character. A mismatch after a '*' goes back to
+// it and lets it take one character more, so the time grows with the
+// lengths of the two texts, never exponentially with the number of stars.
+bool wildcardMatch(const char *pattern, const char *name) {
+    const char *afterStar = nullptr; // the pattern after the last '*' seen
+    const char *starTakes = nullptr; // where the name goes on when that '*' takes one more
+    while (*name != '\0') {
+        if (isCharacter(pattern, '*')) {
+            afterStar = ++pattern;
+            starTakes = name;
+        } else if (*pattern != '\0' &&
+                   (isCharacter(pattern, '?') || sameCharacter(pattern, name))) {
+            pattern = mbtext::next(pattern);
+            name = mbtext::next(name);
+        } else if (afterStar != nullptr) {
+            pattern = afterStar;
+            starTakes = mbtext::next(starTakes);
+            name = starTakes;
+        } else {
+            return false;
+        }
+    }
+    while (isCharacter(pattern, '*')) {
+        ++pattern;
+    }
+    return *pattern == '\0';
+}
+
+struct FileSearch : KernelObject {
+    std::vector<WIN32_FIND_DATAA> found;
+    std::size_t next = 0;
+};
+
+WIN32_FIND_DATAA findData(const std::string &name, const fs::path &host) {
+    WIN32_FIND_DATAA data{};
+    data.dwFileAttributes = attributesOf(host.string());
+    std::error_code error;
+    if (fs::is_regular_file(host, error)) {
+        const auto size = static_cast<std::uint64_t>(fs::file_size(host, error));
+        data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+        data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    }
+    std::strncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
+    return data;
+}
+
+} // namespace
+} // namespace emu
+
+namespace win {
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    if (const DWORD fault = emu::plannedFileFault("FindFirstFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_HANDLE_VALUE;
+    }
+    emu::ResolvedPath resolved;
+    if (pattern == nullptr || !emu::resolvePath(pattern, resolved)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (resolved.parts.empty() || resolved.trailingSeparator) {
+        SetLastError(ERROR_FILE_NOT_FOUND); // a folder name ending in a separator matches nothing
+        return INVALID_HANDLE_VALUE;
+    }
+    const fs::path host(resolved.host);
+    const fs::path folder = host.parent_path();
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::string &last = resolved.parts.back();
+    auto search = std::make_shared<emu::FileSearch>();
+    if (last.find_first_of("*?") == std::string::npos) {
+        if (fs::exists(host, error)) {
+            search->found.push_back(emu::findData(host.filename().string(), host));
+        }
+    } else {
+        std::vector<std::string> names;
+        if (resolved.parts.size() > 1) {
+            names = {".", ".."}; // every folder but a drive's root lists these
+        }
+        for (const auto &entry : fs::directory_iterator(folder, error)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end(), emu::CaseLess());
+        for (const std::string &name : names) {
+            if (emu::wildcardMatch(last.c_str(), name.c_str())) {
+                search->found.push_back(emu::findData(name, folder / name));
+            }
+        }
+    }
+    if (search->found.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    *found = search->found[0];
+    search->next = 1;
+    return emu::machine().handles.add(search);
+}
+
+BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
+    auto search = emu::machine().handles.getAs<emu::FileSearch>(handle);
+    if (!search) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (const DWORD fault = emu::plannedFileFault("FindNextFileA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    if (search->next >= search->found.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    *found = search->found[search->next++];
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE handle) {
+    if (!emu::machine().handles.getAs<emu::FileSearch>(handle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    emu::machine().handles.close(handle);
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    if (const DWORD fault = emu::plannedFileFault("GetFileAttributesA"); fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    emu::ResolvedPath resolved;
+    if (path == nullptr || !emu::resolvePath(path, resolved)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const DWORD attributes = emu::attributesOf(resolved.host);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(emu::missingPathError(resolved.host));
+    }
+    return attributes;
+}
+
+} // namespace win

@@ -1,0 +1,141 @@
+// Writes the emulated registry as a "REGEDIT4" file: every key (empty ones
+// too) in sorted order, each value in a form that reads back as the same
+// bytes. Text that is one line of whole characters is written in quotes, so
+// that people can read the file; any other data is written as its exact
+// bytes in hex, never converted, so that nothing depends on the code page.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "emulator/persistence/registry_export.h"
+#include "emulator/registry/reg_file.h"
+#include "base/mbtext.h"
+#include "platform/system.h"
+
+namespace emu {
+namespace {
+
+// A name or text in double quotes, a backslash and a quote escaped with a
+// backslash. Only whole characters are escaped: the trail byte of a
+// double-byte character of the machine's code page may be a backslash, and
+// the registry file reader takes it as part of its character.
+std::string quoted(const std::string &text) {
+    std::string result = "\"";
+    for (const char *p = text.c_str(); *p != '\0';) {
+        const char *after = mbtext::next(p);
+        if (after == p + 1 && (*p == '\\' || *p == '"')) {
+            result += '\\';
+        }
+        result.append(p, after);
+        p = after;
+    }
+    return result + "\"";
+}
+
+// True when the text's last byte begins a double-byte character that is cut
+// off: in quotes, the reader would take the closing quote into it.
+bool endsInsideCharacter(const std::string &text) {
+    const char *last = nullptr;
+    for (const char *p = text.c_str(); *p != '\0'; p = mbtext::next(p)) {
+        last = p;
+    }
+    return last != nullptr && last[1] == '\0' && win::IsDBCSLeadByte(static_cast<BYTE>(*last));
+}
+
+// A REG_SZ that is one line of whole characters and its single terminator
+// is written as a string; anything else keeps its exact bytes in hex.
+bool isPlainText(const RegValue &value) {
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i + 1 < value.data.size(); ++i) {
+        const BYTE c = value.data[i];
+        if (c == 0 || c == '\r' || c == '\n') {
+            return false;
+        }
+    }
+    return !endsInsideCharacter(std::string(value.data.begin(), value.data.end() - 1));
+}
+
+// Bytes in hex, separated by commas.
+std::string hexBytes(const std::string &bytes) {
+    std::string result;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(bytes[i]));
+        result += byte;
+        if (i + 1 < bytes.size()) {
+            result += ',';
+        }
+    }
+    return result;
+}
+
+// The value's exact bytes: "hex:" for REG_BINARY, "hex(n):" for any other type.
+std::string hexData(const RegValue &value) {
+    char prefix[24] = "hex:";
+    if (value.type != REG_BINARY) {
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+    }
+    return prefix + hexBytes(std::string(value.data.begin(), value.data.end()));
+}
+
+// A key or value name as the file carries it: itself, or in the hex form
+// when a line break, a cut-off character or the mark itself would make the
+// plain name read back as another.
+std::string nameText(const std::string &name) {
+    if (name.find_first_of("\r\n") == std::string::npos && !endsInsideCharacter(name) &&
+        name.compare(0, std::strlen(kHexNameMark), kHexNameMark) != 0) {
+        return name;
+    }
+    return kHexNameMark + hexBytes(name);
+}
+
+// The key's line and its values.
+void writeValues(const RegKey &key, const std::string &path, std::string &out) {
+    out += "[" + path + "]\r\n";
+    for (const auto &[name, value] : key.values) {
+        out += value.name.empty() ? std::string("@") : quoted(nameText(value.name));
+        out += '=';
+        if (isPlainText(value)) {
+            out += quoted(std::string(value.data.begin(), value.data.end() - 1));
+        } else if (value.type == REG_DWORD && value.data.size() == 4) {
+            char number[24];
+            const unsigned dword = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                   (static_cast<unsigned>(value.data[3]) << 24);
+            std::snprintf(number, sizeof number, "dword:%08x", dword);
+            out += number;
+        } else {
+            out += hexData(value);
+        }
+        out += "\r\n";
+    }
+    out += "\r\n";
+}
+
+void writeKey(const RegKey &key, const std::string &path, std::string &out) {
+    writeValues(key, path, out);
+    for (const auto &[name, child] : key.subkeys) {
+        writeKey(*child, path + "\\" + nameText(child->name), out);
+    }
+}
+
+} // namespace
+
+std::string exportRegistry(Registry &registry) {
+    std::string out = "REGEDIT4\r\n\r\n";
+    for (const auto &[root, name] : {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                                     std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                                     std::pair{HKEY_USERS, "HKEY_USERS"}}) {
+        const auto key = registry.root(root);
+        if (!key->values.empty()) {
+            writeValues(*key, name, out); // values set on the root itself
+        }
+        for (const auto &[childName, child] : key->subkeys) {
+            writeKey(*child, std::string(name) + "\\" + nameText(child->name), out);
+        }
+    }
+    return out;
+}
+
+} // namespace emu

@@ -1,0 +1,132 @@
+// Processes, waits and libraries of the emulated machine. A wait does not
+// really wait: it runs the virtual clock forward to the next scheduled
+// event until the object is signalled or the time limit is reached.
+#include <dlfcn.h>
+
+#include "emulator/files/files_internal.h"
+#include "emulator/machine.h"
+#include "platform/processes.h"
+#include "platform/system.h"
+
+namespace emu {
+
+std::shared_ptr<Process> startProcess(const std::string &image) {
+    Machine &m = machine();
+    auto process = std::make_shared<Process>();
+    process->id = m.nextProcessId;
+    m.nextProcessId += 4;
+    process->image = image;
+    m.processes[process->id] = process;
+    return process;
+}
+
+void endProcess(DWORD id, DWORD exitCode) {
+    auto it = machine().processes.find(id);
+    if (it != machine().processes.end() && !it->second->exited) {
+        it->second->exited = true;
+        it->second->exitCode = exitCode;
+        it->second->heldObjects.clear();
+        destroyWindowsOf(id);
+    }
+}
+
+} // namespace emu
+
+namespace win {
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    emu::Machine &m = emu::machine();
+    auto object = m.handles.get(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    const std::uint64_t deadline = milliseconds == INFINITE
+                                       ? UINT64_MAX
+                                       : m.clock.now() + static_cast<std::uint64_t>(milliseconds);
+    while (!object->signaled()) {
+        const std::uint64_t next = m.clock.nextEvent();
+        if (next > deadline || next == UINT64_MAX) {
+            if (deadline != UINT64_MAX) {
+                m.clock.advance(deadline - m.clock.now());
+            }
+            // Nothing scheduled can signal it: an endless wait would hang
+            // the installer for good; the machine reports it as a failure.
+            if (milliseconds == INFINITE) {
+                SetLastError(ERROR_TIMEOUT);
+                return WAIT_FAILED;
+            }
+            if (!object->signaled()) {
+                return WAIT_TIMEOUT;
+            }
+            break;
+        }
+        m.clock.advance(next - m.clock.now());
+    }
+    object->satisfyWait();
+    return WAIT_OBJECT_0;
+}
+
+HANDLE OpenProcess(DWORD access, BOOL /*inheritHandle*/, DWORD processId) {
+    emu::Machine &m = emu::machine();
+    auto it = m.processes.find(processId);
+    // The machine keeps no ended process open by its id (Windows does so
+    // only while some handle to it stays open).
+    if (processId == 0 || it == m.processes.end() || it->second->exited) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if ((access & ~it->second->allowedAccess) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return m.handles.add(it->second);
+}
+
+BOOL TerminateProcess(HANDLE handle, UINT exitCode) {
+    auto process = emu::machine().handles.getAs<emu::Process>(handle);
+    if (!process) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (process->exited) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    process->terminated = true;
+    emu::endProcess(process->id, exitCode);
+    return TRUE;
+}
+
+HMODULE LoadLibraryA(LPCSTR fileName) {
+    emu::Machine &m = emu::machine();
+    emu::ResolvedPath resolved;
+    if (fileName == nullptr || !emu::resolvePath(fileName, resolved) ||
+        emu::attributesOf(resolved.host) == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(126); // ERROR_MOD_NOT_FOUND
+        return nullptr;
+    }
+    // A library already loaded is found again, however its path was spelt.
+    for (const emu::LoadedLibrary &library : m.libraries) {
+        if (library.hostPath == resolved.host) {
+            return static_cast<HMODULE>(library.object);
+        }
+    }
+    void *object = dlopen(resolved.host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (object == nullptr) {
+        SetLastError(193); // ERROR_BAD_EXE_FORMAT
+        return nullptr;
+    }
+    m.libraries.push_back(emu::LoadedLibrary{fileName, resolved.host, object});
+    return static_cast<HMODULE>(object);
+}
+
+void *GetProcAddress(HMODULE module, LPCSTR name) {
+    void *entry = module != nullptr && name != nullptr ? dlsym(module, name) : nullptr;
+    if (entry == nullptr) {
+        SetLastError(127); // ERROR_PROC_NOT_FOUND
+    }
+    return entry;
+}
+
+} // namespace win

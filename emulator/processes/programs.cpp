@@ -1,0 +1,239 @@
+// Programs started on the emulated machine, with CreateProcessA and through
+// the shell. Every start is journalled; the system's registry editor really
+// imports the files it is given, and any other program simply runs until a
+// test ends it (or schedules its end on the clock).
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "emulator/case_less.h"
+#include "emulator/files/files_internal.h"
+#include "emulator/machine.h"
+#include "emulator/registry/registry_editor.h"
+#include "base/mbtext.h"
+#include "platform/programs.h"
+#include "platform/system.h"
+
+namespace emu {
+namespace {
+
+// ShellExecuteExA's hInstApp when the program was started.
+constexpr LONG_PTR kShellStarted = 33;
+
+// The primary thread of a process: signalled once the process has ended.
+struct Thread : KernelObject {
+    explicit Thread(std::shared_ptr<Process> of) : process(std::move(of)) {}
+    std::shared_ptr<Process> process;
+    [[nodiscard]] bool signaled() const override { return process->exited; }
+};
+
+BOOL failWith(DWORD code) {
+    win::SetLastError(code);
+    return FALSE;
+}
+
+// The name after the last backslash (or the whole name).
+std::string lastName(const std::string &path) {
+    const char *separator = mbtext::findLastChar(path.c_str(), '\\');
+    return separator != nullptr ? std::string(separator + 1) : path;
+}
+
+bool hasExtension(const std::string &path) { return lastName(path).find('.') != std::string::npos; }
+
+bool isProgramFile(const std::string &path) {
+    const std::string name = lastName(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos) {
+        return false;
+    }
+    static const char *const kProgramExtensions[] = {".exe", ".com", ".bat", ".cmd"};
+    const std::string extension = name.substr(dot);
+    return std::any_of(std::begin(kProgramExtensions), std::end(kProgramExtensions),
+                       [&](const char *known) { return equalNoCase(extension, known); });
+}
+
+bool isFile(const std::string &machinePath) {
+    ResolvedPath resolved;
+    if (!resolvePath(machinePath, resolved)) {
+        return false;
+    }
+    const DWORD attributes = attributesOf(resolved.host);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string systemFolder() {
+    const Machine &m = machine();
+    return m.windowsFolder + (m.version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
+}
+
+// Finds a program file: a name with a folder is taken as it stands; a bare
+// name is looked for in the first folder (the current one unless another is
+// given), the system folder, the Windows folder and the folders of PATH.
+// ".exe" is added to a name without an extension. "" when not found.
+std::string findProgram(const std::string &name, const std::string &firstFolder) {
+    const std::string file = hasExtension(name) ? name : name + ".exe";
+    if (mbtext::findChar(file.c_str(), '\\') != nullptr || mbtext::findChar(file.c_str(), '/') != nullptr ||
+        mbtext::findChar(file.c_str(), ':') != nullptr) {
+        return isFile(file) ? file : std::string();
+    }
+    Machine &m = machine();
+    std::vector<std::string> folders = {firstFolder, systemFolder(), m.windowsFolder};
+    const auto path = m.environment.find("PATH");
+    if (path != m.environment.end()) {
+        std::size_t start = 0;
+        while (start <= path->second.size()) {
+            const std::size_t end = std::min(path->second.find(';', start), path->second.size());
+            if (end > start) {
+                folders.push_back(path->second.substr(start, end - start));
+            }
+            start = end + 1;
+        }
+    }
+    for (std::string folder : folders) {
+        mbtext::removeTrailingBackslash(folder);
+        std::string candidate = folder + "\\" + file;
+        if (isFile(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// The text of a command line after its first word, the program's name: a
+// quoted name ends at its closing quote, an unquoted one at the first blank.
+std::string afterProgramName(const std::string &commandLine) {
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const auto close = commandLine.find('"', 1);
+        return close == std::string::npos ? std::string() : commandLine.substr(close + 1);
+    }
+    const auto blank = commandLine.find_first_of(" \t");
+    return blank == std::string::npos ? std::string() : commandLine.substr(blank);
+}
+
+// Finds the program a command line starts. A quoted name ends at its closing
+// quote. An unquoted one ends at a blank: the first blank before which the
+// text names a program (so an unquoted C:\Program Files\App\app.exe is
+// found, as Windows finds it). arguments is the text after the name.
+bool findCommandProgram(const std::string &commandLine, std::string &program,
+                        std::string &arguments) {
+    const std::string &folder = machine().currentDirectory;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        program = findProgram(commandLine.substr(1, commandLine.find('"', 1) - 1), folder);
+        arguments = afterProgramName(commandLine);
+        return !program.empty();
+    }
+    for (std::size_t end = 0;; ++end) {
+        end = commandLine.find_first_of(" \t", end);
+        const std::string name = commandLine.substr(0, end);
+        program = name.empty() ? std::string() : findProgram(name, folder);
+        if (!program.empty()) {
+            arguments = end == std::string::npos ? std::string() : commandLine.substr(end);
+            return true;
+        }
+        if (end == std::string::npos) {
+            return false;
+        }
+    }
+}
+
+bool isRegistryEditor(const std::string &program) {
+    std::string host;
+    std::string editorHost;
+    return hostPath(program, host) && hostPath(registryEditorPath(), editorHost) &&
+           host == editorHost;
+}
+
+std::shared_ptr<Process> launch(StartedProgram started, const std::string &arguments) {
+    auto process = startProcess(started.image);
+    started.processId = process->id;
+    machine().startedPrograms.push_back(started);
+    if (isRegistryEditor(started.image)) {
+        runRegistryEditor(process, arguments);
+    }
+    return process;
+}
+
+bool isKnownVerb(const char *verb) {
+    return verb == nullptr || verb[0] == '\0' || mbtext::compareNoCase(verb, "open") == 0 ||
+           mbtext::compareNoCase(verb, "runas") == 0;
+}
+
+} // namespace
+
+std::string registryEditorPath() { return machine().windowsFolder + "\\regedit.exe"; }
+
+} // namespace emu
+
+namespace win {
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES /*processAttributes*/,
+                    LPSECURITY_ATTRIBUTES /*threadAttributes*/, BOOL /*inheritHandles*/,
+                    DWORD /*creationFlags*/, LPVOID /*environment*/, LPCSTR /*currentDirectory*/,
+                    LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation) {
+    if (startupInfo == nullptr || processInformation == nullptr ||
+        (applicationName == nullptr && commandLine == nullptr)) {
+        return emu::failWith(ERROR_INVALID_PARAMETER);
+    }
+    const std::string command = commandLine != nullptr ? commandLine : "";
+    std::string program;
+    std::string arguments;
+    if (applicationName != nullptr) {
+        // The program is named exactly; the command line is passed whole,
+        // its first word standing for the program's name.
+        program = emu::isFile(applicationName) ? applicationName : "";
+        arguments = emu::afterProgramName(command);
+    } else if (!emu::findCommandProgram(command, program, arguments)) {
+        program.clear();
+    }
+    if (program.empty()) {
+        return emu::failWith(ERROR_FILE_NOT_FOUND);
+    }
+    if (!emu::isProgramFile(program)) {
+        return emu::failWith(ERROR_BAD_EXE_FORMAT);
+    }
+    auto process = emu::launch(emu::StartedProgram{"CreateProcessA", program, command, "", 0},
+                               arguments);
+    emu::Machine &m = emu::machine();
+    processInformation->hProcess = m.handles.add(process);
+    processInformation->hThread = m.handles.add(std::make_shared<emu::Thread>(process));
+    processInformation->dwProcessId = process->id;
+    processInformation->dwThreadId = process->id + 1;
+    return TRUE;
+}
+
+BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
+    if (info == nullptr || info->cbSize != sizeof(SHELLEXECUTEINFOA)) {
+        return emu::failWith(ERROR_ACCESS_DENIED);
+    }
+    info->hProcess = nullptr;
+    const auto fail = [info](int shellError, DWORD code) {
+        info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<LONG_PTR>(shellError));
+        return emu::failWith(code);
+    };
+    if (info->lpFile == nullptr || info->lpFile[0] == '\0') {
+        return fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
+    }
+    const std::string folder =
+        info->lpDirectory != nullptr ? info->lpDirectory : emu::machine().currentDirectory;
+    const std::string program = emu::findProgram(info->lpFile, folder);
+    if (program.empty()) {
+        return fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
+    }
+    if (!emu::isProgramFile(program) || !emu::isKnownVerb(info->lpVerb)) {
+        return fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
+    }
+    const std::string parameters = info->lpParameters != nullptr ? info->lpParameters : "";
+    const std::string command = "\"" + program + "\"" + (parameters.empty() ? "" : " " + parameters);
+    auto process = emu::launch(
+        emu::StartedProgram{"ShellExecuteExA", program, command,
+                            info->lpVerb != nullptr ? info->lpVerb : "", 0},
+        parameters);
+    info->hInstApp = reinterpret_cast<HINSTANCE>(emu::kShellStarted);
+    if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
+        info->hProcess = emu::machine().handles.add(process);
+    }
+    return TRUE;
+}
+
+} // namespace win

@@ -1,0 +1,323 @@
+// The registry functions of the emulated machine, with Windows' access rules,
+// error codes and size conventions.
+#include <cstring>
+
+#include "emulator/machine.h"
+#include "platform/registry.h"
+
+namespace {
+
+using emu::RegKey;
+using emu::Registry;
+
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE;
+constexpr REGSAM kRegOpenKeyRights = KEY_ALL_ACCESS; // what RegOpenKeyA/RegCreateKeyA ask for
+
+Registry &registry() { return emu::machine().registry; }
+
+std::string text(LPCSTR s) { return s != nullptr ? std::string(s) : std::string(); }
+
+// The open key behind a handle that has all the rights in need.
+LONG openKeyFor(HKEY handle, REGSAM need, const Registry::OpenKey *&found) {
+    found = registry().lookup(handle);
+    if (found == nullptr || !found->key) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (found->key->deleted) {
+        return ERROR_KEY_DELETED;
+    }
+    if ((found->access & need) != need) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG checkAccess(const RegKey &key, REGSAM access) {
+    if (key.denyRead || (key.denyWrite && (access & kWriteRights) != 0)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Walks from a key along a relative path; nullptr when a part is missing.
+std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::string &path) {
+    for (const std::string &part : emu::splitKeyPath(path)) {
+        auto it = key->subkeys.find(part);
+        if (it == key->subkeys.end()) {
+            return nullptr;
+        }
+        key = it->second;
+    }
+    return key;
+}
+
+bool hasLeadingSeparator(LPCSTR subKey) { return subKey != nullptr && subKey[0] == '\\'; }
+
+// The fault a test has planned for this call of a registry operation, or
+// ERROR_SUCCESS.
+LONG plannedFault(const char *operation) {
+    return static_cast<LONG>(emu::machine().faults.next(emu::FaultArea::Registry, operation));
+}
+
+// The operations themselves. The exported functions below count as one call
+// each (RegOpenKeyA and SHDeleteValueA too, though they are made of others).
+LONG openKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    const Registry::OpenKey *parent = nullptr;
+    if (LONG rc = openKeyFor(key, 0, parent); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    if (hasLeadingSeparator(subKey)) {
+        return ERROR_BAD_PATHNAME;
+    }
+    auto target = walk(parent->key, text(subKey));
+    if (!target) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (LONG rc = checkAccess(*target, access); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    *result = registry().open(target, access);
+    return ERROR_SUCCESS;
+}
+
+LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD disposition) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    const Registry::OpenKey *parent = nullptr;
+    if (LONG rc = openKeyFor(key, 0, parent); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    if (hasLeadingSeparator(subKey)) {
+        return ERROR_BAD_PATHNAME;
+    }
+    auto current = parent->key;
+    const auto parts = emu::splitKeyPath(text(subKey));
+    std::size_t existing = 0;
+    while (existing < parts.size()) {
+        auto it = current->subkeys.find(parts[existing]);
+        if (it == current->subkeys.end()) {
+            break;
+        }
+        current = it->second;
+        ++existing;
+    }
+    const bool creating = existing < parts.size();
+    if (creating) {
+        // A new key needs the right to create subkeys, both in the handle it
+        // is created through and in the key that will hold it.
+        if ((existing == 0 && (parent->access & KEY_CREATE_SUB_KEY) == 0) ||
+            current->denyWrite || current->denyRead) {
+            return ERROR_ACCESS_DENIED;
+        }
+        for (std::size_t i = existing; i < parts.size(); ++i) {
+            auto child = std::make_shared<RegKey>();
+            child->name = parts[i];
+            current->subkeys[parts[i]] = child;
+            current = child;
+        }
+    } else if (LONG rc = checkAccess(*current, access); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    if (disposition != nullptr) {
+        *disposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    }
+    *result = registry().open(current, access);
+    return ERROR_SUCCESS;
+}
+
+LONG deleteValue(HKEY key, LPCSTR valueName) {
+    const Registry::OpenKey *open = nullptr;
+    if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    return static_cast<LONG>(open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS
+                                                                            : ERROR_FILE_NOT_FOUND);
+}
+
+} // namespace
+
+namespace win {
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
+    if (const LONG fault = plannedFault("RegOpenKeyExA"); fault != ERROR_SUCCESS) {
+        if (result != nullptr) {
+            *result = nullptr;
+        }
+        return fault;
+    }
+    return openKey(key, subKey, access, result);
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
+                     DWORD /*options*/, REGSAM access, LPSECURITY_ATTRIBUTES /*security*/,
+                     PHKEY result, LPDWORD disposition) {
+    if (const LONG fault = plannedFault("RegCreateKeyExA"); fault != ERROR_SUCCESS) {
+        if (result != nullptr) {
+            *result = nullptr;
+        }
+        return fault;
+    }
+    return createKey(key, subKey, access, result, disposition);
+}
+
+LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (const LONG fault = plannedFault("RegOpenKeyA"); fault != ERROR_SUCCESS) {
+        *result = nullptr;
+        return fault;
+    }
+    if (subKey == nullptr || subKey[0] == '\0') {
+        *result = key; // the same handle comes back
+        return ERROR_SUCCESS;
+    }
+    LONG rc = openKey(key, subKey, kRegOpenKeyRights, result);
+    if (rc == ERROR_ACCESS_DENIED) {
+        // The most access allowed: read access where writing is refused.
+        rc = openKey(key, subKey, KEY_READ, result);
+    }
+    return rc;
+}
+
+LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (const LONG fault = plannedFault("RegCreateKeyA"); fault != ERROR_SUCCESS) {
+        *result = nullptr;
+        return fault;
+    }
+    if (subKey == nullptr || subKey[0] == '\0') {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    LONG rc = createKey(key, subKey, kRegOpenKeyRights, result, nullptr);
+    if (rc == ERROR_ACCESS_DENIED) {
+        rc = openKey(key, subKey, KEY_READ, result);
+        if (rc == ERROR_FILE_NOT_FOUND) {
+            rc = ERROR_ACCESS_DENIED;
+        }
+    }
+    return rc;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type,
+                      LPBYTE data, LPDWORD dataSize) {
+    if (data != nullptr && dataSize == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (const LONG fault = plannedFault("RegQueryValueExA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
+    const Registry::OpenKey *open = nullptr;
+    if (LONG rc = openKeyFor(key, KEY_QUERY_VALUE, open); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    auto it = open->key->values.find(text(valueName));
+    if (it == open->key->values.end()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const emu::RegValue &value = it->second;
+    if (type != nullptr) {
+        *type = value.type;
+    }
+    const auto size = static_cast<DWORD>(value.data.size());
+    LONG rc = ERROR_SUCCESS;
+    if (data != nullptr) {
+        if (*dataSize < size) {
+            rc = ERROR_MORE_DATA;
+        } else if (size != 0) {
+            std::memcpy(data, value.data.data(), size);
+        }
+    }
+    if (dataSize != nullptr) {
+        *dataSize = size;
+    }
+    return rc;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE *data,
+                    DWORD dataSize) {
+    if (const LONG fault = plannedFault("RegSetValueExA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
+    const Registry::OpenKey *open = nullptr;
+    if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    if (data == nullptr && dataSize != 0) {
+        return 998 /* ERROR_NOACCESS */;
+    }
+    const std::string name = text(valueName);
+    emu::RegValue &value = open->key->values[name];
+    if (value.name.empty()) {
+        value.name = name;
+    }
+    value.type = type;
+    value.data.assign(data, data + dataSize);
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
+    if (const LONG fault = plannedFault("RegDeleteValueA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
+    return deleteValue(key, valueName);
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (const LONG fault = plannedFault("RegDeleteKeyA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
+    const Registry::OpenKey *parent = nullptr;
+    if (LONG rc = openKeyFor(key, 0, parent); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    const auto parts = emu::splitKeyPath(text(subKey));
+    if (parts.empty()) {
+        return ERROR_BAD_PATHNAME;
+    }
+    std::string holderPath;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        holderPath += parts[i] + "\\";
+    }
+    auto holder = walk(parent->key, holderPath);
+    auto target = holder ? walk(holder, parts.back()) : nullptr;
+    if (!target) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    // Windows NT deletes only keys without subkeys, and needs DELETE on the key.
+    if (!target->subkeys.empty() || target->denyWrite || target->denyRead) {
+        return ERROR_ACCESS_DENIED;
+    }
+    target->deleted = true;
+    holder->subkeys.erase(parts.back());
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    return static_cast<LONG>(registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+}
+
+LSTATUS SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {
+    if (const LONG fault = plannedFault("SHDeleteValueA"); fault != ERROR_SUCCESS) {
+        return fault;
+    }
+    HKEY opened = nullptr;
+    LONG rc = openKey(key, subKey, KEY_SET_VALUE, &opened);
+    if (rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    rc = deleteValue(opened, valueName);
+    RegCloseKey(opened);
+    return rc;
+}
+
+} // namespace win

@@ -1,0 +1,110 @@
+#include "emulator/registry/registry_editor.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "emulator/files/files_internal.h"
+#include "emulator/registry/reg_file.h"
+
+namespace emu {
+namespace {
+
+// How long the editor runs, in milliseconds of the virtual clock.
+constexpr std::uint64_t kRunTime = 50;
+
+// Splits a command line into its arguments: blanks separate them, double
+// quotes group blanks into one and are dropped.
+std::vector<std::string> splitArguments(const std::string &commandLine) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inQuotes = false;
+    bool inArgument = false;
+    for (const char c : commandLine) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            inArgument = true;
+        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+            if (inArgument) {
+                arguments.push_back(current);
+            }
+            current.clear();
+            inArgument = false;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) {
+        arguments.push_back(current);
+    }
+    return arguments;
+}
+
+bool isKnownSwitch(const std::string &argument) {
+    const std::string name = argument.substr(1);
+    return name == "s" || name == "S" || name == "i" || name == "I";
+}
+
+RegistryImport importFile(const std::string &file) {
+    RegistryImport result{file, false, {}};
+    std::string host;
+    std::ifstream in;
+    if (hostPath(file, host)) {
+        in.open(host, std::ios::binary);
+    }
+    if (!in.is_open() || attributesOf(host) == INVALID_FILE_ATTRIBUTES ||
+        (attributesOf(host) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        result.problem = "cannot open the file";
+        return result;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    const RegFileParse parse = parseRegFile(content.str());
+    if (!parse.valid) {
+        result.problem = parse.problem;
+        return result;
+    }
+    const std::size_t skipped = applyRegFile(machine().registry, parse.operations);
+    if (skipped != 0) {
+        result.problem = std::to_string(skipped) + " changes refused: access denied";
+        return result;
+    }
+    result.imported = true;
+    return result;
+}
+
+} // namespace
+
+void runRegistryEditor(const std::shared_ptr<Process> &process, const std::string &arguments) {
+    std::vector<std::string> files;
+    std::string problem;
+    for (const std::string &argument : splitArguments(arguments)) {
+        if (argument.size() > 1 && (argument[0] == '/' || argument[0] == '-')) {
+            if (!isKnownSwitch(argument)) {
+                problem = "unknown switch " + argument;
+            }
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (problem.empty() && files.empty()) {
+        problem = "no file to import";
+    }
+    Machine &m = machine();
+    m.clock.schedule(m.clock.now() + kRunTime, [process, files, problem] {
+        DWORD exitCode = 0;
+        if (!problem.empty()) {
+            machine().registryImports.push_back(RegistryImport{"", false, problem});
+            exitCode = 1;
+        } else {
+            for (const std::string &file : files) {
+                machine().registryImports.push_back(importFile(file));
+                exitCode = machine().registryImports.back().imported ? exitCode : 1;
+            }
+        }
+        endProcess(process->id, exitCode);
+    });
+}
+
+} // namespace emu

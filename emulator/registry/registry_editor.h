@@ -1,0 +1,19 @@
+// The system's registry editor as the emulated machine runs it: it imports
+// the registry files its command line names ("/s" and "/i" switches, paths
+// quoted or not) into the machine's registry, records each import in the
+// machine's journal, and ends its process once it is done.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "emulator/machine.h"
+
+namespace emu {
+
+// Runs the editor in a process just started, with the text of its command
+// line after the program's name. The import takes a little time on the
+// virtual clock, so it happens while the starter waits for the process.
+void runRegistryEditor(const std::shared_ptr<Process> &process, const std::string &arguments);
+
+} // namespace emu

@@ -1,0 +1,45 @@
+// Environment strings of the emulated machine.
+#include <cstring>
+#include <string>
+
+#include "emulator/machine.h"
+#include "platform/profile.h"
+
+namespace win {
+
+DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
+    const auto &environment = emu::machine().environment;
+    const std::string text = source != nullptr ? source : "";
+    std::string result;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto open = text.find('%', i);
+        if (open == std::string::npos) {
+            result += text.substr(i);
+            break;
+        }
+        result += text.substr(i, open - i);
+        const auto close = text.find('%', open + 1);
+        if (close == std::string::npos) {
+            result += text.substr(open);
+            break;
+        }
+        const std::string name = text.substr(open + 1, close - open - 1);
+        auto found = name.empty() ? environment.end() : environment.find(name);
+        if (found != environment.end()) {
+            result += found->second;
+            i = close + 1;
+        } else {
+            // An undefined name stays as written; its closing % may open the next one.
+            result += text.substr(open, close - open);
+            i = close;
+        }
+    }
+    const auto needed = static_cast<DWORD>(result.size() + 1);
+    if (destination != nullptr && size >= needed) {
+        std::memcpy(destination, result.c_str(), needed);
+    }
+    return needed;
+}
+
+} // namespace win

@@ -1,0 +1,51 @@
+// The shell's special folders on the emulated machine. An item identifier
+// list stands for one folder and stays allocated until CoTaskMemFree, so a
+// list nobody freed counts as left open.
+#include <new>
+
+#include "emulator/machine.h"
+#include "base/mbtext.h"
+#include "platform/shell_folders.h"
+
+namespace win {
+
+HRESULT SHGetSpecialFolderLocation(HWND /*owner*/, int folder, PIDLIST_ABSOLUTE *items) {
+    emu::Machine &m = emu::machine();
+    if (items == nullptr) {
+        return E_FAIL;
+    }
+    *items = nullptr;
+    const auto found = m.specialFolders.find(folder);
+    if (found == m.specialFolders.end()) {
+        return E_FAIL;
+    }
+    auto *list = new ITEMIDLIST{};
+    m.shellItemLists[list] = found->second;
+    *items = list;
+    return S_OK;
+}
+
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
+    const emu::Machine &m = emu::machine();
+    const auto found = m.shellItemLists.find(items);
+    if (path == nullptr) {
+        return FALSE;
+    }
+    path[0] = '\0';
+    if (found == m.shellItemLists.end() || found->second.empty()) {
+        return FALSE; // unknown, or a folder outside the file system
+    }
+    mbtext::copyBounded(path, MAX_PATH, found->second.c_str());
+    return TRUE;
+}
+
+void CoTaskMemFree(LPVOID memory) {
+    emu::Machine &m = emu::machine();
+    const auto found = m.shellItemLists.find(memory);
+    if (found != m.shellItemLists.end()) {
+        m.shellItemLists.erase(found);
+        delete static_cast<ITEMIDLIST *>(memory);
+    }
+}
+
+} // namespace win

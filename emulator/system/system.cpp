@@ -1,0 +1,48 @@
+// Error state, version and code page of the emulated machine.
+#include <cstring>
+
+#include "emulator/machine.h"
+#include "platform/system.h"
+
+namespace win {
+
+DWORD GetLastError() { return emu::machine().lastError; }
+
+void SetLastError(DWORD code) { emu::machine().lastError = code; }
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info) {
+    constexpr DWORD kExtendedSize = 156; // OSVERSIONINFOEXA
+    if (info == nullptr ||
+        (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
+         info->dwOSVersionInfoSize != kExtendedSize)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    const emu::VersionInfo &v = emu::machine().version;
+    if (v.queryFails) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    info->dwMajorVersion = v.major;
+    info->dwMinorVersion = v.minor;
+    info->dwBuildNumber = v.build;
+    info->dwPlatformId = v.platform;
+    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    std::strncpy(info->szCSDVersion, v.servicePack.c_str(), sizeof info->szCSDVersion - 1);
+    return TRUE;
+}
+
+BOOL IsDBCSLeadByte(BYTE c) {
+    switch (emu::machine().codePage) {
+    case 932: // Japanese (Shift-JIS)
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? TRUE : FALSE;
+    case 936: // Chinese (simplified), Korean, Chinese (traditional)
+    case 949:
+    case 950:
+        return c >= 0x81 && c <= 0xFE ? TRUE : FALSE;
+    default: // single-byte code pages such as 1252
+        return FALSE;
+    }
+}
+
+} // namespace win

@@ -1,0 +1,33 @@
+// The emulated machine's user: message boxes and the cursor.
+#include "emulator/machine.h"
+#include "platform/user.h"
+
+namespace win {
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    emu::User &user = emu::machine().user;
+    emu::MessageBoxRecord record{owner, text != nullptr ? text : "",
+                                 caption != nullptr ? caption : "Error", style, IDOK};
+    if (user.messageBoxFails) {
+        record.answer = 0;
+    } else if (user.responder) {
+        record.answer = user.responder(record);
+    }
+    user.messageBoxes.push_back(record);
+    return record.answer;
+}
+
+HCURSOR LoadCursorA(HINSTANCE /*instance*/, LPCSTR name) {
+    // System cursors are known by their resource numbers; the number is the handle.
+    return reinterpret_cast<HCURSOR>(const_cast<LPSTR>(name));
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    emu::User &user = emu::machine().user;
+    const HCURSOR previous = user.cursor;
+    user.cursor = cursor;
+    user.cursorHistory.push_back(cursor);
+    return previous;
+}
+
+} // namespace win
