@@ -30,7 +30,7 @@ void SetupMessageBox(const char *folder, const char *text) {
     if (mbtext::compareNoCase(show.c_str(), "NO") == 0) {
         return;
     }
-    win::MessageBoxA(nullptr, text, frame::application().name().c_str(),
+    win::MessageBoxA(nullptr, text, frame::productDisplayName().c_str(),
                      MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -3,24 +3,16 @@
 // stays fixed for the life of the loaded library.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace frame {
 
-class Application {
-public:
-    void startUp();
-    // The title of message boxes that have none of their own.
-    [[nodiscard]] const std::string &name() const { return name_; }
+// The application object's start-up step, run when the library is loaded.
+void startApplication();
 
-private:
-    std::string name_;
-};
-
-// The application object of this load of the library.
-Application &application();
-
-// The product's display name, as worked out when the library was loaded.
+// The product's display name, as worked out when the library was loaded: the
+// title of message boxes that have none of their own.
 const std::string &productDisplayName();
 
 // The longest display name the library keeps, in bytes.

@@ -1,7 +1,6 @@
 #include "frame/library.h"
 
-#include <vector>
-
+#include "base/per_load.h"
 #include "frame/application.h"
 
 namespace frame {
@@ -12,25 +11,14 @@ HINSTANCE &module() {
     return handle;
 }
 
-std::vector<std::function<void()>> &unloadResets() {
-    static std::vector<std::function<void()>> resets;
-    return resets;
-}
-
 } // namespace
-
-void detail::onUnload(std::function<void()> reset) { unloadResets().push_back(std::move(reset)); }
 
 void libraryLoad(HINSTANCE instance) {
     module() = instance;
-    application().startUp();
+    startApplication();
 }
 
-void libraryUnload() {
-    for (auto &reset : unloadResets()) {
-        reset();
-    }
-}
+void libraryUnload() { per_load::resetPerLoadState(); }
 
 HINSTANCE libraryModule() { return module(); }
 

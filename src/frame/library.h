@@ -1,9 +1,5 @@
-// The library's life in its host process: what happens at load and unload,
-// and state that lives for one load of the library.
+// The library's life in its host process: what happens at load and unload.
 #pragma once
-
-#include <functional>
-#include <utility>
 
 #include "platform/types.h"
 
@@ -13,32 +9,9 @@ namespace frame {
 // object's start-up step (it works out the product's display name).
 void libraryLoad(HINSTANCE module);
 // Returns every piece of per-load state to its initial value, as a fresh load
-// of the library finds it: the emulated tests unload and load the library
-// again within one process this way.
+// of the library finds it (base/per_load.h).
 void libraryUnload();
 // The library's own module (its string resources live there).
 HINSTANCE libraryModule();
-
-namespace detail {
-void onUnload(std::function<void()> reset);
-}
-
-// A value that lives for one load of the library and starts afresh with the
-// next load (T's default value).
-template <class T> class PerLoad {
-public:
-    PerLoad() {
-        detail::onUnload([this] { value_ = T{}; });
-    }
-    PerLoad(const PerLoad &) = delete;
-    PerLoad &operator=(const PerLoad &) = delete;
-    ~PerLoad() = default;
-
-    T &operator*() { return value_; }
-    T *operator->() { return &value_; }
-
-private:
-    T value_{};
-};
 
 } // namespace frame

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "frame/library.h"
+#include "base/per_load.h"
 #include "log/time_stamp.h"
 #include "base/mbtext.h"
 #include "platform/profile.h"
@@ -99,7 +99,7 @@ private:
     }
 
     std::string (*filePath_)();
-    frame::PerLoad<CachedSwitches> cached_;
+    per_load::PerLoad<CachedSwitches> cached_;
 };
 
 DebugLog installLog(&InstallIniPath);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/library.h"
+#include "base/per_load.h"
 #include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
@@ -22,7 +22,7 @@ struct KeyNames {
 // reads the store and may run before the static objects of this file have
 // been constructed.
 KeyNames &keyNames() {
-    static frame::PerLoad<KeyNames> names;
+    static per_load::PerLoad<KeyNames> names;
     return *names;
 }
 
@@ -33,7 +33,7 @@ struct StringResults {
     std::vector<char> longText;
 };
 StringResults &stringResults() {
-    static frame::PerLoad<StringResults> results;
+    static per_load::PerLoad<StringResults> results;
     return *results;
 }
 
