@@ -4,7 +4,7 @@
 // check or a handle, key or buffer was left open.
 #include <iostream>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
 #include "emulator/machine.h"
@@ -14,7 +14,7 @@ int main(int argc, char **argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 2;
     }
-    const bench::BenchMachine machine;
+    const ScratchMachine machine;
     bench::registerConfigCases();
     bench::registerRegistryCases();
     bench::registerDebugLogCases();

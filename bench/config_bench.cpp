@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
 #include "platform/buffered_files.h"
@@ -17,7 +17,7 @@ constexpr const char *kSetupFolder = "C:\\Setup\\";
 constexpr const char *kSetupIni = "C:\\Setup\\QLNSETUP.INI";
 
 void bareRead(benchmark::State &state) {
-    BenchMachine::writeFile(kSetupIni, kSetupIniContent);
+    ScratchMachine::writeFile(kSetupIni, kSetupIniContent);
     char buffer[4096];
     for (auto _ : state) {
         std::FILE *file = win::fopen(kSetupIni, "rb");
@@ -34,7 +34,7 @@ void bareRead(benchmark::State &state) {
 
 template <const char *(RADOZAVU_CALL *Getter)(const char *)>
 void getterCall(benchmark::State &state) {
-    BenchMachine::writeFile(kSetupIni, kSetupIniContent);
+    ScratchMachine::writeFile(kSetupIni, kSetupIniContent);
     for (auto _ : state) {
         const char *value = Getter(kSetupFolder);
         if (std::strcmp(value, "NO") != 0) {

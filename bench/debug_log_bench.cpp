@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "cases.h"
 #include "debug_log_ring.h"
 #include "floor_reporter.h"
@@ -23,9 +23,9 @@ constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
 
 // A log that is switched on and whose ring of lines is full.
 void writeFullRing(int lines) {
-    BenchMachine::writeFile(kWindowsIni, fullDebugLogRing(lines));
+    ScratchMachine::writeFile(kWindowsIni, fullDebugLogRing(lines));
     // The switch and the ring size are kept for one load of the library.
-    BenchMachine::reloadLibrary();
+    ScratchMachine::reloadLibrary();
 }
 
 bool readWhole(const std::string &path, std::string &content) {
@@ -59,9 +59,9 @@ template <int Lines> void directRewrites(benchmark::State &state) {
     writeFullRing(Lines);
     std::string content;
     for (auto _ : state) {
-        if (!readWhole(BenchMachine::hostPath(kWindowsIni), content) ||
-            !replaceAtomically(BenchMachine::hostPath(kWindowsIni), content) ||
-            !replaceAtomically(BenchMachine::hostPath(kWindowsIni), content)) {
+        if (!readWhole(ScratchMachine::hostPath(kWindowsIni), content) ||
+            !replaceAtomically(ScratchMachine::hostPath(kWindowsIni), content) ||
+            !replaceAtomically(ScratchMachine::hostPath(kWindowsIni), content)) {
             state.SkipWithError("QLNQUILL.INI cannot be read or replaced");
             break;
         }

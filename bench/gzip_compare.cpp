@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "emulator/machine.h"
 #include "radozavu.h"
 #include "sample_files.h"
@@ -189,7 +189,7 @@ int main(int argc, char **argv) {
     }
     const bool withWine = !options.wineProgram.empty();
     fs::create_directories(options.dataFolder);
-    const bench::BenchMachine machine;
+    const ScratchMachine machine;
     // The data folder is drive D: of the machine.
     emu::machine().drives['D'] =
         emu::Drive{fs::absolute(options.dataFolder).string(), emu::DriveFixed};

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
 #include "emulator/machine.h"
@@ -25,8 +25,8 @@ constexpr const char *kListedFirst = "QLNNET,LanmanWorkstation,WebClient";
 constexpr REGSAM kOrderAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
 
 void storeOrder(const char *order) {
-    BenchMachine::removeFile("C:\\WINDOWS\\QLNQUILL.INI");
-    BenchMachine::reloadLibrary(); // the log's switch is read afresh: off
+    ScratchMachine::removeFile("C:\\WINDOWS\\QLNQUILL.INI");
+    ScratchMachine::reloadLibrary(); // the log's switch is read afresh: off
     emu::machine().registry.setString(HKEY_LOCAL_MACHINE, kOrderKey, kOrderValue, order);
 }
 

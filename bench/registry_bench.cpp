@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "bench_machine.h"
+#include "support/scratch_machine.h"
 #include "cases.h"
 #include "floor_reporter.h"
 #include "emulator/machine.h"

@@ -1,54 +1,21 @@
 #include "fuzz_machine.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
-#include "frame/library.h"
 #include "emulator/machine.h"
-
-namespace fs = std::filesystem;
+#include "support/scratch_machine.h"
 
 namespace fuzz {
 namespace {
 
-// The host folder of drive C:, made at the first input and removed at exit:
-// in the folder that RADOZAVU_FUZZ_DRIVES names (scripts/fuzz.sh removes it
-// also after a run that ended on a finding), else in memory where the host
-// has a memory file system.
-const std::string &driveFolder() {
-    static const std::string folder = [] {
-        std::error_code error;
-        const char *parent = std::getenv("RADOZAVU_FUZZ_DRIVES");
-        std::string pattern = parent != nullptr && *parent != '\0'   ? parent
-                              : fs::is_directory("/dev/shm", error) ? "/dev/shm"
-                                                                    : "/tmp";
-        pattern += "/radozavu-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("radozavu fuzz: cannot make the drive folder");
-            std::abort();
-        }
-        return pattern;
-    }();
-    static const bool removedAtExit = [] {
-        std::atexit([] {
-            std::error_code error;
-            fs::remove_all(driveFolder(), error);
-        });
-        return true;
-    }();
-    (void)removedAtExit;
-    return folder;
-}
-
-std::string hostPath(const std::string &machinePath) {
-    std::string host;
-    expect(emu::hostPath(machinePath, host), "no host path for " + machinePath);
-    return host;
+// The machine, made at the first input and gone at exit: its drive folder
+// lies in the folder that RADOZAVU_FUZZ_DRIVES names (scripts/fuzz.sh removes
+// it also after a run that ended on a finding), else in memory.
+std::unique_ptr<ScratchMachine> &scratch() {
+    static std::unique_ptr<ScratchMachine> machine;
+    return machine;
 }
 
 } // namespace
@@ -59,36 +26,20 @@ unsigned codePageFrom(std::uint8_t selector) {
 }
 
 void freshMachine(unsigned codePage) {
-    static bool loaded = false;
-    if (loaded) {
-        frame::libraryUnload();
+    if (!scratch()) {
+        const char *parent = std::getenv("RADOZAVU_FUZZ_DRIVES");
+        scratch() = std::make_unique<ScratchMachine>(parent != nullptr ? parent : "");
+        std::atexit([] { scratch().reset(); });
     }
-    const std::string &folder = driveFolder();
-    std::error_code error;
-    fs::remove_all(folder, error);
-    fs::create_directories(folder, error);
-    emu::resetMachine();
-    emu::configureStandardMachine(folder);
-    emu::machine().codePage = codePage;
-    frame::libraryLoad(nullptr);
-    loaded = true;
+    scratch()->fresh(codePage);
 }
 
 void writeFile(const std::string &machinePath, const std::string &content) {
-    const fs::path host = hostPath(machinePath);
-    fs::create_directories(host.parent_path());
-    std::ofstream(host, std::ios::binary) << content;
+    ScratchMachine::writeFile(machinePath, content);
 }
 
 bool readFile(const std::string &machinePath, std::string &content) {
-    std::ifstream in(hostPath(machinePath), std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    content = text.str();
-    return true;
+    return ScratchMachine::readFile(machinePath, content);
 }
 
 void fail(const std::string &what) {
