@@ -88,6 +88,11 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     if (fileSetting(configurationFile, "InitialRegFile", setup + kRegistryFileName,
                     registryFile) &&
         exists(registryFile)) {
+        // The post-install step starts the editor through the shell, which
+        // finds REGEDIT.EXE on the system's path and takes the file as a
+        // parameter; ExecInitialRegFileEX, below, runs a whole command line
+        // instead. Both are the forms installers of the product have always
+        // used, so each keeps its own.
         const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
         actions::ShellRunAndWait("REGEDIT.EXE", true, nullptr, parameters.c_str());
     }
