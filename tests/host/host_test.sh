@@ -83,8 +83,8 @@ check "a script confirms each expectation" output_has "ok: result is 1907"
 printf 'GetProgramGroup C:\\Setup\\\nexpect result Other\nHKIsWindowsXP\n' >"$work/failing"
 run run --machine "$machine" "$work/failing"
 check "a failed expectation stops the script with status 1" status_is 1
-check "a failed expectation names its line and what was seen" \
-    output_has "failing:2: expectation failed: result is Other (got: Quillane Tools)"
+check "a failed expectation names its line and what was seen, on standard error" \
+    error_has "failing:2: expectation failed: result is Other (got: Quillane Tools)"
 check "nothing after a failed expectation runs" bash -c "! grep -q HKIsWindowsXP '$work/out'"
 
 printf 'expect frobs\n' >"$work/malformed"
