@@ -104,6 +104,15 @@ void applyDefaultRegistry() {
 
 const char *const *windowsNames() { return kWindowsNames; }
 
+bool isSupportedCodePage(unsigned codePage) {
+    for (const unsigned supported : {1252u, 932u, 936u, 949u, 950u}) {
+        if (codePage == supported) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string driveFolder(const std::string &folder, char letter) {
     return (fs::path(folder) / "drives" / std::string(1, letter)).string();
 }
@@ -119,8 +128,7 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     if (version == nullptr) {
         throw MachineError("unknown Windows version: " + windows);
     }
-    if (codePage != 1252 && codePage != 932 && codePage != 936 && codePage != 949 &&
-        codePage != 950) {
+    if (!isSupportedCodePage(codePage)) {
         throw MachineError("unsupported code page: " + std::to_string(codePage));
     }
     const auto refuseUnlessEmpty = [&folder] {

@@ -18,6 +18,9 @@ struct MachineError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The ANSI code pages a machine can have: 1252, 932, 936, 949 and 950.
+bool isSupportedCodePage(unsigned codePage);
+
 // The Windows versions a new machine can have.
 const char *const *windowsNames();
 
