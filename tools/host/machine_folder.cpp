@@ -225,7 +225,11 @@ void loadMachine(const std::string &folder) {
         fs::rename(previous, state, error);
         state = error ? previous : state;
     }
-    fs::remove_all(state.string() + ".new", error); // what a save cut off left, if it can go
+    // What a save cut off left beside a whole state goes, where it can.
+    fs::remove_all(state.string() + ".new", error);
+    if (state != previous) {
+        fs::remove_all(previous, error);
+    }
     if (!fs::is_regular_file(state / "machine.conf", error) ||
         !fs::is_regular_file(state / "registry.reg", error)) {
         throw notAMachineFolder(folder);

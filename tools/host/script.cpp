@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "machine_folder.h"
 #include "machine_settings.h"
 #include "platform/emulated/machine.h"
 #include "text.h"
@@ -480,6 +481,7 @@ int runScript(const Script &script, const std::string &name, Session &session, s
         std::string failure;
         try {
             runner.run(statement);
+            killPointForTests(("after-line-" + std::to_string(statement.line)).c_str());
             continue;
         } catch (const ScriptFailure &error) {
             status = 1;
