@@ -66,7 +66,13 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
             }
         }
     }
-    interrupted_ = readNote(descriptor_);
+    if (const std::string interrupted = readNote(descriptor_); !interrupted.empty()) {
+        const std::string note = "interrupted: " + interrupted +
+                                 " (killed before it finished: the machine's state is the last one "
+                                 "saved, files it wrote on the drives stay)\n";
+        std::cerr << "radozavu: warning: the last command on this machine was " << note;
+        appendJournal(folder, note);
+    }
     if (writable_ && !writeNote(descriptor_, "pid " + std::to_string(::getpid()) + ": " + command + "\n")) {
         writable_ = false;
     }

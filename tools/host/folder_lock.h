@@ -4,7 +4,8 @@
 // the lock when the holder ends, however it ends, so a killed command never
 // leaves the folder locked. The lock file also names the command that holds
 // it; a name still there when the next command takes the lock tells that its
-// holder was killed before it finished.
+// holder was killed before it finished, and the lock records that in the
+// journal and on standard error.
 #pragma once
 
 #include <string>
@@ -24,14 +25,9 @@ public:
     FolderLock(const FolderLock &) = delete;
     FolderLock &operator=(const FolderLock &) = delete;
 
-    // The command named in the lock file when the lock was taken: one that
-    // was killed before it finished. Empty after a clean finish.
-    [[nodiscard]] const std::string &interrupted() const { return interrupted_; }
-
 private:
     int descriptor_ = -1;
     bool writable_ = false;
-    std::string interrupted_;
 };
 
 // The name of a machine folder's lock file.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -261,7 +262,7 @@ void appendJournal(const std::string &folder, const std::string &text) {
         ::close(descriptor);
     }
     if (!ok) {
-        throw MachineError("cannot write " + path + ": " + std::strerror(error));
+        std::cerr << "radozavu: warning: cannot write " << path << ": " << std::strerror(error) << "\n";
     }
 }
 

@@ -58,8 +58,9 @@ SavedState currentState();
 // holds the folder's lock.
 void saveMachine(const std::string &folder, const SavedState &state);
 
-// Appends text to the machine's journal and flushes it to the disk; throws
-// MachineError when it cannot.
+// Appends text to the machine's journal and flushes it to the disk. A
+// journal that cannot be written (a read-only folder) is reported on standard
+// error and does not fail the command.
 void appendJournal(const std::string &folder, const std::string &text);
 
 // A test hook: the host kills itself (SIGKILL) at the named point of its

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <iostream>
 
 #include "platform/emulated/machine.h"
 #include "text.h"
@@ -21,14 +20,6 @@ std::string defaultLibraryPath() {
 
 namespace {
 
-void recordInJournal(const std::string &folder, const std::string &text) {
-    try {
-        appendJournal(folder, text);
-    } catch (const MachineError &error) {
-        std::cerr << "radozavu: warning: " << error.what() << "\n";
-    }
-}
-
 // The folder, after making sure it is a machine before its lock file is made.
 std::string refuseUnlessMachine(std::string folder) {
     if (!isMachineFolder(folder)) {
@@ -42,13 +33,6 @@ std::string refuseUnlessMachine(std::string folder) {
 Session::Session(std::string machineFolder, const std::string &libraryPath, const std::string &command,
                  bool wait)
     : folder_(refuseUnlessMachine(std::move(machineFolder))), lock_(folder_, command, wait) {
-    if (!lock_.interrupted().empty()) {
-        const std::string note = "interrupted: " + lock_.interrupted() +
-                                 " (killed before it finished: the machine's state is the last one "
-                                 "saved, files it wrote on the drives stay)\n";
-        std::cerr << "radozavu: warning: the last command on this machine was " << note;
-        recordInJournal(folder_, note);
-    }
     loadMachine(folder_);
     loaded_ = currentState();
     library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -111,7 +95,7 @@ void Session::finish(const std::string &journal) {
         saveMachine(folder_, now);
         loaded_ = now;
     }
-    recordInJournal(folder_, journal);
+    appendJournal(folder_, journal);
 }
 
 std::string describeOutcome(const std::string &exportName, const Session::Outcome &outcome) {

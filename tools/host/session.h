@@ -37,8 +37,7 @@ public:
     Outcome call(const std::string &exportName, const CallArguments &arguments);
 
     // Unloads the library, saves the machine if anything changed and appends
-    // the command's record to the journal (a journal that cannot be written
-    // is reported on standard error and does not fail the command).
+    // the command's record to the journal.
     void finish(const std::string &journal);
 
     [[nodiscard]] const std::string &machineFolder() const { return folder_; }
