@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
 # The command-line host's own behaviour: its commands and their errors, the
-# change report, script expectations, machine folders saved and loaded, and
-# the refusal of a damaged machine folder.
+# change report, script expectations, the conventions of a command-line tool,
+# scripts checked whole before they run, queries that leave the state alone,
+# the folder's lock, machine folders saved and loaded, and the refusal of a
+# damaged machine folder.
 set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
-# Runs the host; keeps its exit status, standard output and error.
-run() {
-    "$host" "$@" >"$work/out" 2>"$work/err"
-    status=$?
-}
-output_has() { grep -qF -- "$1" "$work/out"; }
-error_has() { grep -qF -- "$1" "$work/err"; }
-status_is() { [ "$status" -eq "$1" ]; }
 one_error_line() { [ "$(wc -l <"$work/err")" -eq 1 ]; }
 
 machine=$work/machine

@@ -6,13 +6,6 @@
 set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
-run() {
-    "$host" "$@" >"$work/out" 2>"$work/err"
-    status=$?
-}
-output_has() { grep -qF -- "$1" "$work/out"; }
-error_has() { grep -qF -- "$1" "$work/err"; }
-status_is() { [ "$status" -eq "$1" ]; }
 
 # code page | text | a character the code page lacks
 while IFS='|' read -r codepage text missing; do

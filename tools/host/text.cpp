@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -54,19 +55,6 @@ std::string encodingName(unsigned codePage) {
 
 bool isAscii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool startsEscape(const std::string &text, std::size_t at) {
     return text.compare(at, 3, "\\x{") == 0;
 }
@@ -105,13 +93,15 @@ std::string toMachine(const std::string &text, unsigned codePage) {
     std::string bytes;
     for (std::size_t at = 0; at < text.size();) {
         if (startsEscape(text, at)) {
-            const int high = at + 5 < text.size() ? hexDigit(text[at + 3]) : -1;
-            const int low = high >= 0 ? hexDigit(text[at + 4]) : -1;
-            if (low < 0 || text[at + 5] != '}') {
+            const char *digits = text.data() + at + 3;
+            unsigned byte = 0;
+            const bool whole = at + 5 < text.size() && text[at + 5] == '}' &&
+                               std::from_chars(digits, digits + 2, byte, 16).ptr == digits + 2;
+            if (!whole) {
                 throw TextError("malformed escape " + text.substr(at, 6) +
                                 " (a byte is written \\x{NN}, two hexadecimal digits)");
             }
-            bytes += static_cast<char>(high * 16 + low);
+            bytes += static_cast<char>(byte);
             at += 6;
             continue;
         }
