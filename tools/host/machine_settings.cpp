@@ -1,5 +1,6 @@
 #include "machine_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -194,10 +195,8 @@ std::string encode(const std::string &bytes) {
 }
 
 std::string encodeAll(const std::vector<std::string> &texts, const char *separator) {
-    std::vector<std::string> encoded;
-    for (const std::string &text : texts) {
-        encoded.push_back(encode(text));
-    }
+    std::vector<std::string> encoded(texts.size());
+    std::transform(texts.begin(), texts.end(), encoded.begin(), encode);
     return join(encoded, separator);
 }
 

@@ -1,6 +1,7 @@
 // radozavu: runs the library's exports against an emulated Windows machine
 // kept in a folder, the way the installer calls them, and tells what each
 // call changed on the machine.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -202,10 +203,8 @@ int callOne(std::vector<std::string> words, const std::string &library) {
     }
     checkCall(name, parseCallArguments(words, 1));
     Session session(options.folder, library, record, options.wait);
-    std::vector<std::string> converted;
-    for (const std::string &word : words) {
-        converted.push_back(machineWord(word));
-    }
+    std::vector<std::string> converted(words.size());
+    std::transform(words.begin(), words.end(), converted.begin(), machineWord);
     const std::string transcript = describeOutcome(name, session.call(name, parseCallArguments(converted, 1)));
     std::cout << transcript;
     session.finish(record + "\n" + transcript + "-> exit status 0\n");

@@ -16,13 +16,7 @@ namespace {
 // A conversion between two encodings, one character at a time.
 class Converter {
 public:
-    Converter(const std::string &to, const std::string &from)
-        : handle_(iconv_open(to.c_str(), from.c_str()), close) {
-        if (handle_.get() == reinterpret_cast<iconv_t>(-1)) {
-            handle_.release();
-            throw TextError("cannot convert between " + from + " and " + to + " on this host");
-        }
-    }
+    Converter(const std::string &to, const std::string &from) : handle_(open(to, from), close) {}
 
     enum class Result { Done, Incomplete, Refused };
 
@@ -45,6 +39,13 @@ public:
     }
 
 private:
+    static iconv_t open(const std::string &to, const std::string &from) {
+        iconv_t handle = iconv_open(to.c_str(), from.c_str());
+        if (handle == reinterpret_cast<iconv_t>(-1)) {
+            throw TextError("cannot convert between " + from + " and " + to + " on this host");
+        }
+        return handle;
+    }
     static void close(iconv_t handle) { iconv_close(handle); }
     std::unique_ptr<void, void (*)(iconv_t)> handle_;
 };
