@@ -1,5 +1,6 @@
-# Shared by the host's shell tests: a scratch folder removed at the end, and
-# named checks counted into the closing "N passed, N failed" line.
+# Shared by the host's shell tests: a scratch folder removed at the end,
+# named checks counted into the closing "N passed, N failed" line, and a way
+# to run the host ($host) and look at what it said.
 work=$(mktemp -d /tmp/radozavu-host-test-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -21,3 +22,12 @@ finish() {
     echo "$passes passed, $failures failed"
     [ "$failures" -eq 0 ]
 }
+
+# Runs the host; keeps its exit status, standard output and error.
+run() {
+    "$host" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+}
+output_has() { grep -qF -- "$1" "$work/out"; }
+error_has() { grep -qF -- "$1" "$work/err"; }
+status_is() { [ "$status" -eq "$1" ]; }

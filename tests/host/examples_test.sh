@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The example installer scripts as a test: install, upgrade and removal, in
 # that order, on one machine with the product running; every expectation
-# must hold.
+# must hold; and the part of the transcript the README shows must be what
+# they print.
 set -euo pipefail
 host=$1
 examples=$2
@@ -16,3 +17,12 @@ for script in install upgrade removal; do
     fi
     echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.out") expectations met"
 done
+# The README's part of the transcript is what the examples print.
+cat "$work"/*.out >"$work/transcript"
+awk '/^```transcript/ { shown = 1; next } /^```/ { shown = 0 } shown && $0 !~ /^ *\.\.\.$/' \
+    "$examples/../README.md" >"$work/shown"
+[ -s "$work/shown" ] || { echo "README.md shows no transcript"; exit 1; }
+while IFS= read -r line; do
+    grep -qxF -- "$line" "$work/transcript" || { echo "README.md shows a line no example prints: $line"; exit 1; }
+done <"$work/shown"
+echo "README.md: its transcript lines are the examples' output"

@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
 # The command-line host's own behaviour: its commands and their errors, the
-# change report, script expectations, machine folders saved and loaded, and
-# the refusal of a damaged machine folder.
+# change report, script expectations, the conventions of a command-line tool,
+# scripts checked whole before they run, queries that leave the state alone,
+# the folder's lock, machine folders saved and loaded, and the refusal of a
+# damaged machine folder.
 set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
-# Runs the host; keeps its exit status, standard output and error.
-run() {
-    "$host" "$@" >"$work/out" 2>"$work/err"
-    status=$?
-}
-output_has() { grep -qF -- "$1" "$work/out"; }
-error_has() { grep -qF -- "$1" "$work/err"; }
-status_is() { [ "$status" -eq "$1" ]; }
 one_error_line() { [ "$(wc -l <"$work/err")" -eq 1 ]; }
 
 machine=$work/machine
@@ -83,8 +77,8 @@ check "a script confirms each expectation" output_has "ok: result is 1907"
 printf 'GetProgramGroup C:\\Setup\\\nexpect result Other\nHKIsWindowsXP\n' >"$work/failing"
 run run --machine "$machine" "$work/failing"
 check "a failed expectation stops the script with status 1" status_is 1
-check "a failed expectation names its line and what was seen" \
-    output_has "failing:2: expectation failed: result is Other (got: Quillane Tools)"
+check "a failed expectation names its line and what was seen, on standard error" \
+    error_has "failing:2: expectation failed: result is Other (got: Quillane Tools)"
 check "nothing after a failed expectation runs" bash -c "! grep -q HKIsWindowsXP '$work/out'"
 
 printf 'expect frobs\n' >"$work/malformed"
@@ -99,6 +93,98 @@ mv "$machine/state" "$machine/state.old"
 run call --machine "$machine" GetProgramGroup 'C:\Setup\'
 check "an interrupted save leaves the previous state whole" output_has "GetProgramGroup -> Quillane Tools"
 check "the state is whole again after the next save" test -f "$machine/state/registry.reg"
+
+# Conventions: help for every command, the version, --opt=value, standard
+# input, exit statuses, messages on standard error.
+for command in "--help" "machine --help" "machine new --help" "call --help" "run --help" \
+    "exports --help"; do
+    run $command
+    check "radozavu $command prints help" eval 'status_is 0 && output_has "usage: radozavu"'
+done
+run --version
+check "--version names the library's version record" output_has "file version 5.1.0.55, product version 5.1.0.0"
+run --library="$(dirname "$host")/libRADOZAVU.so" call --machine="$machine" HKIsWindowsXP
+check "--opt=value is --opt value" output_has "HKIsWindowsXP -> 0"
+printf 'HKGetStringFromNumber 1907 # the # starts a comment\nexpect result BJAH\n' |
+    "$host" run --machine "$machine" - >"$work/out" 2>"$work/err"
+status=$?
+check "run - reads the script from standard input; # comments end a line" \
+    eval 'status_is 0 && output_has "ok: result is BJAH"'
+run run --machine "$machine" "$work"
+check "a folder is no script" eval 'status_is 2 && error_has "it is a folder"'
+
+# A script is checked whole before anything runs: every problem is listed by
+# its line, nothing changes, and --check only checks.
+cat >"$work/bad" <<'SCRIPT'
+set-sz HKLM\Software\Test Bad "set before the problems"
+write C:\bad.txt <<END
+a file written before the problems
+END
+set-sz HKLM\Software\Test Quote "unclosed
+HKGetNumberFromString ABC DEF
+set-dword HKLM\Software\Test D notanumber
+answer yes
+wait -5
+HKDelRegistryEntry 99999999999 Software x
+Frobnicate
+expect frobs
+set-sz HKXX\Software x y
+HKSetupValidateLocalDirectory --owner -1
+write C:\unclosed.txt <<END
+SCRIPT
+before=$(stat -c %i "$machine/state")
+run run --machine "$machine" "$work/bad"
+check "a script with problems is refused" status_is 2
+for problem in "bad:5: unclosed double quote" "bad:6: HKGetNumberFromString takes 1 argument" \
+    "bad:7: set-dword takes a number from 0 to 4294967295, not notanumber" \
+    "bad:8: answer takes a number from 0 to 11, not yes" "bad:9: wait takes a number from 0 to" \
+    "bad:10: HKDelRegistryEntry: argument 1 is a number from -2147483648 to 2147483647" \
+    "bad:11: unknown command or export: Frobnicate" "bad:12: unknown expectation: frobs" \
+    "bad:13: not a registry root: HKXX" "bad:14: --owner takes a window number" \
+    "bad:15: write: no closing END"; do
+    check "the refusal lists: $problem" error_has "$problem"
+done
+check "a refused script runs nothing" eval '[ ! -s "$work/out" ] && [ ! -e "$machine/drives/C/bad.txt" ]'
+check "a refused script leaves the state as it was" [ "$before" = "$(stat -c %i "$machine/state")" ]
+run run --check "$work/bad"
+check "run --check lists the same problems" eval 'status_is 2 && error_has "bad:15: write: no closing END"'
+run run --check "$work/script"
+check "run --check of a sound script runs nothing" \
+    eval 'status_is 0 && output_has "no problems found" && ! output_has "GetProgramGroup ->"'
+
+# Queries stay queries: the state is not rewritten, and the journal records
+# every call of a script with its result.
+printf 'HKIsWindowsXP\nHKGetStringFromNumber 7\nexpect result-not BJAH\n' >"$work/query"
+run run --machine "$machine" "$work/query"
+check "a script that changes nothing leaves the state's files alone" \
+    eval 'status_is 0 && [ "$before" = "$(stat -c %i "$machine/state")" ]'
+check "the journal records every call of a script with its result" \
+    eval 'tail -8 "$machine/journal.log" | grep -q "HKIsWindowsXP -> 0" &&
+          tail -8 "$machine/journal.log" | grep -q "HKGetStringFromNumber -> " &&
+          tail -1 "$machine/journal.log" | grep -qx -- "-> exit status 0"'
+if [ "$(id -u)" -ne 0 ]; then # permissions bind everyone but root
+    chmod -R a-w "$machine"
+    run call --machine "$machine" HKIsWindowsXP
+    check "a query works on a read-only machine folder" output_has "HKIsWindowsXP -> 0"
+    chmod -R u+w "$machine"
+fi
+
+# One command at a time: with the folder held, --no-wait fails at once and
+# names the holder.
+flock "$machine/lock" "$host" call --machine "$machine" --no-wait HKIsWindowsXP \
+    >"$work/out" 2>"$work/err"
+status=$?
+check "--no-wait on a folder in use fails at once" eval 'status_is 2 && error_has "is in use by another radozavu"'
+
+# Bad numbers get clear messages, ranges included, in scripts and machine.conf.
+run machine new "$work/numbers" --codepage=huge
+check "a bad --codepage is refused clearly" eval 'status_is 2 && error_has "--codepage takes a code page number"'
+cp "$machine/state/machine.conf" "$work/machine.conf"
+sed -i 's/^major = .*/major = 99999999999999/' "$machine/state/machine.conf"
+run call --machine "$machine" HKIsWindowsXP
+check "a number too large for machine.conf is refused" \
+    error_has "machine.conf:5: major: not a number from 0 to 4294967295: 99999999999999"
+cp "$work/machine.conf" "$machine/state/machine.conf"
 
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n"x"=dword:zz\r\n' \
     >"$machine/state/registry.reg"

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "emulator/machine.h"
+#include "text.h"
 
 namespace fs = std::filesystem;
 
@@ -33,7 +34,7 @@ std::string describeValue(const emu::RegValue &value) {
             text.pop_back();
         }
         return std::string(value.type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" +
-               visible(text) + "\" (" + std::to_string(d.size()) + " bytes)";
+               text + "\" (" + std::to_string(d.size()) + " bytes)";
     }
     case REG_DWORD:
         if (d.size() == 4) {
@@ -44,11 +45,7 @@ std::string describeValue(const emu::RegValue &value) {
         }
         break;
     case REG_MULTI_SZ: {
-        std::string text;
-        for (const BYTE c : d) {
-            text += c == 0 ? std::string("\\0") : std::string(1, static_cast<char>(c));
-        }
-        return "REG_MULTI_SZ \"" + text + "\"";
+        return "REG_MULTI_SZ \"" + std::string(d.begin(), d.end()) + "\"";
     }
     default:
         break;
@@ -79,18 +76,7 @@ std::string fileDigest(const fs::path &path) {
 
 } // namespace
 
-std::string visible(const std::string &text) {
-    std::string result;
-    for (const char c : text) {
-        switch (c) {
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        default: result += c;
-        }
-    }
-    return result;
-}
+std::string visible(const std::string &text) { return fromMachine(text, emu::machine().codePage); }
 
 Snapshot takeSnapshot() {
     emu::Machine &m = emu::machine();
@@ -181,8 +167,7 @@ std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot 
         std::snprintf(header, sizeof header, "message box             owner=0x%lx style=0x%x answer=%d ",
                       static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
                       box.style, box.answer);
-        lines.push_back(std::string(header) + "title=\"" + visible(box.caption) + "\" text=\"" +
-                        visible(box.text) + "\"");
+        lines.push_back(std::string(header) + "title=\"" + box.caption + "\" text=\"" + box.text + "\"");
     }
     const emu::Machine &m = emu::machine();
     for (std::size_t i = before.windowMessages; i < after.windowMessages; ++i) {

@@ -32,7 +32,9 @@ Snapshot takeSnapshot();
 // loaded, services, restart requests.
 std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after);
 
-// Text with line breaks and control characters made visible (\n, \r, \t).
+// Text of the machine's code page as the transcript and the journal show it:
+// UTF-8, with \x{NN} for control characters and bytes that are no character
+// (text.h).
 std::string visible(const std::string &text);
 
 } // namespace host

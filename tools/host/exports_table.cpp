@@ -113,6 +113,12 @@ std::size_t argumentCount(Signature signature) {
     return 0;
 }
 
+bool isIntegerArgument(Signature signature, std::size_t index) {
+    return (signature == Signature::IntToText && index == 0) ||
+           (signature == Signature::IntTextTextToInt && index == 0) ||
+           (signature == Signature::TextTextIntToText && index == 2);
+}
+
 const char *resultKind(Signature signature) {
     switch (signature) {
     case Signature::TextToText:

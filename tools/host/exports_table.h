@@ -33,6 +33,8 @@ const ExportInfo *findExport(const std::string &name);
 // How many plain arguments an export takes (a record counts as none: its
 // owner and parameter text come from --owner and --param).
 std::size_t argumentCount(Signature signature);
+// Whether the plain argument at index is an integer (else it is text).
+bool isIntegerArgument(Signature signature, std::size_t index);
 // "text", "integer" or "nothing".
 const char *resultKind(Signature signature);
 

@@ -1,13 +1,19 @@
 #include "machine_folder.h"
+#include "folder_lock.h"
 #include "machine_settings.h"
 #include "product_programs.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -56,6 +62,18 @@ void writeWhole(const fs::path &path, const std::string &content) {
     }
 }
 
+// Makes the entries of a folder (new, renamed or removed) durable.
+void syncFolder(const fs::path &path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+    if (!ok) {
+        throw MachineError("cannot flush " + path.string() + " to the disk: " + std::strerror(errno));
+    }
+}
+
 std::string readWhole(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -87,12 +105,21 @@ void applyDefaultRegistry() {
 
 const char *const *windowsNames() { return kWindowsNames; }
 
+bool isSupportedCodePage(unsigned codePage) {
+    for (const unsigned supported : {1252u, 932u, 936u, 949u, 950u}) {
+        if (codePage == supported) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string driveFolder(const std::string &folder, char letter) {
     return (fs::path(folder) / "drives" / std::string(1, letter)).string();
 }
 
 void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
-                   bool withProductRunning) {
+                   bool withProductRunning, bool wait) {
     const WindowsVersion *version = nullptr;
     for (const WindowsVersion &candidate : kVersions) {
         if (windows == candidate.name) {
@@ -102,15 +129,22 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     if (version == nullptr) {
         throw MachineError("unknown Windows version: " + windows);
     }
-    if (codePage != 1252 && codePage != 932 && codePage != 936 && codePage != 949 &&
-        codePage != 950) {
+    if (!isSupportedCodePage(codePage)) {
         throw MachineError("unsupported code page: " + std::to_string(codePage));
     }
-    std::error_code error;
-    if (fs::exists(folder, error) && !fs::is_empty(folder, error)) {
-        throw MachineError("refusing to create a machine in a folder that is not empty: " + folder);
-    }
+    const auto refuseUnlessEmpty = [&folder] {
+        std::error_code error;
+        for (const auto &entry : fs::directory_iterator(folder, error)) {
+            if (entry.path().filename() != kLockFileName) {
+                throw MachineError("refusing to create a machine in a folder that is not empty: " +
+                                   folder);
+            }
+        }
+    };
+    refuseUnlessEmpty();
     fs::create_directories(folder);
+    const FolderLock lock(folder, "machine new", wait);
+    refuseUnlessEmpty(); // another command may have made it a machine meanwhile
     emu::resetMachine();
     emu::configureStandardMachine(driveFolder(folder, 'C'));
     emu::Machine &m = emu::machine();
@@ -128,24 +162,58 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     if (withProductRunning) {
         startProductPrograms();
     }
-    saveMachine(folder);
+    saveMachine(folder, currentState());
 }
 
-void saveMachine(const std::string &folder) {
-    emu::Machine &m = emu::machine();
+SavedState currentState() {
+    return SavedState{writeSettings(), emu::exportRegistry(emu::machine().registry)};
+}
+
+// The new state is written in full beside the current one as state.new and
+// flushed; the current state is set aside as state.old and the new one takes
+// its name. Killed between the two renames, the folder holds state.old and no
+// state, and loading uses state.old; a save finds that case and renames it
+// back first, so state.old is only ever removed while a whole state exists.
+void saveMachine(const std::string &folder, const SavedState &saved) {
     const fs::path state = statePath(folder);
     const fs::path next = state.string() + ".new";
     const fs::path previous = state.string() + ".old";
     fs::remove_all(next);
     fs::create_directories(next);
-    writeWhole(next / "machine.conf", writeSettings());
-    writeWhole(next / "registry.reg", emu::exportRegistry(m.registry));
+    writeWhole(next / "machine.conf", saved.settings);
+    killPointForTests("save-settings-written");
+    writeWhole(next / "registry.reg", saved.registry);
+    syncFolder(next);
+    killPointForTests("save-written");
+    if (!fs::exists(state) && fs::exists(previous)) {
+        fs::rename(previous, state);
+    }
     fs::remove_all(previous);
     if (fs::exists(state)) {
         fs::rename(state, previous);
     }
+    killPointForTests("save-set-aside");
     fs::rename(next, state);
+    syncFolder(folder);
+    killPointForTests("save-swapped");
     fs::remove_all(previous);
+}
+
+void killPointForTests(const char *point) {
+    const char *killAt = std::getenv("RADOZAVU_HOST_KILL_AT");
+    if (killAt != nullptr && std::strcmp(killAt, point) == 0) {
+        std::raise(SIGKILL);
+    }
+}
+
+MachineError notAMachineFolder(const std::string &folder) {
+    return MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " + folder);
+}
+
+bool isMachineFolder(const std::string &folder) {
+    std::error_code error;
+    const std::string state = statePath(folder);
+    return fs::is_directory(state, error) || fs::is_directory(state + ".old", error);
 }
 
 void loadMachine(const std::string &folder) {
@@ -153,12 +221,19 @@ void loadMachine(const std::string &folder) {
     const fs::path previous = state.string() + ".old";
     std::error_code error;
     if (!fs::is_directory(state, error) && fs::is_directory(previous, error)) {
-        state = previous; // a save was cut off after setting the old state aside
+        // A save was cut off after setting the old state aside: it is the
+        // machine's state again (or, in a read-only folder, read where it is).
+        fs::rename(previous, state, error);
+        state = error ? previous : state;
+    }
+    // What a save cut off left beside a whole state goes, where it can.
+    fs::remove_all(state.string() + ".new", error);
+    if (state != previous) {
+        fs::remove_all(previous, error);
     }
     if (!fs::is_regular_file(state / "machine.conf", error) ||
         !fs::is_regular_file(state / "registry.reg", error)) {
-        throw MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " +
-                           folder);
+        throw notAMachineFolder(folder);
     }
     emu::resetMachine();
     emu::Machine &m = emu::machine();
@@ -177,7 +252,18 @@ void loadMachine(const std::string &folder) {
 }
 
 void appendJournal(const std::string &folder, const std::string &text) {
-    std::ofstream(fs::path(folder) / "journal.log", std::ios::app) << text;
+    const std::string path = (fs::path(folder) / "journal.log").string();
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const bool ok = descriptor >= 0 &&
+                    ::write(descriptor, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                    ::fsync(descriptor) == 0;
+    const int error = errno;
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+    if (!ok) {
+        std::cerr << "radozavu: warning: cannot write " << path << ": " << std::strerror(error) << "\n";
+    }
 }
 
 } // namespace host

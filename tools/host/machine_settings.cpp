@@ -1,5 +1,6 @@
 #include "machine_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -7,6 +8,7 @@
 
 #include "machine_folder.h"
 #include "emulator/machine.h"
+#include "text.h"
 
 namespace host {
 namespace {
@@ -115,27 +117,88 @@ public:
         throw MachineError("machine.conf: missing setting " + name + " in [" + sectionName + "]");
     }
 
-    std::string text(const std::string &sectionName, const std::string &name) const {
-        return setting(sectionName, name).value;
-    }
-
-    unsigned long long number(const std::string &sectionName, const std::string &name) const {
-        const Line &line = setting(sectionName, name);
-        return parseNumber(line, line.value);
-    }
-
-    static unsigned long long parseNumber(const Line &line, const std::string &text) {
-        char *end = nullptr;
-        const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-        if (text.empty() || *end != '\0') {
-            fail(line.number, line.name + ": not a number: " + text);
+    // Text of this version's files is UTF-8 with \x{NN} escapes, converted
+    // to the code page; files of earlier versions hold the bytes themselves.
+    void setTextCodePage(unsigned codePage) {
+        codePage_ = codePage;
+        for (const Line &line : section("machine")) {
+            if (line.name == "text") {
+                if (line.value != "utf-8") {
+                    fail(line.number, "text: only utf-8 is known, not " + line.value);
+                }
+                escaped_ = true;
+            }
         }
-        return value;
+    }
+
+    std::string text(const std::string &sectionName, const std::string &name) const {
+        const Line &line = setting(sectionName, name);
+        return decode(line, line.value);
+    }
+
+    std::string decode(const Line &line, const std::string &text) const {
+        if (!escaped_) {
+            return text;
+        }
+        try {
+            return toMachine(text, codePage_);
+        } catch (const TextError &error) {
+            fail(line.number, line.name + ": " + error.what());
+        }
+    }
+
+    unsigned long long number(const std::string &sectionName, const std::string &name,
+                              unsigned long long high) const {
+        const Line &line = setting(sectionName, name);
+        return parseNumber(line, line.value, high);
+    }
+
+    static unsigned long long parseNumber(const Line &line, const std::string &text, unsigned long long high) {
+        const auto value = readUnsigned(text, high);
+        if (!value) {
+            fail(line.number, line.name + ": not " + numberRange(0, high) + ": " + text);
+        }
+        return *value;
+    }
+
+    static long long parseSigned(const Line &line, long long low, long long high) {
+        const auto value = readNumber(line.value, low, high);
+        if (!value) {
+            fail(line.number, line.name + ": not " + numberRange(low, static_cast<unsigned long long>(high)) +
+                                  ": " + line.value);
+        }
+        return *value;
     }
 
 private:
     Sections sections_;
+    unsigned codePage_ = 0;
+    bool escaped_ = false;
 };
+
+constexpr unsigned long long kDword = 0xFFFFFFFFu;
+constexpr unsigned long long kLong = 0x7FFFFFFFu;
+constexpr unsigned long long kAll = ~0ULL;
+
+// Text of the machine written so that the reader gets every byte back: UTF-8
+// (text.h), with the separators of the lists and blanks at either end (which
+// the reader trims) escaped too.
+std::string encode(const std::string &bytes) {
+    std::string text = fromMachine(bytes, emu::machine().codePage, "|,=");
+    if (!text.empty() && text.front() == ' ') {
+        text.replace(0, 1, "\\x{20}");
+    }
+    if (!text.empty() && text.back() == ' ') {
+        text.replace(text.size() - 1, 1, "\\x{20}");
+    }
+    return text;
+}
+
+std::string encodeAll(const std::vector<std::string> &texts, const char *separator) {
+    std::vector<std::string> encoded(texts.size());
+    std::transform(texts.begin(), texts.end(), encoded.begin(), encode);
+    return join(encoded, separator);
+}
 
 template <class Map>
 typename Map::key_type keyOf(const Map &names, const Line &line, const std::string &name) {
@@ -190,8 +253,8 @@ void readReactions(HWND window, const Line &line, const std::string &text) {
         if (after != "after" || ms != "ms" || (!ends.empty() && (ends != "ends" || process != "process"))) {
             Reader::fail(line.number, "a reaction is MESSAGE after N ms [ends process]: " + reaction);
         }
-        emu::closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message)),
-                           Reader::parseNumber(line, delay), !ends.empty());
+        emu::closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message, kDword)),
+                           Reader::parseNumber(line, delay, kAll), !ends.empty());
     }
 }
 
@@ -207,18 +270,19 @@ std::string writeSettings() {
     std::ostringstream out;
     out << "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n"
         << "[machine]\n"
+        << "text = utf-8\n"
         << "platform = " << m.version.platform << "\n"
         << "major = " << m.version.major << "\n"
         << "minor = " << m.version.minor << "\n"
         << "build = " << m.version.build << "\n"
-        << "service-pack = " << m.version.servicePack << "\n"
+        << "service-pack = " << encode(m.version.servicePack) << "\n"
         << "codepage = " << m.codePage << "\n"
         << "clock = " << m.clock.now() << "\n"
         << "system-time = " << (m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000) << "\n"
         << "utc-offset = " << m.calendar.utcOffsetSeconds << "\n"
-        << "current-directory = " << m.currentDirectory << "\n"
-        << "windows-folder = " << m.windowsFolder << "\n"
-        << "program-file = " << m.programFile << "\n"
+        << "current-directory = " << encode(m.currentDirectory) << "\n"
+        << "windows-folder = " << encode(m.windowsFolder) << "\n"
+        << "program-file = " << encode(m.programFile) << "\n"
         << "next-process-id = " << m.nextProcessId << "\n";
     out << "\n[drives]\n";
     for (const auto &[letter, drive] : m.drives) {
@@ -226,26 +290,26 @@ std::string writeSettings() {
     }
     out << "\n[environment]\n";
     for (const auto &[name, value] : m.environment) {
-        out << name << " = " << value << "\n";
+        out << encode(name) << " = " << encode(value) << "\n";
     }
     out << "\n# CSIDL number = folder\n[shell-folders]\n";
     for (const auto &[csidl, folder] : m.specialFolders) {
-        out << csidl << " = " << folder << "\n";
+        out << csidl << " = " << encode(folder) << "\n";
     }
     out << "\n# The user answers every message box with this button, after closing\n"
         << "# the windows of the titles in closes (separated by |).\n[user]\n"
         << "answer = " << userAnswer().answer << "\n"
-        << "closes = " << join(userAnswer().closes, " | ") << "\n";
+        << "closes = " << encodeAll(userAnswer().closes, " | ") << "\n";
     out << "\n# process id = program file\n[processes]\n";
     for (const auto &[id, process] : m.processes) {
         if (!process->exited) {
-            out << id << " = " << process->image << "\n";
+            out << id << " = " << encode(process->image) << "\n";
         }
     }
     out << "\n# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
         << "# topmost first\n[windows]\n";
     for (const auto &window : m.desktop.windows) {
-        out << "window = " << window->title << " | " << window->className << " | "
+        out << "window = " << encode(window->title) << " | " << encode(window->className) << " | "
             << window->processId << " | " << describeReactions(*window) << "\n";
     }
     out << "\n# semaphore = name | count | maximum | holding process id\n[semaphores]\n";
@@ -261,37 +325,42 @@ std::string writeSettings() {
             }
         }
         if (holder != 0) {
-            out << "semaphore = " << name << " | " << semaphore->count << " | " << semaphore->maximum
+            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | " << semaphore->maximum
                 << " | " << holder << "\n";
         }
     }
     out << "\n# service = name | display name | state | stop duration ms | wait hint ms |\n"
         << "#           accepts stop (yes/no) | dependents (a, b, ...)\n[services]\n";
     for (const auto &[name, service] : m.services.services) {
-        out << "service = " << service->name << " | " << service->displayName << " | "
+        out << "service = " << encode(service->name) << " | " << encode(service->displayName) << " | "
             << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
             << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
-            << join(service->dependents, ", ") << "\n";
+            << encodeAll(service->dependents, ", ") << "\n";
     }
     return out.str();
 }
 
 void readSettings(const std::string &text, const std::string &driveRoot) {
-    const Reader reader(text);
+    Reader reader(text);
     emu::Machine &m = emu::machine();
-    m.version.platform = static_cast<DWORD>(reader.number("machine", "platform"));
-    m.version.major = static_cast<DWORD>(reader.number("machine", "major"));
-    m.version.minor = static_cast<DWORD>(reader.number("machine", "minor"));
-    m.version.build = static_cast<DWORD>(reader.number("machine", "build"));
+    m.codePage = static_cast<UINT>(reader.number("machine", "codepage", 65535));
+    if (!isSupportedCodePage(m.codePage)) {
+        Reader::fail(reader.setting("machine", "codepage").number,
+                     "unsupported code page: " + std::to_string(m.codePage));
+    }
+    reader.setTextCodePage(m.codePage);
+    m.version.platform = static_cast<DWORD>(reader.number("machine", "platform", kDword));
+    m.version.major = static_cast<DWORD>(reader.number("machine", "major", kDword));
+    m.version.minor = static_cast<DWORD>(reader.number("machine", "minor", kDword));
+    m.version.build = static_cast<DWORD>(reader.number("machine", "build", kDword));
     m.version.servicePack = reader.text("machine", "service-pack");
-    m.codePage = static_cast<UINT>(reader.number("machine", "codepage"));
-    m.clock.advance(reader.number("machine", "clock") - m.clock.now());
-    emu::setSystemTime(reader.number("machine", "system-time"));
-    m.calendar.utcOffsetSeconds = std::strtoll(reader.text("machine", "utc-offset").c_str(), nullptr, 10);
+    m.clock.advance(reader.number("machine", "clock", kAll) - m.clock.now());
+    emu::setSystemTime(reader.number("machine", "system-time", kAll));
+    m.calendar.utcOffsetSeconds = Reader::parseSigned(reader.setting("machine", "utc-offset"), -86400, 86400);
     m.currentDirectory = reader.text("machine", "current-directory");
     m.windowsFolder = reader.text("machine", "windows-folder");
     m.programFile = reader.text("machine", "program-file");
-    m.nextProcessId = static_cast<DWORD>(reader.number("machine", "next-process-id"));
+    m.nextProcessId = static_cast<DWORD>(reader.number("machine", "next-process-id", kDword));
 
     for (const Line &line : reader.section("drives")) {
         if (line.name.size() != 1) {
@@ -301,22 +370,25 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             emu::Drive{driveRoot + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
     }
     for (const Line &line : reader.section("environment")) {
-        m.environment[line.name] = line.value;
+        m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
     }
     for (const Line &line : reader.section("shell-folders")) {
-        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name))] = line.value;
+        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name, kLong))] =
+            reader.decode(line, line.value);
     }
-    userAnswer() = UserAnswer{static_cast<int>(reader.number("user", "answer")), {}};
-    for (const std::string &title : split(reader.text("user", "closes"), '|')) {
+    const Line &answer = reader.setting("user", "answer");
+    userAnswer() = UserAnswer{static_cast<int>(Reader::parseSigned(answer, 0, INT32_MAX)), {}};
+    const Line &closes = reader.setting("user", "closes");
+    for (const std::string &title : split(closes.value, '|')) {
         if (!title.empty()) {
-            userAnswer().closes.push_back(title);
+            userAnswer().closes.push_back(reader.decode(closes, title));
         }
     }
     applyUserAnswer();
     for (const Line &line : reader.section("processes")) {
         auto process = std::make_shared<emu::Process>();
-        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name));
-        process->image = line.value;
+        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
+        process->image = reader.decode(line, line.value);
         m.processes[process->id] = process;
     }
     // Windows are listed topmost first; each new one goes on top.
@@ -326,17 +398,19 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
         if (fields.size() != 4) {
             Reader::fail(line->number, "a window is title | class | process id | reactions");
         }
-        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2]));
-        readReactions(emu::createWindow(fields[0], process, fields[1]), *line, fields[3]);
+        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
+        readReactions(emu::createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
+                      *line, fields[3]);
     }
     for (const Line &line : reader.section("semaphores")) {
         const auto fields = split(line.value, '|');
         if (fields.size() != 4) {
             Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
         }
-        emu::createSemaphore(fields[0], static_cast<LONG>(Reader::parseNumber(line, fields[1])),
-                             static_cast<LONG>(Reader::parseNumber(line, fields[2])),
-                             static_cast<DWORD>(Reader::parseNumber(line, fields[3])));
+        emu::createSemaphore(reader.decode(line, fields[0]),
+                             static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
+                             static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
+                             static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
     }
     for (const Line &line : reader.section("services")) {
         const auto fields = split(line.value, '|');
@@ -344,14 +418,15 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             Reader::fail(line.number, "a service is name | display name | state | stop duration | "
                                       "wait hint | accepts stop (yes/no) | dependents");
         }
-        emu::Service &service = m.services.add(fields[0], keyOf(kServiceStateNames, line, fields[2]));
-        service.displayName = fields[1];
-        service.stopDuration = Reader::parseNumber(line, fields[3]);
-        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4]));
+        emu::Service &service =
+            m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
+        service.displayName = reader.decode(line, fields[1]);
+        service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
+        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
         service.acceptsStop = fields[5] == "yes";
         for (const std::string &dependent : split(fields[6], ',')) {
             if (!dependent.empty()) {
-                service.dependents.push_back(dependent);
+                service.dependents.push_back(reader.decode(line, dependent));
             }
         }
     }

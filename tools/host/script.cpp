@@ -6,24 +6,49 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "machine_folder.h"
 #include "machine_settings.h"
 #include "emulator/machine.h"
+#include "text.h"
 
 namespace fs = std::filesystem;
 
 namespace host {
 
+const char *const kScriptHelp = R"(Script lines (# outside double quotes starts a comment; blank lines are skipped):
+  EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
+                                    call an export ($result: the last result)
+  expect result TEXT | expect result-not TEXT
+  expect value KEY NAME TEXT        (REG_SZ text, or a REG_DWORD in decimal)
+  expect no-value KEY NAME | expect key KEY | expect no-key KEY
+  expect file PATH | expect no-file PATH | expect file-contains PATH TEXT
+  expect boxes N | expect box-text TEXT                 (of the last call)
+  expect changes N | expect change TEXT                 (of the last call)
+  write PATH <<END ... END          write a file on the machine (CRLF lines)
+  set-sz KEY NAME TEXT | set-dword KEY NAME NUMBER (0 to 4294967295)
+  answer NUMBER [closing TITLE ...] the user answers every message box so (0 to
+                                    11), after closing the programs of those windows
+  put-sibling-libraries FOLDER      copy Rezedev.dll and ZepProj.dll there
+  wait MILLISECONDS                 time passes on the machine's clock (0 to 4294967295)
+KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
+Text is UTF-8, converted to the machine's code page; \x{NN} is one byte exactly.
+The whole script is checked before its first line runs; a script with problems
+is refused with every problem listed (exit status 2). A failed expectation
+stops the script with exit status 1.
+)";
+
 std::vector<std::string> splitWords(const std::string &line) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     std::vector<std::string> words;
     std::size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+    while (i < line.size() && line[i] != '#') {
+        if (blank(line[i])) {
             ++i;
             continue;
         }
         std::string word;
         bool quoted = false;
-        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t' && line[i] != '\r'))) {
+        while (i < line.size() && (quoted || (!blank(line[i]) && line[i] != '#'))) {
             if (line[i] == '"') {
                 quoted = !quoted;
             } else {
@@ -39,29 +64,41 @@ std::vector<std::string> splitWords(const std::string &line) {
     return words;
 }
 
+bool optionValue(const std::vector<std::string> &words, std::size_t &i, const std::string &name,
+                 std::string &value) {
+    const std::string &word = words[i];
+    if (word.rfind(name + "=", 0) == 0) {
+        value = word.substr(name.size() + 1);
+        return true;
+    }
+    if (word != name) {
+        return false;
+    }
+    if (i + 1 >= words.size()) {
+        throw UsageError(name + " needs a value");
+    }
+    value = words[++i];
+    return true;
+}
+
 CallArguments parseCallArguments(const std::vector<std::string> &words, std::size_t first) {
     CallArguments arguments;
     for (std::size_t i = first; i < words.size(); ++i) {
-        const std::string &word = words[i];
-        if (word == "--param" || word == "--owner") {
-            if (i + 1 >= words.size()) {
-                throw UsageError(word + " needs a value");
+        std::string value;
+        if (optionValue(words, i, "--param", value)) {
+            arguments.hasParam = true;
+            arguments.param = value;
+        } else if (optionValue(words, i, "--owner", value)) {
+            const auto owner = readUnsigned(value, 0xFFFFFFFFu);
+            if (!owner) {
+                throw UsageError("--owner takes a window number, " + numberRange(0, 0xFFFFFFFFu) +
+                                 ", not " + value);
             }
-            const std::string &value = words[++i];
-            if (word == "--param") {
-                arguments.hasParam = true;
-                arguments.param = value;
-            } else {
-                char *end = nullptr;
-                arguments.owner = std::strtoul(value.c_str(), &end, 0);
-                if (value.empty() || *end != '\0') {
-                    throw UsageError("--owner takes a window number, not " + value);
-                }
-            }
-        } else if (word == "--no-record") {
+            arguments.owner = static_cast<unsigned long>(*owner);
+        } else if (words[i] == "--no-record") {
             arguments.noRecord = true;
         } else {
-            arguments.plain.push_back(word);
+            arguments.plain.push_back(words[i]);
         }
     }
     return arguments;
@@ -72,6 +109,37 @@ namespace {
 struct ScriptFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The forms of the expectations: the kind, its number of words with
+// "expect", and how it is written.
+struct ExpectationForm {
+    const char *kind;
+    std::size_t words;
+    const char *form;
+};
+const ExpectationForm kExpectations[] = {
+    {"result", 3, "expect result TEXT"},
+    {"result-not", 3, "expect result-not TEXT"},
+    {"value", 5, "expect value KEY NAME TEXT"},
+    {"no-value", 4, "expect no-value KEY NAME"},
+    {"key", 3, "expect key KEY"},
+    {"no-key", 3, "expect no-key KEY"},
+    {"file", 3, "expect file PATH"},
+    {"no-file", 3, "expect no-file PATH"},
+    {"file-contains", 4, "expect file-contains PATH TEXT"},
+    {"boxes", 3, "expect boxes NUMBER"},
+    {"box-text", 3, "expect box-text TEXT"},
+    {"changes", 3, "expect changes NUMBER"},
+    {"change", 3, "expect change TEXT"},
+};
+
+bool holdsResult(const std::string &word) { return word.find("$result") != std::string::npos; }
+
+void need(const std::vector<std::string> &words, std::size_t count, const char *form) {
+    if (words.size() != count) {
+        throw UsageError(std::string("expected: ") + form);
+    }
+}
 
 // A registry path as "HKLM\Software\..." split into its root and the rest.
 HKEY splitRoot(const std::string &path, std::string &rest) {
@@ -90,6 +158,78 @@ HKEY splitRoot(const std::string &path, std::string &rest) {
     throw UsageError("not a registry root: " + root + " (HKLM, HKCU or HKU)");
 }
 
+// A number argument of a command: refused with the command, the range and
+// the text.
+unsigned long long numberArgument(const std::string &command, const std::string &text,
+                                  unsigned long long high) {
+    const auto value = readUnsigned(text, high);
+    if (!value) {
+        throw UsageError(command + " takes " + numberRange(0, high) + ", not " + text);
+    }
+    return *value;
+}
+
+constexpr unsigned long long kDwordMax = 0xFFFFFFFFu;
+constexpr unsigned long long kLastButton = 11; // IDCONTINUE
+
+const ExpectationForm &expectationForm(const std::vector<std::string> &words) {
+    if (words.size() >= 2) {
+        for (const ExpectationForm &form : kExpectations) {
+            if (words[1] == form.kind) {
+                return form;
+            }
+        }
+    }
+    throw UsageError(words.size() < 2 ? "expect what? (result, value, key, file, boxes, box-text, change)"
+                                      : "unknown expectation: " + words[1]);
+}
+
+// The checks of one line that need no machine: the command, its form, its
+// registry roots and numbers. Words holding $result are checked when run.
+void checkStatement(const std::vector<std::string> &words) {
+    const std::string &command = words[0];
+    std::string rest;
+    if (command == "expect") {
+        const ExpectationForm &form = expectationForm(words);
+        need(words, form.words, form.form);
+        const std::string kind = form.kind;
+        if (kind == "value" || kind == "no-value" || kind == "key" || kind == "no-key") {
+            splitRoot(words[2], rest);
+        } else if ((kind == "boxes" || kind == "changes") && !holdsResult(words[2])) {
+            numberArgument("expect " + kind, words[2], kDwordMax);
+        }
+    } else if (command == "write") {
+        need(words, 3, "write PATH <<MARK, then the lines, then MARK");
+        if (words[2].rfind("<<", 0) != 0 || words[2].size() < 3) {
+            throw UsageError("expected: write PATH <<MARK");
+        }
+    } else if (command == "set-sz" || command == "set-dword") {
+        need(words, 4, "set-sz|set-dword KEY NAME VALUE");
+        splitRoot(words[1], rest);
+        if (command == "set-dword" && !holdsResult(words[3])) {
+            numberArgument(command, words[3], kDwordMax);
+        }
+    } else if (command == "answer") {
+        if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
+            throw UsageError("expected: answer NUMBER [closing TITLE ...]");
+        }
+        if (!holdsResult(words[1])) {
+            numberArgument(command, words[1], kLastButton);
+        }
+    } else if (command == "wait") {
+        need(words, 2, "wait MILLISECONDS");
+        if (!holdsResult(words[1])) {
+            numberArgument(command, words[1], kDwordMax);
+        }
+    } else if (command == "put-sibling-libraries") {
+        need(words, 2, "put-sibling-libraries FOLDER");
+    } else if (findExport(command) == nullptr) {
+        throw UsageError("unknown command or export: " + command + " (radozavu run --help, radozavu exports)");
+    } else {
+        checkCall(command, parseCallArguments(words, 1));
+    }
+}
+
 std::string valueText(const emu::RegValue &value) {
     if (value.type == REG_DWORD && value.data.size() == 4) {
         unsigned number = 0;
@@ -101,19 +241,18 @@ std::string valueText(const emu::RegValue &value) {
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
-void need(const std::vector<std::string> &words, std::size_t count, const char *form) {
-    if (words.size() != count) {
-        throw UsageError(std::string("expected: ") + form);
+std::string hostPathOf(const std::string &path) {
+    std::string host;
+    if (!emu::hostPath(path, host)) {
+        throw UsageError("not a path of the machine: " + path);
     }
+    return host;
 }
 
 // The installer's file copy of the product's sibling libraries: the stand-ins
 // built beside this program go into a folder of the machine.
 void putSiblingLibraries(const std::string &folder) {
-    std::string host;
-    if (!emu::hostPath(folder, host)) {
-        throw UsageError("not a path of the machine: " + folder);
-    }
+    const std::string host = hostPathOf(folder);
     fs::create_directories(host);
     std::error_code error;
     const fs::path programFolder = fs::read_symlink("/proc/self/exe", error).parent_path();
@@ -128,48 +267,57 @@ void putSiblingLibraries(const std::string &folder) {
 
 class Runner {
 public:
-    Runner(Session &session, std::ostream &out) : session_(session), out_(out) {}
+    Runner(Session &session, std::ostream &out, std::ostream &journal)
+        : session_(session), out_(out), journal_(journal) {}
 
-    void line(std::vector<std::string> words, std::istream &script, int &lineNumber) {
+    void run(const Statement &statement) {
+        std::vector<std::string> words = statement.words;
         for (std::string &word : words) {
-            for (auto at = word.find("$result"); at != std::string::npos; at = word.find("$result")) {
+            for (auto at = word.find("$result"); at != std::string::npos; at = word.find("$result", at)) {
                 word.replace(at, 7, lastResult_);
+                at += lastResult_.size();
             }
         }
+        if (words != statement.words) {
+            checkStatement(words);
+        }
         const std::string &command = words[0];
+        if (command != "expect") {
+            say("> " + statement.source + "\n");
+        }
         if (command == "expect") {
             expect(words);
         } else if (command == "write") {
-            write(words, script, lineNumber);
+            const std::string host = hostPathOf(words[1]);
+            fs::create_directories(fs::path(host).parent_path());
+            std::ofstream file(host, std::ios::binary);
+            if (!(file << statement.content) || !file.flush()) {
+                throw UsageError("cannot write " + words[1]);
+            }
+            report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) + " bytes)");
         } else if (command == "set-sz" || command == "set-dword") {
-            need(words, 4, "set-sz|set-dword KEY NAME VALUE");
             std::string path;
             const HKEY root = splitRoot(words[1], path);
             if (command == "set-sz") {
                 registry().setString(root, path, words[2], words[3]);
             } else {
                 registry().setDword(root, path, words[2],
-                                    static_cast<DWORD>(std::stoul(words[3], nullptr, 0)));
+                                    static_cast<DWORD>(numberArgument(command, words[3], kDwordMax)));
             }
-            out_ << "  (set " << words[1] << " \"" << words[2] << "\")\n";
+            report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
-            if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
-                throw UsageError("expected: answer NUMBER [closing TITLE ...]");
-            }
-            setUserAnswer(std::stoi(words[1]),
+            setUserAnswer(static_cast<int>(numberArgument(command, words[1], kLastButton)),
                           std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
         } else if (command == "wait") {
-            need(words, 2, "wait MILLISECONDS");
-            emu::machine().clock.advance(std::stoull(words[1]));
-            out_ << "  (the machine's clock moved on " << words[1] << " ms)\n";
+            emu::machine().clock.advance(numberArgument(command, words[1], kDwordMax));
+            report("  (the machine's clock moved on " + words[1] + " ms)");
         } else if (command == "put-sibling-libraries") {
-            need(words, 2, "put-sibling-libraries FOLDER");
             putSiblingLibraries(words[1]);
-            out_ << "  (put Rezedev.dll and ZepProj.dll into " << words[1] << ")\n";
+            report("  (put Rezedev.dll and ZepProj.dll into " + words[1] + ")");
         } else {
             const std::size_t boxesBefore = emu::machine().user.messageBoxes.size();
             const Session::Outcome outcome = session_.call(command, parseCallArguments(words, 1));
-            printOutcome(out_, command, outcome);
+            say(describeOutcome(command, outcome));
             lastResult_ = outcome.result.describe();
             lastChanges_ = outcome.changes;
             boxesBefore_ = boxesBefore;
@@ -180,26 +328,29 @@ public:
 private:
     static emu::Registry &registry() { return emu::machine().registry; }
 
+    // Text already in UTF-8, to the transcript and the journal.
+    void say(const std::string &text) {
+        out_ << text << std::flush;
+        journal_ << text;
+    }
+    // A line of the machine's code page, shown in UTF-8.
+    void report(const std::string &line) { say(visible(line) + "\n"); }
+
     void check(bool holds, const std::string &what, const std::string &got) {
         if (!holds) {
             throw ScriptFailure("expectation failed: " + what + " (got: " + got + ")");
         }
-        out_ << "  ok: " << what << "\n";
+        report("  ok: " + what);
     }
 
     void expect(const std::vector<std::string> &words) {
-        if (words.size() < 2) {
-            throw UsageError("expect what? (result, value, key, file, boxes, box-text, change)");
-        }
         const std::string &kind = words[1];
         std::string path;
         if (kind == "result" || kind == "result-not") {
-            need(words, 3, "expect result|result-not TEXT");
             const bool equal = lastResult_ == words[2];
             check(kind == "result" ? equal : !equal, "result " + std::string(kind == "result" ? "is " : "is not ") + words[2],
                   lastResult_);
         } else if (kind == "value" || kind == "no-value") {
-            need(words, kind == "value" ? 5 : 4, "expect value KEY NAME TEXT | expect no-value KEY NAME");
             const HKEY root = splitRoot(words[2], path);
             const emu::RegValue *value = registry().value(root, path, words[3]);
             const std::string got = value ? "\"" + valueText(*value) + "\"" : std::string("no value");
@@ -210,14 +361,12 @@ private:
                 check(value == nullptr, words[2] + " has no value \"" + words[3] + "\"", got);
             }
         } else if (kind == "key" || kind == "no-key") {
-            need(words, 3, "expect key|no-key KEY");
             const HKEY root = splitRoot(words[2], path);
             const bool exists = registry().keyExists(root, path);
             check(kind == "key" ? exists : !exists,
                   "key " + words[2] + (kind == "key" ? " exists" : " does not exist"),
                   exists ? "exists" : "absent");
         } else if (kind == "file" || kind == "no-file" || kind == "file-contains") {
-            need(words, kind == "file-contains" ? 4 : 3, "expect file|no-file PATH | expect file-contains PATH TEXT");
             std::string host;
             const bool exists = emu::hostPath(words[2], host) && fs::exists(host);
             if (kind == "file-contains") {
@@ -226,30 +375,27 @@ private:
                 content << in.rdbuf();
                 check(exists && content.str().find(words[3]) != std::string::npos,
                       words[2] + " contains \"" + words[3] + "\"",
-                      exists ? "\"" + visible(content.str().substr(0, 200)) + "\"" : "no file");
+                      exists ? "\"" + content.str().substr(0, 200) + "\"" : "no file");
             } else {
                 check(kind == "file" ? exists : !exists,
                       "file " + words[2] + (kind == "file" ? " exists" : " does not exist"),
                       exists ? "exists" : "absent");
             }
-        } else if (kind == "boxes") {
-            need(words, 3, "expect boxes NUMBER");
-            const std::size_t shown = boxesAfter_ - boxesBefore_;
-            check(std::to_string(shown) == words[2], "the last call showed " + words[2] + " message box(es)",
-                  std::to_string(shown));
-        } else if (kind == "changes") {
-            need(words, 3, "expect changes NUMBER");
-            check(std::to_string(lastChanges_.size()) == words[2],
-                  "the last call made " + words[2] + " change(s)", std::to_string(lastChanges_.size()));
-        } else if (kind == "box-text" || kind == "change") {
-            need(words, 3, "expect box-text|change TEXT");
+        } else if (kind == "boxes" || kind == "changes") {
+            const std::size_t count = kind == "boxes" ? boxesAfter_ - boxesBefore_ : lastChanges_.size();
+            const unsigned long long wanted = numberArgument("expect " + kind, words[2], kDwordMax);
+            check(count == wanted,
+                  kind == "boxes" ? "the last call showed " + words[2] + " message box(es)"
+                                  : "the last call made " + words[2] + " change(s)",
+                  std::to_string(count));
+        } else {
             bool found = false;
             std::string seen;
             if (kind == "box-text") {
                 const auto &boxes = emu::machine().user.messageBoxes;
                 for (std::size_t i = boxesBefore_; i < boxesAfter_; ++i) {
                     found = found || boxes[i].text.find(words[2]) != std::string::npos;
-                    seen += "\"" + visible(boxes[i].text) + "\" ";
+                    seen += "\"" + boxes[i].text + "\" ";
                 }
             } else {
                 for (const std::string &change : lastChanges_) {
@@ -260,45 +406,12 @@ private:
             check(found, "the last call's " + std::string(kind == "change" ? "changes mention" : "boxes say") +
                              " \"" + words[2] + "\"",
                   seen.empty() ? "nothing" : seen);
-        } else {
-            throw UsageError("unknown expectation: " + kind);
         }
-    }
-
-    void write(const std::vector<std::string> &words, std::istream &script, int &lineNumber) {
-        need(words, 3, "write PATH <<MARK, then the lines, then MARK");
-        if (words[2].rfind("<<", 0) != 0 || words[2].size() < 3) {
-            throw UsageError("write PATH <<MARK");
-        }
-        const std::string mark = words[2].substr(2);
-        std::string content;
-        std::string text;
-        bool closed = false;
-        while (std::getline(script, text)) {
-            ++lineNumber;
-            if (!text.empty() && text.back() == '\r') {
-                text.pop_back();
-            }
-            if (text == mark) {
-                closed = true;
-                break;
-            }
-            content += text + "\r\n";
-        }
-        if (!closed) {
-            throw UsageError("write: no closing " + mark);
-        }
-        std::string host;
-        if (!emu::hostPath(words[1], host)) {
-            throw UsageError("write: not a path of the machine: " + words[1]);
-        }
-        fs::create_directories(fs::path(host).parent_path());
-        std::ofstream(host, std::ios::binary) << content;
-        out_ << "  (wrote " << words[1] << ", " << content.size() << " bytes)\n";
     }
 
     Session &session_;
     std::ostream &out_;
+    std::ostream &journal_;
     std::string lastResult_;
     std::vector<std::string> lastChanges_;
     std::size_t boxesBefore_ = 0;
@@ -307,30 +420,80 @@ private:
 
 } // namespace
 
-int runScript(std::istream &script, const std::string &scriptName, Session &session,
-              std::ostream &out) {
-    Runner runner(session, out);
+Script readScript(std::istream &in, const std::string &name, unsigned codePage) {
+    Script script;
     std::string text;
     int lineNumber = 0;
-    while (std::getline(script, text)) {
-        ++lineNumber;
-        const int at = lineNumber;
+    const auto convert = [codePage](const std::string &utf8) { return toMachine(utf8, codePage); };
+    while (std::getline(in, text)) {
+        Statement statement;
+        statement.line = ++lineNumber;
+        if (!text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        statement.source = text;
+        int at = lineNumber; // the line a problem is told on
         try {
-            const std::vector<std::string> words = splitWords(text);
-            if (words.empty() || words[0].front() == '#') {
+            for (const std::string &word : splitWords(text)) {
+                statement.words.push_back(convert(word));
+            }
+            if (statement.words.empty()) {
                 continue;
             }
-            if (words[0] != "expect") {
-                out << "> " << text << "\n";
+            const bool hereDocument = statement.words[0] == "write" && statement.words.size() == 3 &&
+                                      statement.words[2].rfind("<<", 0) == 0;
+            if (hereDocument) {
+                const std::string mark = splitWords(text)[2].substr(2);
+                bool closed = false;
+                while (!closed && std::getline(in, text)) {
+                    ++lineNumber;
+                    if (!text.empty() && text.back() == '\r') {
+                        text.pop_back();
+                    }
+                    closed = text == mark;
+                    if (!closed) {
+                        at = lineNumber;
+                        statement.content += convert(text) + "\r\n";
+                    }
+                }
+                if (!closed) {
+                    at = statement.line;
+                    throw UsageError("write: no closing " + mark);
+                }
             }
-            runner.line(words, script, lineNumber);
-        } catch (const ScriptFailure &failure) {
-            out << scriptName << ":" << at << ": " << failure.what() << "\n";
-            return 1;
-        } catch (const std::exception &error) {
-            out << scriptName << ":" << at << ": " << error.what() << "\n";
-            return 2;
+            checkStatement(statement.words);
+            script.statements.push_back(statement);
+        } catch (const TextError &problem) {
+            script.problems.push_back(name + ":" + std::to_string(at) + ": " + problem.what());
+        } catch (const std::exception &problem) {
+            script.problems.push_back(name + ":" + std::to_string(at) + ": " +
+                                      fromMachine(problem.what(), codePage));
         }
+    }
+    return script;
+}
+
+int runScript(const Script &script, const std::string &name, Session &session, std::ostream &out,
+              std::ostream &err, std::ostream &journal) {
+    Runner runner(session, out, journal);
+    for (const Statement &statement : script.statements) {
+        int status = 0;
+        std::string failure;
+        try {
+            runner.run(statement);
+            killPointForTests(("after-line-" + std::to_string(statement.line)).c_str());
+            continue;
+        } catch (const ScriptFailure &error) {
+            status = 1;
+            failure = error.what();
+        } catch (const std::exception &error) {
+            status = 2;
+            failure = error.what();
+        }
+        const std::string message = name + ":" + std::to_string(statement.line) + ": " + visible(failure) + "\n";
+        err << message;
+        journal << message;
+        return status;
     }
     return 0;
 }

@@ -5,7 +5,8 @@
 
 #include <filesystem>
 
-#include "machine_folder.h"
+#include "emulator/machine.h"
+#include "text.h"
 
 namespace fs = std::filesystem;
 
@@ -17,9 +18,23 @@ std::string defaultLibraryPath() {
     return (self.parent_path() / "libRADOZAVU.so").string();
 }
 
-Session::Session(std::string machineFolder, const std::string &libraryPath)
-    : folder_(std::move(machineFolder)) {
+namespace {
+
+// The folder, after making sure it is a machine before its lock file is made.
+std::string refuseUnlessMachine(std::string folder) {
+    if (!isMachineFolder(folder)) {
+        throw notAMachineFolder(folder);
+    }
+    return folder;
+}
+
+} // namespace
+
+Session::Session(std::string machineFolder, const std::string &libraryPath, const std::string &command,
+                 bool wait)
+    : folder_(refuseUnlessMachine(std::move(machineFolder))), lock_(folder_, command, wait) {
     loadMachine(folder_);
+    loaded_ = currentState();
     library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library_ == nullptr) {
         throw MachineError(std::string("cannot load the library: ") + dlerror());
@@ -32,7 +47,7 @@ Session::~Session() {
     }
 }
 
-Session::Outcome Session::call(const std::string &exportName, const CallArguments &arguments) {
+void checkCall(const std::string &exportName, const CallArguments &arguments) {
     const ExportInfo *info = findExport(exportName);
     if (info == nullptr) {
         throw UsageError("unknown export: " + exportName + " (radozavu exports lists them)");
@@ -48,32 +63,50 @@ Session::Outcome Session::call(const std::string &exportName, const CallArgument
         throw UsageError(exportName + " takes no call record: --param, --owner and --no-record "
                                       "do not apply");
     }
+    for (std::size_t i = 0; i < expected; ++i) {
+        const std::string &argument = arguments.plain[i];
+        if (isIntegerArgument(info->signature, i) && argument.find("$result") == std::string::npos &&
+            !readNumber(argument, INT32_MIN, INT32_MAX)) {
+            throw UsageError(exportName + ": argument " + std::to_string(i + 1) + " is " +
+                             numberRange(INT32_MIN, INT32_MAX) + ", not " + argument);
+        }
+    }
+}
+
+Session::Outcome Session::call(const std::string &exportName, const CallArguments &arguments) {
+    checkCall(exportName, arguments);
     void *symbol = dlsym(library_, exportName.c_str());
     if (symbol == nullptr) {
         throw UsageError("the library does not export " + exportName);
     }
     const Snapshot before = takeSnapshot();
-    Outcome outcome{callExport(*info, symbol, arguments), {}};
+    Outcome outcome{callExport(*findExport(exportName), symbol, arguments), {}};
     outcome.changes = describeChanges(before, takeSnapshot());
     return outcome;
 }
 
-void Session::finish() {
+void Session::finish(const std::string &journal) {
     if (library_ != nullptr) {
         dlclose(library_);
         library_ = nullptr;
     }
-    saveMachine(folder_);
+    killPointForTests("before-save");
+    if (const SavedState now = currentState(); now != loaded_) {
+        saveMachine(folder_, now);
+        loaded_ = now;
+    }
+    appendJournal(folder_, journal);
 }
 
-void printOutcome(std::ostream &out, const std::string &exportName, const Session::Outcome &outcome) {
-    out << exportName << " -> " << visible(outcome.result.describe()) << "\n";
+std::string describeOutcome(const std::string &exportName, const Session::Outcome &outcome) {
+    std::string text = exportName + " -> " + visible(outcome.result.describe()) + "\n";
     if (outcome.changes.empty()) {
-        out << "  (no changes)\n";
+        text += "  (no changes)\n";
     }
     for (const std::string &line : outcome.changes) {
-        out << "  " << line << "\n";
+        text += "  " + visible(line) + "\n";
     }
+    return text;
 }
 
 } // namespace host

@@ -1,14 +1,15 @@
-// One session of the host on a machine folder: the machine loaded, the
-// library loaded into it through its exported interface, calls made and
-// their changes reported, the machine saved at the end.
+// One session of the host on a machine folder: the folder locked, the machine
+// loaded, the library loaded into it through its exported interface, calls
+// made and their changes reported, the machine saved when it changed.
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "changes.h"
 #include "exports_table.h"
+#include "folder_lock.h"
+#include "machine_folder.h"
 
 namespace host {
 
@@ -18,9 +19,11 @@ struct UsageError : std::runtime_error {
 
 class Session {
 public:
-    // Loads the machine folder, then the library (dlopen), as an installer
-    // process would load it.
-    Session(std::string machineFolder, const std::string &libraryPath);
+    // Locks the machine folder for the command described (waiting for
+    // another command, or with wait false refusing at once), loads it, then
+    // the library (dlopen), as an installer process would load it.
+    Session(std::string machineFolder, const std::string &libraryPath, const std::string &command,
+            bool wait);
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -29,22 +32,30 @@ public:
         CallResult result;
         std::vector<std::string> changes;
     };
-    // Calls one export by name; throws UsageError for an unknown export or a
-    // wrong number of arguments.
+    // Calls one export by name; throws UsageError for an unknown export or
+    // wrong arguments (checkCall).
     Outcome call(const std::string &exportName, const CallArguments &arguments);
 
-    // Unloads the library and saves the machine.
-    void finish();
+    // Unloads the library, saves the machine if anything changed and appends
+    // the command's record to the journal.
+    void finish(const std::string &journal);
 
     [[nodiscard]] const std::string &machineFolder() const { return folder_; }
 
 private:
     std::string folder_;
+    FolderLock lock_;
+    SavedState loaded_;
     void *library_ = nullptr;
 };
 
-// Prints an outcome: the result line, then the changes.
-void printOutcome(std::ostream &out, const std::string &exportName, const Session::Outcome &outcome);
+// Throws UsageError unless the export exists and takes these arguments: their
+// number, record options only for a record export, integers where it takes
+// integers (an argument holding $result is checked when it is known).
+void checkCall(const std::string &exportName, const CallArguments &arguments);
+
+// An outcome as the transcript shows it: the result line, then the changes.
+std::string describeOutcome(const std::string &exportName, const Session::Outcome &outcome);
 
 // The library built beside the host program.
 std::string defaultLibraryPath();

@@ -1,0 +1,209 @@
+#include "text.h"
+
+#include <iconv.h>
+
+#include <cctype>
+#include <charconv>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace host {
+namespace {
+
+// A conversion between two encodings, one character at a time.
+class Converter {
+public:
+    Converter(const std::string &to, const std::string &from) : handle_(open(to, from), close) {}
+
+    enum class Result { Done, Incomplete, Refused };
+
+    // Converts one whole character; Incomplete when more bytes are needed.
+    Result convert(const std::string &in, std::string &out) const {
+        char buffer[16];
+        char *inPointer = const_cast<char *>(in.data());
+        std::size_t inLeft = in.size();
+        char *outPointer = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const bool failed = iconv(handle_.get(), &inPointer, &inLeft, &outPointer, &outLeft) ==
+                            static_cast<std::size_t>(-1);
+        const int error = errno;
+        iconv(handle_.get(), nullptr, nullptr, nullptr, nullptr);
+        if (failed || inLeft != 0) {
+            return failed && error == EINVAL ? Result::Incomplete : Result::Refused;
+        }
+        out.assign(buffer, outPointer);
+        return Result::Done;
+    }
+
+private:
+    static iconv_t open(const std::string &to, const std::string &from) {
+        iconv_t handle = iconv_open(to.c_str(), from.c_str());
+        if (handle == reinterpret_cast<iconv_t>(-1)) {
+            throw TextError("cannot convert between " + from + " and " + to + " on this host");
+        }
+        return handle;
+    }
+    static void close(iconv_t handle) { iconv_close(handle); }
+    std::unique_ptr<void, void (*)(iconv_t)> handle_;
+};
+
+std::string encodingName(unsigned codePage) {
+    return codePage == 0 ? std::string("UTF-8") : "CP" + std::to_string(codePage);
+}
+
+bool isAscii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
+
+bool startsEscape(const std::string &text, std::size_t at) {
+    return text.compare(at, 3, "\\x{") == 0;
+}
+
+std::string escaped(unsigned char byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x{%02X}", byte);
+    return text;
+}
+
+// The length of the UTF-8 sequence a lead byte announces (1 for a stray byte).
+std::size_t utf8Length(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return lead <= 0xEF ? 3 : 1;
+    }
+    return lead >= 0xC2 ? 2 : 1;
+}
+
+// One character both ways: the converted form, or false when the character
+// does not come back as itself.
+bool roundTrip(const Converter &forth, const Converter &back, const std::string &character,
+               std::string &converted) {
+    std::string again;
+    return forth.convert(character, converted) == Converter::Result::Done &&
+           back.convert(converted, again) == Converter::Result::Done && again == character;
+}
+
+} // namespace
+
+std::string toMachine(const std::string &text, unsigned codePage) {
+    const Converter forth(encodingName(codePage), "UTF-8");
+    const Converter back("UTF-8", encodingName(codePage));
+    std::string bytes;
+    for (std::size_t at = 0; at < text.size();) {
+        if (startsEscape(text, at)) {
+            const char *digits = text.data() + at + 3;
+            unsigned byte = 0;
+            const bool whole = at + 5 < text.size() && text[at + 5] == '}' &&
+                               std::from_chars(digits, digits + 2, byte, 16).ptr == digits + 2;
+            if (!whole) {
+                throw TextError("malformed escape " + text.substr(at, 6) +
+                                " (a byte is written \\x{NN}, two hexadecimal digits)");
+            }
+            bytes += static_cast<char>(byte);
+            at += 6;
+            continue;
+        }
+        if (isAscii(text[at])) {
+            bytes += text[at++];
+            continue;
+        }
+        const std::size_t length = utf8Length(static_cast<unsigned char>(text[at]));
+        const std::string character = text.substr(at, length);
+        std::string converted;
+        if (!roundTrip(forth, back, character, converted)) {
+            std::string code;
+            if (length > 1 && Converter("UTF-32LE", "UTF-8").convert(character, code) ==
+                                  Converter::Result::Done) {
+                unsigned point = 0;
+                for (std::size_t i = code.size(); i > 0; --i) {
+                    point = point << 8 | static_cast<unsigned char>(code[i - 1]);
+                }
+                char name[16];
+                std::snprintf(name, sizeof name, "U+%04X", point);
+                throw TextError("the character " + character + " (" + name +
+                                ") is not in code page " + std::to_string(codePage));
+            }
+            throw TextError("not UTF-8 text (byte " + escaped(static_cast<unsigned char>(text[at])) +
+                            "; write \\x{NN} for a byte that is no character)");
+        }
+        bytes += converted;
+        at += length;
+    }
+    return bytes;
+}
+
+std::string fromMachine(const std::string &bytes, unsigned codePage, const std::string &alsoEscaped) {
+    const Converter forth("UTF-8", encodingName(codePage));
+    const Converter back(encodingName(codePage), "UTF-8");
+    std::string text;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const char byte = bytes[at];
+        if (isAscii(byte)) {
+            const auto code = static_cast<unsigned char>(byte);
+            const bool escape = code < 0x20 || code == 0x7F || startsEscape(bytes, at) ||
+                                alsoEscaped.find(byte) != std::string::npos;
+            text += escape ? escaped(code) : std::string(1, byte);
+            ++at;
+            continue;
+        }
+        // The shortest run of bytes that is one character of the code page.
+        std::size_t length = 1;
+        std::string converted;
+        Converter::Result result = forth.convert(bytes.substr(at, length), converted);
+        while (result == Converter::Result::Incomplete && length < 4 && at + length < bytes.size()) {
+            ++length;
+            result = forth.convert(bytes.substr(at, length), converted);
+        }
+        std::string again;
+        if (result == Converter::Result::Done &&
+            back.convert(converted, again) == Converter::Result::Done &&
+            again == bytes.substr(at, length)) {
+            text += converted;
+            at += length;
+        } else {
+            text += escaped(static_cast<unsigned char>(byte));
+            ++at;
+        }
+    }
+    return text;
+}
+
+std::optional<unsigned long long> readUnsigned(const std::string &text, unsigned long long high) {
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) != 0)) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char *end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (*end != '\0' || errno != 0 || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<long long> readNumber(const std::string &text, long long low, long long high) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::optional<unsigned long long> magnitude =
+        readUnsigned(negative ? text.substr(1) : text, static_cast<unsigned long long>(LLONG_MAX) + 1);
+    if (!magnitude) {
+        return std::nullopt;
+    }
+    if (negative) {
+        const long long value = *magnitude == 0 ? 0 : -static_cast<long long>(*magnitude - 1) - 1;
+        return value >= low && value <= high ? std::optional<long long>(value) : std::nullopt;
+    }
+    if (*magnitude > static_cast<unsigned long long>(high) || high < 0 ||
+        static_cast<long long>(*magnitude) < low) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*magnitude);
+}
+
+std::string numberRange(long long low, unsigned long long high) {
+    return "a number from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+} // namespace host
