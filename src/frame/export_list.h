@@ -15,9 +15,12 @@ using Int = int;
 using Record = const SetupCallRecord *;
 using Nothing = void;
 
+// "arguments" is the list's parenthesised parameter list, so it stands bare.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define RADOZAVU_EXPORT_ENTRY(name, result, arguments, commandLine, page)                          \
     static_assert(std::is_same_v<result(RADOZAVU_CALL *) arguments, decltype(&::name)>,            \
                   #name " is declared in radozavu.h with another type than the export list's");
+// NOLINTEND(bugprone-macro-parentheses)
 #include "exports.inc"
 #undef RADOZAVU_EXPORT_ENTRY
 
