@@ -112,7 +112,7 @@ foreach(line IN LISTS export_lines)
         set(take_result "")
     endif()
     string(APPEND nsis_macros
-           "\n; ${name}: docs/reference/${page}.md#${name}\n"
+           "\n; ${name}: see ${page}.md of the reference\n"
            "!macro RADOZAVU_${name}${macro_parameters}\n"
            "  !insertmacro RADOZAVU_EnsureLoaded\n"
            "${prepare}"
