@@ -45,6 +45,8 @@ install(FILES examples/nsis/quillane-setup.nsi examples/nsis/readme.txt
               examples/nsis/QLNSETUP.INI DESTINATION examples/nsis)
 install(FILES LICENSE DESTINATION .)
 install(FILES resources/package-readme.txt DESTINATION . RENAME README.txt)
+# cpack packs what the build made; it does not build the tests first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME RADOZAVU)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
