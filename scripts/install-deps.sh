@@ -15,6 +15,8 @@ fi
 packages+=(locales)
 # The installer engine of the example installer the Wine suite runs.
 packages+=(nsis)
+# The MSVC-compatible import library of the release package.
+packages+=(llvm)
 # Hardening: clang with libFuzzer and its sanitizers for the fuzz targets,
 # and clang-tidy.
 packages+=(clang clang-tidy libclang-rt-14-dev)

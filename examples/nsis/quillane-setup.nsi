@@ -1,24 +1,25 @@
 ; Example installer of Quillane, built with NSIS: its script calls
-; RADOZAVU.DLL through NSIS's System plug-in, the way the product's installer
-; calls it, during installation and removal.
+; RADOZAVU.DLL through radozavu.nsh (one macro an export), the way the
+; product's installer calls it, during installation and removal.
 ;
-;   makensis -DRADOZAVU_DLL=<path of RADOZAVU.DLL> -DOUTFILE=<setup program> quillane-setup.nsi
+;   makensis -X"!addincludedir <folder of radozavu.nsh>" [-DRADOZAVU_DLL=<path of RADOZAVU.DLL>]
+;            [-DOUTFILE=<setup program>] quillane-setup.nsi
+;
+; Without RADOZAVU_DLL, radozavu.nsh takes the DLL from ..\bin\ beside
+; itself, as the release package lays them out.
 ;
 ; The setup folder is the installer's own folder: QLNSETUP.INI there names
 ; the install folder (key "InstallDirectory") and the install action log (key
 ; "InstallActionLog"); without it the library's default folder is taken.
 ; Run it with /S to install silently; the uninstaller takes /S as well.
 
-Unicode false ; the library's text is ANSI
+Unicode true ; radozavu.nsh passes the library ANSI text from either kind of script
 !include LogicLib.nsh
+!include radozavu.nsh
 
-!ifndef RADOZAVU_DLL
-  !error "Define RADOZAVU_DLL as the path of the RADOZAVU.DLL to ship."
-!endif
 !ifndef OUTFILE
   !define OUTFILE "quillane-setup.exe"
 !endif
-
 !define PRODUCT_KEY "Software\Brevanta\Quillane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillane"
 !define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\QLNSvc40"
@@ -34,58 +35,19 @@ Page directory
 Page instfiles
 UninstPage instfiles
 
-Var Library    ; the module handle of RADOZAVU.DLL
-Var Record     ; the installer's call record
-Var SetupIni   ; the setup configuration, "<folder>\QLNSETUP.INI"
+Var SetupIni    ; the setup configuration, "<folder>\QLNSETUP.INI"
 Var SystemCheck ; what the system check answered
-
-; Loads RADOZAVU.DLL from the plug-ins folder into the installer's process and
-; takes the memory of the call record: 44 bytes, zero-filled.
-!macro LoadRadozavu
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\RADOZAVU.DLL" "${RADOZAVU_DLL}"
-  StrCpy $0 "$PLUGINSDIR\RADOZAVU.DLL"
-  System::Call 'kernel32::LoadLibraryA(m r0) p .r1'
-  ${If} $1 == 0
-    MessageBox MB_OK|MB_ICONSTOP "RADOZAVU.DLL could not be loaded." /SD IDOK
-    Abort
-  ${EndIf}
-  StrCpy $Library $1
-  System::Alloc 44
-  Pop $Record
-!macroend
-
-!macro UnloadRadozavu
-  System::Free $Record
-  System::Call 'kernel32::FreeLibrary(p $Library)'
-!macroend
-
-; Calls a record-taking export: the record carries the installer's window at
-; offset 4 and the address of TEXT at offset 40. The result is left in $0;
-; $1 to $3 are used on the way.
-!macro RecordCall EXPORT TEXT
-  StrCpy $1 `${TEXT}`
-  System::Call '*(&m${NSIS_MAX_STRLEN} r1) p .r2'
-  IntOp $3 $Record + 4
-  System::Call '*$3(p $HWNDPARENT)'
-  IntOp $3 $Record + 40
-  System::Call '*$3(p r2)'
-  System::Call 'RADOZAVU::${EXPORT}(p $Record) i .r0'
-  System::Free $2
-!macroend
 
 ; Appends a line to the install action log named by the setup configuration.
 !macro ActionLog MESSAGE
-  !insertmacro RecordCall HKSetupAddActionLog `$SetupIni|${MESSAGE}`
+  !insertmacro RADOZAVU_HKSetupAddActionLog $R9 `$SetupIni|${MESSAGE}`
 !macroend
 
 Function .onInit
-  !insertmacro LoadRadozavu
   StrCpy $SetupIni "$EXEDIR\QLNSETUP.INI"
 
   ; The system check, then the running client programs.
-  !insertmacro RecordCall HKSetupFindRunningApps ""
-  StrCpy $SystemCheck $0
+  !insertmacro RADOZAVU_HKSetupFindRunningApps $SystemCheck
   ${If} $SystemCheck == 1
     Abort
   ${EndIf}
@@ -93,10 +55,9 @@ Function .onInit
   ; The install folder: given with /D, else the setup configuration's, else
   ; the library's default.
   ${If} $INSTDIR == ""
-    StrCpy $0 "$EXEDIR\"
-    System::Call 'RADOZAVU::GetInstallDirectory(m r0) m .r1'
+    !insertmacro RADOZAVU_GetInstallDirectory $1 "$EXEDIR\"
     ${If} $1 == "Error Reading Value"
-      System::Call 'RADOZAVU::HKSetupGetDefaultInstallLocation() m .r1'
+      !insertmacro RADOZAVU_HKSetupGetDefaultInstallLocation $1
     ${EndIf}
     StrCpy $INSTDIR $1
   ${EndIf}
@@ -110,8 +71,7 @@ FunctionEnd
 ; The install folder must lie on a local drive and be more than a bare
 ; drive; $0 is 0 when it does.
 Function CheckInstallFolder
-  StrCpy $1 $INSTDIR
-  System::Call 'RADOZAVU::HKSetupValidateLocalDirectoryEX(m r1) i .r0'
+  !insertmacro RADOZAVU_HKSetupValidateLocalDirectoryEX $0 $INSTDIR
 FunctionEnd
 
 Function .onVerifyInstDir
@@ -129,35 +89,30 @@ Section "Quillane"
   CopyFiles /SILENT "$SetupIni" "$INSTDIR\QLNSETUP.INI"
 
   ; The release notes travel packed; one copy is unpacked again.
-  ; Each copy hands back its destination argument, or null when it failed.
-  StrCpy $0 "$INSTDIR\readme.txt"
-  StrCpy $R0 "$INSTDIR\readme.txt.gz"
-  System::Call 'RADOZAVU::QLNSetupCompressFile(m r0, m R0, i 9) p .r2'
-  ${If} $2 = 0
+  ; Each copy hands back its destination, or an empty text when it failed.
+  !insertmacro RADOZAVU_QLNSetupCompressFile $R0 "$INSTDIR\readme.txt" "$INSTDIR\readme.txt.gz" 9
+  ${If} $R0 == ""
     StrCpy $R0 "failed"
   ${EndIf}
   !insertmacro ActionLog "Packed copy: $R0"
-  StrCpy $0 "$INSTDIR\readme.txt.gz"
-  StrCpy $R0 "$INSTDIR\readme-unpacked.txt"
-  System::Call 'RADOZAVU::QLNSetupUncompressFile(m r0, m R0) p .r2'
-  ${If} $2 = 0
+  !insertmacro RADOZAVU_QLNSetupUncompressFile $R0 "$INSTDIR\readme.txt.gz" "$INSTDIR\readme-unpacked.txt"
+  ${If} $R0 == ""
     StrCpy $R0 "failed"
   ${EndIf}
   !insertmacro ActionLog "Unpacked copy: $R0"
 
-  !insertmacro RecordCall HKAddNetworkProvider ""
+  !insertmacro RADOZAVU_HKAddNetworkProvider $0
   !insertmacro ActionLog "Network provider added: $0"
 
-  StrCpy $0 $INSTDIR
-  System::Call 'RADOZAVU::CreateServiceEX(m r0) i .r1'
+  !insertmacro RADOZAVU_CreateServiceEX $1 $INSTDIR
   !insertmacro ActionLog "Service key written: $1"
 
-  !insertmacro RecordCall HKUpdateSetupDateInRegistry ""
+  !insertmacro RADOZAVU_HKUpdateSetupDateInRegistry $0
   !insertmacro ActionLog "Setup date stored: $0"
 
   ; The build number goes into the uninstall entry in letters.
-  System::Call 'RADOZAVU::HKGetStringFromNumber(i ${BUILD_NUMBER}) m .R0'
-  System::Call 'RADOZAVU::HKGetNumberFromString(m R0) i .R1'
+  !insertmacro RADOZAVU_HKGetStringFromNumber $R0 ${BUILD_NUMBER}
+  !insertmacro RADOZAVU_HKGetNumberFromString $R1 $R0
   !insertmacro ActionLog "Build ${BUILD_NUMBER} in letters: $R0, read back: $R1"
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -166,22 +121,19 @@ Section "Quillane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "BuildCode" "$R0"
   !insertmacro ActionLog "Installation complete"
-  !insertmacro UnloadRadozavu
+  !insertmacro RADOZAVU_Unload
 SectionEnd
 
 Function un.onInit
-  !insertmacro LoadRadozavu
   StrCpy $SetupIni "$INSTDIR\QLNSETUP.INI"
 FunctionEnd
 
 Section "Uninstall"
   !insertmacro ActionLog "Removing Quillane from $INSTDIR"
-  !insertmacro RecordCall HKRemoveNetworkProvider ""
+  !insertmacro RADOZAVU_HKRemoveNetworkProvider $0
   !insertmacro ActionLog "Network provider removed: $0"
 
-  StrCpy $0 "${PRODUCT_KEY}\Preferences"
-  StrCpy $1 "LastSetupTime"
-  System::Call 'RADOZAVU::HKDelRegistryEntry(i 2, m r0, m r1) i .r2'
+  !insertmacro RADOZAVU_HKDelRegistryEntry $2 2 "${PRODUCT_KEY}\Preferences" "LastSetupTime"
   !insertmacro ActionLog "Setup date deleted: $2"
   DeleteRegKey HKLM "${SERVICE_KEY}"
   DeleteRegKey /ifempty HKLM "${PRODUCT_KEY}\Preferences"
@@ -196,5 +148,5 @@ Section "Uninstall"
   Delete "$INSTDIR\QLNSETUP.INI"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  !insertmacro UnloadRadozavu
+  !insertmacro RADOZAVU_Unload
 SectionEnd

@@ -12,14 +12,6 @@
 
 namespace {
 
-using TwoTexts = int(RADOZAVU_CALL *)(const char *, const char *);
-using OneText = int(RADOZAVU_CALL *)(const char *);
-using RecordTaking = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-using NoArguments = int(RADOZAVU_CALL *)();
-using DeleteEntry = int(RADOZAVU_CALL *)(int, const char *, const char *);
-using TextResult = const char *(RADOZAVU_CALL *)(const char *);
-using SetRegistryInfo = void(RADOZAVU_CALL *)(const char *, const char *);
-
 const char *const kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char *const kImportKey = "Software\\Brevanta\\RadozavuImport";
 
@@ -83,15 +75,15 @@ TEST_F(WineActions, IniFilesAreCopiedIntoTheFolderOrBesideIt) {
     wine::writeFile(source + "notes.txt", "n");
     wine::writeFile(source + "site.prefs", "prefs");
 
-    EXPECT_EQ(library.get<TwoTexts>("MoveAllINIFilesEX")(source.c_str(), target.c_str()), 1);
+    EXPECT_EQ(library->MoveAllINIFilesEX(source.c_str(), target.c_str()), 1);
     EXPECT_EQ(wine::readFile(target + "a.ini"), "a");
     EXPECT_EQ(wine::readFile(target + "B.INI"), "b");
     EXPECT_FALSE(wine::fileExists(target + "notes.txt"));
     EXPECT_TRUE(wine::fileExists(source + "a.ini"));
     const std::string empty = wine::freshFolder("ini-empty");
-    EXPECT_EQ(library.get<TwoTexts>("MoveAllINIFilesEX")(empty.c_str(), target.c_str()), 0);
+    EXPECT_EQ(library->MoveAllINIFilesEX(empty.c_str(), target.c_str()), 0);
 
-    auto movePreferences = library.get<TwoTexts>("MoveInitialPreferencesFileEX");
+    auto movePreferences = library->MoveInitialPreferencesFileEX;
     EXPECT_EQ(movePreferences((source + "site.prefs").c_str(), target.c_str()), 0);
     EXPECT_EQ(wine::readFile(target + "QLNINIT.INI"), "prefs");
     const std::string bare = target.substr(0, target.size() - 1);
@@ -110,7 +102,7 @@ TEST_F(WineActions, PostInstallActionsCopyThePreferencesAndRunWinesRegistryEdito
     wine::writeFile(setup + "QLNINIT.INI", "[Initial]\r\nA=1\r\n");
     wine::writeFile(setup + "QLNCFG.REG", registryFile("post-install"));
 
-    auto perform = library.get<TwoTexts>("HKPerformPostInstallActions");
+    auto perform = library->HKPerformPostInstallActions;
     EXPECT_EQ(perform(setup.c_str(), target.c_str()), 1);
     EXPECT_EQ(runningCopies("regedit.exe"), 0);
     EXPECT_EQ(wine::readFile(target + "QLNINIT.INI"), "[Initial]\r\nA=1\r\n");
@@ -126,7 +118,7 @@ TEST_F(WineActions, PostInstallActionsCopyThePreferencesAndRunWinesRegistryEdito
 
 TEST_F(WineActions, ExecInitialRegFileRunsTheEditorOrReportsAMissingFileAsDone) {
     const std::string setup = wine::freshFolder("exec reg file");
-    auto exec = library.get<OneText>("ExecInitialRegFileEX");
+    auto exec = library->ExecInitialRegFileEX;
     EXPECT_EQ(exec((setup + "QLNCFG.REG").c_str()), 1);
     wine::writeFile(setup + "QLNCFG.REG", registryFile("exec"));
     EXPECT_EQ(exec((setup + "QLNCFG.REG").c_str()), 1);
@@ -137,7 +129,7 @@ TEST_F(WineActions, ExecInitialRegFileRunsTheEditorOrReportsAMissingFileAsDone) 
 
 TEST_F(WineActions, OldLibraryIsDeletedOrLeftForTheNextStart) {
     clearPendingOperations();
-    auto cleanUp = library.get<RecordTaking>("HKSetupCleanUpOldFiles");
+    auto cleanUp = library->HKSetupCleanUpOldFiles;
     const std::string folder = wine::freshFolder("cleanup");
     CreateDirectoryA((folder + "BIN").c_str(), nullptr);
     const std::string oldLibrary = folder + "BIN\\MFC42.DLL";
@@ -173,7 +165,7 @@ TEST_F(WineActions, OldLibraryIsDeletedOrLeftForTheNextStart) {
 TEST_F(WineActions, RegistryEntryIsDeletedOnlyWithSelectorTwo) {
     const std::string key = "Software\\Brevanta\\RadozavuDelete";
     wine::setString(HKEY_LOCAL_MACHINE, key, "Obsolete", "x");
-    auto deleteEntry = library.get<DeleteEntry>("HKDelRegistryEntry");
+    auto deleteEntry = library->HKDelRegistryEntry;
     std::string value;
     EXPECT_EQ(deleteEntry(1, key.c_str(), "Obsolete"), 0);
     EXPECT_EQ(deleteEntry(3, key.c_str(), "Obsolete"), 0);
@@ -189,7 +181,7 @@ TEST_F(WineActions, UninstallAndReinstallEditsOnTheRealRegistry) {
     const std::string runOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     wine::setString(HKEY_LOCAL_MACHINE, runOnce, "CleanQlClient", "C:\\clean.exe");
     wine::setString(HKEY_LOCAL_MACHINE, runOnce, "RadozavuOther", "C:\\other.exe");
-    auto cancel = library.get<NoArguments>("CancelUninstallEX");
+    auto cancel = library->CancelUninstallEX;
     std::string value;
     EXPECT_EQ(cancel(), 1);
     EXPECT_FALSE(wine::readString(HKEY_LOCAL_MACHINE, runOnce, "CleanQlClient", value));
@@ -201,7 +193,7 @@ TEST_F(WineActions, UninstallAndReinstallEditsOnTheRealRegistry) {
     const std::string userList = "Software\\Microsoft\\Installer\\Products\\" + product;
     wine::setString(HKEY_LOCAL_MACHINE, machineList + "\\SourceList", "PackageName", "q.msi");
     wine::setString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName", "q.msi");
-    auto deletePackageName = library.get<OneText>("DeleteRegPackageNameEX");
+    auto deletePackageName = library->DeleteRegPackageNameEX;
     EXPECT_EQ(deletePackageName(product.c_str()), 1);
     EXPECT_FALSE(wine::readString(HKEY_LOCAL_MACHINE, machineList + "\\SourceList", "PackageName",
                                   value));
@@ -213,10 +205,10 @@ TEST_F(WineActions, UninstallAndReinstallEditsOnTheRealRegistry) {
     wine::deleteTree(HKEY_CURRENT_USER, userList);
     EXPECT_EQ(deletePackageName(product.c_str()), 0);
 
-    EXPECT_STREQ(library.get<TextResult>("EditCustomizedInstallPathEX")(
+    EXPECT_STREQ(library->EditCustomizedInstallPathEX(
                      "C:\\Program Files\\Brevanta\\Quillane\\"),
                  "C:\\Program Files\\");
-    EXPECT_EQ(library.get<OneText>("EditRegistryOnReinstallEX")("C:\\Setup\\"), 0);
+    EXPECT_EQ(library->EditRegistryOnReinstallEX("C:\\Setup\\"), 0);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runOnce.c_str(), 0, KEY_SET_VALUE, &key),
               ERROR_SUCCESS);
@@ -241,14 +233,14 @@ TEST_F(WineActions, SetupTimeLandsUnderTheRegistryNamesInForce) {
         return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     };
     const unsigned long long before = systemTime();
-    EXPECT_EQ(library.get<NoArguments>("HKUpdateSetupDateInRegistryEX")(), 0);
+    EXPECT_EQ(library->HKUpdateSetupDateInRegistryEX(), 0);
     const unsigned long long after = systemTime();
     const unsigned long long stamped = stampedTime("Software\\Brevanta\\Quillane\\Preferences");
     EXPECT_GE(stamped, before);
     EXPECT_LE(stamped, after);
 
-    library.get<SetRegistryInfo>("RADOzavu_SetRegistryInfo")("RadozavuCompany", "RadozavuProduct");
-    EXPECT_EQ(library.get<RecordTaking>("HKUpdateSetupDateInRegistry")(nullptr), 0);
+    library->RADOzavu_SetRegistryInfo("RadozavuCompany", "RadozavuProduct");
+    EXPECT_EQ(library->HKUpdateSetupDateInRegistry(nullptr), 0);
     EXPECT_GE(stampedTime("Software\\RadozavuCompany\\RadozavuProduct\\Preferences"), after);
     wine::deleteTree(HKEY_LOCAL_MACHINE, "Software\\RadozavuCompany");
 }
@@ -263,7 +255,7 @@ TEST_F(WineActions, WriteMonitorPathsComeFromTheSiblingLibraries) {
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
     SetEnvironmentVariableA("RADOZAVU_ZEPPROJ_RESULT", "5");
 
-    auto configure = library.get<OneText>("HKConfigureWriteMonitorPathsEX");
+    auto configure = library->HKConfigureWriteMonitorPathsEX;
     const std::string bare = folder.substr(0, folder.size() - 1);
     EXPECT_EQ(configure(bare.c_str()), 5);
     EXPECT_EQ(wine::readFile(record), "load Rezedev.dll\nload ZepProj.dll\nHKPopulateWriteMonitorPaths\n");
@@ -271,7 +263,7 @@ TEST_F(WineActions, WriteMonitorPathsComeFromTheSiblingLibraries) {
     SetEnvironmentVariableA("RADOZAVU_ZEPPROJ_RESULT", "0");
     SetupCallRecord withBackslash{};
     withBackslash.ParamText = folder.c_str(); // loads from a doubled backslash
-    EXPECT_EQ(library.get<RecordTaking>("HKConfigureWriteMonitorPaths")(&withBackslash), 0);
+    EXPECT_EQ(library->HKConfigureWriteMonitorPaths(&withBackslash), 0);
     EXPECT_EQ(configure(nullptr), 1);
 
     const std::string empty = wine::freshFolder("write monitor missing");

@@ -9,9 +9,6 @@
 
 namespace {
 
-using RecordExport = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-using TextExport = int(RADOZAVU_CALL *)(const char *);
-
 constexpr UINT kExitRequest = 0x101D;
 constexpr const char *kSync = "Synchronization";
 constexpr const char *kManager = "Quillane - Project Manager";
@@ -43,7 +40,7 @@ TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
 
     const DWORD start = GetTickCount();
     SetupCallRecord record{};
-    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    EXPECT_EQ(library->HKSetupFindRunningApps(&record), 0);
     // Well before the 30 s after which the user would be asked, however
     // loaded the machine is.
     EXPECT_LT(GetTickCount() - start, 25000u);
@@ -59,7 +56,7 @@ TEST_F(WineApps, FreeSemaphoreMeansNoClientRunsWhateverWindowsAreThere) {
     ASSERT_TRUE(other.showsWindows({kSync, kManager}));
     wine::BoxWatcher watcher("Quillane Installation");
     SetupCallRecord record{};
-    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    EXPECT_EQ(library->HKSetupFindRunningApps(&record), 0);
     EXPECT_EQ(watcher.finish().answered, 0);
     EXPECT_TRUE(windowPresent(kSync));
     EXPECT_TRUE(windowPresent(kManager));
@@ -80,7 +77,7 @@ TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
     });
     SetupCallRecord record{};
     record.OwnerWindow = owner;
-    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    EXPECT_EQ(library->HKSetupFindRunningApps(&record), 0);
     const wine::SeenBox box = watcher.wait();
     ASSERT_TRUE(box.seen);
     EXPECT_EQ(box.owner, owner);
@@ -115,7 +112,7 @@ TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) 
         90000);
     SetupCallRecord record{};
     record.OwnerWindow = owner;
-    EXPECT_EQ(library.get<RecordExport>("HKSetupFindRunningApps")(&record), 0);
+    EXPECT_EQ(library->HKSetupFindRunningApps(&record), 0);
     const wine::SeenBox box = watcher.wait();
     ASSERT_TRUE(box.seen);
     // Not before the 30 s the exit request is given; the upper bound only
@@ -132,8 +129,8 @@ TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) 
 // The console ignores WM_CLOSE and has its process ended after 100 ms; the
 // agent closes on WM_CLOSE and ends by itself.
 TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
-    auto anyRunning = library.get<RecordExport>("HKSetupAreThereAnyRunningServerApps");
-    auto stopRunning = library.get<RecordExport>("HKSetupStopRunningServerApps");
+    auto anyRunning = library->HKSetupAreThereAnyRunningServerApps;
+    auto stopRunning = library->HKSetupStopRunningServerApps;
     EXPECT_EQ(anyRunning(nullptr), 0); // no server window, no server service
 
     wine::Program agent(standIn("\"Quillane Synchronization Server Agent 5.0\""));
@@ -168,7 +165,7 @@ void expectValue(const char *name, DWORD type, DWORD size) {
 
 TEST_F(WineApps, ServiceKeyIsWrittenInTheRealRegistry) {
     const std::string folder = "C:\\Program Files\\Brevanta\\Quillane";
-    EXPECT_EQ(library.get<TextExport>("CreateServiceEX")(folder.c_str()), 1);
+    EXPECT_EQ(library->CreateServiceEX(folder.c_str()), 1);
     std::string text;
     ASSERT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath", text));
     EXPECT_EQ(text, folder + "\\QLNSYNCService.exe");
@@ -193,7 +190,7 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
     DeleteFileA(record.c_str());
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
     SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", "7");
-    auto addDependentServices = library.get<TextExport>("HKAdd2DependentServicesEX");
+    auto addDependentServices = library->HKAdd2DependentServicesEX;
 
     std::string folder = wine::programFolder();
     folder.pop_back(); // the folder is given without its trailing backslash
@@ -206,7 +203,7 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
     EXPECT_EQ(addDependentServices(nullptr), 1);
 
     // The record form takes the folder from ParamText.
-    auto addDependentServicesFor = library.get<RecordExport>("HKAdd2DependentServices");
+    auto addDependentServicesFor = library->HKAdd2DependentServices;
     SetupCallRecord withFolder{};
     withFolder.ParamText = folder.c_str();
     SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", "0");

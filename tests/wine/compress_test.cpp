@@ -8,14 +8,11 @@
 
 namespace {
 
-using Compress = const char *(RADOZAVU_CALL *)(const char *, const char *, int);
-using Uncompress = const char *(RADOZAVU_CALL *)(const char *, const char *);
-
 class WineCompress : public ::testing::Test {
 protected:
     wine::Library library;
-    Compress compress = library.get<Compress>("QLNSetupCompressFile");
-    Uncompress uncompress = library.get<Uncompress>("QLNSetupUncompressFile");
+    decltype(&::QLNSetupCompressFile) compress = library->QLNSetupCompressFile;
+    decltype(&::QLNSetupUncompressFile) uncompress = library->QLNSetupUncompressFile;
 };
 
 std::string sampleContent() {
@@ -69,8 +66,8 @@ TEST_F(WineCompress, DamagedOrMissingSourcesFail) {
 
 TEST(WineNumbers, EncodeAndDecode) {
     wine::Library library;
-    auto encode = library.get<const char *(RADOZAVU_CALL *)(int)>("HKGetStringFromNumber");
-    auto decode = library.get<int(RADOZAVU_CALL *)(const char *)>("HKGetNumberFromString");
+    auto encode = library->HKGetStringFromNumber;
+    auto decode = library->HKGetNumberFromString;
     EXPECT_STREQ(encode(0), "A");
     EXPECT_STREQ(encode(1907), "BJAH");
     EXPECT_STREQ(encode(-42), "-EC");

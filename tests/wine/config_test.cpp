@@ -6,12 +6,13 @@
 
 namespace {
 
-using Getter = const char *(RADOZAVU_CALL *)(const char *);
+// Every getter has the type of this one.
+using GetterExport = decltype(&::GetValidateSettings);
 
 class WineConfig : public ::testing::Test {
 protected:
-    std::string call(const char *exportName, const std::string &folder) {
-        return library.get<Getter>(exportName)(folder.c_str());
+    static std::string call(GetterExport getter, const std::string &folder) {
+        return getter(folder.c_str());
     }
     wine::Library library;
 };
@@ -27,21 +28,21 @@ TEST_F(WineConfig, GettersReadTheFileTheirDefaultsAndExpandEnvironmentReferences
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
 
-    EXPECT_EQ(call("GetCreateDesktopIcon", folder), "");
-    EXPECT_EQ(call("GetAllowLocalSync", folder), "YES");
-    EXPECT_EQ(call("GetAllowNetworkSync", folder), "NO");
-    EXPECT_EQ(call("GetUninstallRebootPrompt", folder), "TRUE");
-    EXPECT_EQ(call("GetProgramGroup", folder), "Quillane");
-    EXPECT_EQ(call("GetInstallDirectory", folder), "Error Reading Value");
-    EXPECT_EQ(call("GetDefaultCacheLocation", folder), std::string(windows) + "\\Cache");
-    EXPECT_EQ(call("GetDefaultVirtualNetworkLocation", folder), "%RADOZAVU_UNSET%\\VN");
-    EXPECT_EQ(call("GetExecutableCmdLineOptions", folder), "");
-    EXPECT_EQ(call("GetInitialPreferencesFile", folder), folder + "\\QLNINIT.INI");
-    EXPECT_EQ(call("GetInitialRegFile", folder), folder + "\\QLNCFG.REG");
+    EXPECT_EQ(call(library->GetCreateDesktopIcon, folder), "");
+    EXPECT_EQ(call(library->GetAllowLocalSync, folder), "YES");
+    EXPECT_EQ(call(library->GetAllowNetworkSync, folder), "NO");
+    EXPECT_EQ(call(library->GetUninstallRebootPrompt, folder), "TRUE");
+    EXPECT_EQ(call(library->GetProgramGroup, folder), "Quillane");
+    EXPECT_EQ(call(library->GetInstallDirectory, folder), "Error Reading Value");
+    EXPECT_EQ(call(library->GetDefaultCacheLocation, folder), std::string(windows) + "\\Cache");
+    EXPECT_EQ(call(library->GetDefaultVirtualNetworkLocation, folder), "%RADOZAVU_UNSET%\\VN");
+    EXPECT_EQ(call(library->GetExecutableCmdLineOptions, folder), "");
+    EXPECT_EQ(call(library->GetInitialPreferencesFile, folder), folder + "\\QLNINIT.INI");
+    EXPECT_EQ(call(library->GetInitialRegFile, folder), folder + "\\QLNCFG.REG");
 
     // Without its trailing backslash the folder runs into the file name.
     const std::string bare = folder.substr(0, folder.size() - 1);
-    EXPECT_EQ(call("GetAllowLocalSync", bare), "NO");
+    EXPECT_EQ(call(library->GetAllowLocalSync, bare), "NO");
 }
 
 // Every getter with its key written in the file, then with no file at all.
@@ -49,39 +50,39 @@ TEST_F(WineConfig, EveryGetterReadsItsOwnKeyOrGivesItsDefault) {
     const std::string folder = wine::freshFolder("every-getter");
     const std::string empty = wine::freshFolder("no-setup-file");
     struct Getter {
-        const char *exportName;
+        GetterExport getter;
         const char *key;
         std::string fallback;
     };
     const Getter getters[] = {
-        {"GetValidateSettings", "ValidateSettings", "YES"},
-        {"GetInstallDirectory", "InstallDirectory", "Error Reading Value"},
-        {"GetCreateDesktopIcon", "CreateDesktopIcon", "YES"},
-        {"GetProgramGroup", "ProgramGroup", "Quillane"},
-        {"GetRasMessage", "RasMessage", "YES"},
-        {"GetAllowLocalSync", "AllowLocalSync", "NO"},
-        {"GetAllowNetworkSync", "AllowNetworkSync", "NO"},
-        {"GetAllowOneWaySync", "AllowOneWaySync", "NO"},
-        {"GetAllowTwoWaySync", "AllowTwoWaySync", "NO"},
-        {"GetRebootPrompt", "RebootPrompt", "YES"},
-        {"GetInitialPreferencesFile", "InitialPreferencesFile", empty + "\\QLNINIT.INI"},
-        {"GetShowHelpAtStartUp", "ShowHelpAtStartUp", "YES"},
-        {"GetDefaultWebSite", "DefaultWebSite", "http://www.brevanta.com"},
-        {"GetCreateAgentIcon", "CreateAgentIcon", "YES"},
-        {"GetEnableVirtualNetworkProjects", "EnableVirtualNetworkProjects", "YES"},
-        {"GetEnableBackupProjects", "EnableBackupProjects", "YES"},
-        {"GetCreateNetworkProviderEntries", "CreateNetworkProviderEntries", "YES"},
-        {"GetInitialRegFile", "InitialRegFile", empty + "\\QLNCFG.REG"},
-        {"GetAllowInstallOnNTServer", "AllowInstallOnNTServer", "NO"},
-        {"GetInstallService", "InstallService", "NO"},
-        {"GetSvcDependentServices", "SvcDependentServices", ""},
-        {"GetUninstallRebootPrompt", "UninstallRebootPrompt", "TRUE"},
-        {"GetDefaultCacheLocation", "DefaultCacheLocation", ""},
-        {"GetDefaultVirtualNetworkLocation", "DefaultVirtualNetworkLocation", ""},
-        {"GetUpgradeVersionCheck", "UpgradeVersionCheck", ""},
-        {"GetMultipleIniFiles", "MultipleIniFiles", "YES"},
-        {"GetExecuteOnCompletion", "ExecuteOnCompletion", "Error Reading Value"},
-        {"GetExecutableCmdLineOptions", "ExecutableCommandParams", ""},
+        {library->GetValidateSettings, "ValidateSettings", "YES"},
+        {library->GetInstallDirectory, "InstallDirectory", "Error Reading Value"},
+        {library->GetCreateDesktopIcon, "CreateDesktopIcon", "YES"},
+        {library->GetProgramGroup, "ProgramGroup", "Quillane"},
+        {library->GetRasMessage, "RasMessage", "YES"},
+        {library->GetAllowLocalSync, "AllowLocalSync", "NO"},
+        {library->GetAllowNetworkSync, "AllowNetworkSync", "NO"},
+        {library->GetAllowOneWaySync, "AllowOneWaySync", "NO"},
+        {library->GetAllowTwoWaySync, "AllowTwoWaySync", "NO"},
+        {library->GetRebootPrompt, "RebootPrompt", "YES"},
+        {library->GetInitialPreferencesFile, "InitialPreferencesFile", empty + "\\QLNINIT.INI"},
+        {library->GetShowHelpAtStartUp, "ShowHelpAtStartUp", "YES"},
+        {library->GetDefaultWebSite, "DefaultWebSite", "http://www.brevanta.com"},
+        {library->GetCreateAgentIcon, "CreateAgentIcon", "YES"},
+        {library->GetEnableVirtualNetworkProjects, "EnableVirtualNetworkProjects", "YES"},
+        {library->GetEnableBackupProjects, "EnableBackupProjects", "YES"},
+        {library->GetCreateNetworkProviderEntries, "CreateNetworkProviderEntries", "YES"},
+        {library->GetInitialRegFile, "InitialRegFile", empty + "\\QLNCFG.REG"},
+        {library->GetAllowInstallOnNTServer, "AllowInstallOnNTServer", "NO"},
+        {library->GetInstallService, "InstallService", "NO"},
+        {library->GetSvcDependentServices, "SvcDependentServices", ""},
+        {library->GetUninstallRebootPrompt, "UninstallRebootPrompt", "TRUE"},
+        {library->GetDefaultCacheLocation, "DefaultCacheLocation", ""},
+        {library->GetDefaultVirtualNetworkLocation, "DefaultVirtualNetworkLocation", ""},
+        {library->GetUpgradeVersionCheck, "UpgradeVersionCheck", ""},
+        {library->GetMultipleIniFiles, "MultipleIniFiles", "YES"},
+        {library->GetExecuteOnCompletion, "ExecuteOnCompletion", "Error Reading Value"},
+        {library->GetExecutableCmdLineOptions, "ExecutableCommandParams", ""},
     };
     // Each key gets a value of its own; the completion program must exist.
     std::string file = "[Configuration]\r\n";
@@ -95,9 +96,9 @@ TEST_F(WineConfig, EveryGetterReadsItsOwnKeyOrGivesItsDefault) {
     wine::writeFile(folder + "QLNSETUP.INI", file);
 
     for (const Getter &getter : getters) {
-        SCOPED_TRACE(getter.exportName);
-        EXPECT_EQ(call(getter.exportName, folder), valueOf(getter));
-        EXPECT_EQ(call(getter.exportName, empty), getter.fallback);
+        SCOPED_TRACE(getter.key);
+        EXPECT_EQ(call(getter.getter, folder), valueOf(getter));
+        EXPECT_EQ(call(getter.getter, empty), getter.fallback);
     }
 }
 
@@ -106,9 +107,9 @@ TEST_F(WineConfig, ReturnedTextStaysUntilTheNextCallOfTheSameGetter) {
     const std::string second = wine::freshFolder("returned-second");
     wine::writeFile(first + "QLNSETUP.INI", "[Configuration]\r\nProgramGroup=First\r\n");
     wine::writeFile(second + "QLNSETUP.INI", "[Configuration]\r\nProgramGroup=Second\r\n");
-    auto getProgramGroup = library.get<Getter>("GetProgramGroup");
+    auto getProgramGroup = library->GetProgramGroup;
     const char *text = getProgramGroup(first.c_str());
-    call("GetAllowLocalSync", second);
+    call(library->GetAllowLocalSync, second);
     EXPECT_STREQ(text, "First");
     EXPECT_STREQ(getProgramGroup(second.c_str()), "Second");
 }
@@ -126,7 +127,7 @@ TEST(WineFrame, MissingCompletionProgramBoxCarriesTheDisplayNameReadAtLoad) {
                                              "ExecuteOnCompletion=C:\\nowhere\\setup-done.exe\r\n");
     {
         wine::Library library;
-        auto getExecuteOnCompletion = library.get<Getter>("GetExecuteOnCompletion");
+        auto getExecuteOnCompletion = library->GetExecuteOnCompletion;
         wine::BoxWatcher watcher("Quillane Test Edition");
         EXPECT_STREQ(getExecuteOnCompletion(folder.c_str()), "Error Reading Value");
         const wine::SeenBox box = watcher.wait();
@@ -147,8 +148,7 @@ TEST(WineFrame, MissingCompletionProgramBoxCarriesTheDisplayNameReadAtLoad) {
 
 TEST(WineFrame, OverlongRegistryNamesAreRefusedWithoutHarm) {
     wine::Library library;
-    auto setRegistryInfo =
-        library.get<void(RADOZAVU_CALL *)(const char *, const char *)>("RADOzavu_SetRegistryInfo");
+    auto setRegistryInfo = library->RADOzavu_SetRegistryInfo;
     const std::string overlong(300, 'x');
     setRegistryInfo(overlong.c_str(), "Quillane");
     setRegistryInfo(nullptr, nullptr);

@@ -10,13 +10,6 @@
 
 namespace {
 
-using NoArgument = int(RADOZAVU_CALL *)();
-using TextArgument = int(RADOZAVU_CALL *)(const char *);
-using TwoTexts = int(RADOZAVU_CALL *)(const char *, const char *);
-using RecordArgument = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-using Getter = const char *(RADOZAVU_CALL *)(const char *);
-using SetRegistryInfo = void(RADOZAVU_CALL *)(const char *, const char *);
-
 constexpr int kBelowAtAbove[] = {-1, 0, 1};
 constexpr const char *kOrderKey = wine::ProviderOrderKeeper::kOrderKey;
 
@@ -71,9 +64,9 @@ TEST_F(WineLimits, CompanyKeyNamesHold259Characters) {
         SCOPED_TRACE(trace(name.size()));
         wine::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Acme");
         wine::Library library;
-        library.get<SetRegistryInfo>("RADOzavu_SetRegistryInfo")("Acme", "Prod");
-        library.get<SetRegistryInfo>("RADOzavu_SetRegistryInfo")(name.c_str(), "Prod");
-        EXPECT_EQ(library.get<NoArgument>("HKUpdateSetupDateInRegistryEX")(), 0);
+        library->RADOzavu_SetRegistryInfo("Acme", "Prod");
+        library->RADOzavu_SetRegistryInfo(name.c_str(), "Prod");
+        EXPECT_EQ(library->HKUpdateSetupDateInRegistryEX(), 0);
         std::string stamp;
         EXPECT_EQ(wine::readString(HKEY_LOCAL_MACHINE, preferences, "LastSetupTime", stamp),
                   delta > 0);
@@ -91,7 +84,7 @@ TEST_F(WineLimits, TheDisplayNameKeeps259CharactersOfTheStoredName) {
         wine::setString(HKEY_LOCAL_MACHINE, currentVersion, "ProductName", name);
         wine::Library library; // the display name is worked out at load
         wine::BoxWatcher watcher(name.substr(0, 259));
-        EXPECT_STREQ(library.get<Getter>("GetExecuteOnCompletion")(folder.c_str()),
+        EXPECT_STREQ(library->GetExecuteOnCompletion(folder.c_str()),
                      "Error Reading Value");
         EXPECT_TRUE(watcher.wait().seen) << "no box titled with the first 259 characters";
     }
@@ -107,7 +100,7 @@ TEST_F(WineLimits, TheActionLogPathHolds259Characters) {
         SetupCallRecord record{};
         record.ParamText = text.c_str();
         wine::Library library;
-        EXPECT_EQ(library.get<RecordArgument>("HKSetupAddActionLog")(&record), 0);
+        EXPECT_EQ(library->HKSetupAddActionLog(&record), 0);
         EXPECT_EQ(entriesIn(folderOf(log)), delta <= 0 ? 1u : 0u);
     }
 }
@@ -142,7 +135,7 @@ TEST_F(WineLimits, TheOldLibraryIsRemovedWhenItsPathFits) {
         record.ParamText = installFolder.c_str();
         const std::string before = pending();
         wine::Library dll;
-        EXPECT_EQ(dll.get<RecordArgument>("HKSetupCleanUpOldFiles")(&record), 0);
+        EXPECT_EQ(dll->HKSetupCleanUpOldFiles(&record), 0);
         EXPECT_EQ(entriesIn(installFolder + "\\BIN"), 0u);
         EXPECT_EQ(pending(), before);
     }
@@ -155,7 +148,7 @@ TEST_F(WineLimits, TheInitialPreferencesFileIsCopiedWhenItsDestinationFits) {
         SCOPED_TRACE(trace(destination.size()));
         const std::string target = folderOf(destination) + "\\";
         wine::Library library;
-        EXPECT_EQ(library.get<TwoTexts>("MoveInitialPreferencesFileEX")(
+        EXPECT_EQ(library->MoveInitialPreferencesFileEX(
                       (folder + "QLNINIT.INI").c_str(), target.c_str()),
                   0);
         EXPECT_EQ(entriesIn(folderOf(destination)), delta <= 0 ? 1u : 0u);
@@ -176,9 +169,9 @@ TEST_F(WineOrderLimits, TheProviderOrderIsKeptWholeAroundItsOld259Characters) {
         const std::string others = std::string(259 + delta - 6, 'p') + ",RDPNP";
         SCOPED_TRACE(trace(others.size()));
         wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", others);
-        EXPECT_EQ(library.get<NoArgument>("HKAddNetworkProviderEX")(), 0);
+        EXPECT_EQ(library->HKAddNetworkProviderEX(), 0);
         EXPECT_EQ(order(), "QLNNET," + others);
-        EXPECT_EQ(library.get<NoArgument>("HKRemoveNetworkProviderEX")(), 0);
+        EXPECT_EQ(library->HKRemoveNetworkProviderEX(), 0);
         EXPECT_EQ(order(), others);
     }
 }
@@ -197,7 +190,7 @@ TEST_F(WineLimits, TheActionLogUsesAParameterTextOf519Characters) {
         const std::string text = path + message;
         SetupCallRecord record{};
         record.ParamText = text.c_str();
-        EXPECT_EQ(library.get<RecordArgument>("HKSetupAddActionLog")(&record), 0);
+        EXPECT_EQ(library->HKSetupAddActionLog(&record), 0);
         const std::string content = wine::readFile(log);
         const std::string expectedEnd = " : " + message.substr(0, 519 - path.size()) + "\r\n";
         ASSERT_GE(content.size(), written + expectedEnd.size());
@@ -214,7 +207,7 @@ TEST_F(WineLimits, ASettingHolds1023Characters) {
         const std::string value(1023 + delta, 'v');
         SCOPED_TRACE(trace(value.size()));
         wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
-        EXPECT_EQ(std::string(library.get<Getter>("GetUpgradeVersionCheck")(folder.c_str())),
+        EXPECT_EQ(std::string(library->GetUpgradeVersionCheck(folder.c_str())),
                   value.substr(0, 1023));
     }
 }
@@ -230,7 +223,7 @@ TEST_F(WineLimits, ASettingIsExpandedWhenItsExpansionHolds1023Characters) {
         const std::string value = "%WINDIR%" + std::string(1023 + delta - windowsLength, 'e');
         SCOPED_TRACE(trace(windowsLength + value.size() - 8));
         wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
-        EXPECT_EQ(std::string(library.get<Getter>("GetUpgradeVersionCheck")(folder.c_str())),
+        EXPECT_EQ(std::string(library->GetUpgradeVersionCheck(folder.c_str())),
                   delta <= 0 ? std::string(windows) + value.substr(8) : value);
     }
 }
@@ -246,7 +239,7 @@ TEST_F(WineOrderLimits, ADebugLogMessageHolds1023Characters) {
         wine::writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
         wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", stored);
         wine::Library library; // the switch is read at the first message of a load
-        EXPECT_EQ(library.get<NoArgument>("HKAddNetworkProviderEX")(), 0);
+        EXPECT_EQ(library->HKAddNetworkProviderEX(), 0);
         char logged[2048] = "";
         GetPrivateProfileStringA("DebugIniMsgs", "003", "", logged, sizeof logged, ini.c_str());
         const std::string line = logged;
@@ -264,7 +257,7 @@ TEST_F(WineLimits, ANumberIsDecodedFromAtMost19Letters) {
     for (const int delta : kBelowAtAbove) {
         const std::string letters = std::string(19 + delta - 1, 'A') + "B";
         SCOPED_TRACE(trace(letters.size()));
-        EXPECT_EQ(library.get<TextArgument>("HKGetNumberFromString")(letters.c_str()),
+        EXPECT_EQ(library->HKGetNumberFromString(letters.c_str()),
                   delta <= 0 ? 1 : 0);
     }
 }

@@ -11,8 +11,6 @@
 
 namespace {
 
-using AddActionLog = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-
 // The stamp of a local time as the library writes it.
 std::string stampOf(const SYSTEMTIME &time) {
     static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -38,7 +36,7 @@ protected:
     int addLine(const std::string &paramText) {
         SetupCallRecord record{};
         record.ParamText = paramText.c_str();
-        return library.get<AddActionLog>("HKSetupAddActionLog")(&record);
+        return library->HKSetupAddActionLog(&record);
     }
 
     // Calls the export and checks the line it appended against the local

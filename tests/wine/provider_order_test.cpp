@@ -10,9 +10,6 @@
 
 namespace {
 
-using NoArgument = int(RADOZAVU_CALL *)();
-using RecordArgument = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-
 constexpr const char *kOrderKey = wine::ProviderOrderKeeper::kOrderKey;
 
 class WineProviderOrder : public ::testing::Test {
@@ -47,14 +44,14 @@ TEST_F(WineProviderOrder, EditsTheOrderAndLogsEachStepInTheWindowsFolder) {
     wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder",
                     "RDPNP,QLNNET,LanmanWorkstation");
     wine::Library library;
-    EXPECT_EQ(library.get<NoArgument>("HKAddNetworkProviderEX")(), 0);
+    EXPECT_EQ(library->HKAddNetworkProviderEX(), 0);
     EXPECT_EQ(order(), "QLNNET,RDPNP,LanmanWorkstation");
     SetupCallRecord record{};
-    EXPECT_EQ(library.get<RecordArgument>("HKAddNetworkProvider")(&record), 0);
+    EXPECT_EQ(library->HKAddNetworkProvider(&record), 0);
     EXPECT_EQ(order(), "QLNNET,RDPNP,LanmanWorkstation");
-    EXPECT_EQ(library.get<RecordArgument>("HKRemoveNetworkProvider")(&record), 0);
+    EXPECT_EQ(library->HKRemoveNetworkProvider(&record), 0);
     EXPECT_EQ(order(), "RDPNP,LanmanWorkstation");
-    EXPECT_EQ(library.get<NoArgument>("HKRemoveNetworkProviderEX")(), 0);
+    EXPECT_EQ(library->HKRemoveNetworkProviderEX(), 0);
     EXPECT_EQ(order(), "RDPNP,LanmanWorkstation");
 
     const std::vector<std::string> log = logged();
@@ -74,7 +71,7 @@ TEST_F(WineProviderOrder, TheLogWrapsInItsRingOfKeys) {
     wine::writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\nMaxLine=2\r\n");
     wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", "RDPNP");
     wine::Library library;
-    library.get<NoArgument>("HKRemoveNetworkProviderEX")(); // four lines in a ring of two
+    library->HKRemoveNetworkProviderEX(); // four lines in a ring of two
     EXPECT_EQ(GetPrivateProfileIntA("DebugIniMsgs", "LastLine", 0, ini.c_str()), 2u);
     const std::vector<std::string> log = logged();
     ASSERT_EQ(log.size(), 2u);
@@ -88,7 +85,7 @@ TEST_F(WineProviderOrder, TheLogWrapsInItsRingOfKeys) {
 TEST_F(WineProviderOrder, WithLoggingOffTheOrderChangesAndNoLogIsWritten) {
     wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", "RDPNP");
     wine::Library library;
-    library.get<NoArgument>("HKAddNetworkProviderEX")();
+    library->HKAddNetworkProviderEX();
     EXPECT_EQ(order(), "QLNNET,RDPNP");
     EXPECT_FALSE(wine::fileExists(ini));
 }

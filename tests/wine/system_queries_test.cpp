@@ -8,9 +8,6 @@
 
 namespace {
 
-using RecordExport = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-using TextExport = const char *(RADOZAVU_CALL *)();
-
 // A top-level window standing for the installer's, to own message boxes.
 class InstallerWindow {
 public:
@@ -30,7 +27,7 @@ private:
 
 TEST(WineFolderValidation, RefusalsShowTheirBoxOwnedByTheInstallerWindow) {
     wine::Library library;
-    auto validate = library.get<RecordExport>("HKSetupValidateLocalDirectory");
+    auto validate = library->HKSetupValidateLocalDirectory;
     InstallerWindow owner;
     SetupCallRecord record{};
     record.OwnerWindow = owner.get();
@@ -57,8 +54,7 @@ TEST(WineFolderValidation, RefusalsShowTheirBoxOwnedByTheInstallerWindow) {
 
 TEST(WineFolderValidation, ThePlainFormAnswersByDriveType) {
     wine::Library library;
-    auto validate = library.get<int(RADOZAVU_CALL *)(const char *)>(
-        "HKSetupValidateLocalDirectoryEX");
+    auto validate = library->HKSetupValidateLocalDirectoryEX;
     EXPECT_EQ(validate("C:\\"), 0);
     EXPECT_EQ(validate("c:\\windows"), 0);
     EXPECT_EQ(validate("C:"), 1);
@@ -108,22 +104,22 @@ TEST(WineVersions, Windows2000AndXPAreToldApartUnderEachWindowsVersion) {
 
 TEST(WineLocations, AnswersAgreeWithWhatWineReports) {
     wine::Library library;
-    EXPECT_STREQ(library.get<TextExport>("HKSetupGetDefaultInstallLocation")(),
+    EXPECT_STREQ(library->HKSetupGetDefaultInstallLocation(),
                  "C:\\Program Files\\Brevanta\\Quillane");
 
     char commonDesktop[MAX_PATH] = "";
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, commonDesktop, CSIDL_COMMON_DESKTOPDIRECTORY,
                                         FALSE));
-    EXPECT_STREQ(library.get<TextExport>("HKSetupGetCommonDesktopLocation")(), commonDesktop);
+    EXPECT_STREQ(library->HKSetupGetCommonDesktopLocation(), commonDesktop);
 
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, MAX_PATH);
-    EXPECT_STREQ(library.get<TextExport>("HKGetSetupExePath")(), program);
+    EXPECT_STREQ(library->HKGetSetupExePath(), program);
 
     const std::string answers = wine::freshFolder("desktop") + "answers.ini";
     SetupCallRecord record{};
     record.ParamText = answers.c_str();
-    auto writeDesktop = library.get<RecordExport>("HKSetupGetCommonDesktopFolderLocation");
+    auto writeDesktop = library->HKSetupGetCommonDesktopFolderLocation;
     EXPECT_EQ(writeDesktop(&record), 0);
     char written[MAX_PATH] = "";
     GetPrivateProfileStringA("SECTION", "Common Desktop", "", written, MAX_PATH, answers.c_str());

@@ -15,21 +15,31 @@ std::string programFolder() {
     return folder;
 }
 
+namespace {
+
+// The export name as a function of type F (through void (*)(), the type that
+// converts to any function type); null, and a failure, when it is missing.
+template <class F> F findExport(HMODULE module, const char *name) {
+    FARPROC entry = module != nullptr ? GetProcAddress(module, name) : nullptr;
+    EXPECT_NE(entry, nullptr) << "no export " << name;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(entry));
+}
+
+} // namespace
+
 Library::Library() {
     module_ = LoadLibraryA((programFolder() + "RADOZAVU.DLL").c_str());
     EXPECT_NE(module_, nullptr) << "RADOZAVU.DLL did not load: " << GetLastError();
+#define RADOZAVU_EXPORT_ENTRY(name, result, arguments, commandLine, page)                          \
+    exports_.name = findExport<decltype(&::name)>(module_, #name);
+#include "exports.inc"
+#undef RADOZAVU_EXPORT_ENTRY
 }
 
 Library::~Library() {
     if (module_ != nullptr) {
         FreeLibrary(module_);
     }
-}
-
-FARPROC Library::find(const char *name) const {
-    FARPROC entry = module_ != nullptr ? GetProcAddress(module_, name) : nullptr;
-    EXPECT_NE(entry, nullptr) << "no export " << name;
-    return entry;
 }
 
 BoxWatcher::BoxWatcher(std::string title, DWORD timeoutMs)

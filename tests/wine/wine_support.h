@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "radozavu.h"
+#include "frame/export_list.h"
 
 namespace wine {
 
@@ -26,8 +26,16 @@ constexpr DWORD kPatienceMs = 60000;
 // stand-in libraries and the stand-in programs lie there.
 std::string programFolder();
 
+// The exports of the export list, each found by its undecorated name and
+// typed as radozavu.h declares it.
+struct Exports {
+#define RADOZAVU_EXPORT_ENTRY(name, result, arguments, commandLine, page) decltype(&::name) name;
+#include "exports.inc"
+#undef RADOZAVU_EXPORT_ENTRY
+};
+
 // The library as the installer has it: loaded from beside the test program,
-// exports found by their undecorated names.
+// every export found when it loads; library->Name(...) calls export Name.
 class Library {
 public:
     Library();
@@ -36,14 +44,11 @@ public:
     Library &operator=(const Library &) = delete;
 
     [[nodiscard]] HMODULE module() const { return module_; }
-    FARPROC find(const char *name) const;
-    template <class F> F get(const char *name) const {
-        // Through void (*)(void), the type that converts to any function type.
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(find(name)));
-    }
+    const Exports *operator->() const { return &exports_; }
 
 private:
     HMODULE module_;
+    Exports exports_{};
 };
 
 // A message box as the user sees it.

@@ -3,82 +3,105 @@
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+#include <tuple>
+#include <type_traits>
 
-#include "radozavu.h"
+#include "frame/export_list.h"
 
 namespace host {
 
-const std::vector<ExportInfo> &exportTable() {
+namespace {
+
+using namespace radozavu::exports;
+
+// The host's name for the form of an export of type F.
+template <class F> constexpr Signature signatureOf() {
     using S = Signature;
+    if constexpr (std::is_same_v<F, Text (*)(Text)>) {
+        return S::TextToText;
+    } else if constexpr (std::is_same_v<F, Int (*)(Record)>) {
+        return S::Record;
+    } else if constexpr (std::is_same_v<F, Int (*)()>) {
+        return S::NoneToInt;
+    } else if constexpr (std::is_same_v<F, Text (*)()>) {
+        return S::NoneToText;
+    } else if constexpr (std::is_same_v<F, Int (*)(Text)>) {
+        return S::TextToInt;
+    } else if constexpr (std::is_same_v<F, Int (*)(Text, Text)>) {
+        return S::TextTextToInt;
+    } else if constexpr (std::is_same_v<F, Nothing (*)(Text, Text)>) {
+        return S::TextTextToVoid;
+    } else if constexpr (std::is_same_v<F, Int (*)(Int, Text, Text)>) {
+        return S::IntTextTextToInt;
+    } else if constexpr (std::is_same_v<F, Text (*)(Text, Text, Int)>) {
+        return S::TextTextIntToText;
+    } else if constexpr (std::is_same_v<F, Text (*)(Text, Text)>) {
+        return S::TextTextToText;
+    } else {
+        static_assert(std::is_same_v<F, Text (*)(Int)>, "an export form the host does not know");
+        return S::IntToText;
+    }
+}
+
+int parseInteger(const std::string &text) {
+    errno = 0;
+    char *end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX) {
+        throw std::invalid_argument("not a 32-bit integer: " + text);
+    }
+    return static_cast<int>(value);
+}
+
+// Calls function with the arguments converted to its parameter types: the
+// plain arguments in order (integers parsed from their text), and the record
+// built from --owner and --param.
+template <class R, class... Parameters>
+CallResult invoke(R (*function)(Parameters...), const CallArguments &arguments) {
+    SetupCallRecord record{};
+    record.OwnerWindow = reinterpret_cast<HWND>(arguments.owner);
+    record.ParamText = arguments.hasParam ? arguments.param.c_str() : nullptr;
+    std::size_t next = 0;
+    [[maybe_unused]] auto convert = [&]<class T>(std::type_identity<T>) -> T {
+        if constexpr (std::is_same_v<T, Record>) {
+            return arguments.noRecord ? nullptr : &record;
+        } else if constexpr (std::is_same_v<T, Text>) {
+            return arguments.plain[next++].c_str();
+        } else {
+            return parseInteger(arguments.plain[next++]);
+        }
+    };
+    // A braced list converts the arguments from left to right.
+    const std::tuple<Parameters...> values{convert(std::type_identity<Parameters>{})...};
+    CallResult result;
+    if constexpr (std::is_void_v<R>) {
+        std::apply(function, values);
+        result.isVoid = true;
+    } else if constexpr (std::is_same_v<R, Text>) {
+        const char *text = std::apply(function, values);
+        result.isText = true;
+        result.isNull = text == nullptr;
+        result.text = text != nullptr ? text : "";
+    } else {
+        result.number = std::apply(function, values);
+    }
+    return result;
+}
+
+// The symbol as a function of type F (through void (*)(), which converts to
+// any function type).
+template <class F> CallResult callAs(void *symbol, const CallArguments &arguments) {
+    return invoke(reinterpret_cast<F>(reinterpret_cast<void (*)()>(symbol)), arguments);
+}
+
+} // namespace
+
+const std::vector<ExportInfo> &exportTable() {
     static const std::vector<ExportInfo> table = {
-        {"GetValidateSettings", S::TextToText, "SETUP-FOLDER"},
-        {"GetInstallDirectory", S::TextToText, "SETUP-FOLDER"},
-        {"GetCreateDesktopIcon", S::TextToText, "SETUP-FOLDER"},
-        {"GetProgramGroup", S::TextToText, "SETUP-FOLDER"},
-        {"GetRasMessage", S::TextToText, "SETUP-FOLDER"},
-        {"GetAllowLocalSync", S::TextToText, "SETUP-FOLDER"},
-        {"GetAllowNetworkSync", S::TextToText, "SETUP-FOLDER"},
-        {"GetAllowOneWaySync", S::TextToText, "SETUP-FOLDER"},
-        {"GetAllowTwoWaySync", S::TextToText, "SETUP-FOLDER"},
-        {"GetRebootPrompt", S::TextToText, "SETUP-FOLDER"},
-        {"GetInitialPreferencesFile", S::TextToText, "SETUP-FOLDER"},
-        {"GetShowHelpAtStartUp", S::TextToText, "SETUP-FOLDER"},
-        {"GetDefaultWebSite", S::TextToText, "SETUP-FOLDER"},
-        {"GetCreateAgentIcon", S::TextToText, "SETUP-FOLDER"},
-        {"GetEnableVirtualNetworkProjects", S::TextToText, "SETUP-FOLDER"},
-        {"GetEnableBackupProjects", S::TextToText, "SETUP-FOLDER"},
-        {"GetCreateNetworkProviderEntries", S::TextToText, "SETUP-FOLDER"},
-        {"GetInitialRegFile", S::TextToText, "SETUP-FOLDER"},
-        {"GetAllowInstallOnNTServer", S::TextToText, "SETUP-FOLDER"},
-        {"GetInstallService", S::TextToText, "SETUP-FOLDER"},
-        {"GetSvcDependentServices", S::TextToText, "SETUP-FOLDER"},
-        {"GetUninstallRebootPrompt", S::TextToText, "SETUP-FOLDER"},
-        {"GetDefaultCacheLocation", S::TextToText, "SETUP-FOLDER"},
-        {"GetDefaultVirtualNetworkLocation", S::TextToText, "SETUP-FOLDER"},
-        {"GetUpgradeVersionCheck", S::TextToText, "SETUP-FOLDER"},
-        {"GetMultipleIniFiles", S::TextToText, "SETUP-FOLDER"},
-        {"GetExecuteOnCompletion", S::TextToText, "SETUP-FOLDER"},
-        {"GetExecutableCmdLineOptions", S::TextToText, "SETUP-FOLDER"},
-        {"RADOzavu_SetRegistryInfo", S::TextTextToVoid, "COMPANY PRODUCT"},
-        {"HKSetupAddActionLog", S::Record, "--param 'QLNSETUP.INI-PATH|MESSAGE'"},
-        {"HKSetupFindRunningApps", S::Record, "--owner WINDOW"},
-        {"HKServerSetupFindRunningApps", S::Record, "--owner WINDOW"},
-        {"HKSetupAreThereAnyRunningServerApps", S::Record, "(record not read)"},
-        {"HKSetupStopRunningServerApps", S::Record, "(record not read)"},
-        {"CreateServiceEX", S::TextToInt, "SERVICE-PROGRAM-FOLDER"},
-        {"HKAdd2DependentServicesEX", S::TextToInt, "SIBLING-LIBRARY-FOLDER"},
-        {"HKAdd2DependentServices", S::Record, "--param SIBLING-LIBRARY-FOLDER"},
-        {"HKAddNetworkProvider", S::Record, "(record not read)"},
-        {"HKAddNetworkProviderEX", S::NoneToInt, ""},
-        {"HKRemoveNetworkProvider", S::Record, "(record not read)"},
-        {"HKRemoveNetworkProviderEX", S::NoneToInt, ""},
-        {"HKSetupRebootComputer", S::Record, "(record not read)"},
-        {"HKSetupValidateLocalDirectory", S::Record, "--owner WINDOW --param FOLDER"},
-        {"HKSetupValidateLocalDirectoryEX", S::TextToInt, "FOLDER"},
-        {"HKIsWindows2000", S::NoneToInt, ""},
-        {"HKIsWindowsXP", S::NoneToInt, ""},
-        {"HKSetupGetDefaultInstallLocation", S::NoneToText, ""},
-        {"HKSetupGetCommonDesktopLocation", S::NoneToText, ""},
-        {"HKSetupGetCommonDesktopFolderLocation", S::Record, "--param PROFILE-FILE"},
-        {"HKGetSetupExePath", S::NoneToText, ""},
-        {"HKPerformPostInstallActions", S::TextTextToInt, "SETUP-FOLDER TARGET-FOLDER"},
-        {"MoveInitialPreferencesFileEX", S::TextTextToInt, "PREFERENCES-FILE DESTINATION-FOLDER"},
-        {"MoveAllINIFilesEX", S::TextTextToInt, "SOURCE-FOLDER DESTINATION-FOLDER"},
-        {"ExecInitialRegFileEX", S::TextToInt, "REGISTRY-FILE"},
-        {"HKSetupCleanUpOldFiles", S::Record, "--param INSTALL-FOLDER"},
-        {"HKUpdateSetupDateInRegistryEX", S::NoneToInt, ""},
-        {"HKUpdateSetupDateInRegistry", S::Record, "(record not read)"},
-        {"HKConfigureWriteMonitorPathsEX", S::TextToInt, "INSTALL-FOLDER"},
-        {"HKConfigureWriteMonitorPaths", S::Record, "--param INSTALL-FOLDER"},
-        {"HKDelRegistryEntry", S::IntTextTextToInt, "ROOT-SELECTOR KEY-PATH VALUE-NAME"},
-        {"CancelUninstallEX", S::NoneToInt, ""},
-        {"EditCustomizedInstallPathEX", S::TextToText, "INSTALL-PATH"},
-        {"EditRegistryOnReinstallEX", S::TextToInt, "SETUP-FOLDER"},
-        {"DeleteRegPackageNameEX", S::TextToInt, "INSTALLER-KEY-NAME"},
-        {"QLNSetupCompressFile", S::TextTextIntToText, "SOURCE DESTINATION LEVEL"},
-        {"QLNSetupUncompressFile", S::TextTextToText, "SOURCE DESTINATION"},
-        {"HKGetStringFromNumber", S::IntToText, "NUMBER"},
-        {"HKGetNumberFromString", S::TextToInt, "LETTERS"},
+#define RADOZAVU_EXPORT_ENTRY(name, result, arguments, commandLine, page)                          \
+    {#name, signatureOf<decltype(&::name)>(), commandLine, &callAs<decltype(&::name)>},
+#include "exports.inc"
+#undef RADOZAVU_EXPORT_ENTRY
     };
     return table;
 }
@@ -144,80 +167,8 @@ std::string CallResult::describe() const {
     return std::to_string(number);
 }
 
-namespace {
-
-int parseInteger(const std::string &text) {
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX) {
-        throw std::invalid_argument("not a 32-bit integer: " + text);
-    }
-    return static_cast<int>(value);
-}
-
-// Function pointers are cast through void (*)(), which converts to any
-// function type.
-template <class F> F as(void *symbol) { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(symbol)); }
-
-CallResult textResult(const char *text) {
-    CallResult result;
-    result.isText = true;
-    result.isNull = text == nullptr;
-    result.text = text != nullptr ? text : "";
-    return result;
-}
-
-CallResult numberResult(long number) {
-    CallResult result;
-    result.number = number;
-    return result;
-}
-
-} // namespace
-
 CallResult callExport(const ExportInfo &info, void *symbol, const CallArguments &arguments) {
-    const auto &a = arguments.plain;
-    using Text = const char *;
-    switch (info.signature) {
-    case Signature::TextToText:
-        return textResult(as<Text (*)(Text)>(symbol)(a[0].c_str()));
-    case Signature::Record: {
-        SetupCallRecord record{};
-        record.OwnerWindow = reinterpret_cast<HWND>(arguments.owner);
-        record.ParamText = arguments.hasParam ? arguments.param.c_str() : nullptr;
-        return numberResult(
-            as<int (*)(const SetupCallRecord *)>(symbol)(arguments.noRecord ? nullptr : &record));
-    }
-    case Signature::NoneToInt:
-        return numberResult(as<int (*)()>(symbol)());
-    case Signature::NoneToText:
-        return textResult(as<Text (*)()>(symbol)());
-    case Signature::TextToInt:
-        return numberResult(as<int (*)(Text)>(symbol)(a[0].c_str()));
-    case Signature::TextTextToInt:
-        return numberResult(as<int (*)(Text, Text)>(symbol)(a[0].c_str(), a[1].c_str()));
-    case Signature::TextTextToVoid: {
-        as<void (*)(Text, Text)>(symbol)(a[0].c_str(), a[1].c_str());
-        CallResult result;
-        result.isVoid = true;
-        return result;
-    }
-    case Signature::IntTextTextToInt: {
-        const int selector = parseInteger(a[0]);
-        return numberResult(
-            as<int (*)(int, Text, Text)>(symbol)(selector, a[1].c_str(), a[2].c_str()));
-    }
-    case Signature::TextTextIntToText: {
-        const int level = parseInteger(a[2]);
-        return textResult(as<Text (*)(Text, Text, int)>(symbol)(a[0].c_str(), a[1].c_str(), level));
-    }
-    case Signature::TextTextToText:
-        return textResult(as<Text (*)(Text, Text)>(symbol)(a[0].c_str(), a[1].c_str()));
-    case Signature::IntToText:
-        return textResult(as<Text (*)(int)>(symbol)(parseInteger(a[0])));
-    }
-    return {};
+    return info.call(symbol, arguments);
 }
 
 } // namespace host

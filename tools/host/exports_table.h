@@ -1,5 +1,7 @@
 // What the host knows of the library's exports: each export's name, the form
 // of its arguments and result, and how to call it through a resolved symbol.
+// The table comes from the export list (resources/exports.inc); each export
+// is called through the type radozavu.h declares for it.
 #pragma once
 
 #include <string>
@@ -21,10 +23,15 @@ enum class Signature {
     IntToText,           // const char *(int)
 };
 
+struct CallArguments;
+struct CallResult;
+
 struct ExportInfo {
     const char *name;
     Signature signature;
     const char *arguments; // what each argument means, for the help text
+    // Calls the export at a resolved symbol through its declared type.
+    CallResult (*call)(void *symbol, const CallArguments &arguments);
 };
 
 const std::vector<ExportInfo> &exportTable();

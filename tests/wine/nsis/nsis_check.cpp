@@ -1,12 +1,15 @@
-// A real installer as the caller of the real DLL: the example installer of
-// examples/nsis, built with makensis, loads RADOZAVU.DLL through NSIS's System
-// plug-in. It runs silently, installing and then removing the product, in a
-// Wine prefix of its own (this program gets one from run-under-wine.sh); what
-// it leaves in the registry, in files and in its install action log is
-// checked here.
+// Real installers as the callers of the real DLL, built with makensis and
+// radozavu.nsh, run silently in one Wine prefix of their own (this program
+// gets one from run-under-wine.sh). The example installer of examples/nsis
+// installs and then removes the product; what it leaves in the registry, in
+// files and in its install action log is checked here. The all-exports
+// installers, Unicode and ANSI, call every export and check the results
+// themselves; they report each failed check.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "wine_support.h"
@@ -151,4 +154,69 @@ TEST_F(WineNsisInstaller, FolderThatIsNotLocalIsRefused) {
     EXPECT_FALSE(wine::fileExists(otherLog));
 }
 
+// A window on a thread of its own that refuses to let the session end: Wine
+// asks every window before it restarts, so the restart that the all-exports
+// installer requests is refused and the prefix keeps running.
+class RestartRefuser {
+    static LRESULT CALLBACK refuseEndOfSession(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+        return message == WM_QUERYENDSESSION ? FALSE
+                                             : DefWindowProcA(window, message, wParam, lParam);
+    }
+
+public:
+    RestartRefuser() {
+        thread_ = std::thread([this] {
+            WNDCLASSA windowClass{};
+            windowClass.lpfnWndProc = refuseEndOfSession;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.lpszClassName = "RadozavuRestartRefuser";
+            RegisterClassA(&windowClass);
+            window_ = CreateWindowA(windowClass.lpszClassName, "restart refuser",
+                                    WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+            ready_ = true;
+            MSG message;
+            while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+                DispatchMessageA(&message);
+            }
+        });
+        while (!ready_) {
+            Sleep(10);
+        }
+    }
+    ~RestartRefuser() {
+        PostMessageA(window_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    RestartRefuser(const RestartRefuser &) = delete;
+    RestartRefuser &operator=(const RestartRefuser &) = delete;
+
+private:
+    std::thread thread_;
+    std::atomic<bool> ready_{false};
+    HWND window_ = nullptr;
+};
+
+// Every export through radozavu.nsh, from a Unicode and from an ANSI script:
+// the installer's exit code is the number of its failed checks, each told in
+// its report.
+TEST(WineNsisAllExports, EveryExportAnswersAsDocumentedInBothCharacterSets) {
+    RestartRefuser refuser;
+    for (const char *unicode : {"true", "false"}) {
+        SCOPED_TRACE(std::string("Unicode ") + unicode);
+        const std::string folder = wine::freshFolder(std::string("all-exports-") + unicode);
+        const std::string installer = folder + "all-exports.exe";
+        const std::string report = folder + "report.txt";
+        CopyFileA((wine::programFolder() + "all-exports-unicode-" + unicode + ".exe").c_str(),
+                  installer.c_str(), FALSE);
+        EXPECT_EQ(wine::Program(quoted(installer) + " /REPORT=" + report)
+                      .exitCode(kInstallerLimitMs),
+                  0u)
+            << wine::readFile(report);
+        EXPECT_TRUE(wine::fileExists(report));
+    }
+}
+
 } // namespace
+

@@ -20,8 +20,8 @@ int main(int argc, char **argv) {
     if (library == nullptr) {
         return 100;
     }
-    using RecordExport = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-    const auto call = reinterpret_cast<RecordExport>(
+    // Every record-taking export has the type of this one.
+    const auto call = reinterpret_cast<decltype(&::HKSetupFindRunningApps)>(
         reinterpret_cast<void (*)()>(GetProcAddress(library, argv[1])));
     if (call == nullptr) {
         return 100;

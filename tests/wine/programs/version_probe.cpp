@@ -8,16 +8,17 @@
 
 #include <string>
 
+#include "radozavu.h"
+
 int main() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path);
     folder.resize(folder.find_last_of('\\') + 1);
     HMODULE library = LoadLibraryA((folder + "RADOZAVU.DLL").c_str());
-    using Query = int(__stdcall *)();
-    auto isWindows2000 = reinterpret_cast<Query>(
+    auto isWindows2000 = reinterpret_cast<decltype(&::HKIsWindows2000)>(
         reinterpret_cast<void (*)()>(GetProcAddress(library, "HKIsWindows2000")));
-    auto isWindowsXP = reinterpret_cast<Query>(
+    auto isWindowsXP = reinterpret_cast<decltype(&::HKIsWindowsXP)>(
         reinterpret_cast<void (*)()>(GetProcAddress(library, "HKIsWindowsXP")));
     if (library == nullptr || isWindows2000 == nullptr || isWindowsXP == nullptr) {
         return static_cast<int>(0xFF000000u);

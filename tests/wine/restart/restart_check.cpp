@@ -81,7 +81,7 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
 
     wine::Library library;
     auto reboot =
-        library.get<int(RADOZAVU_CALL *)(const SetupCallRecord *)>("HKSetupRebootComputer");
+        library->HKSetupRebootComputer;
     EXPECT_EQ(reboot(nullptr), 0);
     const int returnedAt = ++step;
 

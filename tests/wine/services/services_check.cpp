@@ -16,8 +16,6 @@
 
 namespace {
 
-using RecordExport = int(RADOZAVU_CALL *)(const SetupCallRecord *);
-
 constexpr const char *kSyncServer = "QLNSyncServer50";
 constexpr const char *kAlert = "QLNAlert50";
 constexpr const char *kDependents[] = {"QLNSyncReplica50", "QLNSyncIndexer50"};
@@ -162,8 +160,9 @@ protected:
     }
 
     wine::Library library;
-    RecordExport anyRunning = library.get<RecordExport>("HKSetupAreThereAnyRunningServerApps");
-    RecordExport stopRunning = library.get<RecordExport>("HKSetupStopRunningServerApps");
+    decltype(&::HKSetupAreThereAnyRunningServerApps) anyRunning =
+        library->HKSetupAreThereAnyRunningServerApps;
+    decltype(&::HKSetupStopRunningServerApps) stopRunning = library->HKSetupStopRunningServerApps;
 
 private:
     SC_HANDLE manager_ = nullptr;
