@@ -14,7 +14,7 @@
 #include "cases.h"
 #include "debug_log_ring.h"
 #include "floor_reporter.h"
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 
 namespace bench {
 namespace {

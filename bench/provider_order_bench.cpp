@@ -12,13 +12,13 @@
 #include "floor_reporter.h"
 #include "emulator/machine.h"
 #include "platform/registry.h"
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 namespace bench {
 namespace {
 
-using provider_order::kOrderKey;
-using provider_order::kOrderValue;
+using os::kOrderKey;
+using os::kOrderValue;
 
 constexpr const char *kOtherProviders = "LanmanWorkstation,WebClient";
 constexpr const char *kListedFirst = "QLNNET,LanmanWorkstation,WebClient";
@@ -66,8 +66,8 @@ void bareAddRemove(benchmark::State &state) {
 void addRemove(benchmark::State &state) {
     storeOrder(kOtherProviders);
     for (auto _ : state) {
-        provider_order::QLNAddNetworkProvider();
-        provider_order::QLNRemoveNetworkProvider();
+        os::QLNAddNetworkProvider();
+        os::QLNRemoveNetworkProvider();
     }
     if (storedOrder() != kOtherProviders) {
         state.SkipWithError("add and remove did not give back the order");
@@ -87,7 +87,7 @@ void bareRead(benchmark::State &state) {
 void addListedFirst(benchmark::State &state) {
     storeOrder(kListedFirst);
     for (auto _ : state) {
-        provider_order::QLNAddNetworkProvider();
+        os::QLNAddNetworkProvider();
     }
     if (storedOrder() != kListedFirst) {
         state.SkipWithError("an add changed an order that lists QLNNET first");

@@ -6,7 +6,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "fuzz_machine.h"
-#include "log/action_log.h"
+#include "logging/action_log.h"
 #include "emulator/system/calendar.h"
 #include "base/mbtext.h"
 #include "radozavu.h"

@@ -155,7 +155,7 @@ void checkShortPath(const std::string &path, std::size_t size) {
 void checkSearchPattern(const std::string &pattern) {
     WIN32_FIND_DATAA found;
     const std::string path = "C:\\Files\\" + pattern;
-    platform::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &found));
+    handles::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &found));
     for (int more = 0; search && more < 16 && win::FindNextFileA(search.get(), &found); ++more) {
     }
 }

@@ -12,12 +12,12 @@
 #include "emulator/machine.h"
 #include "base/mbtext.h"
 #include "radozavu.h"
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 namespace {
 
-using provider_order::kOrderKey;
-using provider_order::kProviderName;
+using os::kOrderKey;
+using os::kProviderName;
 
 // The stored order as the library reads it: the text up to the first zero.
 std::optional<std::string> storedOrder() {

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(platform base registry frame config log compress system apps actions)
+layers=(platform base registry frame config logging compress os apps actions)
 
 status=0
 for ((i = 0; i < ${#layers[@]}; i++)); do

@@ -112,7 +112,7 @@ TEST_F(ActionLog, TheSettingIsUsedAsWrittenWithoutExpansion) {
 
 TEST_F(ActionLog, ALogHeldOpenWithoutSharingLosesOnlyThatLine) {
     {
-        const platform::UniqueFileHandle held(win::CreateFileA(
+        const handles::UniqueFileHandle held(win::CreateFileA(
             kLog, GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held);
         EXPECT_EQ(addLine(std::string(kSetupIni) + "|lost"), 0);

@@ -199,9 +199,9 @@ TEST_F(ServiceStop, WaitCursorStaysUpWhileTheErrorIsShown) {
 TEST_F(ServiceStop, StopWithoutDependentsFirstReportsTheManagersRefusal) {
     addService("Main").dependents = {"Child"};
     addService("Child");
-    platform::UniqueServiceHandle manager(
+    handles::UniqueServiceHandle manager(
         win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    platform::UniqueServiceHandle service(
+    handles::UniqueServiceHandle service(
         win::OpenServiceA(manager.get(), "Main", SERVICE_STOP | SERVICE_QUERY_STATUS));
     EXPECT_EQ(apps::StopServiceAndDependents(manager.get(), service.get(), false, 60000),
               ERROR_DEPENDENT_SERVICES_RUNNING);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 #include "emulator/system/calendar.h"
 #include "platform/profile.h"
 #include "support/machine_test.h"

@@ -18,7 +18,7 @@
 #include "emulator/faults.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 namespace fs = std::filesystem;
 
@@ -143,7 +143,7 @@ constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
 class ProviderOrderWalk : public FaultWalk {
 protected:
     void arrangeOrder(const std::string &order) const {
-        registry().setString(HKEY_LOCAL_MACHINE, provider_order::kOrderKey, "ProviderOrder", order);
+        registry().setString(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder", order);
         emu::setLocalTime(2006, 3, 7, 14, 5);
         writeFile(kWindowsIni, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\nMaxLine=999\r\n");
     }
@@ -151,7 +151,7 @@ protected:
     // The stored order, the terminator a test stored it with dropped.
     static std::string order() {
         const std::string stored =
-            value(HKEY_LOCAL_MACHINE, provider_order::kOrderKey, "ProviderOrder");
+            value(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder");
         return stored.substr(0, stored.find('\0'));
     }
 

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "frame/application.h"
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 #include "emulator/system/calendar.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 #include "registry/product_registry.h"
 #include "support/machine_test.h"
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 namespace fs = std::filesystem;
 
@@ -189,13 +189,13 @@ TEST_F(Limits, TheProviderOrderIsKeptWholeAroundItsOld259Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string others = std::string(259 + delta - 6, 'p') + ",RDPNP";
         SCOPED_TRACE(trace(others.size()));
-        registry().setString(HKEY_LOCAL_MACHINE, provider_order::kOrderKey, "ProviderOrder", others);
+        registry().setString(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder", others);
         EXPECT_EQ(HKAddNetworkProviderEX(), 0);
-        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, provider_order::kOrderKey,
+        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey,
                                          "ProviderOrder"),
                   "QLNNET," + others);
         EXPECT_EQ(HKRemoveNetworkProviderEX(), 0);
-        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, provider_order::kOrderKey,
+        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey,
                                          "ProviderOrder"),
                   others);
     }

@@ -8,11 +8,11 @@
 #include "platform/profile.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 namespace {
 
-using provider_order::kOrderKey;
+using os::kOrderKey;
 
 constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
 

@@ -10,7 +10,7 @@
 #include "platform/shutdown.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
-#include "system/restart.h"
+#include "os/restart.h"
 
 namespace {
 
@@ -121,11 +121,11 @@ TEST_F(Restart, TheDecisionTableChoosesThePrivilegeStepAndTheCall) {
 
 TEST_F(Restart, TheVersionTestsAnswerNoWhenTheVersionCannotBeRead) {
     runsOn(VER_PLATFORM_WIN32_NT, 4, 0, "Service Pack 6");
-    EXPECT_TRUE(restart::IsWindowsNt4OrLater());
-    EXPECT_TRUE(restart::IsWindowsNt4Sp6OrLater());
+    EXPECT_TRUE(os::IsWindowsNt4OrLater());
+    EXPECT_TRUE(os::IsWindowsNt4Sp6OrLater());
     machine().version.queryFails = true;
-    EXPECT_FALSE(restart::IsWindowsNt4OrLater());
-    EXPECT_FALSE(restart::IsWindowsNt4Sp6OrLater());
+    EXPECT_FALSE(os::IsWindowsNt4OrLater());
+    EXPECT_FALSE(os::IsWindowsNt4Sp6OrLater());
 }
 
 TEST_F(Restart, TheMarkIsWrittenBeforeTheRequestEvenWhenTheRestartIsRefused) {
@@ -205,13 +205,13 @@ class AdjustProcessPrivilege : public MachineTest {};
 TEST_F(AdjustProcessPrivilege, SetsAndClearsOnlyTheEnabledBit) {
     auto &privileges = machine().processToken.privileges;
     privileges["SeShutdownPrivilege"] = SE_PRIVILEGE_ENABLED_BY_DEFAULT;
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
     EXPECT_EQ(privileges["SeShutdownPrivilege"],
               SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
     EXPECT_EQ(privileges["SeShutdownPrivilege"],
               SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", FALSE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", FALSE, nullptr), 0);
     EXPECT_EQ(privileges["SeShutdownPrivilege"], SE_PRIVILEGE_ENABLED_BY_DEFAULT);
     // The process token it opened is closed again (checked after every test).
 }
@@ -220,34 +220,34 @@ TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
     HANDLE token = nullptr;
     ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(),
                                       TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), 0);
     EXPECT_EQ(machine().processToken.privileges["SeDebugPrivilege"], SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(emu::openHandleCount(), 1u);
 
     HANDLE adjustOnly = nullptr;
     ASSERT_TRUE(
         win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &adjustOnly));
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeDebugPrivilege", FALSE, adjustOnly),
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", FALSE, adjustOnly),
               static_cast<HRESULT>(0x80070005)); // the previous state needs TOKEN_QUERY
     EXPECT_TRUE(win::CloseHandle(token));
     EXPECT_TRUE(win::CloseHandle(adjustOnly));
 }
 
 TEST_F(AdjustProcessPrivilege, FailuresComeBackAsHresults) {
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeNoSuchPrivilege", TRUE, nullptr),
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeNoSuchPrivilege", TRUE, nullptr),
               static_cast<HRESULT>(0x80070521)); // ERROR_NO_SUCH_PRIVILEGE
     machine().processToken.openRefused = true;
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
               static_cast<HRESULT>(0x80070005));
     machine().processToken.openRefused = false;
     machine().version.platform = VER_PLATFORM_WIN32_WINDOWS; // no tokens at all
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
               static_cast<HRESULT>(0x80070078));
 
     // A privilege the token does not hold is not an error of the call.
     machine().version.platform = VER_PLATFORM_WIN32_NT;
     machine().processToken.privileges.erase("SeShutdownPrivilege");
-    EXPECT_EQ(restart::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
     EXPECT_EQ(machine().processToken.privileges.count("SeShutdownPrivilege"), 0u);
 }
 

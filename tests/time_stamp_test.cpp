@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "log/time_stamp.h"
+#include "logging/time_stamp.h"
 #include "emulator/system/calendar.h"
 #include "platform/kernel.h"
 #include "platform/local_time.h"

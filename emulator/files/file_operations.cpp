@@ -66,7 +66,7 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     }
     entry += '\0';
 
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     LONG rc = win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, nullptr,
                                    REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE,
                                    nullptr, key.put(), nullptr);

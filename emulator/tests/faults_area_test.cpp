@@ -23,7 +23,7 @@ using emu::FaultArea;
 class Faults : public MachineTest {
 protected:
     static LONG openSoftware() {
-        platform::UniqueKey key;
+        handles::UniqueKey key;
         return win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, key.put());
     }
 
@@ -58,7 +58,7 @@ TEST_F(Faults, TheNthCallOfAnAreaFailsOnceWithTheErrorAsked) {
 TEST_F(Faults, ANamedOperationCountsOnlyItsOwnCallsAndMayFailForGood) {
     registry().create(HKEY_LOCAL_MACHINE, "Software");
     machine().faults.failEvery(FaultArea::Registry, ERROR_DISK_FULL, "RegSetValueExA");
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS, key.put()),
               ERROR_SUCCESS);
     const BYTE data[] = "x";
@@ -76,7 +76,7 @@ TEST_F(Faults, AnOperationMadeOfOthersIsOneCall) {
     registry().create(HKEY_LOCAL_MACHINE, "Software\\Locked")->denyWrite = true;
     const std::uint64_t before = machine().faults.calls(FaultArea::Registry);
     machine().faults.failCall(FaultArea::Registry, 2, ERROR_ACCESS_DENIED);
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     EXPECT_EQ(win::RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Locked", key.put()), ERROR_SUCCESS);
     EXPECT_EQ(machine().faults.calls(FaultArea::Registry), before + 1);
     EXPECT_TRUE(machine().faults.struck().empty());

@@ -9,7 +9,7 @@
 
 namespace {
 
-using platform::UniqueFileHandle;
+using handles::UniqueFileHandle;
 
 class FileIoArea : public MachineTest {
 protected:

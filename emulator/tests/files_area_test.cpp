@@ -14,7 +14,7 @@ protected:
     std::vector<std::string> find(const std::string &pattern) {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found{};
-        platform::UniqueFindHandle search(win::FindFirstFileA(pattern.c_str(), &found));
+        handles::UniqueFindHandle search(win::FindFirstFileA(pattern.c_str(), &found));
         lastError = search ? 0 : win::GetLastError();
         if (search) {
             do {

@@ -43,8 +43,8 @@ protected:
                                       "Imported");
     }
 
-    platform::UniqueHandle process;
-    platform::UniqueHandle thread;
+    handles::UniqueHandle process;
+    handles::UniqueHandle thread;
     DWORD processId = 0;
 };
 

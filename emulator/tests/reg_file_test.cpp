@@ -104,7 +104,7 @@ TEST_F(RegFileTest, DeletionsRemoveKeysWithTheirSubkeysAndSingleValues) {
     registry().setString(HKEY_CURRENT_USER, "Software\\Old\\Deep\\Deeper", "v", "x");
     registry().setString(HKEY_CURRENT_USER, "Software\\Keep", "gone", "x");
     registry().setString(HKEY_CURRENT_USER, "Software\\Keep", "stays", "y");
-    platform::UniqueKey open;
+    handles::UniqueKey open;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old\\Deep", 0, KEY_READ, open.put()),
               ERROR_SUCCESS);
 

@@ -16,7 +16,7 @@ protected:
 };
 
 TEST_F(EmulatedRegistry, QueriesReportSizesAndMoreData) {
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vendor", 0, KEY_READ, key.put()),
               ERROR_SUCCESS);
     DWORD size = 0;
@@ -36,14 +36,14 @@ TEST_F(EmulatedRegistry, QueriesReportSizesAndMoreData) {
 }
 
 TEST_F(EmulatedRegistry, HandlesCarryTheirAccessRights) {
-    platform::UniqueKey readOnly;
+    handles::UniqueKey readOnly;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ,
                                  readOnly.put()),
               ERROR_SUCCESS);
     const BYTE data[] = "x";
     EXPECT_EQ(win::RegSetValueExA(readOnly.get(), "New", 0, REG_SZ, data, sizeof data),
               ERROR_ACCESS_DENIED);
-    platform::UniqueKey child;
+    handles::UniqueKey child;
     EXPECT_EQ(win::RegCreateKeyExA(readOnly.get(), "Child", 0, nullptr, 0, KEY_READ, nullptr,
                                    child.put(), nullptr),
               ERROR_ACCESS_DENIED);
@@ -52,7 +52,7 @@ TEST_F(EmulatedRegistry, HandlesCarryTheirAccessRights) {
 
 TEST_F(EmulatedRegistry, ADeniedKeyRefusesWritesAndNewSubkeysButAllowsReading) {
     registry().find(HKEY_LOCAL_MACHINE, "Software\\Vendor")->denyWrite = true;
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     EXPECT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ | KEY_WRITE,
                                  key.put()),
               ERROR_ACCESS_DENIED);
@@ -63,7 +63,7 @@ TEST_F(EmulatedRegistry, ADeniedKeyRefusesWritesAndNewSubkeysButAllowsReading) {
     EXPECT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, key.put()),
               ERROR_SUCCESS);
     // RegCreateKeyA falls back to the access it can have.
-    platform::UniqueKey most;
+    handles::UniqueKey most;
     EXPECT_EQ(win::RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor", most.put()), ERROR_SUCCESS);
     const BYTE data[] = "x";
     EXPECT_EQ(win::RegSetValueExA(most.get(), "New", 0, REG_SZ, data, sizeof data),
@@ -73,7 +73,7 @@ TEST_F(EmulatedRegistry, ADeniedKeyRefusesWritesAndNewSubkeysButAllowsReading) {
 TEST_F(EmulatedRegistry, KeysWithSubkeysCannotBeDeletedAndDeletedKeysRefuseHandles) {
     registry().create(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Child");
     EXPECT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor"), ERROR_ACCESS_DENIED);
-    platform::UniqueKey child;
+    handles::UniqueKey child;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Child", 0, KEY_ALL_ACCESS,
                                  child.put()),
               ERROR_SUCCESS);
@@ -86,7 +86,7 @@ TEST_F(EmulatedRegistry, KeysWithSubkeysCannotBeDeletedAndDeletedKeysRefuseHandl
 }
 
 TEST_F(EmulatedRegistry, CreationReportsWhetherTheKeyIsNew) {
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     DWORD disposition = 0;
     ASSERT_EQ(win::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\A\\B", 0, nullptr, 0, KEY_WRITE,
                                    nullptr, key.put(), &disposition),

@@ -22,8 +22,8 @@ protected:
         manager_.reset();
         MachineTest::TearDown();
     }
-    platform::UniqueServiceHandle open(const char *name, ACCESS_MASK access) {
-        return platform::UniqueServiceHandle(win::OpenServiceA(manager_.get(), name, access));
+    handles::UniqueServiceHandle open(const char *name, ACCESS_MASK access) {
+        return handles::UniqueServiceHandle(win::OpenServiceA(manager_.get(), name, access));
     }
     // The error with which a control is refused, ERROR_SUCCESS if taken.
     DWORD control(const char *name, DWORD code) {
@@ -33,7 +33,7 @@ protected:
                                                                  : win::GetLastError();
     }
 
-    platform::UniqueServiceHandle manager_;
+    handles::UniqueServiceHandle manager_;
 };
 
 TEST_F(ServiceManager, ControlsAreRefusedAsWindowsRefusesThem) {

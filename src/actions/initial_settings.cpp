@@ -25,7 +25,7 @@ bool exists(const std::string &path) {
 
 bool found(const std::string &path) {
     WIN32_FIND_DATAA data;
-    const platform::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &data));
+    const handles::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &data));
     return static_cast<bool>(search);
 }
 
@@ -118,7 +118,7 @@ extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
     }
     const std::string pattern = std::string(sourceFolder) + "*.ini";
     WIN32_FIND_DATAA data;
-    const platform::UniqueFindHandle search(
+    const handles::UniqueFindHandle search(
         actions::fitsPath(pattern) ? win::FindFirstFileA(pattern.c_str(), &data)
                                    : INVALID_HANDLE_VALUE);
     if (!search) {

@@ -32,8 +32,8 @@ int RunAndWait(const char *commandLine) {
                              &startup, &started)) {
         return 0;
     }
-    const platform::UniqueHandle process(started.hProcess);
-    const platform::UniqueHandle thread(started.hThread);
+    const handles::UniqueHandle process(started.hProcess);
+    const handles::UniqueHandle thread(started.hThread);
     win::WaitForSingleObject(process.get(), INFINITE);
     return 1;
 }
@@ -49,7 +49,7 @@ void ShellRunAndWait(const char *program, bool wait, const char *verb, const cha
     execute.lpDirectory = nullptr;
     execute.nShow = SW_SHOWNORMAL;
     win::ShellExecuteExA(&execute);
-    const platform::UniqueHandle process(execute.hProcess);
+    const handles::UniqueHandle process(execute.hProcess);
     if (wait && process) {
         win::WaitForSingleObject(process.get(), INFINITE);
     }

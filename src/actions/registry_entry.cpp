@@ -13,7 +13,7 @@ extern "C" RADOZAVU_API(int) HKDelRegistryEntry(int rootSelector, const char *ke
     if (keyPath == nullptr || valueName == nullptr || rootSelector != kLocalMachineSelector) {
         return 0;
     }
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, key.put()) !=
         ERROR_SUCCESS) {
         return 0;

@@ -51,7 +51,7 @@ extern "C" RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName
     const std::string userSourceList = kUserProductsKey + std::string(installerKeyName) + kSourceList;
     // The per-machine list when there is one; the per-user list only without
     // it. A key path longer than a path buffer names no list.
-    platform::UniqueKey sourceList;
+    handles::UniqueKey sourceList;
     const auto open = [&sourceList](HKEY root, const std::string &path) {
         return actions::fitsPath(path) &&
                win::RegOpenKeyA(root, path.c_str(), sourceList.put()) == ERROR_SUCCESS;

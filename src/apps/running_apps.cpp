@@ -79,7 +79,7 @@ void requestExit(const SetupCallRecord &record, const char *title) {
 void closeRunningClientPrograms(const SetupCallRecord &record) {
     // A name held by another kind of object (or refused to us) cannot tell
     // whether a client runs: setup goes on as if none did.
-    platform::UniqueHandle semaphore(win::CreateSemaphoreA(nullptr, 1, 1, kClientSemaphore));
+    handles::UniqueHandle semaphore(win::CreateSemaphoreA(nullptr, 1, 1, kClientSemaphore));
     if (!semaphore) {
         return;
     }

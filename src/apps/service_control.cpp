@@ -81,7 +81,7 @@ DWORD stopActiveDependents(SC_HANDLE manager, SC_HANDLE service, SERVICE_STATUS 
     if (const DWORD error = win::GetLastError(); error != ERROR_MORE_DATA) {
         return error;
     }
-    platform::UniqueHeapBlock block(
+    handles::UniqueHeapBlock block(
         win::HeapAlloc(win::GetProcessHeap(), HEAP_ZERO_MEMORY, bytesNeeded));
     if (!block) {
         // HeapAlloc leaves no error code of its own behind.
@@ -93,7 +93,7 @@ DWORD stopActiveDependents(SC_HANDLE manager, SC_HANDLE service, SERVICE_STATUS 
         return win::GetLastError();
     }
     for (DWORD i = 0; i < count; ++i) {
-        platform::UniqueServiceHandle dependent(
+        handles::UniqueServiceHandle dependent(
             win::OpenServiceA(manager, dependents[i].lpServiceName, kDependentAccess));
         if (!dependent) {
             return win::GetLastError();
@@ -112,12 +112,12 @@ DWORD stopActiveDependents(SC_HANDLE manager, SC_HANDLE service, SERVICE_STATUS 
 } // namespace
 
 bool IsServiceRunning(const char *serviceName) {
-    platform::UniqueServiceHandle manager(
+    handles::UniqueServiceHandle manager(
         win::OpenSCManagerA(nullptr, SERVICES_ACTIVE_DATABASEA, GENERIC_READ));
     if (!manager) {
         return false;
     }
-    platform::UniqueServiceHandle service(
+    handles::UniqueServiceHandle service(
         win::OpenServiceA(manager.get(), serviceName, SERVICE_INTERROGATE));
     if (!service) {
         return false;
@@ -161,13 +161,13 @@ DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDe
 
 void StopServiceByName(const char *serviceName) {
     const frame::BusyCursor busy;
-    platform::UniqueServiceHandle manager(
+    handles::UniqueServiceHandle manager(
         win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         frame::SystemErrorBox(win::GetLastError());
         return;
     }
-    platform::UniqueServiceHandle service(
+    handles::UniqueServiceHandle service(
         win::OpenServiceA(manager.get(), serviceName, kStopAccess));
     if (!service) {
         frame::SystemErrorBox(win::GetLastError());

@@ -60,7 +60,7 @@ RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
     if (serviceFolder == nullptr) {
         return 0;
     }
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     if (win::RegCreateKeyA(HKEY_LOCAL_MACHINE, kServiceKey, key.put()) != ERROR_SUCCESS) {
         return 0;
     }

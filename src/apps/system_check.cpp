@@ -1,7 +1,7 @@
 #include "apps/system_check.h"
 
 #include "frame/messages.h"
-#include "system/windows_version.h"
+#include "os/windows_version.h"
 
 namespace apps {
 namespace {
@@ -10,7 +10,7 @@ constexpr const char *kOldestServicePack = "Service Pack 3";
 } // namespace
 
 bool SystemAllowsSetup(const SetupCallRecord &record, SetupKind kind) {
-    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    const os::WindowsVersion version = os::WindowsVersion::Query();
     if (!version.known() || version.major() < kOldestMajorVersion) {
         frame::InstallerMessageBox(record, frame::kMsgSystemNotSupported);
         return false;

@@ -31,7 +31,7 @@ void CloseWindowProcess(HWND window, DWORD limitMs) {
     if (processId == 0) {
         return;
     }
-    platform::UniqueHandle process(win::OpenProcess(kProcessAccess, FALSE, processId));
+    handles::UniqueHandle process(win::OpenProcess(kProcessAccess, FALSE, processId));
     if (!process) {
         return;
     }

@@ -11,7 +11,7 @@
 #include "platform/heap.h"
 #include "platform/services.h"
 
-namespace platform {
+namespace handles {
 
 template <class Traits> class UniqueOwner {
 public:
@@ -105,4 +105,4 @@ struct HeapBlockTraits {
 using UniqueServiceHandle = UniqueOwner<ServiceHandleTraits>;
 using UniqueHeapBlock = UniqueOwner<HeapBlockTraits>;
 
-} // namespace platform
+} // namespace handles

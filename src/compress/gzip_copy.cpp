@@ -36,11 +36,11 @@ extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
     if (source == nullptr) {
         return nullptr;
     }
-    platform::UniqueBufferedFile plain(win::fopen(source, "rb"));
+    handles::UniqueBufferedFile plain(win::fopen(source, "rb"));
     if (!plain) {
         return nullptr;
     }
-    platform::UniqueGzipFile packed(win::gzopen(destination, "wb"));
+    handles::UniqueGzipFile packed(win::gzopen(destination, "wb"));
     if (!packed) {
         return nullptr;
     }
@@ -67,12 +67,12 @@ extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
     if (destination == nullptr) {
         return nullptr;
     }
-    platform::UniqueBufferedFile plain(win::fopen(destination, "wb"));
+    handles::UniqueBufferedFile plain(win::fopen(destination, "wb"));
     if (!plain) {
         return nullptr;
     }
     // When the source cannot be opened, the destination stays behind, empty.
-    platform::UniqueGzipFile packed(win::gzopen(source, "rb"));
+    handles::UniqueGzipFile packed(win::gzopen(source, "rb"));
     if (!packed) {
         return nullptr;
     }

@@ -78,7 +78,7 @@ extern "C" RADOZAVU_API(const char *) GetExecuteOnCompletion(const char *setupFo
         config::SetupConfig(setupFolder, "ExecuteOnCompletion", config::kErrorReadingValue);
     if (!isErrorReadingValue(value)) {
         WIN32_FIND_DATAA found{};
-        const platform::UniqueFindHandle search(win::FindFirstFileA(value.c_str(), &found));
+        const handles::UniqueFindHandle search(win::FindFirstFileA(value.c_str(), &found));
         if (!search) {
             config::SetupMessageBox(setupFolder,
                                     "The file you have selected to execute at end of installation "

@@ -39,8 +39,8 @@ StringResults &stringResults() {
 
 constexpr const char *kRoot = "Software";
 
-platform::UniqueKey openOrCreate(HKEY parent, const char *name, REGSAM access, bool create) {
-    platform::UniqueKey key;
+handles::UniqueKey openOrCreate(HKEY parent, const char *name, REGSAM access, bool create) {
+    handles::UniqueKey key;
     if (create) {
         win::RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                              key.put(), nullptr);
@@ -71,21 +71,21 @@ bool SetKeyNames(const char *company, const char *product) {
 const char *CompanyKeyName() { return keyNames().company.c_str(); }
 const char *ProductKeyName() { return keyNames().product.c_str(); }
 
-platform::UniqueKey OpenProductKey(HKEY root, bool create) {
+handles::UniqueKey OpenProductKey(HKEY root, bool create) {
     const REGSAM access = create ? kWriteAccess : kReadAccess;
-    platform::UniqueKey software;
+    handles::UniqueKey software;
     if (win::RegOpenKeyExA(root, kRoot, 0, access, software.put()) != ERROR_SUCCESS) {
         return {};
     }
-    platform::UniqueKey company = openOrCreate(software.get(), CompanyKeyName(), access, create);
+    handles::UniqueKey company = openOrCreate(software.get(), CompanyKeyName(), access, create);
     if (!company) {
         return {};
     }
     return openOrCreate(company.get(), ProductKeyName(), access, create);
 }
 
-platform::UniqueKey OpenProductSection(const char *section, HKEY root, bool create) {
-    platform::UniqueKey product = OpenProductKey(root, create);
+handles::UniqueKey OpenProductSection(const char *section, HKEY root, bool create) {
+    handles::UniqueKey product = OpenProductKey(root, create);
     if (!product) {
         return {};
     }
@@ -93,7 +93,7 @@ platform::UniqueKey OpenProductSection(const char *section, HKEY root, bool crea
 }
 
 DWORD ReadProductDword(const char *section, const char *valueName, DWORD defaultValue, HKEY root) {
-    platform::UniqueKey key = OpenProductSection(section, root, false);
+    handles::UniqueKey key = OpenProductSection(section, root, false);
     if (!key) {
         return defaultValue;
     }
@@ -118,7 +118,7 @@ const char *ReadProductString(const char *section, const char *valueName, const 
                               HKEY root) {
     DWORD size = 0;
     {
-        platform::UniqueKey key = OpenProductSection(section, root, false);
+        handles::UniqueKey key = OpenProductSection(section, root, false);
         if (!key || !valueSize(key.get(), valueName, size)) {
             return defaultText;
         }
@@ -133,7 +133,7 @@ const char *ReadProductString(const char *section, const char *valueName, const 
     }
     // A value of 260 bytes or more: open the section again and read it into
     // a text that grows to hold it.
-    platform::UniqueKey key = OpenProductSection(section, root, false);
+    handles::UniqueKey key = OpenProductSection(section, root, false);
     if (!key || !valueSize(key.get(), valueName, size)) {
         return defaultText;
     }
@@ -148,7 +148,7 @@ const char *ReadProductString(const char *section, const char *valueName, const 
 }
 
 int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root) {
-    platform::UniqueKey key = OpenProductSection(section, root, true);
+    handles::UniqueKey key = OpenProductSection(section, root, true);
     if (!key) {
         return 0;
     }
@@ -160,10 +160,10 @@ int WriteProductDword(const char *section, const char *valueName, DWORD value, H
 
 int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root) {
     if (valueName == nullptr) {
-        platform::UniqueKey product = OpenProductKey(root, false);
+        handles::UniqueKey product = OpenProductKey(root, false);
         return product && win::RegDeleteKeyA(product.get(), section) == ERROR_SUCCESS ? 1 : 0;
     }
-    platform::UniqueKey key = OpenProductSection(section, root, true);
+    handles::UniqueKey key = OpenProductSection(section, root, true);
     if (!key) {
         return 0;
     }
@@ -178,7 +178,7 @@ int WriteProductString(const char *section, const char *valueName, const char *t
 
 int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
                        DWORD size) {
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     if (win::RegOpenKeyExA(root, keyPath, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
         return 0;
     }
@@ -197,7 +197,7 @@ void GetInstallLocation(char *buffer, DWORD size) {
         useDefault(); // the key path would not fit: no such key can be read
         return;
     }
-    platform::UniqueKey key;
+    handles::UniqueKey key;
     if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
         useDefault();
         return;

@@ -26,9 +26,9 @@ const char *ProductKeyName();
 
 // Opens Software\<company>\<product> under root; with create, the company and
 // product keys are created when missing (Software itself is only opened).
-platform::UniqueKey OpenProductKey(HKEY root, bool create);
+handles::UniqueKey OpenProductKey(HKEY root, bool create);
 // Opens (or with create, opens or creates) one section of the product key.
-platform::UniqueKey OpenProductSection(const char *section, HKEY root, bool create);
+handles::UniqueKey OpenProductSection(const char *section, HKEY root, bool create);
 
 // A REG_DWORD value of a section, or defaultValue.
 DWORD ReadProductDword(const char *section, const char *valueName, DWORD defaultValue, HKEY root);

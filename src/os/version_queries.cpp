@@ -1,9 +1,9 @@
 // Questions on the Windows version: Windows 2000 or later, and Windows XP.
 // Both answer 0 when the system does not tell its version.
 #include "radozavu.h"
-#include "system/windows_version.h"
+#include "os/windows_version.h"
 
-using system_info::WindowsVersion;
+using os::WindowsVersion;
 
 extern "C" RADOZAVU_API(int) HKIsWindows2000(void) {
     const WindowsVersion version = WindowsVersion::Query();

@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 
-namespace restart {
+namespace os {
 
 constexpr const char *kAgentWindowTitle = "Quillane Agent";
 
@@ -28,4 +28,4 @@ HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE to
 // the system calls are not examined: a refused restart leaves Windows running.
 void ShutDownComputer(UINT action);
 
-} // namespace restart
+} // namespace os

@@ -4,7 +4,7 @@
 
 #include "platform/types.h"
 
-namespace system_info {
+namespace os {
 
 class WindowsVersion {
 public:
@@ -28,4 +28,4 @@ private:
     OSVERSIONINFOA info_{};
 };
 
-} // namespace system_info
+} // namespace os

@@ -1,16 +1,16 @@
-#include "system/restart.h"
+#include "os/restart.h"
 
 #include "frame/busy_cursor.h"
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 #include "platform/windows.h"
 #include "base/handles.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
 #include "radozavu.h"
 #include "registry/product_registry.h"
-#include "system/windows_version.h"
+#include "os/windows_version.h"
 
-namespace restart {
+namespace os {
 namespace {
 
 using logging::DebugLogInstall;
@@ -23,17 +23,17 @@ HRESULT lastErrorAsHresult() {
 } // namespace
 
 bool IsWindowsNt4OrLater() {
-    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    const os::WindowsVersion version = os::WindowsVersion::Query();
     return version.isNt() && version.major() >= 4;
 }
 
 bool IsWindowsNt4Sp6OrLater() {
-    const system_info::WindowsVersion version = system_info::WindowsVersion::Query();
+    const os::WindowsVersion version = os::WindowsVersion::Query();
     return version.isNt() && version.major() == 4 && version.servicePackAtLeast("Service Pack 6");
 }
 
 HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token) {
-    platform::UniqueHandle processToken;
+    handles::UniqueHandle processToken;
     if (token == nullptr) {
         if (!win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
                                    processToken.put())) {
@@ -86,14 +86,14 @@ void ShutDownComputer(UINT action) {
     win::ExitWindowsEx(action, 0);
 }
 
-} // namespace restart
+} // namespace os
 
 extern "C" RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord * /*record*/) {
     const frame::BusyCursor busy;
     // SendMessageA returns once the agent has handled the request to close.
-    if (HWND agent = win::FindWindowA(nullptr, restart::kAgentWindowTitle); agent != nullptr) {
+    if (HWND agent = win::FindWindowA(nullptr, os::kAgentWindowTitle); agent != nullptr) {
         win::SendMessageA(agent, WM_CLOSE, 0, 0);
     }
-    restart::ShutDownComputer(EWX_REBOOT);
+    os::ShutDownComputer(EWX_REBOOT);
     return 0;
 }

@@ -1,8 +1,8 @@
-#include "log/action_log.h"
+#include "logging/action_log.h"
 
 #include "config/setup_config.h"
 #include "frame/busy_cursor.h"
-#include "log/time_stamp.h"
+#include "logging/time_stamp.h"
 #include "platform/file_io.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
@@ -23,7 +23,7 @@ void AppendActionLogLine(const std::string &profilePath, const std::string &mess
     if (length == 0 || length > kMaxActionLogPathLength) {
         return;
     }
-    const platform::UniqueFileHandle file(win::CreateFileA(
+    const handles::UniqueFileHandle file(win::CreateFileA(
         logPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return;

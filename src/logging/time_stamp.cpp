@@ -1,4 +1,4 @@
-#include "log/time_stamp.h"
+#include "logging/time_stamp.h"
 
 #include <cstdio>
 #include <ctime>

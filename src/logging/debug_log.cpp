@@ -1,4 +1,4 @@
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/per_load.h"
-#include "log/time_stamp.h"
+#include "logging/time_stamp.h"
 #include "base/mbtext.h"
 #include "platform/profile.h"
 #include "registry/product_registry.h"

@@ -6,7 +6,7 @@
 
 #include "platform/types.h"
 
-namespace provider_order {
+namespace os {
 
 constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
 constexpr const char *kOrderValue = "ProviderOrder";
@@ -25,4 +25,4 @@ BOOL QLNAddNetworkProvider();
 // is. Always TRUE.
 BOOL QLNRemoveNetworkProvider();
 
-} // namespace provider_order
+} // namespace os

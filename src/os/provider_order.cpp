@@ -1,4 +1,4 @@
-#include "system/provider_order.h"
+#include "os/provider_order.h"
 
 #include <cstring>
 #include <optional>
@@ -6,21 +6,21 @@
 #include <vector>
 
 #include "frame/busy_cursor.h"
-#include "log/debug_log.h"
+#include "logging/debug_log.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 
-namespace provider_order {
+namespace os {
 namespace {
 
 using logging::DebugLogWindows;
 
 constexpr REGSAM kOrderAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
 
-platform::UniqueKey openOrderKey() {
-    platform::UniqueKey key;
+handles::UniqueKey openOrderKey() {
+    handles::UniqueKey key;
     win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put());
     return key;
 }
@@ -73,7 +73,7 @@ LONG writeOrder(HKEY key, const std::string &order) {
 bool removeProvider() {
     const frame::BusyCursor busy;
     DebugLogWindows("QLNRemoveNetworkProvider: Entered");
-    platform::UniqueKey key = openOrderKey();
+    handles::UniqueKey key = openOrderKey();
     if (!key) {
         DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
         return false;
@@ -121,7 +121,7 @@ enum class AddOutcome {
 // Opens, reads and rewrites the order: all of a pass of the add but its
 // first and last lines. order is the order it found.
 AddOutcome addToOrder(std::string &order) {
-    platform::UniqueKey key = openOrderKey();
+    handles::UniqueKey key = openOrderKey();
     if (!key) {
         return AddOutcome::NotStored;
     }
@@ -174,7 +174,7 @@ AddOutcome addPass(std::string &order) {
 // and the add could not then store the order with QLNNET at the head.
 void restoreOrder(const std::string &order) {
     DebugLogWindows("QLNAddNetworkProvider: restoring ProviderOrder=%s", order.c_str());
-    if (platform::UniqueKey key = openOrderKey()) {
+    if (handles::UniqueKey key = openOrderKey()) {
         const LONG rc = writeOrder(key.get(), order);
         DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
     }
@@ -223,24 +223,24 @@ BOOL QLNRemoveNetworkProvider() {
     return TRUE;
 }
 
-} // namespace provider_order
+} // namespace os
 
 extern "C" RADOZAVU_API(int) HKAddNetworkProvider(const SetupCallRecord * /*record*/) {
-    provider_order::QLNAddNetworkProvider();
+    os::QLNAddNetworkProvider();
     return 0;
 }
 
 extern "C" RADOZAVU_API(int) HKAddNetworkProviderEX() {
-    provider_order::QLNAddNetworkProvider();
+    os::QLNAddNetworkProvider();
     return 0;
 }
 
 extern "C" RADOZAVU_API(int) HKRemoveNetworkProvider(const SetupCallRecord * /*record*/) {
-    provider_order::QLNRemoveNetworkProvider();
+    os::QLNRemoveNetworkProvider();
     return 0;
 }
 
 extern "C" RADOZAVU_API(int) HKRemoveNetworkProviderEX() {
-    provider_order::QLNRemoveNetworkProvider();
+    os::QLNRemoveNetworkProvider();
     return 0;
 }

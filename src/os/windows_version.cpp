@@ -1,9 +1,9 @@
-#include "system/windows_version.h"
+#include "os/windows_version.h"
 
 #include "base/mbtext.h"
 #include "platform/system.h"
 
-namespace system_info {
+namespace os {
 
 WindowsVersion WindowsVersion::Query() {
     static_assert(sizeof(OSVERSIONINFOA) == 148, "the plain version record");
@@ -17,4 +17,4 @@ bool WindowsVersion::servicePackAtLeast(const char *servicePack) const {
     return known_ && mbtext::compareNoCase(info_.szCSDVersion, servicePack) >= 0;
 }
 
-} // namespace system_info
+} // namespace os
