@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "emulator/machine.h"
-#include "text.h"
+#include "emulator/persistence/lossless_text.h"
 
 namespace fs = std::filesystem;
 
@@ -76,7 +76,7 @@ std::string fileDigest(const fs::path &path) {
 
 } // namespace
 
-std::string visible(const std::string &text) { return fromMachine(text, emu::machine().codePage); }
+std::string visible(const std::string &text) { return emu::fromMachine(text, emu::machine().codePage); }
 
 Snapshot takeSnapshot() {
     emu::Machine &m = emu::machine();

@@ -1,4 +1,4 @@
-#include "machine_settings.h"
+#include "emulator/persistence/machine_settings.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,17 +6,18 @@
 #include <sstream>
 #include <vector>
 
-#include "machine_folder.h"
 #include "emulator/machine.h"
-#include "text.h"
+#include "emulator/persistence/lossless_text.h"
+#include "emulator/persistence/machine_error.h"
+#include "emulator/persistence/number_text.h"
 
-namespace host {
+namespace emu {
 namespace {
 
 const std::map<UINT, std::string> kDriveTypeNames = {
-    {emu::DriveUnknown, "unknown"}, {emu::DriveNoRootDir, "none"}, {emu::DriveRemovable, "removable"},
-    {emu::DriveFixed, "fixed"},     {emu::DriveRemote, "remote"},  {emu::DriveCdrom, "cdrom"},
-    {emu::DriveRamdisk, "ramdisk"},
+    {DriveUnknown, "unknown"}, {DriveNoRootDir, "none"}, {DriveRemovable, "removable"},
+    {DriveFixed, "fixed"},     {DriveRemote, "remote"},  {DriveCdrom, "cdrom"},
+    {DriveRamdisk, "ramdisk"},
 };
 
 const std::map<DWORD, std::string> kServiceStateNames = {
@@ -181,10 +182,10 @@ constexpr unsigned long long kLong = 0x7FFFFFFFu;
 constexpr unsigned long long kAll = ~0ULL;
 
 // Text of the machine written so that the reader gets every byte back: UTF-8
-// (text.h), with the separators of the lists and blanks at either end (which
+// (lossless_text.h), with the separators of the lists and blanks at either end (which
 // the reader trims) escaped too.
 std::string encode(const std::string &bytes) {
-    std::string text = fromMachine(bytes, emu::machine().codePage, "|,=");
+    std::string text = fromMachine(bytes, machine().codePage, "|,=");
     if (!text.empty() && text.front() == ' ') {
         text.replace(0, 1, "\\x{20}");
     }
@@ -212,15 +213,15 @@ typename Map::key_type keyOf(const Map &names, const Line &line, const std::stri
 
 void applyUserAnswer() {
     const UserAnswer answer = userAnswer();
-    emu::machine().user.responder = [answer](const emu::MessageBoxRecord &) {
+    machine().user.responder = [answer](const MessageBoxRecord &) {
         for (const std::string &title : answer.closes) {
-            for (const auto &window : emu::machine().desktop.windows) {
+            for (const auto &window : machine().desktop.windows) {
                 if (window->title == title) {
                     if (window->processId != 0) {
-                        emu::destroyWindowsOf(window->processId);
-                        emu::endProcess(window->processId, 0);
+                        destroyWindowsOf(window->processId);
+                        endProcess(window->processId, 0);
                     } else {
-                        emu::destroyWindow(window->handle);
+                        destroyWindow(window->handle);
                     }
                     break;
                 }
@@ -230,9 +231,9 @@ void applyUserAnswer() {
     };
 }
 
-std::string describeReactions(const emu::Window &window) {
+std::string describeReactions(const Window &window) {
     std::vector<std::string> reactions;
-    for (const emu::WindowReaction &reaction : window.reactions) {
+    for (const WindowReaction &reaction : window.reactions) {
         char text[64];
         std::snprintf(text, sizeof text, "0x%x after %llu ms%s", reaction.message,
                       static_cast<unsigned long long>(reaction.delay),
@@ -253,12 +254,21 @@ void readReactions(HWND window, const Line &line, const std::string &text) {
         if (after != "after" || ms != "ms" || (!ends.empty() && (ends != "ends" || process != "process"))) {
             Reader::fail(line.number, "a reaction is MESSAGE after N ms [ends process]: " + reaction);
         }
-        emu::closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message, kDword)),
+        closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message, kDword)),
                            Reader::parseNumber(line, delay, kAll), !ends.empty());
     }
 }
 
 } // namespace
+
+bool isSupportedCodePage(unsigned codePage) {
+    for (const unsigned supported : {1252u, 932u, 936u, 949u, 950u}) {
+        if (codePage == supported) {
+            return true;
+        }
+    }
+    return false;
+}
 
 void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
     userAnswer() = UserAnswer{answer, closesTitles};
@@ -266,7 +276,7 @@ void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
 }
 
 std::string writeSettings() {
-    emu::Machine &m = emu::machine();
+    Machine &m = machine();
     std::ostringstream out;
     out << "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n"
         << "[machine]\n"
@@ -314,7 +324,7 @@ std::string writeSettings() {
     }
     out << "\n# semaphore = name | count | maximum | holding process id\n[semaphores]\n";
     for (const auto &[name, object] : m.namedObjects) {
-        auto semaphore = std::dynamic_pointer_cast<emu::Semaphore>(object.lock());
+        auto semaphore = std::dynamic_pointer_cast<Semaphore>(object.lock());
         if (!semaphore) {
             continue;
         }
@@ -342,7 +352,7 @@ std::string writeSettings() {
 
 void readSettings(const std::string &text, const std::string &driveRoot) {
     Reader reader(text);
-    emu::Machine &m = emu::machine();
+    Machine &m = machine();
     m.codePage = static_cast<UINT>(reader.number("machine", "codepage", 65535));
     if (!isSupportedCodePage(m.codePage)) {
         Reader::fail(reader.setting("machine", "codepage").number,
@@ -355,7 +365,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
     m.version.build = static_cast<DWORD>(reader.number("machine", "build", kDword));
     m.version.servicePack = reader.text("machine", "service-pack");
     m.clock.advance(reader.number("machine", "clock", kAll) - m.clock.now());
-    emu::setSystemTime(reader.number("machine", "system-time", kAll));
+    setSystemTime(reader.number("machine", "system-time", kAll));
     m.calendar.utcOffsetSeconds = Reader::parseSigned(reader.setting("machine", "utc-offset"), -86400, 86400);
     m.currentDirectory = reader.text("machine", "current-directory");
     m.windowsFolder = reader.text("machine", "windows-folder");
@@ -367,7 +377,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             Reader::fail(line.number, "a drive is one letter: " + line.name);
         }
         m.drives[line.name[0]] =
-            emu::Drive{driveRoot + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
+            Drive{driveRoot + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
     }
     for (const Line &line : reader.section("environment")) {
         m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
@@ -386,7 +396,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
     }
     applyUserAnswer();
     for (const Line &line : reader.section("processes")) {
-        auto process = std::make_shared<emu::Process>();
+        auto process = std::make_shared<Process>();
         process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
         process->image = reader.decode(line, line.value);
         m.processes[process->id] = process;
@@ -399,7 +409,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             Reader::fail(line->number, "a window is title | class | process id | reactions");
         }
         const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
-        readReactions(emu::createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
+        readReactions(createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
                       *line, fields[3]);
     }
     for (const Line &line : reader.section("semaphores")) {
@@ -407,7 +417,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
         if (fields.size() != 4) {
             Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
         }
-        emu::createSemaphore(reader.decode(line, fields[0]),
+        createSemaphore(reader.decode(line, fields[0]),
                              static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
                              static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
                              static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
@@ -418,7 +428,7 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             Reader::fail(line.number, "a service is name | display name | state | stop duration | "
                                       "wait hint | accepts stop (yes/no) | dependents");
         }
-        emu::Service &service =
+        Service &service =
             m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
         service.displayName = reader.decode(line, fields[1]);
         service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
@@ -432,4 +442,4 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
     }
 }
 
-} // namespace host
+} // namespace emu
