@@ -1,9 +1,13 @@
 #include "emulator/persistence/machine_settings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "emulator/machine.h"
@@ -75,7 +79,7 @@ UserAnswer &userAnswer() {
 
 class Reader {
 public:
-    explicit Reader(const std::string &text) {
+    Reader(const std::string &text, std::string driveRoot) : driveRoot_(std::move(driveRoot)) {
         std::istringstream lines(text);
         std::string line;
         std::string section;
@@ -109,6 +113,11 @@ public:
         return it == sections_.end() ? none : it->second;
     }
 
+    [[nodiscard]] bool has(const std::string &sectionName, const std::string &name) const {
+        const auto &lines = section(sectionName);
+        return std::any_of(lines.begin(), lines.end(), [&name](const Line &line) { return line.name == name; });
+    }
+
     const Line &setting(const std::string &sectionName, const std::string &name) const {
         for (const Line &line : section(sectionName)) {
             if (line.name == name) {
@@ -120,22 +129,15 @@ public:
 
     // Text of this version's files is UTF-8 with \x{NN} escapes, converted
     // to the code page; files of earlier versions hold the bytes themselves.
-    void setTextCodePage(unsigned codePage) {
-        codePage_ = codePage;
-        for (const Line &line : section("machine")) {
-            if (line.name == "text") {
-                if (line.value != "utf-8") {
-                    fail(line.number, "text: only utf-8 is known, not " + line.value);
-                }
-                escaped_ = true;
-            }
+    void readEscapedText(const Line &line) {
+        if (line.value != "utf-8") {
+            fail(line.number, "text: only utf-8 is known, not " + line.value);
         }
+        escaped_ = true;
     }
+    void setCodePage(unsigned codePage) { codePage_ = codePage; }
 
-    std::string text(const std::string &sectionName, const std::string &name) const {
-        const Line &line = setting(sectionName, name);
-        return decode(line, line.value);
-    }
+    [[nodiscard]] const std::string &driveRoot() const { return driveRoot_; }
 
     std::string decode(const Line &line, const std::string &text) const {
         if (!escaped_) {
@@ -146,12 +148,6 @@ public:
         } catch (const TextError &error) {
             fail(line.number, line.name + ": " + error.what());
         }
-    }
-
-    unsigned long long number(const std::string &sectionName, const std::string &name,
-                              unsigned long long high) const {
-        const Line &line = setting(sectionName, name);
-        return parseNumber(line, line.value, high);
     }
 
     static unsigned long long parseNumber(const Line &line, const std::string &text, unsigned long long high) {
@@ -173,6 +169,7 @@ public:
 
 private:
     Sections sections_;
+    std::string driveRoot_;
     unsigned codePage_ = 0;
     bool escaped_ = false;
 };
@@ -259,6 +256,279 @@ void readReactions(HWND window, const Line &line, const std::string &text) {
     }
 }
 
+
+// One "name = value" setting: how the writer gets its value from the
+// machine, and how the reader applies a value it has checked against the
+// setting's range.
+struct Setting {
+    const char *name;
+    std::function<std::string(Machine &)> write;
+    std::function<void(Machine &, Reader &, const Line &)> read;
+    bool optional = false;  // absent from the files of earlier versions
+    bool readFirst = false; // read before the others, which depend on it
+};
+
+// A number from 0 to high, kept where get points.
+template <class Get> Setting number(const char *name, unsigned long long high, Get get) {
+    return {name, [get](Machine &m) { return std::to_string(get(m)); },
+            [get, high](Machine &m, Reader &, const Line &line) {
+                get(m) = static_cast<std::remove_reference_t<decltype(get(m))>>(
+                    Reader::parseNumber(line, line.value, high));
+            }};
+}
+
+// A number from 0 to high that the machine computes and is set from.
+Setting number(const char *name, unsigned long long high, std::function<std::uint64_t(Machine &)> get,
+               std::function<void(Machine &, std::uint64_t)> set) {
+    return {name, [get](Machine &m) { return std::to_string(get(m)); },
+            [set, high](Machine &m, Reader &, const Line &line) {
+                set(m, Reader::parseNumber(line, line.value, high));
+            }};
+}
+
+// A number from low to high, kept where get points.
+template <class Get> Setting signedNumber(const char *name, long long low, long long high, Get get) {
+    return {name, [get](Machine &m) { return std::to_string(get(m)); },
+            [get, low, high](Machine &m, Reader &, const Line &line) {
+                get(m) = static_cast<std::remove_reference_t<decltype(get(m))>>(
+                    Reader::parseSigned(line, low, high));
+            }};
+}
+
+// Text of the machine's code page, kept where get points.
+template <class Get> Setting text(const char *name, Get get) {
+    return {name, [get](Machine &m) { return encode(get(m)); },
+            [get](Machine &m, Reader &reader, const Line &line) { get(m) = reader.decode(line, line.value); }};
+}
+
+// Texts separated by " | ", kept where get points.
+template <class Get> Setting texts(const char *name, Get get) {
+    return {name, [get](Machine &m) { return encodeAll(get(m), " | "); },
+            [get](Machine &m, Reader &reader, const Line &line) {
+                std::vector<std::string> read;
+                for (const std::string &part : split(line.value, '|')) {
+                    if (!part.empty()) {
+                        read.push_back(reader.decode(line, part));
+                    }
+                }
+                get(m) = read;
+            }};
+}
+
+void writeDrives(Machine &m, std::ostream &out) {
+    for (const auto &[letter, drive] : m.drives) {
+        out << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
+    }
+}
+
+void readDrives(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        if (line.name.size() != 1) {
+            Reader::fail(line.number, "a drive is one letter: " + line.name);
+        }
+        m.drives[line.name[0]] = Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
+    }
+}
+
+void writeEnvironment(Machine &m, std::ostream &out) {
+    for (const auto &[name, value] : m.environment) {
+        out << encode(name) << " = " << encode(value) << "\n";
+    }
+}
+
+void readEnvironment(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
+    }
+}
+
+void writeShellFolders(Machine &m, std::ostream &out) {
+    for (const auto &[csidl, folder] : m.specialFolders) {
+        out << csidl << " = " << encode(folder) << "\n";
+    }
+}
+
+void readShellFolders(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name, kLong))] =
+            reader.decode(line, line.value);
+    }
+}
+
+void writeProcesses(Machine &m, std::ostream &out) {
+    for (const auto &[id, process] : m.processes) {
+        if (!process->exited) {
+            out << id << " = " << encode(process->image) << "\n";
+        }
+    }
+}
+
+void readProcesses(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        auto process = std::make_shared<Process>();
+        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
+        process->image = reader.decode(line, line.value);
+        m.processes[process->id] = process;
+    }
+}
+
+void writeWindows(Machine &m, std::ostream &out) {
+    for (const auto &window : m.desktop.windows) {
+        out << "window = " << encode(window->title) << " | " << encode(window->className) << " | "
+            << window->processId << " | " << describeReactions(*window) << "\n";
+    }
+}
+
+// Windows are listed topmost first; each new one goes on top.
+void readWindows(Machine &, Reader &reader, const std::vector<Line> &lines) {
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        const auto fields = split(line->value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line->number, "a window is title | class | process id | reactions");
+        }
+        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
+        readReactions(createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
+                      *line, fields[3]);
+    }
+}
+
+void writeSemaphores(Machine &m, std::ostream &out) {
+    for (const auto &[name, object] : m.namedObjects) {
+        auto semaphore = std::dynamic_pointer_cast<Semaphore>(object.lock());
+        if (!semaphore) {
+            continue;
+        }
+        DWORD holder = 0;
+        for (const auto &[id, process] : m.processes) {
+            for (const auto &held : process->heldObjects) {
+                holder = held == semaphore && !process->exited ? id : holder;
+            }
+        }
+        if (holder != 0) {
+            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | " << semaphore->maximum
+                << " | " << holder << "\n";
+        }
+    }
+}
+
+void readSemaphores(Machine &, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
+        }
+        createSemaphore(reader.decode(line, fields[0]), static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
+                        static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
+                        static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
+    }
+}
+
+void writeServices(Machine &m, std::ostream &out) {
+    for (const auto &[name, service] : m.services.services) {
+        out << "service = " << encode(service->name) << " | " << encode(service->displayName) << " | "
+            << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
+            << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
+            << encodeAll(service->dependents, ", ") << "\n";
+    }
+}
+
+void readServices(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 7 || (fields[5] != "yes" && fields[5] != "no")) {
+            Reader::fail(line.number, "a service is name | display name | state | stop duration | "
+                                      "wait hint | accepts stop (yes/no) | dependents");
+        }
+        Service &service = m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
+        service.displayName = reader.decode(line, fields[1]);
+        service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
+        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
+        service.acceptsStop = fields[5] == "yes";
+        for (const std::string &dependent : split(fields[6], ',')) {
+            if (!dependent.empty()) {
+                service.dependents.push_back(reader.decode(line, dependent));
+            }
+        }
+    }
+}
+
+// A [section] of machine.conf: the comment written above it, its settings,
+// and the entries of a list that follow them.
+struct Section {
+    const char *name;
+    const char *comment;
+    std::vector<Setting> settings;
+    void (*writeEntries)(Machine &, std::ostream &) = nullptr;
+    void (*readEntries)(Machine &, Reader &, const std::vector<Line> &) = nullptr;
+};
+
+// machine.conf as the writer writes it and the reader reads it, in order.
+const std::vector<Section> &sections() {
+    static const std::vector<Section> table = {
+        {"machine",
+         "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n",
+         {
+             {"text", [](Machine &) { return std::string("utf-8"); },
+              [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); }, true},
+             number("platform", kDword, [](Machine &m) -> DWORD & { return m.version.platform; }),
+             number("major", kDword, [](Machine &m) -> DWORD & { return m.version.major; }),
+             number("minor", kDword, [](Machine &m) -> DWORD & { return m.version.minor; }),
+             number("build", kDword, [](Machine &m) -> DWORD & { return m.version.build; }),
+             text("service-pack", [](Machine &m) -> std::string & { return m.version.servicePack; }),
+             // Text is decoded in the code page, so it is read first.
+             {"codepage", [](Machine &m) { return std::to_string(m.codePage); },
+              [](Machine &m, Reader &reader, const Line &line) {
+                  m.codePage = static_cast<UINT>(Reader::parseNumber(line, line.value, 65535));
+                  if (!isSupportedCodePage(m.codePage)) {
+                      Reader::fail(line.number, "unsupported code page: " + std::to_string(m.codePage));
+                  }
+                  reader.setCodePage(m.codePage);
+              },
+              false, true},
+             number("clock", kAll, [](Machine &m) { return m.clock.now(); },
+                    [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
+             number("system-time", kAll,
+                    [](Machine &m) { return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000; },
+                    [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
+             signedNumber("utc-offset", -86400, 86400,
+                          [](Machine &m) -> auto & { return m.calendar.utcOffsetSeconds; }),
+             text("current-directory", [](Machine &m) -> std::string & { return m.currentDirectory; }),
+             text("windows-folder", [](Machine &m) -> std::string & { return m.windowsFolder; }),
+             text("program-file", [](Machine &m) -> std::string & { return m.programFile; }),
+             number("next-process-id", kDword, [](Machine &m) -> DWORD & { return m.nextProcessId; }),
+         }},
+        {"drives", "", {}, writeDrives, readDrives},
+        {"environment", "", {}, writeEnvironment, readEnvironment},
+        {"shell-folders", "# CSIDL number = folder\n", {}, writeShellFolders, readShellFolders},
+        {"user",
+         "# The user answers every message box with this button, after closing\n"
+         "# the windows of the titles in closes (separated by |).\n",
+         {
+             signedNumber("answer", 0, INT32_MAX, [](Machine &) -> int & { return userAnswer().answer; }),
+             texts("closes", [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
+         }},
+        {"processes", "# process id = program file\n", {}, writeProcesses, readProcesses},
+        {"windows",
+         "# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
+         "# topmost first\n",
+         {}, writeWindows, readWindows},
+        {"semaphores", "# semaphore = name | count | maximum | holding process id\n", {}, writeSemaphores,
+         readSemaphores},
+        {"services",
+         "# service = name | display name | state | stop duration ms | wait hint ms |\n"
+         "#           accepts stop (yes/no) | dependents (a, b, ...)\n",
+         {}, writeServices, readServices},
+    };
+    return table;
+}
+
+void readSetting(Machine &m, Reader &reader, const Section &section, const Setting &setting) {
+    if (setting.optional && !reader.has(section.name, setting.name)) {
+        return;
+    }
+    setting.read(m, reader, reader.setting(section.name, setting.name));
+}
+
 } // namespace
 
 bool isSupportedCodePage(unsigned codePage) {
@@ -278,168 +548,39 @@ void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
 std::string writeSettings() {
     Machine &m = machine();
     std::ostringstream out;
-    out << "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n"
-        << "[machine]\n"
-        << "text = utf-8\n"
-        << "platform = " << m.version.platform << "\n"
-        << "major = " << m.version.major << "\n"
-        << "minor = " << m.version.minor << "\n"
-        << "build = " << m.version.build << "\n"
-        << "service-pack = " << encode(m.version.servicePack) << "\n"
-        << "codepage = " << m.codePage << "\n"
-        << "clock = " << m.clock.now() << "\n"
-        << "system-time = " << (m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000) << "\n"
-        << "utc-offset = " << m.calendar.utcOffsetSeconds << "\n"
-        << "current-directory = " << encode(m.currentDirectory) << "\n"
-        << "windows-folder = " << encode(m.windowsFolder) << "\n"
-        << "program-file = " << encode(m.programFile) << "\n"
-        << "next-process-id = " << m.nextProcessId << "\n";
-    out << "\n[drives]\n";
-    for (const auto &[letter, drive] : m.drives) {
-        out << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
-    }
-    out << "\n[environment]\n";
-    for (const auto &[name, value] : m.environment) {
-        out << encode(name) << " = " << encode(value) << "\n";
-    }
-    out << "\n# CSIDL number = folder\n[shell-folders]\n";
-    for (const auto &[csidl, folder] : m.specialFolders) {
-        out << csidl << " = " << encode(folder) << "\n";
-    }
-    out << "\n# The user answers every message box with this button, after closing\n"
-        << "# the windows of the titles in closes (separated by |).\n[user]\n"
-        << "answer = " << userAnswer().answer << "\n"
-        << "closes = " << encodeAll(userAnswer().closes, " | ") << "\n";
-    out << "\n# process id = program file\n[processes]\n";
-    for (const auto &[id, process] : m.processes) {
-        if (!process->exited) {
-            out << id << " = " << encode(process->image) << "\n";
+    for (const Section &section : sections()) {
+        out << (&section == &sections().front() ? "" : "\n") << section.comment << "[" << section.name << "]\n";
+        for (const Setting &setting : section.settings) {
+            out << setting.name << " = " << setting.write(m) << "\n";
         }
-    }
-    out << "\n# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
-        << "# topmost first\n[windows]\n";
-    for (const auto &window : m.desktop.windows) {
-        out << "window = " << encode(window->title) << " | " << encode(window->className) << " | "
-            << window->processId << " | " << describeReactions(*window) << "\n";
-    }
-    out << "\n# semaphore = name | count | maximum | holding process id\n[semaphores]\n";
-    for (const auto &[name, object] : m.namedObjects) {
-        auto semaphore = std::dynamic_pointer_cast<Semaphore>(object.lock());
-        if (!semaphore) {
-            continue;
+        if (section.writeEntries != nullptr) {
+            section.writeEntries(m, out);
         }
-        DWORD holder = 0;
-        for (const auto &[id, process] : m.processes) {
-            for (const auto &held : process->heldObjects) {
-                holder = held == semaphore && !process->exited ? id : holder;
-            }
-        }
-        if (holder != 0) {
-            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | " << semaphore->maximum
-                << " | " << holder << "\n";
-        }
-    }
-    out << "\n# service = name | display name | state | stop duration ms | wait hint ms |\n"
-        << "#           accepts stop (yes/no) | dependents (a, b, ...)\n[services]\n";
-    for (const auto &[name, service] : m.services.services) {
-        out << "service = " << encode(service->name) << " | " << encode(service->displayName) << " | "
-            << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
-            << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
-            << encodeAll(service->dependents, ", ") << "\n";
     }
     return out.str();
 }
 
 void readSettings(const std::string &text, const std::string &driveRoot) {
-    Reader reader(text);
+    Reader reader(text, driveRoot);
     Machine &m = machine();
-    m.codePage = static_cast<UINT>(reader.number("machine", "codepage", 65535));
-    if (!isSupportedCodePage(m.codePage)) {
-        Reader::fail(reader.setting("machine", "codepage").number,
-                     "unsupported code page: " + std::to_string(m.codePage));
-    }
-    reader.setTextCodePage(m.codePage);
-    m.version.platform = static_cast<DWORD>(reader.number("machine", "platform", kDword));
-    m.version.major = static_cast<DWORD>(reader.number("machine", "major", kDword));
-    m.version.minor = static_cast<DWORD>(reader.number("machine", "minor", kDword));
-    m.version.build = static_cast<DWORD>(reader.number("machine", "build", kDword));
-    m.version.servicePack = reader.text("machine", "service-pack");
-    m.clock.advance(reader.number("machine", "clock", kAll) - m.clock.now());
-    setSystemTime(reader.number("machine", "system-time", kAll));
-    m.calendar.utcOffsetSeconds = Reader::parseSigned(reader.setting("machine", "utc-offset"), -86400, 86400);
-    m.currentDirectory = reader.text("machine", "current-directory");
-    m.windowsFolder = reader.text("machine", "windows-folder");
-    m.programFile = reader.text("machine", "program-file");
-    m.nextProcessId = static_cast<DWORD>(reader.number("machine", "next-process-id", kDword));
-
-    for (const Line &line : reader.section("drives")) {
-        if (line.name.size() != 1) {
-            Reader::fail(line.number, "a drive is one letter: " + line.name);
-        }
-        m.drives[line.name[0]] =
-            Drive{driveRoot + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
-    }
-    for (const Line &line : reader.section("environment")) {
-        m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
-    }
-    for (const Line &line : reader.section("shell-folders")) {
-        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name, kLong))] =
-            reader.decode(line, line.value);
-    }
-    const Line &answer = reader.setting("user", "answer");
-    userAnswer() = UserAnswer{static_cast<int>(Reader::parseSigned(answer, 0, INT32_MAX)), {}};
-    const Line &closes = reader.setting("user", "closes");
-    for (const std::string &title : split(closes.value, '|')) {
-        if (!title.empty()) {
-            userAnswer().closes.push_back(reader.decode(closes, title));
-        }
-    }
-    applyUserAnswer();
-    for (const Line &line : reader.section("processes")) {
-        auto process = std::make_shared<Process>();
-        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
-        process->image = reader.decode(line, line.value);
-        m.processes[process->id] = process;
-    }
-    // Windows are listed topmost first; each new one goes on top.
-    const auto &windows = reader.section("windows");
-    for (auto line = windows.rbegin(); line != windows.rend(); ++line) {
-        const auto fields = split(line->value, '|');
-        if (fields.size() != 4) {
-            Reader::fail(line->number, "a window is title | class | process id | reactions");
-        }
-        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
-        readReactions(createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
-                      *line, fields[3]);
-    }
-    for (const Line &line : reader.section("semaphores")) {
-        const auto fields = split(line.value, '|');
-        if (fields.size() != 4) {
-            Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
-        }
-        createSemaphore(reader.decode(line, fields[0]),
-                             static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
-                             static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
-                             static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
-    }
-    for (const Line &line : reader.section("services")) {
-        const auto fields = split(line.value, '|');
-        if (fields.size() != 7 || (fields[5] != "yes" && fields[5] != "no")) {
-            Reader::fail(line.number, "a service is name | display name | state | stop duration | "
-                                      "wait hint | accepts stop (yes/no) | dependents");
-        }
-        Service &service =
-            m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
-        service.displayName = reader.decode(line, fields[1]);
-        service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
-        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
-        service.acceptsStop = fields[5] == "yes";
-        for (const std::string &dependent : split(fields[6], ',')) {
-            if (!dependent.empty()) {
-                service.dependents.push_back(reader.decode(line, dependent));
+    for (const Section &section : sections()) {
+        for (const Setting &setting : section.settings) {
+            if (setting.readFirst) {
+                readSetting(m, reader, section, setting);
             }
         }
     }
+    for (const Section &section : sections()) {
+        for (const Setting &setting : section.settings) {
+            if (!setting.readFirst) {
+                readSetting(m, reader, section, setting);
+            }
+        }
+        if (section.readEntries != nullptr) {
+            section.readEntries(m, reader, reader.section(section.name));
+        }
+    }
+    applyUserAnswer();
 }
 
 } // namespace emu
