@@ -280,8 +280,8 @@ template <class Get> Setting number(const char *name, unsigned long long high, G
 // A number from 0 to high that the machine computes and is set from.
 Setting number(const char *name, unsigned long long high, std::function<std::uint64_t(Machine &)> get,
                std::function<void(Machine &, std::uint64_t)> set) {
-    return {name, [get](Machine &m) { return std::to_string(get(m)); },
-            [set, high](Machine &m, Reader &, const Line &line) {
+    return {name, [get = std::move(get)](Machine &m) { return std::to_string(get(m)); },
+            [set = std::move(set), high](Machine &m, Reader &, const Line &line) {
                 set(m, Reader::parseNumber(line, line.value, high));
             }};
 }

@@ -71,7 +71,7 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         for (const auto &entry : fs::directory_iterator(folder, error)) {
             if (entry.path().filename() != kLockFileName) {
                 throw emu::MachineError("refusing to create a machine in a folder that is not empty: " +
-                                   folder);
+                                        folder);
             }
         }
     };

@@ -308,7 +308,7 @@ public:
             report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
             emu::setUserAnswer(static_cast<int>(numberArgument(command, words[1], kLastButton)),
-                          std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
+                               std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
         } else if (command == "wait") {
             emu::machine().clock.advance(numberArgument(command, words[1], kDwordMax));
             report("  (the machine's clock moved on " + words[1] + " ms)");
