@@ -1,13 +1,15 @@
 #include "changes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <utility>
 
 #include "emulator/machine.h"
-#include "text.h"
+#include "emulator/persistence/lossless_text.h"
 
 namespace fs = std::filesystem;
 
@@ -76,7 +78,7 @@ std::string fileDigest(const fs::path &path) {
 
 } // namespace
 
-std::string visible(const std::string &text) { return fromMachine(text, emu::machine().codePage); }
+std::string visible(const std::string &text) { return emu::fromMachine(text, emu::machine().codePage); }
 
 Snapshot takeSnapshot() {
     emu::Machine &m = emu::machine();
@@ -120,120 +122,180 @@ Snapshot takeSnapshot() {
     return snapshot;
 }
 
-std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after) {
-    std::vector<std::string> lines;
-    for (const auto &[key, present] : after.keys) {
-        if (!before.keys.count(key)) {
-            lines.push_back("registry key added      " + key);
+namespace {
+
+// Every line of the report is a label and its details, the details starting
+// in one column.
+constexpr std::size_t kLabelWidth = 24;
+
+class Report {
+public:
+    void add(std::string label, const std::string &details) {
+        label.resize(std::max(kLabelWidth, label.size() + 1), ' ');
+        lines_.push_back(label + details);
+    }
+    std::vector<std::string> lines() && { return std::move(lines_); }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+// The records a log of the machine gained between the snapshots.
+template <class Record, class Describe>
+void eachNew(const std::vector<Record> &log, std::size_t before, std::size_t after, Describe describe) {
+    for (std::size_t i = before; i < after && i < log.size(); ++i) {
+        describe(log[i]);
+    }
+}
+
+// The entries of a snapshot's map that the other lacks.
+template <class Map, class Describe>
+void eachMissing(const Map &from, const Map &in, Describe describe) {
+    for (const auto &[name, data] : from) {
+        if (in.count(name) == 0) {
+            describe(name, data);
         }
     }
-    for (const auto &[key, present] : before.keys) {
-        if (!after.keys.count(key)) {
-            lines.push_back("registry key removed    " + key);
-        }
-    }
+}
+
+void describeRegistry(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachMissing(after.keys, before.keys, [&](const std::string &key, bool) { report.add("registry key added", key); });
+    eachMissing(before.keys, after.keys,
+                [&](const std::string &key, bool) { report.add("registry key removed", key); });
     for (const auto &[value, data] : after.values) {
-        auto old = before.values.find(value);
+        const auto old = before.values.find(value);
         if (old == before.values.end()) {
-            lines.push_back("registry value added    " + value + " = " + data);
+            report.add("registry value added", value + " = " + data);
         } else if (old->second != data) {
-            lines.push_back("registry value changed  " + value + " = " + data + " (was " +
-                            old->second + ")");
+            report.add("registry value changed", value + " = " + data + " (was " + old->second + ")");
         }
     }
-    for (const auto &[value, data] : before.values) {
-        if (!after.values.count(value)) {
-            lines.push_back("registry value removed  " + value + " (was " + data + ")");
-        }
-    }
+    eachMissing(before.values, after.values, [&](const std::string &value, const std::string &data) {
+        report.add("registry value removed", value + " (was " + data + ")");
+    });
+}
+
+void describeFiles(const Snapshot &before, const Snapshot &after, Report &report) {
     for (const auto &[file, data] : after.files) {
-        auto old = before.files.find(file);
+        const auto old = before.files.find(file);
         if (old == before.files.end()) {
-            lines.push_back((data == "folder" ? "folder created          " : "file created            ") +
-                            file + (data == "folder" ? "" : " (" + data + ")"));
+            report.add(data == "folder" ? "folder created" : "file created",
+                       file + (data == "folder" ? "" : " (" + data + ")"));
         } else if (old->second != data) {
-            lines.push_back("file changed            " + file + " (" + data + ")");
+            report.add("file changed", file + " (" + data + ")");
         }
     }
-    for (const auto &[file, data] : before.files) {
-        if (!after.files.count(file)) {
-            lines.push_back((data == "folder" ? "folder removed          " : "file removed            ") + file);
-        }
-    }
-    const auto &boxes = emu::machine().user.messageBoxes;
-    for (std::size_t i = before.messageBoxes; i < after.messageBoxes && i < boxes.size(); ++i) {
-        const emu::MessageBoxRecord &box = boxes[i];
-        char header[96];
-        std::snprintf(header, sizeof header, "message box             owner=0x%lx style=0x%x answer=%d ",
-                      static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
-                      box.style, box.answer);
-        lines.push_back(std::string(header) + "title=\"" + box.caption + "\" text=\"" + box.text + "\"");
-    }
-    const emu::Machine &m = emu::machine();
-    for (std::size_t i = before.windowMessages; i < after.windowMessages; ++i) {
-        const emu::DeliveredMessage &message = m.desktop.messages[i];
-        char text[96];
-        std::snprintf(text, sizeof text, "window message %s  0x%04x (%lu, %ld) to ",
-                      message.sent ? "sent    " : "posted  ", message.message,
-                      static_cast<unsigned long>(message.wParam), static_cast<long>(message.lParam));
-        lines.push_back(text + std::string("\"") + message.title + "\"");
-    }
-    for (const auto &[window, title] : before.windows) {
-        if (!after.windows.count(window)) {
-            lines.push_back("window closed           \"" + title + "\"");
-        }
-    }
-    for (std::size_t i = before.startedPrograms; i < after.startedPrograms; ++i) {
-        const emu::StartedProgram &program = m.startedPrograms[i];
-        lines.push_back("program started         " + program.image + " by " + program.startedBy +
-                        ": " + program.commandLine);
-    }
+    eachMissing(before.files, after.files, [&](const std::string &file, const std::string &data) {
+        report.add(data == "folder" ? "folder removed" : "file removed", file);
+    });
+}
+
+void describeMessageBoxes(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().user.messageBoxes, before.messageBoxes, after.messageBoxes,
+            [&](const emu::MessageBoxRecord &box) {
+                char header[96];
+                std::snprintf(header, sizeof header, "owner=0x%lx style=0x%x answer=%d ",
+                              static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
+                              box.style, box.answer);
+                report.add("message box", header + ("title=\"" + box.caption + "\" text=\"" + box.text + "\""));
+            });
+}
+
+// The details of a window message start one column further than the others'.
+void describeWindowMessages(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().desktop.messages, before.windowMessages, after.windowMessages,
+            [&](const emu::DeliveredMessage &message) {
+                char details[96];
+                std::snprintf(details, sizeof details, " 0x%04x (%lu, %ld) to ", message.message,
+                              static_cast<unsigned long>(message.wParam), static_cast<long>(message.lParam));
+                report.add(message.sent ? "window message sent" : "window message posted",
+                           details + ("\"" + message.title + "\""));
+            });
+}
+
+void describeClosedWindows(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachMissing(before.windows, after.windows, [&](std::uintptr_t, const std::string &title) {
+        report.add("window closed", "\"" + title + "\"");
+    });
+}
+
+void describeStartedPrograms(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().startedPrograms, before.startedPrograms, after.startedPrograms,
+            [&](const emu::StartedProgram &program) {
+                report.add("program started", program.image + " by " + program.startedBy + ": " + program.commandLine);
+            });
+}
+
+void describeEndedProcesses(const Snapshot &before, const Snapshot &after, Report &report) {
     for (const auto &[id, exited] : after.processes) {
-        auto old = before.processes.find(id);
+        const auto old = before.processes.find(id);
         if (exited && (old == before.processes.end() || !old->second)) {
-            const auto &process = m.processes.at(id);
-            lines.push_back(std::string(process->terminated ? "process terminated      "
-                                                            : "process ended           ") +
-                            process->image + " (exit code " + std::to_string(process->exitCode) + ")");
+            const auto &process = emu::machine().processes.at(id);
+            report.add(process->terminated ? "process terminated" : "process ended",
+                       process->image + " (exit code " + std::to_string(process->exitCode) + ")");
         }
     }
-    for (std::size_t i = before.libraries; i < after.libraries; ++i) {
-        lines.push_back("library loaded          " + m.libraries[i].machinePath);
-    }
-    for (std::size_t i = before.serviceControls; i < after.serviceControls; ++i) {
-        const emu::ServiceControlRecord &control = m.services.controls[i];
-        if (control.control == SERVICE_CONTROL_STOP) {
-            lines.push_back("service stop requested  " + control.service +
-                            (control.error == ERROR_SUCCESS
-                                 ? std::string()
-                                 : " (refused: error " + std::to_string(control.error) + ")"));
-        }
-    }
+}
+
+void describeLibraries(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().libraries, before.libraries, after.libraries,
+            [&](const auto &library) { report.add("library loaded", library.machinePath); });
+}
+
+void describeServices(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().services.controls, before.serviceControls, after.serviceControls,
+            [&](const emu::ServiceControlRecord &control) {
+                if (control.control == SERVICE_CONTROL_STOP) {
+                    report.add("service stop requested",
+                               control.service + (control.error == ERROR_SUCCESS
+                                                      ? std::string()
+                                                      : " (refused: error " + std::to_string(control.error) + ")"));
+                }
+            });
     for (const auto &[name, state] : after.services) {
-        auto old = before.services.find(name);
+        const auto old = before.services.find(name);
         if (old != before.services.end() && old->second != state) {
-            lines.push_back("service " + std::string(state == SERVICE_STOPPED ? "stopped         " : "changed state   ") +
-                            name + " (state " + std::to_string(old->second) + " -> " +
-                            std::to_string(state) + ")");
+            report.add(state == SERVICE_STOPPED ? "service stopped" : "service changed state",
+                       name + " (state " + std::to_string(old->second) + " -> " + std::to_string(state) + ")");
         }
     }
-    for (std::size_t i = before.restartRequests; i < after.restartRequests; ++i) {
-        const emu::RestartRequest &request = m.restartRequests[i];
-        char text[160];
-        if (request.call == "ExitWindowsEx") {
-            std::snprintf(text, sizeof text, "restart requested       ExitWindowsEx(0x%x, %lu)",
-                          request.flags, static_cast<unsigned long>(request.reason));
-        } else {
-            std::snprintf(text, sizeof text,
-                          "restart requested       InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
-                          request.machineName ? request.machineName->c_str() : "none",
-                          request.message ? request.message->c_str() : "none",
-                          static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
-                          request.rebootAfterShutdown);
-        }
-        lines.push_back(std::string(text) + (request.accepted ? ", taken (not carried out)" : ", refused"));
+}
+
+void describeRestartRequests(const Snapshot &before, const Snapshot &after, Report &report) {
+    eachNew(emu::machine().restartRequests, before.restartRequests, after.restartRequests,
+            [&](const emu::RestartRequest &request) {
+                char call[160];
+                if (request.call == "ExitWindowsEx") {
+                    std::snprintf(call, sizeof call, "ExitWindowsEx(0x%x, %lu)", request.flags,
+                                  static_cast<unsigned long>(request.reason));
+                } else {
+                    std::snprintf(call, sizeof call, "InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
+                                  request.machineName ? request.machineName->c_str() : "none",
+                                  request.message ? request.message->c_str() : "none",
+                                  static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
+                                  request.rebootAfterShutdown);
+                }
+                report.add("restart requested",
+                           call + std::string(request.accepted ? ", taken (not carried out)" : ", refused"));
+            });
+}
+
+// One describer per area, in the order of the report.
+using Describer = void (*)(const Snapshot &, const Snapshot &, Report &);
+constexpr Describer kDescribers[] = {
+    describeRegistry,        describeFiles,          describeMessageBoxes, describeWindowMessages,
+    describeClosedWindows,   describeStartedPrograms, describeEndedProcesses, describeLibraries,
+    describeServices,        describeRestartRequests,
+};
+
+} // namespace
+
+std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after) {
+    Report report;
+    for (const Describer describe : kDescribers) {
+        describe(before, after, report);
     }
-    return lines;
+    return std::move(report).lines();
 }
 
 } // namespace host

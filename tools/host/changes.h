@@ -34,7 +34,7 @@ std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot 
 
 // Text of the machine's code page as the transcript and the journal show it:
 // UTF-8, with \x{NN} for control characters and bytes that are no character
-// (text.h).
+// (emulator/persistence/lossless_text.h).
 std::string visible(const std::string &text);
 
 } // namespace host

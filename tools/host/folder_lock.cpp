@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "machine_folder.h"
+#include "emulator/persistence/machine_error.h"
+#include "journal.h"
+
 
 namespace host {
 namespace {
@@ -45,7 +47,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
         }
     }
     if (descriptor_ < 0) {
-        throw MachineError("cannot open the lock file " + path + ": " + std::strerror(errno));
+        throw emu::MachineError("cannot open the lock file " + path + ": " + std::strerror(errno));
     }
     if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
         const std::string holder = readNote(descriptor_);
@@ -54,7 +56,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
         if (!wait) {
             ::close(descriptor_);
             descriptor_ = -1;
-            throw MachineError(inUse);
+            throw emu::MachineError(inUse);
         }
         std::cerr << "radozavu: waiting: " << inUse << "\n";
         while (::flock(descriptor_, LOCK_EX) != 0) {
@@ -62,7 +64,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
                 const int error = errno;
                 ::close(descriptor_);
                 descriptor_ = -1;
-                throw MachineError("cannot lock " + path + ": " + std::strerror(error));
+                throw emu::MachineError("cannot lock " + path + ": " + std::strerror(error));
             }
         }
     }

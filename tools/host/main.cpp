@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "folder_lock.h"
-#include "machine_folder.h"
 #include "emulator/machine.h"
+#include "emulator/persistence/lossless_text.h"
+#include "emulator/persistence/machine_folder.h"
+#include "emulator/persistence/number_text.h"
+#include "folder_lock.h"
+#include "new_machine.h"
 #include "script.h"
 #include "session.h"
-#include "text.h"
 
 namespace fs = std::filesystem;
 
@@ -153,7 +155,7 @@ int newMachine(const std::vector<std::string> &words) {
         } else if (optionValue(words, i, "--windows", value)) {
             windows = value;
         } else if (optionValue(words, i, "--codepage", value)) {
-            const auto number = readUnsigned(value, 65535);
+            const auto number = emu::readUnsigned(value, 65535);
             if (!number) {
                 return failure("--codepage takes a code page number (1252, 932, 936, 949 or 950), not " + value);
             }
@@ -178,8 +180,8 @@ int newMachine(const std::vector<std::string> &words) {
 // A word of the command line (UTF-8) in the machine's code page.
 std::string machineWord(const std::string &word) {
     try {
-        return toMachine(word, emu::machine().codePage);
-    } catch (const TextError &error) {
+        return emu::toMachine(word, emu::machine().codePage);
+    } catch (const emu::TextError &error) {
         throw UsageError(word + ": " + error.what());
     }
 }
@@ -229,11 +231,11 @@ std::string readScriptText(const std::string &path) {
 // The code page of the machine folder when it is a machine, else 0 (the
 // script is then only checked to be UTF-8).
 unsigned codePageOf(const std::string &folder, bool wait) {
-    if (!isMachineFolder(folder)) {
+    if (!emu::isMachineFolder(folder)) {
         return 0;
     }
     const FolderLock lock(folder, "run --check", wait);
-    loadMachine(folder);
+    emu::loadMachine(folder);
     return emu::machine().codePage;
 }
 

@@ -6,10 +6,11 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "machine_folder.h"
-#include "machine_settings.h"
 #include "emulator/machine.h"
-#include "text.h"
+#include "emulator/persistence/lossless_text.h"
+#include "emulator/persistence/machine_settings.h"
+#include "emulator/persistence/number_text.h"
+#include "kill_points.h"
 
 namespace fs = std::filesystem;
 
@@ -89,9 +90,9 @@ CallArguments parseCallArguments(const std::vector<std::string> &words, std::siz
             arguments.hasParam = true;
             arguments.param = value;
         } else if (optionValue(words, i, "--owner", value)) {
-            const auto owner = readUnsigned(value, 0xFFFFFFFFu);
+            const auto owner = emu::readUnsigned(value, 0xFFFFFFFFu);
             if (!owner) {
-                throw UsageError("--owner takes a window number, " + numberRange(0, 0xFFFFFFFFu) +
+                throw UsageError("--owner takes a window number, " + emu::numberRange(0, 0xFFFFFFFFu) +
                                  ", not " + value);
             }
             arguments.owner = static_cast<unsigned long>(*owner);
@@ -162,9 +163,9 @@ HKEY splitRoot(const std::string &path, std::string &rest) {
 // the text.
 unsigned long long numberArgument(const std::string &command, const std::string &text,
                                   unsigned long long high) {
-    const auto value = readUnsigned(text, high);
+    const auto value = emu::readUnsigned(text, high);
     if (!value) {
-        throw UsageError(command + " takes " + numberRange(0, high) + ", not " + text);
+        throw UsageError(command + " takes " + emu::numberRange(0, high) + ", not " + text);
     }
     return *value;
 }
@@ -306,8 +307,8 @@ public:
             }
             report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
-            setUserAnswer(static_cast<int>(numberArgument(command, words[1], kLastButton)),
-                          std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
+            emu::setUserAnswer(static_cast<int>(numberArgument(command, words[1], kLastButton)),
+                               std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
         } else if (command == "wait") {
             emu::machine().clock.advance(numberArgument(command, words[1], kDwordMax));
             report("  (the machine's clock moved on " + words[1] + " ms)");
@@ -424,7 +425,7 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
     Script script;
     std::string text;
     int lineNumber = 0;
-    const auto convert = [codePage](const std::string &utf8) { return toMachine(utf8, codePage); };
+    const auto convert = [codePage](const std::string &utf8) { return emu::toMachine(utf8, codePage); };
     while (std::getline(in, text)) {
         Statement statement;
         statement.line = ++lineNumber;
@@ -463,11 +464,11 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
             }
             checkStatement(statement.words);
             script.statements.push_back(statement);
-        } catch (const TextError &problem) {
+        } catch (const emu::TextError &problem) {
             script.problems.push_back(name + ":" + std::to_string(at) + ": " + problem.what());
         } catch (const std::exception &problem) {
             script.problems.push_back(name + ":" + std::to_string(at) + ": " +
-                                      fromMachine(problem.what(), codePage));
+                                      emu::fromMachine(problem.what(), codePage));
         }
     }
     return script;

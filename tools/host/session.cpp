@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "emulator/machine.h"
-#include "text.h"
+#include "emulator/persistence/number_text.h"
+#include "journal.h"
+#include "kill_points.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +24,8 @@ namespace {
 
 // The folder, after making sure it is a machine before its lock file is made.
 std::string refuseUnlessMachine(std::string folder) {
-    if (!isMachineFolder(folder)) {
-        throw notAMachineFolder(folder);
+    if (!emu::isMachineFolder(folder)) {
+        throw emu::notAMachineFolder(folder);
     }
     return folder;
 }
@@ -33,11 +35,11 @@ std::string refuseUnlessMachine(std::string folder) {
 Session::Session(std::string machineFolder, const std::string &libraryPath, const std::string &command,
                  bool wait)
     : folder_(refuseUnlessMachine(std::move(machineFolder))), lock_(folder_, command, wait) {
-    loadMachine(folder_);
-    loaded_ = currentState();
+    emu::loadMachine(folder_);
+    loaded_ = emu::currentState();
     library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library_ == nullptr) {
-        throw MachineError(std::string("cannot load the library: ") + dlerror());
+        throw emu::MachineError(std::string("cannot load the library: ") + dlerror());
     }
 }
 
@@ -66,9 +68,9 @@ void checkCall(const std::string &exportName, const CallArguments &arguments) {
     for (std::size_t i = 0; i < expected; ++i) {
         const std::string &argument = arguments.plain[i];
         if (isIntegerArgument(info->signature, i) && argument.find("$result") == std::string::npos &&
-            !readNumber(argument, INT32_MIN, INT32_MAX)) {
+            !emu::readNumber(argument, INT32_MIN, INT32_MAX)) {
             throw UsageError(exportName + ": argument " + std::to_string(i + 1) + " is " +
-                             numberRange(INT32_MIN, INT32_MAX) + ", not " + argument);
+                             emu::numberRange(INT32_MIN, INT32_MAX) + ", not " + argument);
         }
     }
 }
@@ -91,8 +93,8 @@ void Session::finish(const std::string &journal) {
         library_ = nullptr;
     }
     killPointForTests("before-save");
-    if (const SavedState now = currentState(); now != loaded_) {
-        saveMachine(folder_, now);
+    if (const emu::SavedState now = emu::currentState(); now != loaded_) {
+        emu::saveMachine(folder_, now, killPointForTests);
         loaded_ = now;
     }
     appendJournal(folder_, journal);

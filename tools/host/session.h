@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "changes.h"
+#include "emulator/persistence/machine_folder.h"
 #include "exports_table.h"
 #include "folder_lock.h"
-#include "machine_folder.h"
 
 namespace host {
 
@@ -45,7 +45,7 @@ public:
 private:
     std::string folder_;
     FolderLock lock_;
-    SavedState loaded_;
+    emu::SavedState loaded_;
     void *library_ = nullptr;
 };
 

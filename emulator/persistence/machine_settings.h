@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace emu {
+
+// The ANSI code pages a machine can have: 1252, 932, 936, 949 and 950.
+bool isSupportedCodePage(unsigned codePage);
 
 // The current machine's settings as text.
 std::string writeSettings();
@@ -24,4 +27,4 @@ void readSettings(const std::string &text, const std::string &driveRoot);
 // programs) of the given titles. Kept in the settings.
 void setUserAnswer(int answer, const std::vector<std::string> &closesTitles);
 
-} // namespace host
+} // namespace emu

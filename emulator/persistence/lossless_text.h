@@ -1,17 +1,17 @@
-// Text as the host reads and writes it. Scripts, command lines, transcripts,
-// machine.conf and journal.log are UTF-8; the library and the machine work in
-// the bytes of the machine's ANSI code page. \x{NN} (two hexadecimal digits)
+// Text of the machine written as UTF-8 without losing a byte. machine.conf,
+// and the host's scripts, command lines, transcripts and journal, are UTF-8;
+// the library and the machine work in the bytes of the machine's ANSI code
+// page. \x{NN} (two hexadecimal digits)
 // stands for one byte exactly, in both directions: it lets a script pass bytes
 // that are no character, and it shows such bytes when they come back, so that
 // every byte survives the round trip. The braces keep Windows paths such as
 // C:\xab\ what they are.
 #pragma once
 
-#include <optional>
 #include <stdexcept>
 #include <string>
 
-namespace host {
+namespace emu {
 
 struct TextError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -29,12 +29,4 @@ std::string toMachine(const std::string &text, unsigned codePage);
 // starts a literal "\x{" and any character of alsoEscaped are written \x{NN}.
 std::string fromMachine(const std::string &bytes, unsigned codePage, const std::string &alsoEscaped = "");
 
-// A decimal or 0x-hexadecimal number within [low, high]; nothing when the
-// text is not one (no blanks, no sign on an unsigned range) or lies outside.
-std::optional<long long> readNumber(const std::string &text, long long low, long long high);
-std::optional<unsigned long long> readUnsigned(const std::string &text, unsigned long long high);
-
-// "a number from LOW to HIGH", for messages.
-std::string numberRange(long long low, unsigned long long high);
-
-} // namespace host
+} // namespace emu

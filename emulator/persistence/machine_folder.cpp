@@ -1,0 +1,143 @@
+#include "emulator/persistence/machine_folder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "emulator/machine.h"
+#include "emulator/persistence/machine_settings.h"
+#include "emulator/persistence/registry_export.h"
+#include "emulator/registry/reg_file.h"
+
+namespace fs = std::filesystem;
+
+namespace emu {
+namespace {
+
+std::string statePath(const std::string &folder) { return (fs::path(folder) / "state").string(); }
+
+void writeWhole(const fs::path &path, const std::string &content) {
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        throw MachineError("cannot write " + path.string() + ": " + std::strerror(errno));
+    }
+    const bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
+                    std::fflush(out) == 0 && ::fsync(fileno(out)) == 0;
+    if (std::fclose(out) != 0 || !ok) {
+        throw MachineError("cannot write " + path.string());
+    }
+}
+
+// Makes the entries of a folder (new, renamed or removed) durable.
+void syncFolder(const fs::path &path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+    if (!ok) {
+        throw MachineError("cannot flush " + path.string() + " to the disk: " + std::strerror(errno));
+    }
+}
+
+std::string readWhole(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw MachineError("cannot read " + path.string());
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+} // namespace
+
+std::string driveFolder(const std::string &folder, char letter) {
+    return (fs::path(folder) / "drives" / std::string(1, letter)).string();
+}
+
+SavedState currentState() {
+    return SavedState{writeSettings(), exportRegistry(machine().registry)};
+}
+
+// The new state is written in full beside the current one as state.new and
+// flushed; the current state is set aside as state.old and the new one takes
+// its name. Killed between the two renames, the folder holds state.old and no
+// state, and loading uses state.old; a save finds that case and renames it
+// back first, so state.old is only ever removed while a whole state exists.
+void saveMachine(const std::string &folder, const SavedState &saved, const SaveSteps &reached) {
+    const fs::path state = statePath(folder);
+    const fs::path next = state.string() + ".new";
+    const fs::path previous = state.string() + ".old";
+    fs::remove_all(next);
+    fs::create_directories(next);
+    writeWhole(next / "machine.conf", saved.settings);
+    reached("save-settings-written");
+    writeWhole(next / "registry.reg", saved.registry);
+    syncFolder(next);
+    reached("save-written");
+    if (!fs::exists(state) && fs::exists(previous)) {
+        fs::rename(previous, state);
+    }
+    fs::remove_all(previous);
+    if (fs::exists(state)) {
+        fs::rename(state, previous);
+    }
+    reached("save-set-aside");
+    fs::rename(next, state);
+    syncFolder(folder);
+    reached("save-swapped");
+    fs::remove_all(previous);
+}
+
+MachineError notAMachineFolder(const std::string &folder) {
+    return MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " + folder);
+}
+
+bool isMachineFolder(const std::string &folder) {
+    std::error_code error;
+    const std::string state = statePath(folder);
+    return fs::is_directory(state, error) || fs::is_directory(state + ".old", error);
+}
+
+void loadMachine(const std::string &folder) {
+    fs::path state = statePath(folder);
+    const fs::path previous = state.string() + ".old";
+    std::error_code error;
+    if (!fs::is_directory(state, error) && fs::is_directory(previous, error)) {
+        // A save was cut off after setting the old state aside: it is the
+        // machine's state again (or, in a read-only folder, read where it is).
+        fs::rename(previous, state, error);
+        state = error ? previous : state;
+    }
+    // What a save cut off left beside a whole state goes, where it can.
+    fs::remove_all(state.string() + ".new", error);
+    if (state != previous) {
+        fs::remove_all(previous, error);
+    }
+    if (!fs::is_regular_file(state / "machine.conf", error) ||
+        !fs::is_regular_file(state / "registry.reg", error)) {
+        throw notAMachineFolder(folder);
+    }
+    resetMachine();
+    Machine &m = machine();
+    readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
+    for (const auto &[letter, drive] : m.drives) {
+        if (!fs::is_directory(drive.hostFolder, error)) {
+            throw MachineError("machine folder is damaged: drive " + std::string(1, letter) +
+                               ": has no folder " + drive.hostFolder);
+        }
+    }
+    const RegFileParse parsed = parseRegFile(readWhole(state / "registry.reg"), RegFileSource::MachineState);
+    if (!parsed.valid) {
+        throw MachineError("registry.reg is damaged: " + parsed.problem);
+    }
+    applyRegFile(m.registry, parsed.operations);
+}
+
+} // namespace emu

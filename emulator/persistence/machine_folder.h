@@ -1,0 +1,51 @@
+// An emulated machine kept in a folder between runs of the host:
+//   state/machine.conf   the machine's settings, readable and editable
+//                        (machine_settings.h)
+//   state/registry.reg   the registry, a sorted registry file
+//   drives/<letter>/     the files of each drive
+// The host keeps its journal and its lock beside them. A save writes a new
+// state folder beside the old one, flushes it to the disk and swaps it in, so
+// an interruption at any point leaves either the previous state or the new
+// one whole.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "emulator/persistence/machine_error.h"
+
+namespace emu {
+
+// The machine's state as its folder keeps it: the texts of machine.conf and
+// registry.reg.
+struct SavedState {
+    std::string settings;
+    std::string registry;
+    bool operator==(const SavedState &) const = default;
+};
+
+// Whether a folder holds a machine's state (whole or not: loadMachine tells).
+bool isMachineFolder(const std::string &folder);
+
+// The error that tells a folder is no machine.
+MachineError notAMachineFolder(const std::string &folder);
+
+// Loads a machine folder into the current machine; throws MachineError with a
+// clear message when the folder is not a machine or is damaged.
+void loadMachine(const std::string &folder);
+
+// The current machine's state, as saveMachine would write it.
+SavedState currentState();
+
+// Called with the name of each step a save has reached ("save-settings-written",
+// "save-written", "save-set-aside", "save-swapped").
+using SaveSteps = std::function<void(const char *step)>;
+
+// Saves a state into the machine folder, atomically and durably. The caller
+// keeps other writers of the folder away while it saves.
+void saveMachine(const std::string &folder, const SavedState &state, const SaveSteps &reached);
+
+// The host folder that holds the files of a drive of a machine folder.
+std::string driveFolder(const std::string &folder, char letter);
+
+} // namespace emu

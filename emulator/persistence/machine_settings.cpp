@@ -1,0 +1,586 @@
+#include "emulator/persistence/machine_settings.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "emulator/machine.h"
+#include "emulator/persistence/lossless_text.h"
+#include "emulator/persistence/machine_error.h"
+#include "emulator/persistence/number_text.h"
+
+namespace emu {
+namespace {
+
+const std::map<UINT, std::string> kDriveTypeNames = {
+    {DriveUnknown, "unknown"}, {DriveNoRootDir, "none"}, {DriveRemovable, "removable"},
+    {DriveFixed, "fixed"},     {DriveRemote, "remote"},  {DriveCdrom, "cdrom"},
+    {DriveRamdisk, "ramdisk"},
+};
+
+const std::map<DWORD, std::string> kServiceStateNames = {
+    {SERVICE_STOPPED, "stopped"},          {SERVICE_START_PENDING, "start-pending"},
+    {SERVICE_STOP_PENDING, "stop-pending"}, {SERVICE_RUNNING, "running"},
+    {SERVICE_CONTINUE_PENDING, "continue-pending"}, {SERVICE_PAUSE_PENDING, "pause-pending"},
+    {SERVICE_PAUSED, "paused"},
+};
+
+std::string trim(const std::string &text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::vector<std::string> split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) {
+        parts.push_back(trim(part));
+    }
+    if (!text.empty() && text.back() == separator) {
+        parts.emplace_back();
+    }
+    return parts;
+}
+
+std::string join(const std::vector<std::string> &parts, const char *separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text += (i == 0 ? "" : separator) + parts[i];
+    }
+    return text;
+}
+
+struct Line {
+    int number;
+    std::string name;
+    std::string value;
+};
+using Sections = std::map<std::string, std::vector<Line>>;
+
+// The user's scripted behaviour, kept apart from the responder it builds.
+struct UserAnswer {
+    int answer = IDOK;
+    std::vector<std::string> closes;
+};
+UserAnswer &userAnswer() {
+    static UserAnswer answer;
+    return answer;
+}
+
+class Reader {
+public:
+    Reader(const std::string &text, std::string driveRoot) : driveRoot_(std::move(driveRoot)) {
+        std::istringstream lines(text);
+        std::string line;
+        std::string section;
+        int number = 0;
+        while (std::getline(lines, line)) {
+            ++number;
+            line = trim(line);
+            if (line.empty() || line[0] == '#') {
+                continue;
+            }
+            if (line.front() == '[' && line.back() == ']') {
+                section = line.substr(1, line.size() - 2);
+                sections_[section];
+                continue;
+            }
+            const auto equals = line.find('=');
+            if (equals == std::string::npos || section.empty()) {
+                fail(number, "not a setting: " + line);
+            }
+            sections_[section].push_back({number, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
+        }
+    }
+
+    [[noreturn]] static void fail(int line, const std::string &problem) {
+        throw MachineError("machine.conf:" + std::to_string(line) + ": " + problem);
+    }
+
+    const std::vector<Line> &section(const std::string &name) const {
+        static const std::vector<Line> none;
+        auto it = sections_.find(name);
+        return it == sections_.end() ? none : it->second;
+    }
+
+    [[nodiscard]] bool has(const std::string &sectionName, const std::string &name) const {
+        const auto &lines = section(sectionName);
+        return std::any_of(lines.begin(), lines.end(), [&name](const Line &line) { return line.name == name; });
+    }
+
+    const Line &setting(const std::string &sectionName, const std::string &name) const {
+        for (const Line &line : section(sectionName)) {
+            if (line.name == name) {
+                return line;
+            }
+        }
+        throw MachineError("machine.conf: missing setting " + name + " in [" + sectionName + "]");
+    }
+
+    // Text of this version's files is UTF-8 with \x{NN} escapes, converted
+    // to the code page; files of earlier versions hold the bytes themselves.
+    void readEscapedText(const Line &line) {
+        if (line.value != "utf-8") {
+            fail(line.number, "text: only utf-8 is known, not " + line.value);
+        }
+        escaped_ = true;
+    }
+    void setCodePage(unsigned codePage) { codePage_ = codePage; }
+
+    [[nodiscard]] const std::string &driveRoot() const { return driveRoot_; }
+
+    std::string decode(const Line &line, const std::string &text) const {
+        if (!escaped_) {
+            return text;
+        }
+        try {
+            return toMachine(text, codePage_);
+        } catch (const TextError &error) {
+            fail(line.number, line.name + ": " + error.what());
+        }
+    }
+
+    static unsigned long long parseNumber(const Line &line, const std::string &text, unsigned long long high) {
+        const auto value = readUnsigned(text, high);
+        if (!value) {
+            fail(line.number, line.name + ": not " + numberRange(0, high) + ": " + text);
+        }
+        return *value;
+    }
+
+    static long long parseSigned(const Line &line, long long low, long long high) {
+        const auto value = readNumber(line.value, low, high);
+        if (!value) {
+            fail(line.number, line.name + ": not " + numberRange(low, static_cast<unsigned long long>(high)) +
+                                  ": " + line.value);
+        }
+        return *value;
+    }
+
+private:
+    Sections sections_;
+    std::string driveRoot_;
+    unsigned codePage_ = 0;
+    bool escaped_ = false;
+};
+
+constexpr unsigned long long kDword = 0xFFFFFFFFu;
+constexpr unsigned long long kLong = 0x7FFFFFFFu;
+constexpr unsigned long long kAll = ~0ULL;
+
+// Text of the machine written so that the reader gets every byte back: UTF-8
+// (lossless_text.h), with the separators of the lists and blanks at either end (which
+// the reader trims) escaped too.
+std::string encode(const std::string &bytes) {
+    std::string text = fromMachine(bytes, machine().codePage, "|,=");
+    if (!text.empty() && text.front() == ' ') {
+        text.replace(0, 1, "\\x{20}");
+    }
+    if (!text.empty() && text.back() == ' ') {
+        text.replace(text.size() - 1, 1, "\\x{20}");
+    }
+    return text;
+}
+
+std::string encodeAll(const std::vector<std::string> &texts, const char *separator) {
+    std::vector<std::string> encoded(texts.size());
+    std::transform(texts.begin(), texts.end(), encoded.begin(), encode);
+    return join(encoded, separator);
+}
+
+template <class Map>
+typename Map::key_type keyOf(const Map &names, const Line &line, const std::string &name) {
+    for (const auto &[key, value] : names) {
+        if (value == name) {
+            return key;
+        }
+    }
+    Reader::fail(line.number, "unknown name: " + name);
+}
+
+void applyUserAnswer() {
+    const UserAnswer answer = userAnswer();
+    machine().user.responder = [answer](const MessageBoxRecord &) {
+        for (const std::string &title : answer.closes) {
+            for (const auto &window : machine().desktop.windows) {
+                if (window->title == title) {
+                    if (window->processId != 0) {
+                        destroyWindowsOf(window->processId);
+                        endProcess(window->processId, 0);
+                    } else {
+                        destroyWindow(window->handle);
+                    }
+                    break;
+                }
+            }
+        }
+        return answer.answer;
+    };
+}
+
+std::string describeReactions(const Window &window) {
+    std::vector<std::string> reactions;
+    for (const WindowReaction &reaction : window.reactions) {
+        char text[64];
+        std::snprintf(text, sizeof text, "0x%x after %llu ms%s", reaction.message,
+                      static_cast<unsigned long long>(reaction.delay),
+                      reaction.endsProcess ? " ends process" : "");
+        reactions.push_back(text);
+    }
+    return join(reactions, ", ");
+}
+
+void readReactions(HWND window, const Line &line, const std::string &text) {
+    for (const std::string &reaction : split(text, ',')) {
+        if (reaction.empty()) {
+            continue;
+        }
+        std::istringstream words(reaction);
+        std::string message, after, delay, ms, ends, process;
+        words >> message >> after >> delay >> ms >> ends >> process;
+        if (after != "after" || ms != "ms" || (!ends.empty() && (ends != "ends" || process != "process"))) {
+            Reader::fail(line.number, "a reaction is MESSAGE after N ms [ends process]: " + reaction);
+        }
+        closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message, kDword)),
+                           Reader::parseNumber(line, delay, kAll), !ends.empty());
+    }
+}
+
+
+// One "name = value" setting: how the writer gets its value from the
+// machine, and how the reader applies a value it has checked against the
+// setting's range.
+struct Setting {
+    const char *name;
+    std::function<std::string(Machine &)> write;
+    std::function<void(Machine &, Reader &, const Line &)> read;
+    bool optional = false;  // absent from the files of earlier versions
+    bool readFirst = false; // read before the others, which depend on it
+};
+
+// A number from 0 to high, kept where get points.
+template <class Get> Setting number(const char *name, unsigned long long high, Get get) {
+    return {name, [get](Machine &m) { return std::to_string(get(m)); },
+            [get, high](Machine &m, Reader &, const Line &line) {
+                get(m) = static_cast<std::remove_reference_t<decltype(get(m))>>(
+                    Reader::parseNumber(line, line.value, high));
+            }};
+}
+
+// A number from 0 to high that the machine computes and is set from.
+Setting number(const char *name, unsigned long long high, std::function<std::uint64_t(Machine &)> get,
+               std::function<void(Machine &, std::uint64_t)> set) {
+    return {name, [get = std::move(get)](Machine &m) { return std::to_string(get(m)); },
+            [set = std::move(set), high](Machine &m, Reader &, const Line &line) {
+                set(m, Reader::parseNumber(line, line.value, high));
+            }};
+}
+
+// A number from low to high, kept where get points.
+template <class Get> Setting signedNumber(const char *name, long long low, long long high, Get get) {
+    return {name, [get](Machine &m) { return std::to_string(get(m)); },
+            [get, low, high](Machine &m, Reader &, const Line &line) {
+                get(m) = static_cast<std::remove_reference_t<decltype(get(m))>>(
+                    Reader::parseSigned(line, low, high));
+            }};
+}
+
+// Text of the machine's code page, kept where get points.
+template <class Get> Setting text(const char *name, Get get) {
+    return {name, [get](Machine &m) { return encode(get(m)); },
+            [get](Machine &m, Reader &reader, const Line &line) { get(m) = reader.decode(line, line.value); }};
+}
+
+// Texts separated by " | ", kept where get points.
+template <class Get> Setting texts(const char *name, Get get) {
+    return {name, [get](Machine &m) { return encodeAll(get(m), " | "); },
+            [get](Machine &m, Reader &reader, const Line &line) {
+                std::vector<std::string> read;
+                for (const std::string &part : split(line.value, '|')) {
+                    if (!part.empty()) {
+                        read.push_back(reader.decode(line, part));
+                    }
+                }
+                get(m) = read;
+            }};
+}
+
+void writeDrives(Machine &m, std::ostream &out) {
+    for (const auto &[letter, drive] : m.drives) {
+        out << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
+    }
+}
+
+void readDrives(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        if (line.name.size() != 1) {
+            Reader::fail(line.number, "a drive is one letter: " + line.name);
+        }
+        m.drives[line.name[0]] = Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
+    }
+}
+
+void writeEnvironment(Machine &m, std::ostream &out) {
+    for (const auto &[name, value] : m.environment) {
+        out << encode(name) << " = " << encode(value) << "\n";
+    }
+}
+
+void readEnvironment(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
+    }
+}
+
+void writeShellFolders(Machine &m, std::ostream &out) {
+    for (const auto &[csidl, folder] : m.specialFolders) {
+        out << csidl << " = " << encode(folder) << "\n";
+    }
+}
+
+void readShellFolders(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name, kLong))] =
+            reader.decode(line, line.value);
+    }
+}
+
+void writeProcesses(Machine &m, std::ostream &out) {
+    for (const auto &[id, process] : m.processes) {
+        if (!process->exited) {
+            out << id << " = " << encode(process->image) << "\n";
+        }
+    }
+}
+
+void readProcesses(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        auto process = std::make_shared<Process>();
+        process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
+        process->image = reader.decode(line, line.value);
+        m.processes[process->id] = process;
+    }
+}
+
+void writeWindows(Machine &m, std::ostream &out) {
+    for (const auto &window : m.desktop.windows) {
+        out << "window = " << encode(window->title) << " | " << encode(window->className) << " | "
+            << window->processId << " | " << describeReactions(*window) << "\n";
+    }
+}
+
+// Windows are listed topmost first; each new one goes on top.
+void readWindows(Machine &, Reader &reader, const std::vector<Line> &lines) {
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        const auto fields = split(line->value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line->number, "a window is title | class | process id | reactions");
+        }
+        const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
+        readReactions(createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
+                      *line, fields[3]);
+    }
+}
+
+void writeSemaphores(Machine &m, std::ostream &out) {
+    for (const auto &[name, object] : m.namedObjects) {
+        auto semaphore = std::dynamic_pointer_cast<Semaphore>(object.lock());
+        if (!semaphore) {
+            continue;
+        }
+        DWORD holder = 0;
+        for (const auto &[id, process] : m.processes) {
+            for (const auto &held : process->heldObjects) {
+                holder = held == semaphore && !process->exited ? id : holder;
+            }
+        }
+        if (holder != 0) {
+            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | " << semaphore->maximum
+                << " | " << holder << "\n";
+        }
+    }
+}
+
+void readSemaphores(Machine &, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 4) {
+            Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
+        }
+        createSemaphore(reader.decode(line, fields[0]), static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
+                        static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
+                        static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
+    }
+}
+
+void writeServices(Machine &m, std::ostream &out) {
+    for (const auto &[name, service] : m.services.services) {
+        out << "service = " << encode(service->name) << " | " << encode(service->displayName) << " | "
+            << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
+            << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
+            << encodeAll(service->dependents, ", ") << "\n";
+    }
+}
+
+void readServices(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    for (const Line &line : lines) {
+        const auto fields = split(line.value, '|');
+        if (fields.size() != 7 || (fields[5] != "yes" && fields[5] != "no")) {
+            Reader::fail(line.number, "a service is name | display name | state | stop duration | "
+                                      "wait hint | accepts stop (yes/no) | dependents");
+        }
+        Service &service = m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
+        service.displayName = reader.decode(line, fields[1]);
+        service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
+        service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
+        service.acceptsStop = fields[5] == "yes";
+        for (const std::string &dependent : split(fields[6], ',')) {
+            if (!dependent.empty()) {
+                service.dependents.push_back(reader.decode(line, dependent));
+            }
+        }
+    }
+}
+
+// A [section] of machine.conf: the comment written above it, its settings,
+// and the entries of a list that follow them.
+struct Section {
+    const char *name;
+    const char *comment;
+    std::vector<Setting> settings;
+    void (*writeEntries)(Machine &, std::ostream &) = nullptr;
+    void (*readEntries)(Machine &, Reader &, const std::vector<Line> &) = nullptr;
+};
+
+// machine.conf as the writer writes it and the reader reads it, in order.
+const std::vector<Section> &sections() {
+    static const std::vector<Section> table = {
+        {"machine",
+         "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n",
+         {
+             {"text", [](Machine &) { return std::string("utf-8"); },
+              [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); }, true},
+             number("platform", kDword, [](Machine &m) -> DWORD & { return m.version.platform; }),
+             number("major", kDword, [](Machine &m) -> DWORD & { return m.version.major; }),
+             number("minor", kDword, [](Machine &m) -> DWORD & { return m.version.minor; }),
+             number("build", kDword, [](Machine &m) -> DWORD & { return m.version.build; }),
+             text("service-pack", [](Machine &m) -> std::string & { return m.version.servicePack; }),
+             // Text is decoded in the code page, so it is read first.
+             {"codepage", [](Machine &m) { return std::to_string(m.codePage); },
+              [](Machine &m, Reader &reader, const Line &line) {
+                  m.codePage = static_cast<UINT>(Reader::parseNumber(line, line.value, 65535));
+                  if (!isSupportedCodePage(m.codePage)) {
+                      Reader::fail(line.number, "unsupported code page: " + std::to_string(m.codePage));
+                  }
+                  reader.setCodePage(m.codePage);
+              },
+              false, true},
+             number("clock", kAll, [](Machine &m) { return m.clock.now(); },
+                    [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
+             number("system-time", kAll,
+                    [](Machine &m) { return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000; },
+                    [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
+             signedNumber("utc-offset", -86400, 86400,
+                          [](Machine &m) -> auto & { return m.calendar.utcOffsetSeconds; }),
+             text("current-directory", [](Machine &m) -> std::string & { return m.currentDirectory; }),
+             text("windows-folder", [](Machine &m) -> std::string & { return m.windowsFolder; }),
+             text("program-file", [](Machine &m) -> std::string & { return m.programFile; }),
+             number("next-process-id", kDword, [](Machine &m) -> DWORD & { return m.nextProcessId; }),
+         }},
+        {"drives", "", {}, writeDrives, readDrives},
+        {"environment", "", {}, writeEnvironment, readEnvironment},
+        {"shell-folders", "# CSIDL number = folder\n", {}, writeShellFolders, readShellFolders},
+        {"user",
+         "# The user answers every message box with this button, after closing\n"
+         "# the windows of the titles in closes (separated by |).\n",
+         {
+             signedNumber("answer", 0, INT32_MAX, [](Machine &) -> int & { return userAnswer().answer; }),
+             texts("closes", [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
+         }},
+        {"processes", "# process id = program file\n", {}, writeProcesses, readProcesses},
+        {"windows",
+         "# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
+         "# topmost first\n",
+         {}, writeWindows, readWindows},
+        {"semaphores", "# semaphore = name | count | maximum | holding process id\n", {}, writeSemaphores,
+         readSemaphores},
+        {"services",
+         "# service = name | display name | state | stop duration ms | wait hint ms |\n"
+         "#           accepts stop (yes/no) | dependents (a, b, ...)\n",
+         {}, writeServices, readServices},
+    };
+    return table;
+}
+
+void readSetting(Machine &m, Reader &reader, const Section &section, const Setting &setting) {
+    if (setting.optional && !reader.has(section.name, setting.name)) {
+        return;
+    }
+    setting.read(m, reader, reader.setting(section.name, setting.name));
+}
+
+} // namespace
+
+bool isSupportedCodePage(unsigned codePage) {
+    for (const unsigned supported : {1252u, 932u, 936u, 949u, 950u}) {
+        if (codePage == supported) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
+    userAnswer() = UserAnswer{answer, closesTitles};
+    applyUserAnswer();
+}
+
+std::string writeSettings() {
+    Machine &m = machine();
+    std::ostringstream out;
+    for (const Section &section : sections()) {
+        out << (&section == &sections().front() ? "" : "\n") << section.comment << "[" << section.name << "]\n";
+        for (const Setting &setting : section.settings) {
+            out << setting.name << " = " << setting.write(m) << "\n";
+        }
+        if (section.writeEntries != nullptr) {
+            section.writeEntries(m, out);
+        }
+    }
+    return out.str();
+}
+
+void readSettings(const std::string &text, const std::string &driveRoot) {
+    Reader reader(text, driveRoot);
+    Machine &m = machine();
+    for (const Section &section : sections()) {
+        for (const Setting &setting : section.settings) {
+            if (setting.readFirst) {
+                readSetting(m, reader, section, setting);
+            }
+        }
+    }
+    for (const Section &section : sections()) {
+        for (const Setting &setting : section.settings) {
+            if (!setting.readFirst) {
+                readSetting(m, reader, section, setting);
+            }
+        }
+        if (section.readEntries != nullptr) {
+            section.readEntries(m, reader, reader.section(section.name));
+        }
+    }
+    applyUserAnswer();
+}
+
+} // namespace emu

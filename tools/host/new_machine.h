@@ -1,0 +1,17 @@
+// machine new: a machine folder made from the built-in default.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// Creates a machine folder from the built-in default (an installed Windows of
+// the given name with its usual registry, drives and shell folders; with
+// withProductRunning, an installed Quillane whose programs and services run)
+// and makes it the current machine. Refuses a folder that exists and is not
+// empty.
+// Holds the folder's lock while it creates it (wait: as FolderLock).
+void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
+                   bool withProductRunning, bool wait);
+
+} // namespace host
