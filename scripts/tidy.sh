@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset fuzz >/dev/null
-run-clang-tidy -p build/fuzz -j "$(nproc)" -quiet "$(pwd)/(src|tests|tools|fuzz)/" \
+run-clang-tidy -p build/fuzz -j "$(nproc)" -quiet "$(pwd)/(src|emulator|tests|tools|fuzz)/" \
     >build/fuzz/clang-tidy.log 2>&1 || {
     grep -E "(error|warning):" build/fuzz/clang-tidy.log | sort -u | head -n 200
     echo "clang-tidy found problems (all of them in build/fuzz/clang-tidy.log)" >&2
