@@ -21,7 +21,7 @@ BenchMachine::BenchMachine() {
     root_ = pattern;
     emu::resetMachine();
     emu::configureStandardMachine(root_);
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 BenchMachine::~BenchMachine() {
@@ -51,7 +51,7 @@ void BenchMachine::removeFile(const std::string &machinePath) {
 
 void BenchMachine::reloadLibrary() {
     frame::libraryUnload();
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 } // namespace bench

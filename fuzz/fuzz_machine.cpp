@@ -70,7 +70,7 @@ void freshMachine(unsigned codePage) {
     emu::resetMachine();
     emu::configureStandardMachine(folder);
     emu::machine().codePage = codePage;
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
     loaded = true;
 }
 

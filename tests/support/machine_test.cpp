@@ -21,7 +21,7 @@ void MachineTest::startMachine() {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     emu::configureStandardMachine(root_);
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 void MachineTest::freshMachine() {
@@ -40,7 +40,7 @@ void MachineTest::TearDown() {
 
 void MachineTest::reloadLibrary() {
     frame::libraryUnload();
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 std::string MachineTest::hostPath(const std::string &machinePath) const {
