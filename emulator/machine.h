@@ -183,6 +183,9 @@ struct Machine {
     std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
     DWORD nextProcessId = 1000;
     std::vector<LoadedLibrary> libraries; // in the order they were loaded
+    // The string resources of the modules (module handle -> string id ->
+    // text), each table given by its module as it loaded.
+    std::map<HINSTANCE, std::map<UINT, std::string>> stringTables;
     // Programs, file changes and the system clock.
     std::vector<StartedProgram> startedPrograms; // in the order they were started
     std::vector<RegistryImport> registryImports; // in the order they ran

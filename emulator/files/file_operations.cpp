@@ -7,9 +7,9 @@
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/files/short_names.h"
+#include "emulator/text.h"
 #include "platform/file_operations.h"
 #include "base/handles.h"
-#include "base/mbtext.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -272,7 +272,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
         return true;
     };
     for (const char *p = path.c_str() + start; *p != '\0';) {
-        const char *after = mbtext::next(p);
+        const char *after = emu::nextCharacter(p);
         if (after == p + 1 && emu::isSeparator(p)) {
             if (!finishName(false)) {
                 return 0;

@@ -12,8 +12,8 @@
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/files/short_names.h"
+#include "emulator/text.h"
 #include "platform/files.h"
-#include "base/mbtext.h"
 #include "platform/system.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +30,7 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     std::string part;
     trailingSeparator = false;
     for (const char *p = path.c_str(); *p != '\0';) {
-        const char *after = mbtext::next(p);
+        const char *after = nextCharacter(p);
         if (after == p + 1 && isSeparator(p)) {
             if (!part.empty()) {
                 parts.push_back(part);
@@ -142,14 +142,10 @@ DWORD missingPathError(const std::string &host) {
 
 namespace {
 
-// True when the character at p is the single-byte character c (never the
-// trail byte of a double-byte one).
-bool isCharacter(const char *p, char c) { return *p == c && mbtext::next(p) == p + 1; }
-
 // The characters at a and b are the same, letters without regard to case.
 bool sameCharacter(const char *a, const char *b) {
-    const std::size_t length = static_cast<std::size_t>(mbtext::next(a) - a);
-    if (length != static_cast<std::size_t>(mbtext::next(b) - b)) {
+    const std::size_t length = characterLength(a);
+    if (length != characterLength(b)) {
         return false;
     }
     if (length == 2) {
@@ -172,11 +168,11 @@ bool wildcardMatch(const char *pattern, const char *name) {
             starTakes = name;
         } else if (*pattern != '\0' &&
                    (isCharacter(pattern, '?') || sameCharacter(pattern, name))) {
-            pattern = mbtext::next(pattern);
-            name = mbtext::next(name);
+            pattern = nextCharacter(pattern);
+            name = nextCharacter(name);
         } else if (afterStar != nullptr) {
             pattern = afterStar;
-            starTakes = mbtext::next(starTakes);
+            starTakes = nextCharacter(starTakes);
             name = starTakes;
         } else {
             return false;

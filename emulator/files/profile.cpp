@@ -20,7 +20,7 @@
 
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
-#include "base/mbtext.h"
+#include "emulator/text.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 
@@ -52,8 +52,8 @@ std::string unquote(const std::string &value) {
 // for in the Windows folder.
 std::string profileMachinePath(const char *fileName) {
     std::string name = fileName != nullptr ? fileName : "";
-    if (mbtext::findChar(name.c_str(), '\\') == nullptr &&
-        mbtext::findChar(name.c_str(), '/') == nullptr) {
+    if (findCharacter(name.c_str(), '\\') == nullptr &&
+        findCharacter(name.c_str(), '/') == nullptr) {
         return machine().windowsFolder + "\\" + name;
     }
     return name;

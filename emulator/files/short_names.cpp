@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "emulator/case_less.h"
-#include "base/mbtext.h"
+#include "emulator/text.h"
 
 namespace fs = std::filesystem;
 
@@ -50,7 +50,7 @@ bool isShortName(const std::string &name) {
 std::string shortPart(const std::string &part, std::size_t maxBytes) {
     std::string kept;
     for (const char *p = part.c_str(); *p != '\0';) {
-        const char *after = mbtext::next(p);
+        const char *after = nextCharacter(p);
         std::string character(p, after);
         p = after;
         if (character == " " || character == ".") {
@@ -108,7 +108,7 @@ std::map<std::string, std::string, CaseLess> shortNames(const fs::path &folder) 
         do {
             const std::string digits = std::to_string(++number);
             const std::size_t room = kBaseLength - 1 - digits.size();
-            candidate = basis.substr(0, mbtext::prefixLength(basis.c_str(), room)) + "~" + digits +
+            candidate = basis.substr(0, wholeCharacterBytes(basis.c_str(), room)) + "~" + digits +
                         tail;
         } while (taken.count(candidate) != 0);
         taken.insert(candidate);

@@ -9,8 +9,7 @@
 
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
-#include "base/mbtext.h"
-#include "platform/system.h"
+#include "emulator/text.h"
 
 namespace emu {
 namespace {
@@ -22,7 +21,7 @@ namespace {
 std::string quoted(const std::string &text) {
     std::string result = "\"";
     for (const char *p = text.c_str(); *p != '\0';) {
-        const char *after = mbtext::next(p);
+        const char *after = nextCharacter(p);
         if (after == p + 1 && (*p == '\\' || *p == '"')) {
             result += '\\';
         }
@@ -36,10 +35,10 @@ std::string quoted(const std::string &text) {
 // off: in quotes, the reader would take the closing quote into it.
 bool endsInsideCharacter(const std::string &text) {
     const char *last = nullptr;
-    for (const char *p = text.c_str(); *p != '\0'; p = mbtext::next(p)) {
+    for (const char *p = text.c_str(); *p != '\0'; p = nextCharacter(p)) {
         last = p;
     }
-    return last != nullptr && last[1] == '\0' && win::IsDBCSLeadByte(static_cast<BYTE>(*last));
+    return last != nullptr && last[1] == '\0' && isLeadByte(static_cast<unsigned char>(*last));
 }
 
 // A REG_SZ that is one line of whole characters and its single terminator

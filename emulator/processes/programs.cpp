@@ -10,7 +10,7 @@
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/registry/registry_editor.h"
-#include "base/mbtext.h"
+#include "emulator/text.h"
 #include "platform/programs.h"
 #include "platform/system.h"
 
@@ -34,7 +34,7 @@ BOOL failWith(DWORD code) {
 
 // The name after the last backslash (or the whole name).
 std::string lastName(const std::string &path) {
-    const char *separator = mbtext::findLastChar(path.c_str(), '\\');
+    const char *separator = findLastCharacter(path.c_str(), '\\');
     return separator != nullptr ? std::string(separator + 1) : path;
 }
 
@@ -72,8 +72,8 @@ std::string systemFolder() {
 // ".exe" is added to a name without an extension. "" when not found.
 std::string findProgram(const std::string &name, const std::string &firstFolder) {
     const std::string file = hasExtension(name) ? name : name + ".exe";
-    if (mbtext::findChar(file.c_str(), '\\') != nullptr || mbtext::findChar(file.c_str(), '/') != nullptr ||
-        mbtext::findChar(file.c_str(), ':') != nullptr) {
+    if (findCharacter(file.c_str(), '\\') != nullptr ||
+        findCharacter(file.c_str(), '/') != nullptr || findCharacter(file.c_str(), ':') != nullptr) {
         return isFile(file) ? file : std::string();
     }
     Machine &m = machine();
@@ -90,7 +90,7 @@ std::string findProgram(const std::string &name, const std::string &firstFolder)
         }
     }
     for (std::string folder : folders) {
-        mbtext::removeTrailingBackslash(folder);
+        dropTrailingBackslash(folder);
         std::string candidate = folder + "\\" + file;
         if (isFile(candidate)) {
             return candidate;
@@ -154,8 +154,8 @@ std::shared_ptr<Process> launch(StartedProgram started, const std::string &argum
 }
 
 bool isKnownVerb(const char *verb) {
-    return verb == nullptr || verb[0] == '\0' || mbtext::compareNoCase(verb, "open") == 0 ||
-           mbtext::compareNoCase(verb, "runas") == 0;
+    return verb == nullptr || verb[0] == '\0' || compareTextNoCase(verb, "open") == 0 ||
+           compareTextNoCase(verb, "runas") == 0;
 }
 
 } // namespace

@@ -1,7 +1,10 @@
-// String resources and system message texts of the emulated machine.
+// String resources and system message texts of the emulated machine. Each
+// module's strings are its own: LoadStringA finds a text only in the table
+// that the module it names gave the machine as it loaded.
 #include <cstring>
 #include <map>
 #include <set>
+#include <string>
 
 #include "emulator/machine.h"
 #include "platform/resources.h"
@@ -9,15 +12,6 @@
 
 namespace emu {
 namespace {
-
-const std::map<UINT, const char *> &libraryStrings() {
-    static const std::map<UINT, const char *> strings = {
-#define RADOZAVU_MESSAGE(number, text) {number, text},
-#include "messages.inc"
-#undef RADOZAVU_MESSAGE
-    };
-    return strings;
-}
 
 // The texts Windows (English) gives for the error codes the library can show.
 const std::map<DWORD, const char *> &systemTexts() {
@@ -58,22 +52,35 @@ std::size_t localAllocationCount() { return localAllocations().size(); }
 
 namespace win {
 
-int LoadStringA(HINSTANCE /*instance*/, UINT id, LPSTR buffer, int size) {
+HINSTANCE RegisterStringTable(const StringResource *strings, std::size_t count) {
+    // The table's address stands for the module's image: a module loaded
+    // again is known by the same handle.
+    auto *module = reinterpret_cast<HINSTANCE>(const_cast<StringResource *>(strings));
+    std::map<UINT, std::string> &table = emu::machine().stringTables[module];
+    table.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        table[strings[i].id] = strings[i].text;
+    }
+    return module;
+}
+
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     if (buffer == nullptr || size <= 0) {
         return 0;
     }
     buffer[0] = '\0';
-    const auto &strings = emu::libraryStrings();
-    auto it = strings.find(id);
-    if (it == strings.end()) {
+    const auto &tables = emu::machine().stringTables;
+    const auto table = tables.find(instance);
+    if (table == tables.end()) {
+        SetLastError(1813); // ERROR_RESOURCE_TYPE_NOT_FOUND: the module has no string table
+        return 0;
+    }
+    const auto text = table->second.find(id);
+    if (text == table->second.end()) {
         SetLastError(1814); // ERROR_RESOURCE_NAME_NOT_FOUND
         return 0;
     }
-    std::size_t length = std::strlen(it->second);
-    if (length > static_cast<std::size_t>(size - 1)) {
-        length = static_cast<std::size_t>(size - 1);
-    }
-    std::memcpy(buffer, it->second, length);
+    const std::size_t length = text->second.copy(buffer, static_cast<std::size_t>(size - 1));
     buffer[length] = '\0';
     return static_cast<int>(length);
 }

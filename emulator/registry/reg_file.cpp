@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "emulator/code_page.h"
-#include "base/mbtext.h"
+#include "emulator/text.h"
 
 namespace emu {
 namespace {
@@ -39,7 +39,7 @@ bool onlyBlanksOrComment(const std::string &text, std::size_t at) {
 bool startsWithNoCase(const std::string &text, std::size_t at, const char *prefix) {
     const std::size_t length = std::strlen(prefix);
     return text.size() - at >= length &&
-           mbtext::compareNoCase(text.substr(at, length).c_str(), prefix) == 0;
+           compareTextNoCase(text.substr(at, length).c_str(), prefix) == 0;
 }
 
 int hexDigit(char c) {
@@ -79,8 +79,8 @@ HKEY rootByName(const std::string &name) {
         {"HKEY_USERS", "HKU", HKEY_USERS},
     };
     for (const auto &root : roots) {
-        if (mbtext::compareNoCase(name.c_str(), root.longName) == 0 ||
-            mbtext::compareNoCase(name.c_str(), root.shortName) == 0) {
+        if (compareTextNoCase(name.c_str(), root.longName) == 0 ||
+            compareTextNoCase(name.c_str(), root.shortName) == 0) {
             return root.root;
         }
     }
@@ -132,7 +132,7 @@ private:
 
     // "[ROOT\path]" creates the key, "[-ROOT\path]" deletes it with its subkeys.
     bool keyLine(const std::string &line, std::vector<RegFileOperation> &operations) {
-        const char *close = mbtext::findLastChar(line.c_str(), ']');
+        const char *close = findLastCharacter(line.c_str(), ']');
         if (close == nullptr ||
             !onlyBlanksOrComment(line, static_cast<std::size_t>(close - line.c_str()) + 1)) {
             return fail("a key name must stand in square brackets");
@@ -142,11 +142,11 @@ private:
         if (deleting) {
             name.erase(0, 1);
         }
-        const char *separator = mbtext::findChar(name.c_str(), '\\');
+        const char *separator = findCharacter(name.c_str(), '\\');
         const std::string rootName =
             separator != nullptr ? std::string(name.c_str(), separator) : name;
         std::string path = separator != nullptr ? std::string(separator + 1) : std::string();
-        mbtext::removeTrailingBackslash(path);
+        dropTrailingBackslash(path);
         const HKEY root = rootByName(rootName);
         if (root == nullptr) {
             return fail("unknown root key \"" + rootName + "\"");
@@ -175,7 +175,7 @@ private:
         }
         const char *start = path.c_str();
         for (;;) {
-            const char *separator = mbtext::findChar(start, '\\');
+            const char *separator = findCharacter(start, '\\');
             const std::size_t length =
                 separator != nullptr ? static_cast<std::size_t>(separator - start) : std::strlen(start);
             if (length == 0) {
@@ -230,7 +230,7 @@ private:
             if (!decodeName(name)) {
                 return false;
             }
-            if (name != part && mbtext::findChar(name.c_str(), '\\') != nullptr) {
+            if (name != part && findCharacter(name.c_str(), '\\') != nullptr) {
                 return fail("a key name in hex holds a backslash");
             }
             decoded += (decoded.empty() ? "" : "\\") + name;
@@ -245,7 +245,7 @@ private:
         text.clear();
         const char *p = line.c_str() + at + 1;
         while (*p != '\0') {
-            const char *after = mbtext::next(p);
+            const char *after = nextCharacter(p);
             if (after == p + 1 && *p == '"') {
                 at = static_cast<std::size_t>(after - line.c_str());
                 return true;

@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "base/mbtext.h"
+#include "emulator/text.h"
 
 namespace emu {
 
 std::vector<std::string> splitKeyPath(const std::string &path) {
     std::vector<std::string> parts;
     const char *start = path.c_str();
-    for (const char *sep = mbtext::findChar(start, '\\'); sep != nullptr;
-         sep = mbtext::findChar(start, '\\')) {
+    for (const char *sep = findCharacter(start, '\\'); sep != nullptr;
+         sep = findCharacter(start, '\\')) {
         if (sep != start) {
             parts.emplace_back(start, sep);
         }

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "emulator/machine.h"
-#include "base/mbtext.h"
+#include "emulator/text.h"
 #include "platform/shell_folders.h"
 
 namespace win {
@@ -35,7 +35,9 @@ BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
     if (found == m.shellItemLists.end() || found->second.empty()) {
         return FALSE; // unknown, or a folder outside the file system
     }
-    mbtext::copyBounded(path, MAX_PATH, found->second.c_str());
+    const std::size_t length = emu::wholeCharacterBytes(found->second.c_str(), MAX_PATH - 1);
+    found->second.copy(path, length);
+    path[length] = '\0';
     return TRUE;
 }
 

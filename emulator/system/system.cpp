@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "emulator/machine.h"
+#include "emulator/text.h"
 #include "platform/system.h"
 
 namespace win {
@@ -32,17 +33,6 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
-BOOL IsDBCSLeadByte(BYTE c) {
-    switch (emu::machine().codePage) {
-    case 932: // Japanese (Shift-JIS)
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? TRUE : FALSE;
-    case 936: // Chinese (simplified), Korean, Chinese (traditional)
-    case 949:
-    case 950:
-        return c >= 0x81 && c <= 0xFE ? TRUE : FALSE;
-    default: // single-byte code pages such as 1252
-        return FALSE;
-    }
-}
+BOOL IsDBCSLeadByte(BYTE c) { return emu::isLeadByte(c) ? TRUE : FALSE; }
 
 } // namespace win

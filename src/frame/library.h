@@ -14,4 +14,11 @@ void libraryUnload();
 // The library's own module (its string resources live there).
 HINSTANCE libraryModule();
 
+#ifndef _WIN32
+// The library's module on the emulated machine: the load path gives the
+// machine the library's string table, as Windows finds it in RADOZAVU.DLL's
+// resources, and passes the handle returned to libraryLoad.
+HINSTANCE emulatedModule();
+#endif
+
 } // namespace frame

@@ -35,7 +35,7 @@ void ScratchMachine::start(unsigned codePage) {
     emu::resetMachine();
     emu::configureStandardMachine(folder_);
     emu::machine().codePage = codePage;
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 void ScratchMachine::fresh(unsigned codePage) {
@@ -48,7 +48,7 @@ void ScratchMachine::fresh(unsigned codePage) {
 
 void ScratchMachine::reloadLibrary() {
     frame::libraryUnload();
-    frame::libraryLoad(nullptr);
+    frame::libraryLoad(frame::emulatedModule());
 }
 
 std::string ScratchMachine::hostPath(const std::string &machinePath) {
