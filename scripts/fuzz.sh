@@ -43,10 +43,13 @@ fi
 # different times, so the count is the target's own.
 runs_for() {
     case $1 in
-    gzip_copy) echo 6000 ;;
-    setup_config | profile | action_log) echo 15000 ;;
-    provider_order | paths) echo 20000 ;;
-    *) echo 40000 ;;
+    number_encoding) echo 200000 ;;
+    reg_file) echo 60000 ;;
+    action_log | gzip_copy | setup_config) echo 15000 ;;
+    profile) echo 12000 ;;
+    paths) echo 8000 ;;
+    provider_order) echo 5000 ;;
+    *) echo 10000 ;;
     esac
 }
 
