@@ -59,7 +59,7 @@ void askUserUntilGone(const SetupCallRecord &record, const char *first, const ch
         }
         if (!boxesShown) {
             win::Sleep(kUnaskedWindowPollMs);
-        } else if (frame::InstallerMessageBox(record, frame::kMsgApplicationRunning) == 0) {
+        } else if (frame::InstallerMessageBox(record, frame::kMsgApplicationRunning) <= 0) {
             boxesShown = false;
             logging::DebugLogWindows("HKSetupFindRunningApps: no message box can be shown; "
                                      "waiting for the program to close, looking every %d ms",

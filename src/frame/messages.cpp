@@ -24,7 +24,7 @@ int InstallerMessageBox(const SetupCallRecord &record, UINT id) {
     const std::string text = MessageText(id);
     const std::string title = MessageText(kMsgInstallationTitle);
     const int answer = win::MessageBoxA(record.OwnerWindow, text.c_str(), title.c_str(), MB_OK);
-    if (answer != 0 || record.OwnerWindow == nullptr) {
+    if (answer > 0 || record.OwnerWindow == nullptr) {
         return answer;
     }
     // The installer's window may be gone or never have been one: the user
