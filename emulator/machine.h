@@ -63,6 +63,10 @@ struct User {
     std::vector<MessageBoxRecord> messageBoxes;
     std::function<int(const MessageBoxRecord &)> responder;
     bool messageBoxFails = false; // no display: MessageBoxA returns 0
+    // An owner that is not a window of the desktop makes MessageBoxA fail
+    // (ERROR_INVALID_WINDOW_HANDLE), as on Windows. Off unless a test asks,
+    // since tests and the host name the installer's window by a bare number.
+    bool ownerMustBeWindow = false;
     HCURSOR cursor = nullptr;     // the cursor now shown
     std::vector<HCURSOR> cursorHistory;
 };

@@ -135,6 +135,39 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return emu::machine().handles.add(file);
 }
 
+// The host file system's device and inode numbers stand for the volume's
+// serial number and the file's index: two names of one file (letter case,
+// short names, links) give the same pair. Times are not kept. A device has
+// no such information.
+BOOL GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION information) {
+    if (const DWORD fault = emu::plannedFileFault("GetFileInformationByHandle");
+        fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
+    struct stat status {};
+    if (!file || information == nullptr || ::fstat(file->descriptor, &status) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        SetLastError(ERROR_INVALID_FUNCTION); // a device: a host file such as /dev/full
+        return FALSE;
+    }
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes = emu::attributesOf(file->host);
+    information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    information->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFF);
+    information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
+    const auto index = static_cast<std::uint64_t>(status.st_ino);
+    information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(index & 0xFFFFFFFF);
+    return TRUE;
+}
+
 DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD moveMethod) {
     if (const DWORD fault = emu::plannedFileFault("SetFilePointer"); fault != ERROR_SUCCESS) {
         SetLastError(fault);

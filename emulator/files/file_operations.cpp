@@ -1,5 +1,5 @@
-// Copying and deleting files, moves delayed until the next start of the
-// system, and short (8.3) paths on the emulated machine.
+// Copying and deleting files, moving them at once or at the next start of
+// the system, and short (8.3) paths on the emulated machine.
 #include <cctype>
 #include <filesystem>
 #include <vector>
@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 namespace emu {
 namespace {
 
-constexpr DWORD kErrorInvalidData = 13; // ERROR_INVALID_DATA
+constexpr DWORD kErrorInvalidData = 13;   // ERROR_INVALID_DATA
+constexpr DWORD kErrorNotSameDevice = 17; // ERROR_NOT_SAME_DEVICE
 
 // Where Windows NT keeps the moves and deletions it performs at its next start.
 constexpr const char *kSessionManagerKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -104,6 +105,45 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
 }
 
 bool isSeparator(const char *p) { return *p == '\\' || *p == '/'; }
+
+// A move done at once: a rename within a drive, over an existing file only
+// with MOVEFILE_REPLACE_EXISTING, never over a folder, a read-only file or a
+// file in use.
+BOOL moveNow(const char *existingFile, const char *newFile, DWORD flags) {
+    ResolvedPath source;
+    ResolvedPath target;
+    if (newFile == nullptr) {
+        return failWith(ERROR_INVALID_PARAMETER);
+    }
+    if (!resolvePath(existingFile, source) || !resolvePath(newFile, target) ||
+        target.parts.empty()) {
+        return failWith(ERROR_PATH_NOT_FOUND);
+    }
+    if (attributesOf(source.host) == INVALID_FILE_ATTRIBUTES) {
+        return failWith(missingPathError(source.host));
+    }
+    if (source.drive != target.drive) {
+        return failWith(kErrorNotSameDevice);
+    }
+    if (isInUse(source.host)) {
+        return failWith(ERROR_SHARING_VIOLATION);
+    }
+    const DWORD targetAttributes = attributesOf(target.host);
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES && target.host != source.host) {
+        if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) {
+            return failWith(ERROR_ALREADY_EXISTS);
+        }
+        if ((targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return failWith(ERROR_ACCESS_DENIED);
+        }
+        if (isInUse(target.host)) {
+            return failWith(ERROR_SHARING_VIOLATION);
+        }
+    }
+    std::error_code error;
+    fs::rename(source.host, target.host, error);
+    return error ? failWith(missingPathError(target.host)) : TRUE;
+}
 
 } // namespace
 } // namespace emu
@@ -193,9 +233,7 @@ BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
         return emu::failWith(ERROR_INVALID_PARAMETER);
     }
     if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0) {
-        // The library only ever asks for moves at the next start; the
-        // machine has no immediate moves.
-        return emu::failWith(ERROR_CALL_NOT_IMPLEMENTED);
+        return emu::moveNow(existingFile, newFile, flags);
     }
     if (emu::machine().version.platform != VER_PLATFORM_WIN32_NT) {
         // The Windows 95 family keeps such moves in WININIT.INI and has no

@@ -1,5 +1,7 @@
 // The emulated machine's user: message boxes and the cursor.
+#include "emulator/processes/desktop.h"
 #include "emulator/machine.h"
+#include "platform/system.h"
 #include "platform/user.h"
 
 namespace win {
@@ -9,6 +11,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     emu::MessageBoxRecord record{owner, text != nullptr ? text : "",
                                  caption != nullptr ? caption : "Error", style, IDOK};
     if (user.messageBoxFails) {
+        record.answer = 0;
+    } else if (user.ownerMustBeWindow && owner != nullptr && !emu::findWindow(owner)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         record.answer = 0;
     } else if (user.responder) {
         record.answer = user.responder(record);

@@ -12,9 +12,10 @@ using PopulateWriteMonitorPaths = int(RADOZAVU_CALL *)();
 
 // 1 without a folder; 0 when a library or the entry point cannot be
 // loaded; otherwise what the entry point returns. The libraries stay loaded
-// for the life of the installer's process.
+// for the life of the installer's process. An empty folder is no folder:
+// joined to a library's name it would name the root of the current drive.
 int ConfigureWriteMonitorPaths(const char *installFolder) {
-    if (installFolder == nullptr) {
+    if (installFolder == nullptr || *installFolder == '\0') {
         return 1;
     }
     // The backslash is added even after one that ends the folder already;

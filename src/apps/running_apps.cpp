@@ -11,6 +11,7 @@
 #include "frame/application.h"
 #include "frame/busy_cursor.h"
 #include "frame/messages.h"
+#include "logging/debug_log.h"
 #include "base/handles.h"
 #include "platform/kernel.h"
 #include "platform/processes.h"
@@ -30,6 +31,8 @@ constexpr DWORD kPauseBetweenWindowsMs = 10;
 // user is asked to close the program: a program that ignores the request
 // must not keep setup waiting without a word.
 constexpr DWORD kExitRequestLimitMs = 30000;
+// How often the windows are looked for while the user cannot be asked.
+constexpr DWORD kUnaskedWindowPollMs = 500;
 
 // A record-taking export called without a record shows its boxes without
 // an owner window.
@@ -43,15 +46,25 @@ std::string projectManagerTitle() { return frame::productDisplayName() + " - Pro
 bool windowPresent(const char *title) { return win::FindWindowA(nullptr, title) != nullptr; }
 
 // Shows the "application running" box until no window of the given titles
-// is left; each OK leads to a new look.
+// is left; each OK leads to a new look. When no box can be shown at all (no
+// desktop to show it on), the windows are still waited for, looked up with a
+// pause between lookups rather than as fast as the processor allows.
 void askUserUntilGone(const SetupCallRecord &record, const char *first, const char *second) {
+    bool boxesShown = true;
     for (;;) {
         const bool firstPresent = windowPresent(first);
         const bool secondPresent = second != nullptr && windowPresent(second);
         if (!firstPresent && !secondPresent) {
             return;
         }
-        frame::InstallerMessageBox(record, frame::kMsgApplicationRunning);
+        if (!boxesShown) {
+            win::Sleep(kUnaskedWindowPollMs);
+        } else if (frame::InstallerMessageBox(record, frame::kMsgApplicationRunning) <= 0) {
+            boxesShown = false;
+            logging::DebugLogWindows("HKSetupFindRunningApps: no message box can be shown; "
+                                     "waiting for the program to close, looking every %d ms",
+                                     static_cast<int>(kUnaskedWindowPollMs));
+        }
     }
 }
 

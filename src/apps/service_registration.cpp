@@ -36,8 +36,10 @@ bool writeDword(HKEY key, const char *name, DWORD value) {
 
 // Loads Rezedev.dll from the folder and lets it configure the dependent
 // services. The library stays loaded for the rest of the installer's life.
+// An empty folder is no folder: it would load the library from the root of
+// the current drive.
 int configureDependentServices(const char *folder) {
-    if (folder == nullptr) {
+    if (folder == nullptr || *folder == '\0') {
         return 1;
     }
     const std::string path = std::string(folder) + "\\" + kSiblingLibrary;

@@ -1,13 +1,22 @@
 // Copies of a file into and out of the gzip format for the installer script.
 // The plain file is read or written with the C runtime's buffered files, the
-// gzip file with zlib, 1,024 bytes at a time. Every failure gives 0 and
+// gzip file with zlib, 1,024 bytes at a time. Every failure gives 0.
+//
+// A copy onto its own source is refused before anything is opened for
+// writing: it would truncate the very file it is about to read. A copy over
+// a file that exists is written beside it and replaces it only once whole,
+// so a failed copy leaves the old file as it was; a copy to a new name
 // leaves what was written so far on disk.
 #include <zlib.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/buffered_files.h"
+#include "platform/file_io.h"
+#include "platform/file_operations.h"
 #include "base/handles.h"
+#include "platform/system.h"
 #include "radozavu.h"
 
 namespace {
@@ -29,6 +38,125 @@ bool gzipReadFailed(gzFile file) {
     return error != Z_OK;
 }
 
+// What makes a file itself, whatever name it is reached by (letter case,
+// short names, "\\?\" paths, links): its volume and its index there.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// What a path names, as far as a copy is concerned.
+struct PathLook {
+    enum Kind {
+        Absent,    // nothing: a copy creates it
+        NotAFile,  // a device, which has no contents to lose
+        File,      // a file on a disk, with its identity
+        Unknown,   // it could not be looked at (a folder, a refused or failed look)
+    } kind = Unknown;
+    FileIdentity identity;
+};
+
+PathLook look(const char *path) {
+    if (path == nullptr) {
+        return {};
+    }
+    // No access is asked for, so the look succeeds whoever else has the file open.
+    handles::UniqueFileHandle file(
+        win::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        const DWORD error = win::GetLastError();
+        const bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {absent ? PathLook::Absent : PathLook::Unknown, {}};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!win::GetFileInformationByHandle(file.get(), &information)) {
+        // Devices answer that they do not know the request.
+        return {win::GetLastError() == ERROR_INVALID_FUNCTION ? PathLook::NotAFile
+                                                              : PathLook::Unknown,
+                {}};
+    }
+    return {PathLook::File,
+            {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+             information.nFileIndexLow}};
+}
+
+// How a copy from source may write its destination: directly, beside an
+// existing file (to replace it once whole), or not at all: when both name
+// one file, or when that cannot be ruled out.
+enum class Placement { Direct, Beside, Refused };
+
+Placement placementOf(const char *source, const char *destination) {
+    const PathLook target = look(destination);
+    switch (target.kind) {
+    case PathLook::Absent:
+    case PathLook::NotAFile:
+        return Placement::Direct;
+    case PathLook::Unknown:
+        return Placement::Refused;
+    case PathLook::File:
+        break;
+    }
+    const PathLook origin = look(source);
+    if (origin.kind == PathLook::Unknown ||
+        (origin.kind == PathLook::File && origin.identity == target.identity)) {
+        return Placement::Refused;
+    }
+    return Placement::Beside;
+}
+
+// Where a copy writes: the destination itself when no file is there yet,
+// else a new file beside it that replaces it once complete. A file written
+// beside and never committed is removed.
+class CopyTarget {
+public:
+    explicit CopyTarget(const char *destination) : destination_(destination) {}
+    CopyTarget(const CopyTarget &) = delete;
+    CopyTarget &operator=(const CopyTarget &) = delete;
+    ~CopyTarget() {
+        if (!beside_.empty()) {
+            win::DeleteFileA(beside_.c_str());
+        }
+    }
+
+    // The path to write to; nullptr when the copy is refused or no file
+    // could be made beside an existing destination (which stays untouched).
+    const char *open(Placement placement) {
+        if (placement != Placement::Beside) {
+            return placement == Placement::Direct ? destination_ : nullptr;
+        }
+        for (char digit = '1'; digit <= '9'; ++digit) {
+            const std::string candidate = std::string(destination_) + ".~" + digit;
+            // Made new, so that no file of that name is ever written over.
+            if (handles::UniqueFileHandle(win::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0,
+                                                            nullptr, CREATE_NEW, 0, nullptr))) {
+                beside_ = candidate;
+                return beside_.c_str();
+            }
+        }
+        return nullptr;
+    }
+
+    // Puts the whole copy in the destination's place; false when it cannot
+    // replace it.
+    bool commit() {
+        if (beside_.empty()) {
+            return true;
+        }
+        if (!win::MoveFileExA(beside_.c_str(), destination_, MOVEFILE_REPLACE_EXISTING)) {
+            return false;
+        }
+        beside_.clear();
+        return true;
+    }
+
+private:
+    const char *destination_;
+    std::string beside_;
+};
+
 } // namespace
 
 extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
@@ -40,7 +168,12 @@ extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
     if (!plain) {
         return nullptr;
     }
-    handles::UniqueGzipFile packed(win::gzopen(destination, "wb"));
+    CopyTarget target(destination);
+    const char *path = target.open(placementOf(source, destination));
+    if (path == nullptr) {
+        return nullptr;
+    }
+    handles::UniqueGzipFile packed(win::gzopen(path, "wb"));
     if (!packed) {
         return nullptr;
     }
@@ -59,7 +192,8 @@ extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
     const bool sourceReadToEnd = std::ferror(plain.get()) == 0;
     const bool packedComplete = packed.reset();
     const bool sourceClosed = plain.reset();
-    return sourceReadToEnd && packedComplete && sourceClosed ? destination : nullptr;
+    return sourceReadToEnd && packedComplete && sourceClosed && target.commit() ? destination
+                                                                                : nullptr;
 }
 
 extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
@@ -67,11 +201,16 @@ extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
     if (destination == nullptr) {
         return nullptr;
     }
-    handles::UniqueBufferedFile plain(win::fopen(destination, "wb"));
+    CopyTarget target(destination);
+    const char *path = target.open(placementOf(source, destination));
+    if (path == nullptr) {
+        return nullptr;
+    }
+    handles::UniqueBufferedFile plain(win::fopen(path, "wb"));
     if (!plain) {
         return nullptr;
     }
-    // When the source cannot be opened, the destination stays behind, empty.
+    // When the source cannot be opened, a new destination stays behind, empty.
     handles::UniqueGzipFile packed(win::gzopen(source, "rb"));
     if (!packed) {
         return nullptr;
@@ -86,5 +225,5 @@ extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
     const bool sourceWhole = count == 0 && !gzipReadFailed(packed.get());
     packed.reset();
     const bool destinationClosed = plain.reset();
-    return sourceWhole && destinationClosed ? destination : nullptr;
+    return sourceWhole && destinationClosed && target.commit() ? destination : nullptr;
 }

@@ -1,5 +1,7 @@
 #include "config/setup_config.h"
 
+#include <cstdio>
+
 #include "frame/application.h"
 #include "base/mbtext.h"
 #include "platform/profile.h"
@@ -8,6 +10,8 @@
 namespace config {
 namespace {
 constexpr DWORD kValueBufferSize = 1024;
+// The system's path buffers hold 259 characters and the terminator.
+constexpr std::size_t kMaxPathLength = 259;
 } // namespace
 
 std::string FilePath(const char *folder) { return std::string(folder != nullptr ? folder : "") + kFileName; }
@@ -15,7 +19,14 @@ std::string FilePath(const char *folder) { return std::string(folder != nullptr 
 std::string SetupConfig(const char *folder, const char *key, const char *defaultText) {
     const std::string path = FilePath(folder);
     char raw[kValueBufferSize];
-    win::GetPrivateProfileStringA(kSection, key, defaultText, raw, sizeof raw, path.c_str());
+    // A longer path names no file the system can open: the key reads as its
+    // default, as from a missing file, and the path never reaches the
+    // profile functions (one system's crash on it).
+    if (path.size() > kMaxPathLength) {
+        std::snprintf(raw, sizeof raw, "%s", defaultText != nullptr ? defaultText : "");
+    } else {
+        win::GetPrivateProfileStringA(kSection, key, defaultText, raw, sizeof raw, path.c_str());
+    }
     char expanded[kValueBufferSize];
     const DWORD length = win::ExpandEnvironmentStringsA(raw, expanded, sizeof expanded);
     // A failed expansion, or one too long for the buffer, keeps the raw value.

@@ -20,9 +20,16 @@ std::string MessageText(UINT id) {
     return result;
 }
 
-void InstallerMessageBox(const SetupCallRecord &record, UINT id) {
-    win::MessageBoxA(record.OwnerWindow, MessageText(id).c_str(),
-                     MessageText(kMsgInstallationTitle).c_str(), MB_OK);
+int InstallerMessageBox(const SetupCallRecord &record, UINT id) {
+    const std::string text = MessageText(id);
+    const std::string title = MessageText(kMsgInstallationTitle);
+    const int answer = win::MessageBoxA(record.OwnerWindow, text.c_str(), title.c_str(), MB_OK);
+    if (answer > 0 || record.OwnerWindow == nullptr) {
+        return answer;
+    }
+    // The installer's window may be gone or never have been one: the user
+    // still sees the box, without an owner.
+    return win::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
 }
 
 int SystemErrorBox(DWORD code, const char *leadingText) {

@@ -25,7 +25,10 @@ std::string MessageText(UINT id);
 
 // Shows message id in a box owned by the installer's window, titled with
 // message 408, with an OK button and no icon; returns once it is closed.
-void InstallerMessageBox(const SetupCallRecord &record, UINT id);
+// A box that cannot have that owner is shown without one. The result is the
+// box's answer (IDOK), or not above 0 when no box could be shown at all:
+// Windows documents 0, Wine's dialog code gives -1.
+int InstallerMessageBox(const SetupCallRecord &record, UINT id);
 
 // Shows the system's text for an error code, after an optional leading text,
 // with the code in parentheses, in a box titled "Brevanta". Always 1.

@@ -1,8 +1,8 @@
 #include "os/provider_order.h"
 
 #include <cstring>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/busy_cursor.h"
@@ -68,6 +68,19 @@ LONG writeOrder(HKEY key, const std::string &order) {
                                static_cast<DWORD>(order.size()));
 }
 
+// The order without the entry at occurrence: what stands before it stays,
+// its comma included, and what follows the entry's comma (if any) is joined
+// on. commaFollowed tells whether the entry had a comma after it.
+std::string withoutEntry(const std::string &order, const char *occurrence, bool &commaFollowed) {
+    std::string shorter(order.c_str(), occurrence);
+    const char *comma = mbtext::findChar(mbtext::next(occurrence), ',');
+    commaFollowed = comma != nullptr;
+    if (commaFollowed) {
+        shorter += comma + 1;
+    }
+    return shorter;
+}
+
 // Takes the first entry that begins with the name out, with the comma after
 // it. True when the shorter order was stored.
 bool removeProvider() {
@@ -97,10 +110,9 @@ bool removeProvider() {
         return false;
     }
     DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
-    // What stands before the name stays, its comma included.
-    std::string newOrder(order.c_str(), occurrence);
-    if (const char *comma = mbtext::findChar(mbtext::next(occurrence), ','); comma != nullptr) {
-        newOrder += comma + 1;
+    bool commaFollowed = false;
+    const std::string newOrder = withoutEntry(order, occurrence, commaFollowed);
+    if (commaFollowed) {
         DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", newOrder.c_str());
     }
     DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", newOrder.c_str());
@@ -111,72 +123,126 @@ bool removeProvider() {
     return rc == ERROR_SUCCESS;
 }
 
-enum class AddOutcome {
-    Stored,      // the new order was written
-    NotStored,   // the order could not be opened, read or written
-    ListedFirst, // the name stands first already
-    ListedLater, // the name is listed, but not first: take it out, then add again
+bool isExactName(const char *entry) {
+    const char after = entry[std::strlen(kProviderName)];
+    return after == '\0' || after == ',';
+}
+
+// What the add does to an order, worked out in one walk over it. The add
+// takes out, one after the other, the entries QLNNET that come first among
+// the entries beginning with the name, until the first such entry is a
+// longer name (QLNNETX) or none is left; then it puts QLNNET at the head.
+// An order that begins with QLNNET itself is left as it is.
+struct AddPlan {
+    bool listedFirst = false;
+    std::size_t moves = 0; // entries QLNNET taken out
+    std::string rest;      // the order once they are out
 };
 
-// Opens, reads and rewrites the order: all of a pass of the add but its
-// first and last lines. order is the order it found.
-AddOutcome addToOrder(std::string &order) {
-    handles::UniqueKey key = openOrderKey();
-    if (!key) {
-        return AddOutcome::NotStored;
-    }
-    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNAddNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
-        return AddOutcome::NotStored;
-    }
-    DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
-    std::string newOrder;
-    if (order.empty()) {
-        newOrder = kProviderName;
-        DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
-    } else {
-        const char *occurrence = findProviderEntry(order);
-        const std::size_t nameLength = std::strlen(kProviderName);
-        DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d", static_cast<int>(nameLength));
-        if (occurrence != nullptr &&
-            (occurrence[nameLength] == '\0' || occurrence[nameLength] == ',')) {
-            DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
-            key.reset();
-            if (occurrence == order.c_str()) {
-                return AddOutcome::ListedFirst;
+AddPlan planAdd(const std::string &order) {
+    AddPlan plan;
+    const char *start = order.c_str();
+    for (const char *entry = start;;) {
+        const char *comma = mbtext::findChar(entry, ',');
+        if (std::strncmp(entry, kProviderName, std::strlen(kProviderName)) == 0) {
+            if (!isExactName(entry)) {
+                plan.rest += entry;
+                return plan;
             }
-            DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
-            return AddOutcome::ListedLater;
+            if (entry == start) {
+                plan.listedFirst = true;
+                return plan;
+            }
+            ++plan.moves; // the entry and its comma go; a last entry leaves the comma before it
+        } else {
+            plan.rest.append(entry, comma != nullptr ? comma + 1 : entry + std::strlen(entry));
         }
-        // Not listed, or only inside a longer name (QLNNETX).
-        DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
-        newOrder = std::string(kProviderName) + "," + order;
+        if (comma == nullptr) {
+            return plan;
+        }
+        entry = comma + 1;
     }
-    DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s", newOrder.c_str());
-    const LONG rc = writeOrder(key.get(), newOrder);
-    DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
-    return rc == ERROR_SUCCESS ? AddOutcome::Stored : AddOutcome::NotStored;
 }
 
-// One pass of the add. A pass that finds the name listed ends without its
-// "Exiting" line.
-AddOutcome addPass(std::string &order) {
+// The debug log tells the add as a series of passes, each reading the order,
+// finding QLNNET listed further on and taking it out, and a last pass that
+// puts it at the head; all of them are stored by one write, whose result
+// each pass reports. A write that failed ends the story at the first pass
+// that reports it. Only the first kLoggedMoves moves are told line by line:
+// each line holds the whole order, and an order with thousands of entries
+// QLNNET would otherwise make the log grow with the square of its length.
+constexpr std::size_t kLoggedMoves = 16;
+
+void logNameLength() {
+    DebugLogWindows("QLNAddNetworkProvider: _tcslen=%d",
+                    static_cast<int>(std::strlen(kProviderName)));
+}
+
+void logAddStart(const std::string &order) {
+    DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
+}
+
+// Logs a pass that takes QLNNET out of order (setting order to what is left);
+// false when the write failed and the story ends there.
+bool logMove(std::string &order, LONG rc) {
+    logNameLength();
+    DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
+    DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
+    DebugLogWindows("QLNRemoveNetworkProvider: Entered");
+    DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
+    DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
+    DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
+    bool commaFollowed = false;
+    order = withoutEntry(order, findProviderEntry(order), commaFollowed);
+    if (commaFollowed) {
+        DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", order.c_str());
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", order.c_str());
+    DebugLogWindows("QLNRemoveNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+    DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
+    if (rc != ERROR_SUCCESS) {
+        return false;
+    }
     DebugLogWindows("QLNAddNetworkProvider: Entered");
-    const AddOutcome outcome = addToOrder(order);
-    if (outcome == AddOutcome::Stored || outcome == AddOutcome::NotStored) {
+    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+    return true;
+}
+
+// Logs the passes of an add that found order and planned plan; rc is the
+// result of the write, if there was one.
+void logAdd(std::string order, const AddPlan &plan, const std::string &newOrder, LONG rc) {
+    logAddStart(order);
+    std::size_t listedPasses = plan.listedFirst ? 1 : 0;
+    bool stored = true;
+    for (std::size_t move = 0; move < plan.moves && move < kLoggedMoves && stored; ++move) {
+        ++listedPasses;
+        stored = logMove(order, rc);
+        if (stored) {
+            logAddStart(order);
+        }
+    }
+    if (stored && plan.moves > kLoggedMoves) {
+        order = plan.rest;
+        DebugLogWindows("QLNAddNetworkProvider: %d more entries QLNNET taken out; ProviderOrder=%s",
+                        static_cast<int>(plan.moves - kLoggedMoves), order.c_str());
+    }
+    if (stored && plan.listedFirst) {
+        logNameLength();
+        DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
+    } else if (stored) {
+        if (order.empty()) {
+            DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
+        } else {
+            logNameLength();
+            DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
+        }
+        DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s",
+                        newOrder.c_str());
+        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
         DebugLogWindows("QLNAddNetworkProvider: Exiting");
     }
-    return outcome;
-}
-
-// Puts back the order an add found, when a remove has taken QLNNET out of it
-// and the add could not then store the order with QLNNET at the head.
-void restoreOrder(const std::string &order) {
-    DebugLogWindows("QLNAddNetworkProvider: restoring ProviderOrder=%s", order.c_str());
-    if (handles::UniqueKey key = openOrderKey()) {
-        const LONG rc = writeOrder(key.get(), order);
-        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
+    for (; listedPasses > 0; --listedPasses) {
+        DebugLogWindows("QLNAddNetworkProvider: returning TRUE");
     }
 }
 
@@ -184,37 +250,31 @@ void restoreOrder(const std::string &order) {
 
 BOOL QLNAddNetworkProvider() {
     const frame::BusyCursor busy;
-    // A name listed further on is taken out and the add starts over, once per
-    // occurrence ahead of the head, until it stands first. Each pass that
-    // found it listed ends with "returning TRUE" once the passes after it are
-    // done. The passes run in a loop, so an order with any number of
-    // occurrences needs no deeper stack; and one whose shortened order cannot
-    // be stored stops instead of trying again for ever. Should the order
-    // have been shortened and the add then fail, the order found first is put
-    // back, so QLNNET is never lost on the way to the head.
-    int passesToEnd = 0;
-    std::optional<std::string> firstOrder; // the order as the first pass found it
-    bool shortened = false;                // a remove has taken an entry out of it
-    for (std::string order;;) {
-        const AddOutcome outcome = addPass(order);
-        if (!firstOrder) {
-            firstOrder = order;
-        }
-        const bool listed = outcome == AddOutcome::ListedFirst || outcome == AddOutcome::ListedLater;
-        passesToEnd += listed ? 1 : 0;
-        if (outcome == AddOutcome::ListedLater && removeProvider()) {
-            shortened = true;
-            continue;
-        }
-        // Done; or the order could not be stored, nor shortened again.
-        if (shortened && outcome != AddOutcome::Stored && outcome != AddOutcome::ListedFirst) {
-            restoreOrder(*firstOrder);
-        }
-        break;
+    DebugLogWindows("QLNAddNetworkProvider: Entered");
+    handles::UniqueKey key = openOrderKey();
+    if (!key) {
+        DebugLogWindows("QLNAddNetworkProvider: Exiting");
+        return TRUE;
     }
-    for (; passesToEnd > 0; --passesToEnd) {
-        DebugLogWindows("QLNAddNetworkProvider: returning TRUE");
+    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+    std::string order;
+    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+        DebugLogWindows("QLNAddNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
+        DebugLogWindows("QLNAddNetworkProvider: Exiting");
+        return TRUE;
     }
+    // The order is read once and written once, whatever the number of
+    // entries QLNNET to take out on the way to the head.
+    const AddPlan plan = planAdd(order);
+    std::string newOrder;
+    LONG rc = ERROR_SUCCESS;
+    if (!plan.listedFirst) {
+        newOrder = plan.rest.empty() ? std::string(kProviderName)
+                                     : std::string(kProviderName) + "," + plan.rest;
+        rc = writeOrder(key.get(), newOrder);
+    }
+    key.reset();
+    logAdd(std::move(order), plan, newOrder, rc);
     return TRUE;
 }
 

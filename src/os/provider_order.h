@@ -14,10 +14,10 @@ constexpr const char *kProviderName = "QLNNET";
 
 // Puts QLNNET first in the order. An order that lists it first already is
 // left as it is; one that lists it further on has it taken out and put first.
-// Names are matched at the start of an entry, case-sensitively. An order
-// that cannot be read is left as it is; one shortened on the way to the
-// head that cannot then be stored is put back. Always TRUE: failures reach
-// only the debug log.
+// Names are matched at the start of an entry, case-sensitively. The order
+// is read once and the new one written once, in time proportional to its
+// length however many entries QLNNET it holds; an order that cannot be read
+// or stored is left as it is. Always TRUE: failures reach only the debug log.
 BOOL QLNAddNetworkProvider();
 
 // Takes the first entry that begins with QLNNET out of the order, up to and

@@ -14,7 +14,7 @@ using ::MoveFileExA;
 BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists);
 BOOL DeleteFileA(LPCSTR file);
 // With MOVEFILE_DELAY_UNTIL_REBOOT and no new name, the file is deleted at
-// the next start of the system.
+// the next start of the system; without it the file is renamed at once.
 BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 #endif

@@ -342,6 +342,13 @@ TEST_F(WriteMonitorTest, MissingFolderLibraryOrEntryPoint) {
     EXPECT_EQ(HKConfigureWriteMonitorPaths(nullptr), 1);
     SetupCallRecord empty = record(nullptr);
     EXPECT_EQ(HKConfigureWriteMonitorPaths(&empty), 1);
+    // An empty folder is no folder: the libraries at the drive's root stay unloaded.
+    install("Rezedev.dll", "C:\\Rezedev.dll");
+    install("ZepProj.dll", "C:\\ZepProj.dll");
+    EXPECT_EQ(HKConfigureWriteMonitorPathsEX(""), 1);
+    empty = record("");
+    EXPECT_EQ(HKConfigureWriteMonitorPaths(&empty), 1);
+    EXPECT_TRUE(machine().libraries.empty());
 
     // Without Rezedev.dll, ZepProj.dll is not even loaded.
     install("ZepProj.dll", "C:\\NoRezedev\\ZepProj.dll");

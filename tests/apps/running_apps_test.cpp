@@ -2,6 +2,7 @@
 // client programs behind the semaphore "ZEP", and the server components.
 #include <gtest/gtest.h>
 
+#include "platform/profile.h"
 #include "platform/user.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
@@ -170,6 +171,67 @@ TEST_F(RunningApps, UserIsAskedAgainAfterEachOkUntilBothWindowsAreGone) {
     userClosesOneWindowPerBox({emu::createWindow(kManager, client->id)});
     EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kRunningText});
+}
+
+// A box that cannot have the installer's window as owner is shown without
+// one. When none can be shown at all, setup still waits for both windows to
+// go, but looks for them every 500 ms instead of spinning, and says so in
+// the debug log.
+TEST_F(RunningApps, BoxesThatCannotBeShownNeverMakeTheWaitSpin) {
+    struct Case {
+        const char *name;
+        bool ownerIsNoWindow;
+        bool noDisplay;
+        std::vector<HWND> expectedOwners; // of every attempted box, in order
+        bool polled;
+    };
+    const HWND owner = record_.OwnerWindow;
+    for (const Case &c : {Case{"owner is no window", true, false, {owner, nullptr}, false},
+                          Case{"no display", false, true, {owner, nullptr}, true}}) {
+        SCOPED_TRACE(c.name);
+        freshMachine();
+        record_.OwnerWindow = owner;
+        writeFile("C:\\WINDOWS\\QLNQUILL.INI", "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
+        machine().user.ownerMustBeWindow = c.ownerIsNoWindow;
+        machine().user.messageBoxFails = c.noDisplay;
+        auto client = startClient();
+        const HWND sync = emu::createWindow(kSync, client->id);
+        const HWND manager = emu::createWindow(kManager, client->id);
+        const std::uint64_t start = now();
+        if (c.noDisplay) { // the user closes the program without being asked
+            machine().clock.schedule(start + 3000, [sync] { emu::destroyWindow(sync); });
+            machine().clock.schedule(start + 7000, [manager] { emu::destroyWindow(manager); });
+        } else {
+            userClosesOneWindowPerBox({sync, manager});
+        }
+        EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
+
+        std::vector<HWND> owners;
+        for (const auto &box : machine().user.messageBoxes) {
+            owners.push_back(box.owner);
+        }
+        const std::size_t shown = c.polled ? 0 : 2; // two OKs close the two windows
+        std::vector<HWND> expected = c.expectedOwners;
+        for (std::size_t i = 1; i < shown; ++i) {
+            expected.insert(expected.end(), c.expectedOwners.begin(), c.expectedOwners.end());
+        }
+        EXPECT_EQ(owners, expected);
+        char line[512] = "";
+        win::GetPrivateProfileStringA("DebugIniMsgs", "001", "", line, sizeof line,
+                                      "C:\\WINDOWS\\QLNQUILL.INI");
+        if (c.polled) {
+            EXPECT_GE(now() - start, 7000u);
+            EXPECT_LT(now() - start, 7500u);
+            EXPECT_NE(std::string(line).find("HKSetupFindRunningApps: no message box can be "
+                                             "shown; waiting for the program to close, looking "
+                                             "every 500 ms"),
+                      std::string::npos)
+                << line;
+        } else {
+            EXPECT_LT(now() - start, 500u); // no pause
+            EXPECT_STREQ(line, "");
+        }
+    }
 }
 
 TEST_F(RunningApps, ProgramsAskedToExitCloseOneWindowAfterTheOther) {

@@ -116,6 +116,11 @@ TEST_F(DependentServices, NothingToDoOrNothingToCall) {
     EXPECT_EQ(HKAdd2DependentServices(nullptr), 1);
     SetupCallRecord record{};
     EXPECT_EQ(HKAdd2DependentServices(&record), 1);
+    // An empty folder is no folder: the library at the drive's root stays unloaded.
+    installLibrary("C:\\");
+    EXPECT_EQ(HKAdd2DependentServicesEX(""), 1);
+    record.ParamText = "";
+    EXPECT_EQ(HKAdd2DependentServices(&record), 1);
     EXPECT_TRUE(machine().libraries.empty());
 
     makeFolder("C:\\Empty");

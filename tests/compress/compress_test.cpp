@@ -6,9 +6,11 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
+#include "platform/file_operations.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
 
@@ -229,6 +231,72 @@ TEST_F(GzipCopy, AFullDiskIsNoSuccessEvenWhenOnlyTheLastBlockIsLost) {
     EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\large.gz", "C:\\Data\\full.bin"), nullptr);
     ASSERT_NE(compress("C:\\Data\\small.txt", "C:\\Data\\small.gz", 6), nullptr);
     EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\small.gz", "C:\\Data\\full.bin"), nullptr);
+}
+
+// A copy onto its own source, by whatever name, is refused before anything
+// is written: the file keeps its bytes and nothing else appears beside it.
+TEST_F(GzipCopy, ACopyOntoItsOwnSourceTouchesNothing) {
+    const std::string plain = randomBytes(100000, 3);
+    writeFile("C:\\Data\\plain.bin", plain);
+    ASSERT_NE(compress("C:\\Data\\plain.bin", "C:\\Data\\packed.gz", 6), nullptr);
+    const std::string packed = readFile("C:\\Data\\packed.gz");
+    std::filesystem::create_hard_link(hostPath("C:\\Data\\plain.bin"),
+                                      hostPath("C:\\Data\\linked.bin"));
+    char shortName[MAX_PATH] = "";
+    ASSERT_NE(win::GetShortPathNameA("C:\\Data\\packed.gz", shortName, sizeof shortName), 0u);
+    struct Case {
+        bool expand;
+        const char *source;
+        std::string destination;
+    };
+    for (const Case &c : {Case{false, "C:\\Data\\plain.bin", "C:\\Data\\plain.bin"},
+                          Case{false, "C:\\Data\\plain.bin", "c:\\DATA\\PLAIN.BIN"},
+                          Case{false, "C:\\Data\\plain.bin", "C:\\Data\\linked.bin"},
+                          Case{true, "C:\\Data\\packed.gz", "C:\\Data\\packed.gz"},
+                          Case{true, "C:\\Data\\packed.gz", "C:\\Data\\PACKED.GZ"},
+                          Case{true, "C:\\Data\\packed.gz", shortName}}) {
+        SCOPED_TRACE(c.destination);
+        const char *result = c.expand ? QLNSetupUncompressFile(c.source, c.destination.c_str())
+                                      : compress(c.source, c.destination.c_str(), -1);
+        EXPECT_EQ(result, nullptr);
+        EXPECT_EQ(readFile("C:\\Data\\plain.bin"), plain);
+        EXPECT_EQ(readFile("C:\\Data\\packed.gz"), packed);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(hostPath("C:\\Data")), {}), 3);
+    }
+}
+
+// A copy over a file that exists replaces it whole or, when it fails, not at
+// all; only a copy to a new name leaves what it wrote so far.
+TEST_F(GzipCopy, AFailedCopyLeavesAnExistingDestinationAsItWas) {
+    const std::string plain = randomBytes(20000, 4);
+    writeFile("C:\\Data\\plain.bin", plain);
+    writeFile("C:\\Data\\damaged.bin", plain);
+    machine().readFailsFrom["C:\\Data\\damaged.bin"] = 3000;
+    ASSERT_NE(compress("C:\\Data\\plain.bin", "C:\\Data\\whole.gz", 6), nullptr);
+    const std::string gzip = readFile("C:\\Data\\whole.gz");
+    writeFile("C:\\Data\\cut.gz", gzip.substr(0, gzip.size() / 2));
+    struct Case {
+        const char *name;
+        std::function<const char *(const char *)> copy;
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"read error", [this](const char *to) { return compress("C:\\Data\\damaged.bin", to, 6); },
+         false},
+        {"cut gzip", [](const char *to) { return QLNSetupUncompressFile("C:\\Data\\cut.gz", to); },
+         false},
+        {"missing source",
+         [](const char *to) { return QLNSetupUncompressFile("C:\\Data\\none.gz", to); }, false},
+        {"whole gzip",
+         [](const char *to) { return QLNSetupUncompressFile("C:\\Data\\whole.gz", to); }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile("C:\\Data\\old.bin", "the old content");
+        EXPECT_EQ(c.copy("C:\\Data\\old.bin") != nullptr, c.succeeds);
+        EXPECT_EQ(readFile("C:\\Data\\old.bin"), c.succeeds ? plain : "the old content");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(hostPath("C:\\Data")), {}), 5);
+    }
 }
 
 // The encoding needs no machine; the fixture still checks that nothing is

@@ -101,6 +101,17 @@ TEST_F(Limits, TheActionLogPathHolds259Characters) {
     }
 }
 
+TEST_F(Limits, TheSetupFileIsReadWhenItsPathHolds259Characters) {
+    for (const int delta : kBelowAtAbove) {
+        const std::string ini = pathOfLength(259 + delta, "\\QLNSETUP.INI");
+        SCOPED_TRACE(trace(ini.size()));
+        writeFile(ini, "[Configuration]\r\nDefaultWebSite=http://example.invalid\r\n");
+        const std::string folder = folderOf(ini) + "\\";
+        EXPECT_EQ(std::string(GetDefaultWebSite(folder.c_str())),
+                  delta <= 0 ? "http://example.invalid" : "http://www.brevanta.com");
+    }
+}
+
 TEST_F(Limits, TheDebugLogOfTheInstallFolderHasAPathOf259Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string ini = pathOfLength(259 + delta, "\\QLNQUILL.INI");

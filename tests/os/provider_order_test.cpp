@@ -1,5 +1,6 @@
 // The network provider order on the emulated machine: both outcome tables,
 // the debug log lines of each path, and orders of any length kept whole.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -264,6 +265,35 @@ TEST_F(ProviderOrder, OrdersOfAnyLengthAreKeptWhole) {
     store(std::string(255, 'p') + ",QLNNET");
     HKRemoveNetworkProviderEX();
     EXPECT_EQ(storedBytes(), written(std::string(255, 'p') + ","));
+}
+
+// An order with a hundred and fifty thousand entries QLNNET ahead of the
+// head is read once and written once: the add takes time in proportion to
+// the order's length, and its log tells the first moves and sums up the rest.
+TEST_F(ProviderOrder, HugeOrdersAreMovedInOneReadAndOneWrite) {
+    switchLogOn();
+    constexpr int kEntries = 150000;
+    std::string order = "RDPNP";
+    for (int n = 0; n < kEntries; ++n) {
+        order += ",QLNNET";
+    }
+    store(order + ",QLNNETX");
+    const std::uint64_t callsBefore = machine().faults.calls(emu::FaultArea::Registry);
+    HKAddNetworkProviderEX();
+    EXPECT_EQ(storedBytes(), written("QLNNET,RDPNP,QLNNETX"));
+    // Open, read (size, then data), write, close.
+    EXPECT_LE(machine().faults.calls(emu::FaultArea::Registry) - callsBefore, 5u);
+    const std::vector<std::string> log = logged();
+    EXPECT_LT(log.size(), 300u);
+    const std::string summary = "QLNAddNetworkProvider: " + std::to_string(kEntries - 16) +
+                                " more entries QLNNET taken out; ProviderOrder=RDPNP,QLNNETX";
+    EXPECT_NE(std::find(log.begin(), log.end(), summary), log.end());
+    EXPECT_EQ(log.back(), "QLNAddNetworkProvider: returning TRUE");
+
+    // The last entry taken out leaves the comma before it, as a single move does.
+    store("RDPNP,QLNNET,QLNNET,QLNNET");
+    HKAddNetworkProviderEX();
+    EXPECT_EQ(storedBytes(), written("QLNNET,RDPNP,"));
 }
 
 // Were the shortened order never stored, the add would find the name in the

@@ -89,6 +89,28 @@ TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
     DestroyWindow(owner);
 }
 
+// An owner in the record that is no window makes MessageBoxA fail at once:
+// the box is shown without an owner instead of being tried again and again.
+TEST_F(WineApps, BoxWhoseOwnerIsNoWindowIsShownWithoutOne) {
+    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    ASSERT_TRUE(client.showsWindows({kSync, kManager}));
+    wine::BoxWatcher watcher("Quillane Installation", [&client] {
+        for (const char *title : {kSync, kManager}) {
+            PostMessageA(FindWindowA(nullptr, title), kExitRequest, 1, 0);
+        }
+        client.exitCode(wine::kPatienceMs);
+    });
+    SetupCallRecord record{};
+    record.OwnerWindow = reinterpret_cast<HWND>(0x7ff0);
+    ASSERT_FALSE(IsWindow(record.OwnerWindow));
+    EXPECT_EQ(library->HKSetupFindRunningApps(&record), 0);
+    const wine::SeenBox box = watcher.wait();
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.text, kCloseTheApplication);
+    EXPECT_EQ(box.answered, 1);
+}
+
 // A client that does not answer the exit request keeps setup waiting 30
 // seconds; then the user is asked to close it.
 TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) {

@@ -64,6 +64,52 @@ TEST_F(WineCompress, DamagedOrMissingSourcesFail) {
     EXPECT_EQ(compress((folder + "source.bin").c_str(), folder.c_str(), 6), nullptr);
 }
 
+// A copy onto its own source, by any of its names, touches nothing; a
+// failed copy over an existing file leaves that file as it was.
+TEST_F(WineCompress, CopiesOntoTheirSourceOrFailingOverAFileTouchNothing) {
+    const std::string folder = wine::freshFolder("compress-self");
+    const std::string plain = sampleContent().substr(0, 100000);
+    wine::writeFile(folder + "plain.bin", plain);
+    ASSERT_NE(compress((folder + "plain.bin").c_str(), (folder + "packed.gz").c_str(), 6), nullptr);
+    const std::string packed = wine::readFile(folder + "packed.gz");
+    char shortName[MAX_PATH] = "";
+    ASSERT_NE(GetShortPathNameA((folder + "packed.gz").c_str(), shortName, sizeof shortName), 0u);
+    std::string upper = folder + "PLAIN.BIN";
+    struct Case {
+        bool expand;
+        std::string source;
+        std::string destination;
+    };
+    for (const Case &c : {Case{false, folder + "plain.bin", folder + "plain.bin"},
+                          Case{false, folder + "plain.bin", upper},
+                          Case{false, folder + "plain.bin", "\\\\?\\" + folder + "plain.bin"},
+                          Case{true, folder + "packed.gz", folder + "packed.gz"},
+                          Case{true, folder + "packed.gz", folder + "PACKED.GZ"},
+                          Case{true, folder + "packed.gz", shortName}}) {
+        SCOPED_TRACE(c.destination);
+        const char *result = c.expand ? uncompress(c.source.c_str(), c.destination.c_str())
+                                      : compress(c.source.c_str(), c.destination.c_str(), -1);
+        EXPECT_EQ(result, nullptr);
+        EXPECT_EQ(wine::readFile(folder + "plain.bin"), plain);
+        EXPECT_EQ(wine::readFile(folder + "packed.gz"), packed);
+    }
+
+    wine::writeFile(folder + "cut.gz", packed.substr(0, packed.size() / 2));
+    wine::writeFile(folder + "old.bin", "the old content");
+    EXPECT_EQ(uncompress((folder + "cut.gz").c_str(), (folder + "old.bin").c_str()), nullptr);
+    EXPECT_EQ(uncompress((folder + "none.gz").c_str(), (folder + "old.bin").c_str()), nullptr);
+    EXPECT_EQ(wine::readFile(folder + "old.bin"), "the old content");
+    EXPECT_STREQ(uncompress((folder + "packed.gz").c_str(), (folder + "old.bin").c_str()),
+                 (folder + "old.bin").c_str());
+    EXPECT_EQ(wine::readFile(folder + "old.bin"), plain);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*.~*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a file left beside: " << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+}
+
 TEST(WineNumbers, EncodeAndDecode) {
     wine::Library library;
     auto encode = library->HKGetStringFromNumber;

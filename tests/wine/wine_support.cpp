@@ -51,7 +51,7 @@ BoxWatcher::BoxWatcher(std::string title, std::function<void()> beforeAnswer, DW
     thread_ = std::thread([this] {
         HWND lastAnswered = nullptr;
         while (!stop_) {
-            HWND box = FindWindowA("#32770", title_.c_str());
+            HWND box = FindWindowA("#32770", title_.empty() ? nullptr : title_.c_str());
             // A box answered a moment ago may still be closing.
             if (box != nullptr && box != lastAnswered && IsWindowVisible(box)) {
                 answer(box, GetTickCount() - start_ <= timeoutMs_);

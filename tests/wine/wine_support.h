@@ -63,7 +63,8 @@ struct SeenBox {
     bool late = false;                // a box came only after the time limit
 };
 
-// Watches, on a thread of its own, for message boxes with the given title:
+// Watches, on a thread of its own, for message boxes with the given title
+// (an empty title: boxes of any title, of any program):
 // reads the first one, runs beforeAnswer (the user closes a program, then
 // answers) and presses OK. A box that appears only after the time limit is
 // answered too, so the call that shows it cannot hang the suite, but it
