@@ -65,8 +65,9 @@ int keptByte(const char *text, std::size_t length, bool utf16) {
     } else if (!utf16 && length == 3 && (bytes[1] & 0xC0) == 0x80 && (bytes[2] & 0xC0) == 0x80) {
         code = ((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) | (bytes[2] & 0x3Fu);
     }
-    return code >= kKeptByteBase && code <= kKeptByteBase + 0xFF ? static_cast<int>(code - kKeptByteBase)
-                                                                : -1;
+    return code >= kKeptByteBase && code <= kKeptByteBase + 0xFF
+               ? static_cast<int>(code - kKeptByteBase)
+               : -1;
 }
 
 bool convertToAnsi(const std::string &bytes, Encoding encoding, bool keepEscapedBytes,

@@ -19,7 +19,8 @@ DWORD Faults::next(FaultArea area, const char *operation) {
             continue;
         }
         ++rule.seen;
-        if (error == ERROR_SUCCESS && rule.seen >= rule.first && rule.seen - rule.first < rule.times) {
+        if (error == ERROR_SUCCESS && rule.seen >= rule.first &&
+            rule.seen - rule.first < rule.times) {
             error = rule.error;
         }
     }

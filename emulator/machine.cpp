@@ -61,14 +61,10 @@ void configureStandardMachine(const std::string &hostFolder) {
     m.currentDirectory = "C:\\";
     m.windowsFolder = "C:\\WINDOWS";
     m.environment = {
-        {"WINDIR", "C:\\WINDOWS"},
-        {"SystemRoot", "C:\\WINDOWS"},
-        {"SystemDrive", "C:"},
-        {"ProgramFiles", "C:\\Program Files"},
-        {"TEMP", "C:\\WINDOWS\\TEMP"},
-        {"TMP", "C:\\WINDOWS\\TEMP"},
-        {"COMPUTERNAME", "SETUPTEST"},
-        {"USERNAME", "Administrator"},
+        {"WINDIR", "C:\\WINDOWS"},     {"SystemRoot", "C:\\WINDOWS"},
+        {"SystemDrive", "C:"},         {"ProgramFiles", "C:\\Program Files"},
+        {"TEMP", "C:\\WINDOWS\\TEMP"}, {"TMP", "C:\\WINDOWS\\TEMP"},
+        {"COMPUTERNAME", "SETUPTEST"}, {"USERNAME", "Administrator"},
     };
     // The system's registry editor, which the machine runs as an importer.
     const std::ofstream registryEditor(fs::path(hostFolder) / "WINDOWS" / "regedit.exe",

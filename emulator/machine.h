@@ -67,7 +67,7 @@ struct User {
     // (ERROR_INVALID_WINDOW_HANDLE), as on Windows. Off unless a test asks,
     // since tests and the host name the installer's window by a bare number.
     bool ownerMustBeWindow = false;
-    HCURSOR cursor = nullptr;     // the cursor now shown
+    HCURSOR cursor = nullptr; // the cursor now shown
     std::vector<HCURSOR> cursorHistory;
 };
 
@@ -174,7 +174,7 @@ enum class ShortNames { Generated, Off, LookupFails };
 
 struct Machine {
     Registry registry;
-    std::map<char, Drive> drives;     // upper-case drive letter -> drive
+    std::map<char, Drive> drives; // upper-case drive letter -> drive
     std::string currentDirectory = "C:\\";
     std::string windowsFolder = "C:\\WINDOWS";
     std::map<std::string, std::string, CaseLess> environment;
@@ -199,7 +199,7 @@ struct Machine {
     // The system time as a FILETIME (100-nanosecond intervals since 1601,
     // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
     std::uint64_t systemTime = 127862139000000000ull; // Tue 2006-03-07 14:05:00 UTC
-    std::uint64_t systemTimeSetAt = 100000; // the clock's reading at its start
+    std::uint64_t systemTimeSetAt = 100000;           // the clock's reading at its start
     ShortNames shortNames = ShortNames::Generated;
 
     // Buffered and gzip files (fopen, gzopen): each open one holds a kernel

@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::string log;
     fuzz::expect(fuzz::readFile(kLog, log), "the log was removed");
     const char *bar = mbtext::findChar(text.c_str(), '|');
-    fuzz::expect(result == (bar == nullptr ? 1 : 0), "wrong result for \"" + fuzz::visible(text) + "\"");
+    fuzz::expect(result == (bar == nullptr ? 1 : 0),
+                 "wrong result for \"" + fuzz::visible(text) + "\"");
     fuzz::expect(log.compare(0, std::string(kEarlier).size(), kEarlier) == 0,
                  "the log's earlier lines changed");
     if (log.size() > std::string(kEarlier).size()) {

@@ -92,8 +92,9 @@ void checkFolderJoins(const std::string &text) {
     // A text cut off inside a double-byte character takes the backslash
     // added to it into that character; no rule can mend such a text.
     const std::string folder = actions::folderAndBackslash(text.c_str());
-    fuzz::expect(endsInsideCharacter(text) || (mbtext::endsWithBackslash(folder) &&
-                                               actions::folderAndBackslash(folder.c_str()) == folder),
+    fuzz::expect(endsInsideCharacter(text) ||
+                     (mbtext::endsWithBackslash(folder) &&
+                      actions::folderAndBackslash(folder.c_str()) == folder),
                  "\"" + fuzz::visible(text) + "\" does not end in one backslash as a folder");
 
     const std::string cut = EditCustomizedInstallPathEX(text.c_str());
@@ -109,10 +110,9 @@ void checkFolderJoins(const std::string &text) {
 // being any bytes: the stored text without one trailing backslash when it
 // fits, else the default folder; always terminated inside the buffer.
 void checkInstallLocation(const std::string &stored, std::size_t size) {
-    emu::machine().registry.setBinary(HKEY_LOCAL_MACHINE,
-                                      "Software\\Brevanta\\Quillane\\Current Version",
-                                      "Install Location",
-                                      std::vector<BYTE>(stored.begin(), stored.end()), REG_SZ);
+    emu::machine().registry.setBinary(
+        HKEY_LOCAL_MACHINE, "Software\\Brevanta\\Quillane\\Current Version", "Install Location",
+        std::vector<BYTE>(stored.begin(), stored.end()), REG_SZ);
     std::vector<char> buffer(size, 'X');
     registry::GetInstallLocation(buffer.data(), static_cast<DWORD>(size));
     std::string expected;
@@ -125,9 +125,9 @@ void checkInstallLocation(const std::string &stored, std::size_t size) {
         mbtext::removeTrailingBackslash(expected);
     }
     const void *end = std::memchr(buffer.data(), '\0', size);
-    fuzz::expect(end != nullptr && expected == buffer.data(),
-                 "the install location \"" + fuzz::visible(stored) + "\" in " +
-                     std::to_string(size) + " bytes");
+    fuzz::expect(end != nullptr && expected == buffer.data(), "the install location \"" +
+                                                                  fuzz::visible(stored) + "\" in " +
+                                                                  std::to_string(size) + " bytes");
 }
 
 // A machine path resolves to a host path inside its drive's folder.
@@ -147,7 +147,8 @@ void checkResolution(const std::string &path) {
 
 void checkShortPath(const std::string &path, std::size_t size) {
     std::vector<char> buffer(size, 'X');
-    const DWORD length = win::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(size));
+    const DWORD length =
+        win::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(size));
     fuzz::expect(length == 0 || length >= size || std::strlen(buffer.data()) == length,
                  "a short path of \"" + fuzz::visible(path) + "\" is miscounted");
 }

@@ -63,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         case 0: { // a read into a buffer of exactly the size given
             const auto room = input.ConsumeIntegralInRange<std::size_t>(1, 300);
             std::vector<char> buffer(room, 'X');
-            const DWORD length = win::GetPrivateProfileStringA(
-                section.c_str(), key.c_str(), text.c_str(), buffer.data(), static_cast<DWORD>(room),
-                kFile);
+            const DWORD length =
+                win::GetPrivateProfileStringA(section.c_str(), key.c_str(), text.c_str(),
+                                              buffer.data(), static_cast<DWORD>(room), kFile);
             fuzz::expect(length < room && buffer[length] == '\0' &&
                              std::strlen(buffer.data()) == length,
                          "a read left its buffer unterminated or miscounted");
@@ -75,12 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             win::GetPrivateProfileIntA(section.c_str(), key.c_str(), 7, kFile);
             break;
         case 2: // store a text, then read it back
-            if (win::WritePrivateProfileStringA(section.c_str(), key.c_str(), text.c_str(), kFile) &&
+            if (win::WritePrivateProfileStringA(section.c_str(), key.c_str(), text.c_str(),
+                                                kFile) &&
                 plain && isPlainValue(text)) {
                 const std::string back = read(section, key, "(none)");
-                fuzz::expect(back == text, "stored \"" + fuzz::visible(text) +
-                                                      "\", read back \"" + fuzz::visible(back) +
-                                                      "\"");
+                fuzz::expect(back == text, "stored \"" + fuzz::visible(text) + "\", read back \"" +
+                                               fuzz::visible(back) + "\"");
             }
             break;
         case 3: // delete a key

@@ -60,10 +60,11 @@ void checkAdd(const std::string &before) {
     const std::optional<std::string> after = storedOrder();
     fuzz::expect(after.has_value(), "an add deleted the order");
     const std::vector<std::string> list = entries(*after);
-    fuzz::expect(list.front() == kProviderName, "an add of " + shown(before) + " left " +
-                                                     shown(*after) + " without QLNNET first");
+    fuzz::expect(list.front() == kProviderName,
+                 "an add of " + shown(before) + " left " + shown(*after) + " without QLNNET first");
     fuzz::expect(others(list, true) == others(entries(before), true),
-                 "an add of " + shown(before) + " lost or moved another provider: " + shown(*after));
+                 "an add of " + shown(before) +
+                     " lost or moved another provider: " + shown(*after));
 }
 
 void checkRemove(const std::string &before) {
@@ -75,8 +76,7 @@ void checkRemove(const std::string &before) {
             break;
         }
     }
-    fuzz::expect(after.has_value() &&
-                     others(entries(*after), false) == others(expected, false),
+    fuzz::expect(after.has_value() && others(entries(*after), false) == others(expected, false),
                  "a remove of " + shown(before) + " left " + shown(after.value_or("(none)")));
 }
 

@@ -49,7 +49,8 @@ bool sameRegistry(emu::Registry &a, emu::Registry &b) {
 
 // Each value's data, zeros dropped, also names a value under a key named by
 // the same bytes without backslashes, as RegSetValueExA would store them.
-void addNamesFromData(emu::Registry &registry, const std::vector<emu::RegFileOperation> &operations) {
+void addNamesFromData(emu::Registry &registry,
+                      const std::vector<emu::RegFileOperation> &operations) {
     for (const emu::RegFileOperation &operation : operations) {
         if (operation.kind != emu::RegFileOperation::SetValue) {
             continue;
@@ -58,8 +59,8 @@ void addNamesFromData(emu::Registry &registry, const std::vector<emu::RegFileOpe
         name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
         std::string keyName = name.substr(0, 255);
         keyName.erase(std::remove(keyName.begin(), keyName.end(), '\\'), keyName.end());
-        registry.setBinary(HKEY_CURRENT_USER, keyName.empty() ? "Names" : "Names\\" + keyName,
-                           name, operation.data, operation.type);
+        registry.setBinary(HKEY_CURRENT_USER, keyName.empty() ? "Names" : "Names\\" + keyName, name,
+                           operation.data, operation.type);
     }
 }
 
@@ -83,13 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string saved = emu::exportRegistry(imported);
 
     const emu::RegFileParse reread = emu::parseRegFile(saved, emu::RegFileSource::MachineState);
-    fuzz::expect(reread.valid, "a saved registry does not read back: " + reread.problem +
-                                   "\n" + fuzz::visible(saved));
+    fuzz::expect(reread.valid, "a saved registry does not read back: " + reread.problem + "\n" +
+                                   fuzz::visible(saved));
     emu::Registry loaded;
     fuzz::expect(emu::applyRegFile(loaded, reread.operations) == 0,
                  "a saved registry does not load whole");
-    fuzz::expect(sameRegistry(imported, loaded),
-                 "a registry changes across a save and a load:\n" + fuzz::visible(saved) +
-                     "\n--\n" + fuzz::visible(emu::exportRegistry(loaded)));
+    fuzz::expect(sameRegistry(imported, loaded), "a registry changes across a save and a load:\n" +
+                                                     fuzz::visible(saved) + "\n--\n" +
+                                                     fuzz::visible(emu::exportRegistry(loaded)));
     return 0;
 }

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const std::string value = input.ConsumeRandomLengthString(1500);
     const std::string folder = fuzz::textOf(input.ConsumeRemainingBytesAsString());
-    fuzz::writeFile("C:\\Setup\\QLNSETUP.INI",
-                    "[Configuration]\r\nProgramGroup=" + value + "\r\nInitialRegFile=" + value + "\r\n");
+    fuzz::writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\nProgramGroup=" + value +
+                                                   "\r\nInitialRegFile=" + value + "\r\n");
 
     const std::string group = GetProgramGroup("C:\\Setup\\");
     char raw[1024];

@@ -41,10 +41,12 @@ extern "C" {
 /* The installer's call record, passed by address to the record-taking
  * exports. The library reads OwnerWindow and ParamText and never writes it. */
 typedef struct SetupCallRecord {
+    /* clang-format off */
     uint32_t    Reserved0;      /* offset 0  */
     HWND        OwnerWindow;    /* offset 4  */
     uint8_t     Reserved1[32];  /* offset 8  */
     const char *ParamText;      /* offset 40 on 32-bit; the record is 44 bytes there */
+    /* clang-format on */
 } SetupCallRecord;
 
 /* Setup configuration getters: the argument is the setup folder with its

@@ -17,9 +17,9 @@ packages+=(locales)
 packages+=(nsis)
 # The MSVC-compatible import library of the release package.
 packages+=(llvm)
-# Hardening: clang with libFuzzer and its sanitizers for the fuzz targets,
-# and clang-tidy.
-packages+=(clang clang-tidy libclang-rt-14-dev)
+# Hardening and style: clang with libFuzzer and its sanitizers for the fuzz targets,
+# clang-tidy and clang-format.
+packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, and the gzip program they compare with.
 packages+=(libbenchmark-dev gzip)
 

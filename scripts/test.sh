@@ -26,3 +26,5 @@ echo "== Fuzz targets: each corpus replayed, then a fixed number of runs from a 
 scripts/fuzz.sh
 echo "== clang-tidy"
 scripts/tidy.sh
+echo "== clang-format"
+scripts/format.sh --check

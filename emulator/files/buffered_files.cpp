@@ -16,9 +16,7 @@ namespace {
 
 struct StreamFile : KernelObject {};
 
-bool opensForWriting(const char *mode) {
-    return std::strpbrk(mode, "wa+") != nullptr;
-}
+bool opensForWriting(const char *mode) { return std::strpbrk(mode, "wa+") != nullptr; }
 
 // The host path of a file that may be opened in mode; sets errno and gives
 // false where Windows' C runtime refuses the open.
@@ -105,8 +103,8 @@ FILE *openDamaged(const std::string &host, long failFrom) {
         return nullptr;
     }
     auto *file = new DamagedFile{real, failFrom, 0};
-    FILE *stream = fopencookie(file, "rb", cookie_io_functions_t{readDamaged, nullptr, nullptr,
-                                                                  closeDamaged});
+    FILE *stream =
+        fopencookie(file, "rb", cookie_io_functions_t{readDamaged, nullptr, nullptr, closeDamaged});
     if (stream == nullptr) {
         closeDamaged(file);
     }

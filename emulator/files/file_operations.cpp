@@ -56,7 +56,8 @@ std::string fullPath(const ResolvedPath &resolved) {
 BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD flags) {
     ResolvedPath source;
     ResolvedPath target;
-    if (!resolvePath(existingFile, source) || (newFile != nullptr && !resolvePath(newFile, target))) {
+    if (!resolvePath(existingFile, source) ||
+        (newFile != nullptr && !resolvePath(newFile, target))) {
         return failWith(ERROR_PATH_NOT_FOUND);
     }
     std::string entry = "\\??\\" + fullPath(source);

@@ -137,7 +137,7 @@ DWORD plannedFileFault(const char *operation) {
 DWORD missingPathError(const std::string &host) {
     std::error_code error;
     return fs::is_directory(fs::path(host).parent_path(), error) ? ERROR_FILE_NOT_FOUND
-                                                                  : ERROR_PATH_NOT_FOUND;
+                                                                 : ERROR_PATH_NOT_FOUND;
 }
 
 namespace {

@@ -176,7 +176,8 @@ struct ProfileFile {
         }
         const std::string &text = lines[static_cast<std::size_t>(line)].text;
         const auto equals = text.find('=');
-        result = equals == std::string::npos ? std::string() : unquote(trim(text.substr(equals + 1)));
+        result =
+            equals == std::string::npos ? std::string() : unquote(trim(text.substr(equals + 1)));
         return true;
     }
 
@@ -204,8 +205,8 @@ struct ProfileFile {
         }
         const std::size_t length =
             plannedFault == ERROR_SUCCESS ? content.size() : content.size() / 2;
-        const bool written = std::fwrite(content.data(), 1, length, out) == length &&
-                             plannedFault == ERROR_SUCCESS;
+        const bool written =
+            std::fwrite(content.data(), 1, length, out) == length && plannedFault == ERROR_SUCCESS;
         const bool flushed = std::fflush(out) == 0 && ::fsync(fileno(out)) == 0;
         const bool closed = std::fclose(out) == 0;
         if (!written || !flushed || !closed || std::rename(temporary.c_str(), host.c_str()) != 0) {
@@ -288,7 +289,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
         if (header < 0) {
             return unchanged();
         }
-        lines.erase(lines.begin() + header, lines.begin() + static_cast<long>(file.sectionEnd(header)));
+        lines.erase(lines.begin() + header,
+                    lines.begin() + static_cast<long>(file.sectionEnd(header)));
     } else if (text == nullptr) {
         const long line = file.findKey(header, key);
         if (line < 0) {

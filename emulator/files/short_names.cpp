@@ -108,8 +108,8 @@ std::map<std::string, std::string, CaseLess> shortNames(const fs::path &folder) 
         do {
             const std::string digits = std::to_string(++number);
             const std::size_t room = kBaseLength - 1 - digits.size();
-            candidate = basis.substr(0, wholeCharacterBytes(basis.c_str(), room)) + "~" + digits +
-                        tail;
+            candidate =
+                basis.substr(0, wholeCharacterBytes(basis.c_str(), room)) + "~" + digits + tail;
         } while (taken.count(candidate) != 0);
         taken.insert(candidate);
         result[name] = candidate;

@@ -123,7 +123,8 @@ std::string toMachine(const std::string &text, unsigned codePage) {
                 throw TextError("the character " + character + " (" + name +
                                 ") is not in code page " + std::to_string(codePage));
             }
-            throw TextError("not UTF-8 text (byte " + escaped(static_cast<unsigned char>(text[at])) +
+            throw TextError("not UTF-8 text (byte " +
+                            escaped(static_cast<unsigned char>(text[at])) +
                             "; write \\x{NN} for a byte that is no character)");
         }
         bytes += converted;
@@ -132,7 +133,8 @@ std::string toMachine(const std::string &text, unsigned codePage) {
     return bytes;
 }
 
-std::string fromMachine(const std::string &bytes, unsigned codePage, const std::string &alsoEscaped) {
+std::string fromMachine(const std::string &bytes, unsigned codePage,
+                        const std::string &alsoEscaped) {
     const Converter forth("UTF-8", encodingName(codePage));
     const Converter back(encodingName(codePage), "UTF-8");
     std::string text;
@@ -150,7 +152,8 @@ std::string fromMachine(const std::string &bytes, unsigned codePage, const std::
         std::size_t length = 1;
         std::string converted;
         Converter::Result result = forth.convert(bytes.substr(at, length), converted);
-        while (result == Converter::Result::Incomplete && length < 4 && at + length < bytes.size()) {
+        while (result == Converter::Result::Incomplete && length < 4 &&
+               at + length < bytes.size()) {
             ++length;
             result = forth.convert(bytes.substr(at, length), converted);
         }

@@ -27,6 +27,7 @@ std::string toMachine(const std::string &text, unsigned codePage);
 // same bytes: a byte that is no character of the code page (or one that
 // would come back as other bytes), a control character, the backslash that
 // starts a literal "\x{" and any character of alsoEscaped are written \x{NN}.
-std::string fromMachine(const std::string &bytes, unsigned codePage, const std::string &alsoEscaped = "");
+std::string fromMachine(const std::string &bytes, unsigned codePage,
+                        const std::string &alsoEscaped = "");
 
 } // namespace emu

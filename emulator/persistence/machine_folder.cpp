@@ -41,7 +41,8 @@ void syncFolder(const fs::path &path) {
         ::close(descriptor);
     }
     if (!ok) {
-        throw MachineError("cannot flush " + path.string() + " to the disk: " + std::strerror(errno));
+        throw MachineError("cannot flush " + path.string() +
+                           " to the disk: " + std::strerror(errno));
     }
 }
 
@@ -96,7 +97,8 @@ void saveMachine(const std::string &folder, const SavedState &saved, const SaveS
 }
 
 MachineError notAMachineFolder(const std::string &folder) {
-    return MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " + folder);
+    return MachineError("not a machine folder (no state/machine.conf and state/registry.reg): " +
+                        folder);
 }
 
 bool isMachineFolder(const std::string &folder) {
@@ -133,7 +135,8 @@ void loadMachine(const std::string &folder) {
                                ": has no folder " + drive.hostFolder);
         }
     }
-    const RegFileParse parsed = parseRegFile(readWhole(state / "registry.reg"), RegFileSource::MachineState);
+    const RegFileParse parsed =
+        parseRegFile(readWhole(state / "registry.reg"), RegFileSource::MachineState);
     if (!parsed.valid) {
         throw MachineError("registry.reg is damaged: " + parsed.problem);
     }

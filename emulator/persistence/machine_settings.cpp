@@ -25,9 +25,12 @@ const std::map<UINT, std::string> kDriveTypeNames = {
 };
 
 const std::map<DWORD, std::string> kServiceStateNames = {
-    {SERVICE_STOPPED, "stopped"},          {SERVICE_START_PENDING, "start-pending"},
-    {SERVICE_STOP_PENDING, "stop-pending"}, {SERVICE_RUNNING, "running"},
-    {SERVICE_CONTINUE_PENDING, "continue-pending"}, {SERVICE_PAUSE_PENDING, "pause-pending"},
+    {SERVICE_STOPPED, "stopped"},
+    {SERVICE_START_PENDING, "start-pending"},
+    {SERVICE_STOP_PENDING, "stop-pending"},
+    {SERVICE_RUNNING, "running"},
+    {SERVICE_CONTINUE_PENDING, "continue-pending"},
+    {SERVICE_PAUSE_PENDING, "pause-pending"},
     {SERVICE_PAUSED, "paused"},
 };
 
@@ -99,7 +102,8 @@ public:
             if (equals == std::string::npos || section.empty()) {
                 fail(number, "not a setting: " + line);
             }
-            sections_[section].push_back({number, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
+            sections_[section].push_back(
+                {number, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
         }
     }
 
@@ -115,7 +119,8 @@ public:
 
     [[nodiscard]] bool has(const std::string &sectionName, const std::string &name) const {
         const auto &lines = section(sectionName);
-        return std::any_of(lines.begin(), lines.end(), [&name](const Line &line) { return line.name == name; });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&name](const Line &line) { return line.name == name; });
     }
 
     const Line &setting(const std::string &sectionName, const std::string &name) const {
@@ -150,7 +155,8 @@ public:
         }
     }
 
-    static unsigned long long parseNumber(const Line &line, const std::string &text, unsigned long long high) {
+    static unsigned long long parseNumber(const Line &line, const std::string &text,
+                                          unsigned long long high) {
         const auto value = readUnsigned(text, high);
         if (!value) {
             fail(line.number, line.name + ": not " + numberRange(0, high) + ": " + text);
@@ -161,8 +167,9 @@ public:
     static long long parseSigned(const Line &line, long long low, long long high) {
         const auto value = readNumber(line.value, low, high);
         if (!value) {
-            fail(line.number, line.name + ": not " + numberRange(low, static_cast<unsigned long long>(high)) +
-                                  ": " + line.value);
+            fail(line.number, line.name + ": not " +
+                                  numberRange(low, static_cast<unsigned long long>(high)) + ": " +
+                                  line.value);
         }
         return *value;
     }
@@ -248,14 +255,15 @@ void readReactions(HWND window, const Line &line, const std::string &text) {
         std::istringstream words(reaction);
         std::string message, after, delay, ms, ends, process;
         words >> message >> after >> delay >> ms >> ends >> process;
-        if (after != "after" || ms != "ms" || (!ends.empty() && (ends != "ends" || process != "process"))) {
-            Reader::fail(line.number, "a reaction is MESSAGE after N ms [ends process]: " + reaction);
+        if (after != "after" || ms != "ms" ||
+            (!ends.empty() && (ends != "ends" || process != "process"))) {
+            Reader::fail(line.number,
+                         "a reaction is MESSAGE after N ms [ends process]: " + reaction);
         }
         closeWindowOn(window, static_cast<UINT>(Reader::parseNumber(line, message, kDword)),
-                           Reader::parseNumber(line, delay, kAll), !ends.empty());
+                      Reader::parseNumber(line, delay, kAll), !ends.empty());
     }
 }
-
 
 // One "name = value" setting: how the writer gets its value from the
 // machine, and how the reader applies a value it has checked against the
@@ -278,7 +286,8 @@ template <class Get> Setting number(const char *name, unsigned long long high, G
 }
 
 // A number from 0 to high that the machine computes and is set from.
-Setting number(const char *name, unsigned long long high, std::function<std::uint64_t(Machine &)> get,
+Setting number(const char *name, unsigned long long high,
+               std::function<std::uint64_t(Machine &)> get,
                std::function<void(Machine &, std::uint64_t)> set) {
     return {name, [get = std::move(get)](Machine &m) { return std::to_string(get(m)); },
             [set = std::move(set), high](Machine &m, Reader &, const Line &line) {
@@ -287,7 +296,8 @@ Setting number(const char *name, unsigned long long high, std::function<std::uin
 }
 
 // A number from low to high, kept where get points.
-template <class Get> Setting signedNumber(const char *name, long long low, long long high, Get get) {
+template <class Get>
+Setting signedNumber(const char *name, long long low, long long high, Get get) {
     return {name, [get](Machine &m) { return std::to_string(get(m)); },
             [get, low, high](Machine &m, Reader &, const Line &line) {
                 get(m) = static_cast<std::remove_reference_t<decltype(get(m))>>(
@@ -298,7 +308,9 @@ template <class Get> Setting signedNumber(const char *name, long long low, long 
 // Text of the machine's code page, kept where get points.
 template <class Get> Setting text(const char *name, Get get) {
     return {name, [get](Machine &m) { return encode(get(m)); },
-            [get](Machine &m, Reader &reader, const Line &line) { get(m) = reader.decode(line, line.value); }};
+            [get](Machine &m, Reader &reader, const Line &line) {
+                get(m) = reader.decode(line, line.value);
+            }};
 }
 
 // Texts separated by " | ", kept where get points.
@@ -326,7 +338,8 @@ void readDrives(Machine &m, Reader &reader, const std::vector<Line> &lines) {
         if (line.name.size() != 1) {
             Reader::fail(line.number, "a drive is one letter: " + line.name);
         }
-        m.drives[line.name[0]] = Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
+        m.drives[line.name[0]] =
+            Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
     }
 }
 
@@ -387,8 +400,9 @@ void readWindows(Machine &, Reader &reader, const std::vector<Line> &lines) {
             Reader::fail(line->number, "a window is title | class | process id | reactions");
         }
         const auto process = static_cast<DWORD>(Reader::parseNumber(*line, fields[2], kDword));
-        readReactions(createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
-                      *line, fields[3]);
+        readReactions(
+            createWindow(reader.decode(*line, fields[0]), process, reader.decode(*line, fields[1])),
+            *line, fields[3]);
     }
 }
 
@@ -405,8 +419,8 @@ void writeSemaphores(Machine &m, std::ostream &out) {
             }
         }
         if (holder != 0) {
-            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | " << semaphore->maximum
-                << " | " << holder << "\n";
+            out << "semaphore = " << encode(name) << " | " << semaphore->count << " | "
+                << semaphore->maximum << " | " << holder << "\n";
         }
     }
 }
@@ -417,7 +431,8 @@ void readSemaphores(Machine &, Reader &reader, const std::vector<Line> &lines) {
         if (fields.size() != 4) {
             Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
         }
-        createSemaphore(reader.decode(line, fields[0]), static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
+        createSemaphore(reader.decode(line, fields[0]),
+                        static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
                         static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
                         static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
     }
@@ -425,10 +440,10 @@ void readSemaphores(Machine &, Reader &reader, const std::vector<Line> &lines) {
 
 void writeServices(Machine &m, std::ostream &out) {
     for (const auto &[name, service] : m.services.services) {
-        out << "service = " << encode(service->name) << " | " << encode(service->displayName) << " | "
-            << kServiceStateNames.at(service->state) << " | " << service->stopDuration << " | "
-            << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no") << " | "
-            << encodeAll(service->dependents, ", ") << "\n";
+        out << "service = " << encode(service->name) << " | " << encode(service->displayName)
+            << " | " << kServiceStateNames.at(service->state) << " | " << service->stopDuration
+            << " | " << service->stopWaitHint << " | " << (service->acceptsStop ? "yes" : "no")
+            << " | " << encodeAll(service->dependents, ", ") << "\n";
     }
 }
 
@@ -439,7 +454,8 @@ void readServices(Machine &m, Reader &reader, const std::vector<Line> &lines) {
             Reader::fail(line.number, "a service is name | display name | state | stop duration | "
                                       "wait hint | accepts stop (yes/no) | dependents");
         }
-        Service &service = m.services.add(reader.decode(line, fields[0]), keyOf(kServiceStateNames, line, fields[2]));
+        Service &service = m.services.add(reader.decode(line, fields[0]),
+                                          keyOf(kServiceStateNames, line, fields[2]));
         service.displayName = reader.decode(line, fields[1]);
         service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
         service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
@@ -469,33 +485,43 @@ const std::vector<Section> &sections() {
          "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n",
          {
              {"text", [](Machine &) { return std::string("utf-8"); },
-              [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); }, true},
+              [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); },
+              true},
              number("platform", kDword, [](Machine &m) -> DWORD & { return m.version.platform; }),
              number("major", kDword, [](Machine &m) -> DWORD & { return m.version.major; }),
              number("minor", kDword, [](Machine &m) -> DWORD & { return m.version.minor; }),
              number("build", kDword, [](Machine &m) -> DWORD & { return m.version.build; }),
-             text("service-pack", [](Machine &m) -> std::string & { return m.version.servicePack; }),
+             text("service-pack",
+                  [](Machine &m) -> std::string & { return m.version.servicePack; }),
              // Text is decoded in the code page, so it is read first.
              {"codepage", [](Machine &m) { return std::to_string(m.codePage); },
               [](Machine &m, Reader &reader, const Line &line) {
                   m.codePage = static_cast<UINT>(Reader::parseNumber(line, line.value, 65535));
                   if (!isSupportedCodePage(m.codePage)) {
-                      Reader::fail(line.number, "unsupported code page: " + std::to_string(m.codePage));
+                      Reader::fail(line.number,
+                                   "unsupported code page: " + std::to_string(m.codePage));
                   }
                   reader.setCodePage(m.codePage);
               },
               false, true},
-             number("clock", kAll, [](Machine &m) { return m.clock.now(); },
-                    [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
-             number("system-time", kAll,
-                    [](Machine &m) { return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000; },
-                    [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
-             signedNumber("utc-offset", -86400, 86400,
-                          [](Machine &m) -> auto & { return m.calendar.utcOffsetSeconds; }),
-             text("current-directory", [](Machine &m) -> std::string & { return m.currentDirectory; }),
+             number(
+                 "clock", kAll, [](Machine &m) { return m.clock.now(); },
+                 [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
+             number(
+                 "system-time", kAll,
+                 [](Machine &m) {
+                     return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000;
+                 },
+                 [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
+             signedNumber(
+                 "utc-offset", -86400, 86400,
+                 [](Machine & m) -> auto & { return m.calendar.utcOffsetSeconds; }),
+             text("current-directory",
+                  [](Machine &m) -> std::string & { return m.currentDirectory; }),
              text("windows-folder", [](Machine &m) -> std::string & { return m.windowsFolder; }),
              text("program-file", [](Machine &m) -> std::string & { return m.programFile; }),
-             number("next-process-id", kDword, [](Machine &m) -> DWORD & { return m.nextProcessId; }),
+             number("next-process-id", kDword,
+                    [](Machine &m) -> DWORD & { return m.nextProcessId; }),
          }},
         {"drives", "", {}, writeDrives, readDrives},
         {"environment", "", {}, writeEnvironment, readEnvironment},
@@ -504,20 +530,30 @@ const std::vector<Section> &sections() {
          "# The user answers every message box with this button, after closing\n"
          "# the windows of the titles in closes (separated by |).\n",
          {
-             signedNumber("answer", 0, INT32_MAX, [](Machine &) -> int & { return userAnswer().answer; }),
-             texts("closes", [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
+             signedNumber("answer", 0, INT32_MAX,
+                          [](Machine &) -> int & { return userAnswer().answer; }),
+             texts("closes",
+                   [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
          }},
         {"processes", "# process id = program file\n", {}, writeProcesses, readProcesses},
         {"windows",
-         "# window = title | class | process id | reactions (MESSAGE after N ms [ends process], ...)\n"
+         "# window = title | class | process id | reactions (MESSAGE after N ms [ends process], "
+         "...)\n"
          "# topmost first\n",
-         {}, writeWindows, readWindows},
-        {"semaphores", "# semaphore = name | count | maximum | holding process id\n", {}, writeSemaphores,
+         {},
+         writeWindows,
+         readWindows},
+        {"semaphores",
+         "# semaphore = name | count | maximum | holding process id\n",
+         {},
+         writeSemaphores,
          readSemaphores},
         {"services",
          "# service = name | display name | state | stop duration ms | wait hint ms |\n"
          "#           accepts stop (yes/no) | dependents (a, b, ...)\n",
-         {}, writeServices, readServices},
+         {},
+         writeServices,
+         readServices},
     };
     return table;
 }
@@ -549,7 +585,8 @@ std::string writeSettings() {
     Machine &m = machine();
     std::ostringstream out;
     for (const Section &section : sections()) {
-        out << (&section == &sections().front() ? "" : "\n") << section.comment << "[" << section.name << "]\n";
+        out << (&section == &sections().front() ? "" : "\n") << section.comment << "["
+            << section.name << "]\n";
         for (const Setting &setting : section.settings) {
             out << setting.name << " = " << setting.write(m) << "\n";
         }

@@ -22,8 +22,8 @@ std::optional<unsigned long long> readUnsigned(const std::string &text, unsigned
 
 std::optional<long long> readNumber(const std::string &text, long long low, long long high) {
     const bool negative = !text.empty() && text[0] == '-';
-    const std::optional<unsigned long long> magnitude =
-        readUnsigned(negative ? text.substr(1) : text, static_cast<unsigned long long>(LLONG_MAX) + 1);
+    const std::optional<unsigned long long> magnitude = readUnsigned(
+        negative ? text.substr(1) : text, static_cast<unsigned long long>(LLONG_MAX) + 1);
     if (!magnitude) {
         return std::nullopt;
     }

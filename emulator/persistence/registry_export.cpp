@@ -123,9 +123,9 @@ void writeKey(const RegKey &key, const std::string &path, std::string &out) {
 
 std::string exportRegistry(Registry &registry) {
     std::string out = "REGEDIT4\r\n\r\n";
-    for (const auto &[root, name] : {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
-                                     std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-                                     std::pair{HKEY_USERS, "HKEY_USERS"}}) {
+    for (const auto &[root, name] :
+         {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+          std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}, std::pair{HKEY_USERS, "HKEY_USERS"}}) {
         const auto key = registry.root(root);
         if (!key->values.empty()) {
             writeValues(*key, name, out); // values set on the root itself

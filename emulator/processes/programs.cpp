@@ -63,7 +63,8 @@ bool isFile(const std::string &machinePath) {
 
 std::string systemFolder() {
     const Machine &m = machine();
-    return m.windowsFolder + (m.version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
+    return m.windowsFolder +
+           (m.version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
 }
 
 // Finds a program file: a name with a folder is taken as it stands; a bare
@@ -73,7 +74,8 @@ std::string systemFolder() {
 std::string findProgram(const std::string &name, const std::string &firstFolder) {
     const std::string file = hasExtension(name) ? name : name + ".exe";
     if (findCharacter(file.c_str(), '\\') != nullptr ||
-        findCharacter(file.c_str(), '/') != nullptr || findCharacter(file.c_str(), ':') != nullptr) {
+        findCharacter(file.c_str(), '/') != nullptr ||
+        findCharacter(file.c_str(), ':') != nullptr) {
         return isFile(file) ? file : std::string();
     }
     Machine &m = machine();
@@ -192,8 +194,8 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     if (!emu::isProgramFile(program)) {
         return emu::failWith(ERROR_BAD_EXE_FORMAT);
     }
-    auto process = emu::launch(emu::StartedProgram{"CreateProcessA", program, command, "", 0},
-                               arguments);
+    auto process =
+        emu::launch(emu::StartedProgram{"CreateProcessA", program, command, "", 0}, arguments);
     emu::Machine &m = emu::machine();
     processInformation->hProcess = m.handles.add(process);
     processInformation->hThread = m.handles.add(std::make_shared<emu::Thread>(process));
@@ -224,11 +226,11 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
         return fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
     }
     const std::string parameters = info->lpParameters != nullptr ? info->lpParameters : "";
-    const std::string command = "\"" + program + "\"" + (parameters.empty() ? "" : " " + parameters);
-    auto process = emu::launch(
-        emu::StartedProgram{"ShellExecuteExA", program, command,
-                            info->lpVerb != nullptr ? info->lpVerb : "", 0},
-        parameters);
+    const std::string command =
+        "\"" + program + "\"" + (parameters.empty() ? "" : " " + parameters);
+    auto process = emu::launch(emu::StartedProgram{"ShellExecuteExA", program, command,
+                                                   info->lpVerb != nullptr ? info->lpVerb : "", 0},
+                               parameters);
     info->hInstApp = reinterpret_cast<HINSTANCE>(emu::kShellStarted);
     if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
         info->hProcess = emu::machine().handles.add(process);

@@ -89,9 +89,9 @@ HKEY rootByName(const std::string &name) {
 
 // Which forms a file may use beyond those of the system's registry editor.
 struct Dialect {
-    bool unicodeData;       // hex(1), hex(2) and hex(7) data are UTF-16 text
-    bool escapedBytes;      // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
-    bool machineNames;      // names in the hex form, key names of any length
+    bool unicodeData;  // hex(1), hex(2) and hex(7) data are UTF-16 text
+    bool escapedBytes; // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
+    bool machineNames; // names in the hex form, key names of any length
 };
 
 class Parser {
@@ -176,8 +176,9 @@ private:
         const char *start = path.c_str();
         for (;;) {
             const char *separator = findCharacter(start, '\\');
-            const std::size_t length =
-                separator != nullptr ? static_cast<std::size_t>(separator - start) : std::strlen(start);
+            const std::size_t length = separator != nullptr
+                                           ? static_cast<std::size_t>(separator - start)
+                                           : std::strlen(start);
             if (length == 0) {
                 return fail("a key name is empty");
             }

@@ -7,8 +7,8 @@
 
 namespace {
 
-using emu::RegKey;
 using emu::Registry;
+using emu::RegKey;
 
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE;
 constexpr REGSAM kRegOpenKeyRights = KEY_ALL_ACCESS; // what RegOpenKeyA/RegCreateKeyA ask for
@@ -111,8 +111,8 @@ LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD dis
     if (creating) {
         // A new key needs the right to create subkeys, both in the handle it
         // is created through and in the key that will hold it.
-        if ((existing == 0 && (parent->access & KEY_CREATE_SUB_KEY) == 0) ||
-            current->denyWrite || current->denyRead) {
+        if ((existing == 0 && (parent->access & KEY_CREATE_SUB_KEY) == 0) || current->denyWrite ||
+            current->denyRead) {
             return ERROR_ACCESS_DENIED;
         }
         for (std::size_t i = existing; i < parts.size(); ++i) {
@@ -137,7 +137,7 @@ LONG deleteValue(HKEY key, LPCSTR valueName) {
         return rc;
     }
     return static_cast<LONG>(open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS
-                                                                            : ERROR_FILE_NOT_FOUND);
+                                                                           : ERROR_FILE_NOT_FOUND);
 }
 
 } // namespace
@@ -208,8 +208,8 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     return rc;
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type,
-                      LPBYTE data, LPDWORD dataSize) {
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
     if (data != nullptr && dataSize == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }

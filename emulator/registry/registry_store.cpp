@@ -86,8 +86,7 @@ void Registry::setString(HKEY root, const std::string &path, const std::string &
     setBinary(root, path, name, std::move(data), type);
 }
 
-void Registry::setDword(HKEY root, const std::string &path, const std::string &name,
-                        DWORD value) {
+void Registry::setDword(HKEY root, const std::string &path, const std::string &name, DWORD value) {
     std::vector<BYTE> data(sizeof value);
     std::memcpy(data.data(), &value, sizeof value);
     setBinary(root, path, name, std::move(data), REG_DWORD);

@@ -26,9 +26,8 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 } // namespace
 
 void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
-    const std::int64_t local =
-        daysFromCivil(year, month, day) * 86400 + std::int64_t{hour} * 3600 +
-        std::int64_t{minute} * 60 + second;
+    const std::int64_t local = daysFromCivil(year, month, day) * 86400 + std::int64_t{hour} * 3600 +
+                               std::int64_t{minute} * 60 + second;
     const std::int64_t utc = local - machine().calendar.utcOffsetSeconds;
     setSystemTime(static_cast<std::uint64_t>((utc + kSecondsFrom1601To1970) * kUnitsPerSecond));
 }
@@ -40,8 +39,8 @@ namespace win {
 std::time_t time(std::time_t *now) {
     FILETIME fileTime;
     GetSystemTimeAsFileTime(&fileTime);
-    const auto units = (static_cast<std::int64_t>(fileTime.dwHighDateTime) << 32) |
-                       fileTime.dwLowDateTime;
+    const auto units =
+        (static_cast<std::int64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
     const auto current =
         static_cast<std::time_t>(units / emu::kUnitsPerSecond - emu::kSecondsFrom1601To1970);
     if (now != nullptr) {

@@ -13,9 +13,8 @@ void SetLastError(DWORD code) { emu::machine().lastError = code; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     constexpr DWORD kExtendedSize = 156; // OSVERSIONINFOEXA
-    if (info == nullptr ||
-        (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
-         info->dwOSVersionInfoSize != kExtendedSize)) {
+    if (info == nullptr || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
+                            info->dwOSVersionInfoSize != kExtendedSize)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }

@@ -86,8 +86,8 @@ TEST_F(Faults, AFailedOpenHandsOutNoHandle) {
     registry().create(HKEY_LOCAL_MACHINE, "Software");
     machine().faults.failCall(FaultArea::Registry, 1, ERROR_ACCESS_DENIED);
     HKEY key = reinterpret_cast<HKEY>(0x1234);
-    EXPECT_EQ(win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                   nullptr, &key, nullptr),
+    EXPECT_EQ(win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\New", 0, nullptr, 0,
+                                   KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(key, nullptr);
     EXPECT_FALSE(registry().keyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
@@ -109,7 +109,8 @@ TEST_F(Faults, AProfileWriteThatFailsLeavesTheOldFileWhole) {
     EXPECT_EQ(filesIn("C:\\Setup"), std::vector<std::string>{"settings.ini"});
 
     // A write that would change nothing fails as well.
-    machine().faults.failCall(FaultArea::Files, 2, ERROR_ACCESS_DENIED, "WritePrivateProfileStringA");
+    machine().faults.failCall(FaultArea::Files, 2, ERROR_ACCESS_DENIED,
+                              "WritePrivateProfileStringA");
     EXPECT_TRUE(win::WritePrivateProfileStringA("One", "A", "changed", ini.c_str()));
     EXPECT_FALSE(win::WritePrivateProfileStringA("None", nullptr, nullptr, ini.c_str()));
 }
@@ -119,7 +120,8 @@ TEST_F(Faults, AProfileReadThatFailsGivesTheDefault) {
     writeFile(ini, "[One]\r\nA=stored\r\nN=7\r\n");
     machine().faults.failCall(FaultArea::Files, 1, ERROR_SHARING_VIOLATION);
     char text[32];
-    EXPECT_EQ(win::GetPrivateProfileStringA("One", "A", "default", text, sizeof text, ini.c_str()), 7u);
+    EXPECT_EQ(win::GetPrivateProfileStringA("One", "A", "default", text, sizeof text, ini.c_str()),
+              7u);
     EXPECT_STREQ(text, "default");
     EXPECT_EQ(win::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(win::GetPrivateProfileIntA("One", "N", 3, ini.c_str()), 7u);

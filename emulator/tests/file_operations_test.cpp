@@ -103,9 +103,8 @@ TEST_F(FileOperationsTest, DelayedOperationsAreListedForTheNextStartOfTheSystem)
     machine().currentDirectory = "C:\\App";
     ASSERT_TRUE(win::MoveFileExA("new\\a.dll", "c:\\app\\.\\a.dll",
                                  MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(pendingOperations(),
-              list({"\\??\\C:\\App\\BIN\\MFC42.DLL", "", "\\??\\C:\\App\\new\\a.dll",
-                    "!\\??\\C:\\app\\a.dll"}));
+    EXPECT_EQ(pendingOperations(), list({"\\??\\C:\\App\\BIN\\MFC42.DLL", "",
+                                         "\\??\\C:\\App\\new\\a.dll", "!\\??\\C:\\app\\a.dll"}));
 
     EXPECT_FALSE(win::MoveFileExA("C:\\a.dll", nullptr, 0));
     EXPECT_FALSE(win::MoveFileExA("C:\\a.dll", nullptr,
@@ -122,9 +121,9 @@ TEST_F(FileOperationsTest, DelayedOperationsNeedWindowsNtAndWriteAccess) {
     registry().find(HKEY_LOCAL_MACHINE, sessionManager)->denyWrite = false;
     registry().setString(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations", "odd");
     EXPECT_FALSE(win::MoveFileExA("C:\\a.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, sessionManager,
-                                     "PendingFileRenameOperations"),
-              "odd");
+    EXPECT_EQ(
+        registry().stringValue(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations"),
+        "odd");
 
     machine().version.platform = VER_PLATFORM_WIN32_WINDOWS;
     EXPECT_FALSE(win::MoveFileExA("C:\\b.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));

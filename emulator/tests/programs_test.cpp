@@ -36,11 +36,12 @@ protected:
     }
     std::string settings(const std::string &value) {
         return "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Brevanta\\Quillane\\Preferences]\r\n"
-               "\"Imported\"=\"" + value + "\"\r\n";
+               "\"Imported\"=\"" +
+               value + "\"\r\n";
     }
     std::string imported() {
-        return registry().stringValue(HKEY_CURRENT_USER, "Software\\Brevanta\\Quillane\\Preferences",
-                                      "Imported");
+        return registry().stringValue(HKEY_CURRENT_USER,
+                                      "Software\\Brevanta\\Quillane\\Preferences", "Imported");
     }
 
     handles::UniqueHandle process;

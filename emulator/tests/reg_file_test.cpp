@@ -82,7 +82,8 @@ TEST_F(RegFileTest, Version5TextDataIsUtf16AndTurnsIntoAnsi) {
            "\"Expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\n"
            "\"List\"=hex(7):61,00,00,00,e9,00,00,00,00,00\n"
            "\"Text\"=\"plain\"\n");
-    EXPECT_EQ(data(HKEY_CURRENT_USER, "Software\\Test", "Expand"), bytes(std::string("%TEMP%") + '\0'));
+    EXPECT_EQ(data(HKEY_CURRENT_USER, "Software\\Test", "Expand"),
+              bytes(std::string("%TEMP%") + '\0'));
     EXPECT_EQ(data(HKEY_CURRENT_USER, "Software\\Test", "List"), (Bytes{'a', 0, 0xE9, 0, 0}));
     EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\Test", "Text"), "plain");
 
@@ -97,7 +98,8 @@ TEST_F(RegFileTest, Version5TextDataIsUtf16AndTurnsIntoAnsi) {
         wide += static_cast<char>(unit >> 8);
     }
     import(wide);
-    EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\Wide", "Name"), "caf\xE9 \x80 ?");
+    EXPECT_EQ(registry().stringValue(HKEY_CURRENT_USER, "Software\\Wide", "Name"),
+              "caf\xE9 \x80 ?");
 }
 
 TEST_F(RegFileTest, DeletionsRemoveKeysWithTheirSubkeysAndSingleValues) {
@@ -164,12 +166,13 @@ TEST_F(RegFileTest, MalformedFilesAreRefusedWhole) {
 
 TEST_F(RegFileTest, KeysThatRefuseWritingAreSkippedAndTheRestApplied) {
     registry().create(HKEY_LOCAL_MACHINE, "Software\\Locked")->denyWrite = true;
-    const emu::RegFileParse parse = emu::parseRegFile("REGEDIT4\n"
-                                                      "[HKEY_LOCAL_MACHINE\\Software\\Locked]\n"
-                                                      "\"v\"=\"x\"\n"
-                                                      "[HKEY_LOCAL_MACHINE\\Software\\Locked\\Sub]\n"
-                                                      "[HKEY_LOCAL_MACHINE\\Software\\Open]\n"
-                                                      "\"v\"=\"y\"\n");
+    const emu::RegFileParse parse =
+        emu::parseRegFile("REGEDIT4\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\Locked]\n"
+                          "\"v\"=\"x\"\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\Locked\\Sub]\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\Open]\n"
+                          "\"v\"=\"y\"\n");
     ASSERT_TRUE(parse.valid) << parse.problem;
     EXPECT_EQ(emu::applyRegFile(registry(), parse.operations), 3u);
     EXPECT_EQ(registry().value(HKEY_LOCAL_MACHINE, "Software\\Locked", "v"), nullptr);
@@ -264,7 +267,8 @@ TEST_F(RegistryRoundTrip, NamesOfAnyBytesComeBackAndPlainOnesStayReadable) {
         machine().codePage = testCase.codePage;
         const std::string key = "Software\\" + testCase.key;
         registry().setString(HKEY_CURRENT_USER, key, testCase.value, "x");
-        EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, key, testCase.value), bytes(std::string("x\0", 2)));
+        EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, key, testCase.value),
+                  bytes(std::string("x\0", 2)));
     }
     const std::string saved = emu::exportRegistry(registry());
     EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\Brevanta]\r\n\"Plain\"=\"x\"\r\n"),
@@ -295,17 +299,19 @@ TEST_F(RegistryRoundTrip, FoldersOfTheEarlierVersionLoadWithTheirEscapedBytes) {
 
 TEST_F(RegistryRoundTrip, NamesInHexAreReadFromMachineFoldersAlone) {
     const char *file = "REGEDIT4\r\n[HKEY_CURRENT_USER\\?hex:41,0a]\r\n\"?hex:42\"=\"x\"\r\n";
-    const emu::RegFileParse machineState = emu::parseRegFile(file, emu::RegFileSource::MachineState);
+    const emu::RegFileParse machineState =
+        emu::parseRegFile(file, emu::RegFileSource::MachineState);
     ASSERT_TRUE(machineState.valid) << machineState.problem;
     EXPECT_EQ(machineState.operations[1].keyPath, "A\n");
     EXPECT_EQ(machineState.operations[1].valueName, "B");
     const emu::RegFileParse imported = emu::parseRegFile(file);
     ASSERT_TRUE(imported.valid) << imported.problem;
     EXPECT_EQ(imported.operations[1].valueName, "?hex:42");
-    for (const char *damaged : {"REGEDIT4\n[HKCU\\?hex:4]\n", "REGEDIT4\n[HKCU\\?hex:41,]\n",
-                                "REGEDIT4\n[HKCU\\?hex:41,5c,42]\n",
-                                "REGEDIT4\n[HKCU\\A]\n\"?hex:00\"=\"x\"\n"}) {
-        const emu::RegFileParse parse = emu::parseRegFile(damaged, emu::RegFileSource::MachineState);
+    for (const char *damaged :
+         {"REGEDIT4\n[HKCU\\?hex:4]\n", "REGEDIT4\n[HKCU\\?hex:41,]\n",
+          "REGEDIT4\n[HKCU\\?hex:41,5c,42]\n", "REGEDIT4\n[HKCU\\A]\n\"?hex:00\"=\"x\"\n"}) {
+        const emu::RegFileParse parse =
+            emu::parseRegFile(damaged, emu::RegFileSource::MachineState);
         EXPECT_FALSE(parse.valid) << damaged;
         EXPECT_NE(parse.problem.find("in hex"), std::string::npos) << parse.problem;
     }

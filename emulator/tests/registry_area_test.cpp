@@ -37,9 +37,9 @@ TEST_F(EmulatedRegistry, QueriesReportSizesAndMoreData) {
 
 TEST_F(EmulatedRegistry, HandlesCarryTheirAccessRights) {
     handles::UniqueKey readOnly;
-    ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ,
-                                 readOnly.put()),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, readOnly.put()),
+        ERROR_SUCCESS);
     const BYTE data[] = "x";
     EXPECT_EQ(win::RegSetValueExA(readOnly.get(), "New", 0, REG_SZ, data, sizeof data),
               ERROR_ACCESS_DENIED);
@@ -64,7 +64,8 @@ TEST_F(EmulatedRegistry, ADeniedKeyRefusesWritesAndNewSubkeysButAllowsReading) {
               ERROR_SUCCESS);
     // RegCreateKeyA falls back to the access it can have.
     handles::UniqueKey most;
-    EXPECT_EQ(win::RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor", most.put()), ERROR_SUCCESS);
+    EXPECT_EQ(win::RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor", most.put()),
+              ERROR_SUCCESS);
     const BYTE data[] = "x";
     EXPECT_EQ(win::RegSetValueExA(most.get(), "New", 0, REG_SZ, data, sizeof data),
               ERROR_ACCESS_DENIED);

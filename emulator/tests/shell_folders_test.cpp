@@ -22,8 +22,8 @@ TEST_F(EmulatedShell, ItemListsAreOpenUntilFreedAndAbsentFoldersFail) {
     EXPECT_EQ(emu::openHandleCount(), 0u);
 
     machine().specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
-    EXPECT_TRUE(FAILED(win::SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY,
-                                                       &items)));
+    EXPECT_TRUE(
+        FAILED(win::SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, &items)));
     EXPECT_EQ(items, nullptr);
 
     machine().specialFolders[CSIDL_DESKTOP] = ""; // outside the file system

@@ -31,8 +31,8 @@ int main(void) {
     failures += differsNumber("\"FF\" as a number", HKGetNumberFromString("FF"), 55);
     /* No QLNSETUP.INI in C:\Nowhere\: the getter gives its default. */
     failures += differs("Program group", GetProgramGroup("C:\\Nowhere\\"), "Quillane");
-    failures += differsNumber("Is C: a folder to install into?",
-                              HKSetupValidateLocalDirectoryEX("C:"), 1);
+    failures +=
+        differsNumber("Is C: a folder to install into?", HKSetupValidateLocalDirectoryEX("C:"), 1);
 
     /* A record-taking export: the record carries the owner window of any
      * message box and the parameter text. */

@@ -35,9 +35,8 @@ bool found(const std::string &path) {
 bool fileSetting(const std::string &configurationFile, const char *key,
                  const std::string &defaultPath, std::string &path) {
     char value[actions::kMaxPathLength + 2];
-    const DWORD length =
-        win::GetPrivateProfileStringA(config::kSection, key, defaultPath.c_str(), value,
-                                      sizeof value, configurationFile.c_str());
+    const DWORD length = win::GetPrivateProfileStringA(
+        config::kSection, key, defaultPath.c_str(), value, sizeof value, configurationFile.c_str());
     if (length > actions::kMaxPathLength) {
         return false;
     }
@@ -65,7 +64,7 @@ std::string registryEditorArgument(const std::string &registryFile) {
 } // namespace
 
 extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder,
-                                                          const char *targetFolder) {
+                                                         const char *targetFolder) {
     if (setupFolder == nullptr || targetFolder == nullptr) {
         return 0;
     }
@@ -85,8 +84,7 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     }
 
     std::string registryFile;
-    if (fileSetting(configurationFile, "InitialRegFile", setup + kRegistryFileName,
-                    registryFile) &&
+    if (fileSetting(configurationFile, "InitialRegFile", setup + kRegistryFileName, registryFile) &&
         exists(registryFile)) {
         // The post-install step starts the editor through the shell, which
         // finds REGEDIT.EXE on the system's path and takes the file as a
@@ -100,7 +98,7 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
 }
 
 extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preferencesFile,
-                                                           const char *destinationFolder) {
+                                                          const char *destinationFolder) {
     if (preferencesFile == nullptr || destinationFolder == nullptr || !found(preferencesFile)) {
         return 0;
     }
@@ -112,15 +110,15 @@ extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preference
 }
 
 extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
-                                                const char *destinationFolder) {
+                                               const char *destinationFolder) {
     if (sourceFolder == nullptr || destinationFolder == nullptr) {
         return 0;
     }
     const std::string pattern = std::string(sourceFolder) + "*.ini";
     WIN32_FIND_DATAA data;
-    const handles::UniqueFindHandle search(
-        actions::fitsPath(pattern) ? win::FindFirstFileA(pattern.c_str(), &data)
-                                   : INVALID_HANDLE_VALUE);
+    const handles::UniqueFindHandle search(actions::fitsPath(pattern)
+                                               ? win::FindFirstFileA(pattern.c_str(), &data)
+                                               : INVALID_HANDLE_VALUE);
     if (!search) {
         return 0;
     }

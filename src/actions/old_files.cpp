@@ -12,7 +12,8 @@ extern "C" RADOZAVU_API(int) HKSetupCleanUpOldFiles(const SetupCallRecord *recor
     if (record == nullptr || record->ParamText == nullptr) {
         return 0;
     }
-    const std::string oldLibrary = actions::folderAndBackslash(record->ParamText) + "BIN\\MFC42.DLL";
+    const std::string oldLibrary =
+        actions::folderAndBackslash(record->ParamText) + "BIN\\MFC42.DLL";
     if (actions::fitsPath(oldLibrary) && !win::DeleteFileA(oldLibrary.c_str())) {
         // In use (or not there at all): the system deletes it at its next start.
         win::MoveFileExA(oldLibrary.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

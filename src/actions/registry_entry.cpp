@@ -9,7 +9,7 @@ constexpr int kLocalMachineSelector = 2;
 } // namespace
 
 extern "C" RADOZAVU_API(int) HKDelRegistryEntry(int rootSelector, const char *keyPath,
-                                                 const char *valueName) {
+                                                const char *valueName) {
     if (keyPath == nullptr || valueName == nullptr || rootSelector != kLocalMachineSelector) {
         return 0;
     }

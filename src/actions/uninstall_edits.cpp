@@ -37,8 +37,8 @@ extern "C" RADOZAVU_API(const char *) EditCustomizedInstallPathEX(const char *in
     }
     // The last bytes are cut whatever they hold; a double-byte character
     // that the cut would split is cut off whole.
-    return result.set(std::string(installPath,
-                                  mbtext::prefixLength(installPath, length - suffixLength)));
+    return result.set(
+        std::string(installPath, mbtext::prefixLength(installPath, length - suffixLength)));
 }
 
 extern "C" RADOZAVU_API(int) EditRegistryOnReinstallEX(const char * /*setupFolder*/) { return 0; }
@@ -47,8 +47,10 @@ extern "C" RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName
     if (installerKeyName == nullptr) {
         return 0;
     }
-    const std::string machineSourceList = kMachineProductsKey + std::string(installerKeyName) + kSourceList;
-    const std::string userSourceList = kUserProductsKey + std::string(installerKeyName) + kSourceList;
+    const std::string machineSourceList =
+        kMachineProductsKey + std::string(installerKeyName) + kSourceList;
+    const std::string userSourceList =
+        kUserProductsKey + std::string(installerKeyName) + kSourceList;
     // The per-machine list when there is one; the per-user list only without
     // it. A key path longer than a path buffer names no list.
     handles::UniqueKey sourceList;

@@ -113,7 +113,7 @@ void closeRunningClientPrograms(const SetupCallRecord &record) {
 
 } // namespace
 
-RADOZAVU_API(int) HKSetupFindRunningApps(const SetupCallRecord *record) {
+extern "C" RADOZAVU_API(int) HKSetupFindRunningApps(const SetupCallRecord *record) {
     const frame::BusyCursor busy;
     const SetupCallRecord &call = recordOrNone(record);
     if (!apps::SystemAllowsSetup(call, apps::SetupKind::Client)) {
@@ -123,7 +123,7 @@ RADOZAVU_API(int) HKSetupFindRunningApps(const SetupCallRecord *record) {
     return 0;
 }
 
-RADOZAVU_API(int) HKServerSetupFindRunningApps(const SetupCallRecord *record) {
+extern "C" RADOZAVU_API(int) HKServerSetupFindRunningApps(const SetupCallRecord *record) {
     const frame::BusyCursor busy;
     return apps::SystemAllowsSetup(recordOrNone(record), apps::SetupKind::Server) ? 0 : 1;
 }

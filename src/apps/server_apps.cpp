@@ -44,7 +44,8 @@ void closeServerWindow(HWND found, const char *title) {
 } // namespace
 
 // The record is not read.
-RADOZAVU_API(int) HKSetupAreThereAnyRunningServerApps(const SetupCallRecord * /*record*/) {
+extern "C" RADOZAVU_API(int)
+HKSetupAreThereAnyRunningServerApps(const SetupCallRecord * /*record*/) {
     const ServerComponents found = findServerComponents();
     return found.console != nullptr || found.agent != nullptr || found.syncServerRunning ||
                    found.alertRunning
@@ -53,7 +54,7 @@ RADOZAVU_API(int) HKSetupAreThereAnyRunningServerApps(const SetupCallRecord * /*
 }
 
 // The record is not read.
-RADOZAVU_API(int) HKSetupStopRunningServerApps(const SetupCallRecord * /*record*/) {
+extern "C" RADOZAVU_API(int) HKSetupStopRunningServerApps(const SetupCallRecord * /*record*/) {
     const ServerComponents found = findServerComponents();
     closeServerWindow(found.console, kConsoleTitle);
     closeServerWindow(found.agent, kAgentTitle);

@@ -161,8 +161,7 @@ DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDe
 
 void StopServiceByName(const char *serviceName) {
     const frame::BusyCursor busy;
-    handles::UniqueServiceHandle manager(
-        win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    handles::UniqueServiceHandle manager(win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         frame::SystemErrorBox(win::GetLastError());
         return;

@@ -58,7 +58,7 @@ int configureDependentServices(const char *folder) {
 
 } // namespace
 
-RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
+extern "C" RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
     if (serviceFolder == nullptr) {
         return 0;
     }
@@ -77,10 +77,10 @@ RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
     return written ? 1 : 0;
 }
 
-RADOZAVU_API(int) HKAdd2DependentServicesEX(const char *libraryFolder) {
+extern "C" RADOZAVU_API(int) HKAdd2DependentServicesEX(const char *libraryFolder) {
     return configureDependentServices(libraryFolder);
 }
 
-RADOZAVU_API(int) HKAdd2DependentServices(const SetupCallRecord *record) {
+extern "C" RADOZAVU_API(int) HKAdd2DependentServices(const SetupCallRecord *record) {
     return configureDependentServices(record != nullptr ? record->ParamText : nullptr);
 }

@@ -17,7 +17,8 @@ bool SystemAllowsSetup(const SetupCallRecord &record, SetupKind kind) {
     }
     switch (version.platform()) {
     case VER_PLATFORM_WIN32_NT:
-        if (version.major() == kOldestMajorVersion && !version.servicePackAtLeast(kOldestServicePack)) {
+        if (version.major() == kOldestMajorVersion &&
+            !version.servicePackAtLeast(kOldestServicePack)) {
             frame::InstallerMessageBox(record, frame::kMsgUpgradeServicePack);
         }
         return true;

@@ -50,10 +50,10 @@ struct FileIdentity {
 // What a path names, as far as a copy is concerned.
 struct PathLook {
     enum Kind {
-        Absent,    // nothing: a copy creates it
-        NotAFile,  // a device, which has no contents to lose
-        File,      // a file on a disk, with its identity
-        Unknown,   // it could not be looked at (a folder, a refused or failed look)
+        Absent,   // nothing: a copy creates it
+        NotAFile, // a device, which has no contents to lose
+        File,     // a file on a disk, with its identity
+        Unknown,  // it could not be looked at (a folder, a refused or failed look)
     } kind = Unknown;
     FileIdentity identity;
 };
@@ -78,9 +78,9 @@ PathLook look(const char *path) {
                                                               : PathLook::Unknown,
                 {}};
     }
-    return {PathLook::File,
-            {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-             information.nFileIndexLow}};
+    return {
+        PathLook::File,
+        {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow}};
 }
 
 // How a copy from source may write its destination: directly, beside an
@@ -131,7 +131,7 @@ public:
             const std::string candidate = std::string(destination_) + ".~" + digit;
             // Made new, so that no file of that name is ever written over.
             if (handles::UniqueFileHandle(win::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0,
-                                                            nullptr, CREATE_NEW, 0, nullptr))) {
+                                                           nullptr, CREATE_NEW, 0, nullptr))) {
                 beside_ = candidate;
                 return beside_.c_str();
             }

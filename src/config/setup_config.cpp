@@ -14,7 +14,9 @@ constexpr DWORD kValueBufferSize = 1024;
 constexpr std::size_t kMaxPathLength = 259;
 } // namespace
 
-std::string FilePath(const char *folder) { return std::string(folder != nullptr ? folder : "") + kFileName; }
+std::string FilePath(const char *folder) {
+    return std::string(folder != nullptr ? folder : "") + kFileName;
+}
 
 std::string SetupConfig(const char *folder, const char *key, const char *defaultText) {
     const std::string path = FilePath(folder);

@@ -23,7 +23,8 @@ per_load::PerLoad<Application> &theApplication() {
 void startApplication() {
     const char *stored = registry::ReadProductString("Current Version", "ProductName", "Quillane",
                                                      HKEY_LOCAL_MACHINE);
-    theApplication()->displayName.assign(stored, mbtext::prefixLength(stored, kMaxDisplayNameLength));
+    theApplication()->displayName.assign(stored,
+                                         mbtext::prefixLength(stored, kMaxDisplayNameLength));
 }
 
 const std::string &productDisplayName() { return theApplication()->displayName; }

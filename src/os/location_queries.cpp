@@ -60,8 +60,7 @@ extern "C" RADOZAVU_API(const char *) HKSetupGetCommonDesktopLocation(void) {
     return result.set(folder);
 }
 
-extern "C" RADOZAVU_API(int)
-    HKSetupGetCommonDesktopFolderLocation(const SetupCallRecord *record) {
+extern "C" RADOZAVU_API(int) HKSetupGetCommonDesktopFolderLocation(const SetupCallRecord *record) {
     frame::BusyCursor busy;
     if (record == nullptr || record->ParamText == nullptr) {
         return 1;

@@ -94,7 +94,8 @@ bool removeProvider() {
     DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
     std::string order;
     if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNRemoveNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
+        DebugLogWindows("QLNRemoveNetworkProvider: RegQueryValueEx returns %d",
+                        static_cast<int>(rc));
         key.reset();
         DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
         return false;

@@ -7,9 +7,9 @@ namespace win {
 #ifdef _WIN32
 using ::GetProcAddress;
 using ::LoadLibraryA;
-using ::WaitForSingleObject;
 using ::OpenProcess;
 using ::TerminateProcess;
+using ::WaitForSingleObject;
 #else
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 HMODULE LoadLibraryA(LPCSTR fileName);

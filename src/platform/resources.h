@@ -22,8 +22,8 @@ struct StringResource {
 };
 HINSTANCE RegisterStringTable(const StringResource *strings, std::size_t count);
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
-                     LPSTR buffer, DWORD size, void *arguments);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, void *arguments);
 HLOCAL LocalFree(HLOCAL memory);
 #endif
 } // namespace win

@@ -180,7 +180,9 @@ constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
 constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
 constexpr WORD LANG_NEUTRAL = 0x00;
 constexpr WORD SUBLANG_DEFAULT = 0x01;
-constexpr DWORD MAKELANGID(WORD primary, WORD sub) { return (static_cast<DWORD>(sub) << 10) | primary; }
+constexpr DWORD MAKELANGID(WORD primary, WORD sub) {
+    return (static_cast<DWORD>(sub) << 10) | primary;
+}
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
@@ -404,4 +406,3 @@ constexpr DWORD SE_PRIVILEGE_ENABLED = 0x2;
 
 constexpr UINT EWX_REBOOT = 2;
 constexpr UINT EWX_FORCE = 4;
-

@@ -100,8 +100,8 @@ DWORD ReadProductDword(const char *section, const char *valueName, DWORD default
     DWORD value = 0;
     DWORD type = REG_NONE;
     DWORD size = sizeof value;
-    if (win::RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE *>(&value),
-                              &size) != ERROR_SUCCESS ||
+    if (win::RegQueryValueExA(key.get(), valueName, nullptr, &type,
+                              reinterpret_cast<BYTE *>(&value), &size) != ERROR_SUCCESS ||
         type != REG_DWORD) {
         return defaultValue;
     }
@@ -153,7 +153,8 @@ int WriteProductDword(const char *section, const char *valueName, DWORD value, H
         return 0;
     }
     return win::RegSetValueExA(key.get(), valueName, 0, REG_DWORD,
-                               reinterpret_cast<const BYTE *>(&value), sizeof value) == ERROR_SUCCESS
+                               reinterpret_cast<const BYTE *>(&value),
+                               sizeof value) == ERROR_SUCCESS
                ? 1
                : 0;
 }
@@ -170,7 +171,8 @@ int WriteProductString(const char *section, const char *valueName, const char *t
     if (text == nullptr) {
         return win::RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
     }
-    return win::RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
+    return win::RegSetValueExA(key.get(), valueName, 0, REG_SZ,
+                               reinterpret_cast<const BYTE *>(text),
                                static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS
                ? 1
                : 0;

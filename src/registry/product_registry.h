@@ -37,8 +37,8 @@ DWORD ReadProductDword(const char *section, const char *valueName, DWORD default
 DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue);
 // The text of a value of a section, in storage of the store that stays valid
 // until the next call; or defaultText itself.
-const char *ReadProductString(const char *section, const char *valueName,
-                              const char *defaultText, HKEY root);
+const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
+                              HKEY root);
 // Stores a REG_DWORD value, creating the keys on the way. 1 or 0.
 int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root);
 // Stores text as REG_SZ; with no text deletes the value; with no value name

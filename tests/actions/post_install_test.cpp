@@ -29,7 +29,8 @@ protected:
     // A registry file that sets one text value under the product's preferences.
     static std::string registryFile(const std::string &value) {
         return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Brevanta\\Quillane\\Preferences]\r\n"
-               "\"Imported\"=\"" + value + "\"\r\n";
+               "\"Imported\"=\"" +
+               value + "\"\r\n";
     }
     std::string imported() {
         return registry().stringValue(HKEY_LOCAL_MACHINE, kPreferencesKey, "Imported");
@@ -59,7 +60,8 @@ TEST_P(PerformPostInstallActions, DefaultFilesOfTheSetupFolderAreCopiedAndImport
     makeFolder("C:\\Program Files\\Brevanta\\Quillane");
 
     EXPECT_EQ(HKPerformPostInstallActions(setupFolder, targetFolder), 1);
-    EXPECT_EQ(readFile("C:\\Program Files\\Brevanta\\Quillane\\QLNINIT.INI"), "[Initial]\r\nA=1\r\n");
+    EXPECT_EQ(readFile("C:\\Program Files\\Brevanta\\Quillane\\QLNINIT.INI"),
+              "[Initial]\r\nA=1\r\n");
     EXPECT_TRUE(fileExists("C:\\Setup\\QLNINIT.INI"));
     // The export waited for the editor: its import is done when it returns.
     EXPECT_EQ(imported(), "default");
@@ -133,7 +135,8 @@ TEST_F(PostInstallTest, MissingArgumentsFilesAndOverlongPathsSkipTheSteps) {
     // A configured path longer than a path can be is not cut to another file.
     const std::string longName(300, 'x');
     writeFile("C:\\Setup\\QLNSETUP.INI",
-              "[Configuration]\r\nInitialPreferencesFile=C:\\Setup\\QLNINIT.INI" + longName + "\r\n");
+              "[Configuration]\r\nInitialPreferencesFile=C:\\Setup\\QLNINIT.INI" + longName +
+                  "\r\n");
     EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
     EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
     // A target folder too long for the destination path.
@@ -182,7 +185,8 @@ TEST_F(PostInstallTest, EveryIniFileIsCopiedEvenWhenOneCopyFails) {
     EXPECT_EQ(readFile("C:\\Targeta.ini"), "a");
 
     EXPECT_EQ(MoveAllINIFilesEX("C:\\Target\\Nothing\\", "C:\\Setup\\"), 0);
-    const std::string longSource = "C:\\" + std::string(200, 'l') + "\\" + std::string(60, 'l') + "\\";
+    const std::string longSource =
+        "C:\\" + std::string(200, 'l') + "\\" + std::string(60, 'l') + "\\";
     writeFile(longSource + "long.ini", "long");
     EXPECT_EQ(MoveAllINIFilesEX(longSource.c_str(), "C:\\Target\\"), 0);
     EXPECT_FALSE(fileExists("C:\\Target\\long.ini"));

@@ -12,8 +12,10 @@ namespace {
 
 const std::string kRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const std::string kProduct = "4F2A7D1C9E3B4A5C8D6E0F1A2B3C4D5E";
-const std::string kMachineList = "SOFTWARE\\Classes\\Installer\\Products\\" + kProduct + "\\SourceList";
-const std::string kUserList = "Software\\Microsoft\\Installer\\Products\\" + kProduct + "\\SourceList";
+const std::string kMachineList =
+    "SOFTWARE\\Classes\\Installer\\Products\\" + kProduct + "\\SourceList";
+const std::string kUserList =
+    "Software\\Microsoft\\Installer\\Products\\" + kProduct + "\\SourceList";
 
 using UninstallEditsTest = MachineTest;
 
@@ -38,7 +40,8 @@ TEST_F(UninstallEditsTest, CancelUninstallDeletesOnlyTheCleanUpEntry) {
 TEST_F(UninstallEditsTest, InstallPathLosesAsManyBytesAsTheProductSuffixHas) {
     EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\Apps\\Brevanta\\Quillane\\"), "D:\\Apps\\");
     EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\Apps\\Brevanta\\Quillane"), "D:\\Apps");
-    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\Programs\\Other\\Product\\1234"), "D:\\Programs\\");
+    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\Programs\\Other\\Product\\1234"),
+                 "D:\\Programs\\");
     EXPECT_STREQ(EditCustomizedInstallPathEX("Brevanta\\Quillane\\"), "");
     EXPECT_STREQ(EditCustomizedInstallPathEX("C:\\Quillane"), "");
     EXPECT_STREQ(EditCustomizedInstallPathEX(""), "");
@@ -54,8 +57,12 @@ TEST_F(UninstallEditsTest, InstallPathCutNeverSplitsADoubleByteCharacter) {
     machine().codePage = 932;
     // "D:\" and a Shift-JIS character, then 18 bytes, or 17 so that the cut
     // falls between the character's two bytes: then the character goes whole.
-    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\\x83\x5C" "123456789012345678"), "D:\\\x83\x5C");
-    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\\x83\x5C" "12345678901234567"), "D:\\");
+    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\\x83\x5C"
+                                             "123456789012345678"),
+                 "D:\\\x83\x5C");
+    EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\\x83\x5C"
+                                             "12345678901234567"),
+                 "D:\\");
 }
 
 TEST_F(UninstallEditsTest, ReinstallEditChangesNothing) {

@@ -199,8 +199,7 @@ TEST_F(ServiceStop, WaitCursorStaysUpWhileTheErrorIsShown) {
 TEST_F(ServiceStop, StopWithoutDependentsFirstReportsTheManagersRefusal) {
     addService("Main").dependents = {"Child"};
     addService("Child");
-    handles::UniqueServiceHandle manager(
-        win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    handles::UniqueServiceHandle manager(win::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     handles::UniqueServiceHandle service(
         win::OpenServiceA(manager.get(), "Main", SERVICE_STOP | SERVICE_QUERY_STATUS));
     EXPECT_EQ(apps::StopServiceAndDependents(manager.get(), service.get(), false, 60000),

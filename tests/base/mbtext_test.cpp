@@ -73,8 +73,18 @@ TEST_F(Text, TheLibraryWalksTextAsTheMachineDoes) {
         {932, "\x95", "\x95", 1, 0}, // a lead byte that ends the text
         {1252, "A\x95QLNNET", "a\x95qlnnet", 8, 0},
         {932, "A\x95QLNNET", "a\x95qlnnet", 7, -1}, // the Q is a trail byte: no letter
-        {1252, "\x83" "a\\", "\x83" "A\\", 3, 0},
-        {932, "\x83" "a\\", "\x83" "A\\", 2, 1},
+        {1252,
+         "\x83"
+         "a\\",
+         "\x83"
+         "A\\",
+         3, 0},
+        {932,
+         "\x83"
+         "a\\",
+         "\x83"
+         "A\\",
+         2, 1},
         {932, "\xE0\x5C\xFC\xFC\\", "\xE0\x5C\xFC\xFC", 3, 1},
         {932, "\x81\x40Setup", "\x81\x40SETUP\\", 6, -1},
         {932, "Service Pack 6a", "SERVICE PACK 6", 15, 1},

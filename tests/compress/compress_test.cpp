@@ -176,8 +176,7 @@ TEST_F(GzipCopy, DamagedGzipFilesFailAndLeaveThePartialOutput) {
         corrupted[i] = static_cast<char>(corrupted[i] ^ 0x5A);
     }
     writeFile("C:\\Data\\corrupted.gz", corrupted);
-    EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\corrupted.gz", "C:\\Data\\corrupted.bin"),
-              nullptr);
+    EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\corrupted.gz", "C:\\Data\\corrupted.bin"), nullptr);
 
     // A changed byte of the stored checksum.
     std::string badChecksum = gzip;
@@ -208,8 +207,8 @@ TEST_F(GzipCopy, DestinationsThatCannotBeWrittenFail) {
     EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\source.gz", "C:\\Data\\locked.bin"), nullptr);
     EXPECT_EQ(readFile("C:\\Data\\locked.bin"), "old");
 
-    for (const char *destination : {"C:\\Missing\\out.gz", "C:\\Data", "Q:\\out.gz",
-                                    "\\\\server\\share\\out.gz"}) {
+    for (const char *destination :
+         {"C:\\Missing\\out.gz", "C:\\Data", "Q:\\out.gz", "\\\\server\\share\\out.gz"}) {
         SCOPED_TRACE(destination);
         EXPECT_EQ(compress("C:\\Data\\source.bin", destination, 6), nullptr);
         EXPECT_EQ(QLNSetupUncompressFile("C:\\Data\\source.gz", destination), nullptr);
@@ -305,11 +304,7 @@ using NumberEncoding = MachineTest;
 
 TEST_F(NumberEncoding, NumbersEncodeAsLetters) {
     const std::pair<int, const char *> table[] = {
-        {0, "A"},
-        {1907, "BJAH"},
-        {-42, "-EC"},
-        {INT_MAX, "CBEHEIDGEH"},
-        {INT_MIN, "-CBEHEIDGEI"},
+        {0, "A"}, {1907, "BJAH"}, {-42, "-EC"}, {INT_MAX, "CBEHEIDGEH"}, {INT_MIN, "-CBEHEIDGEI"},
     };
     for (const auto &[number, letters] : table) {
         EXPECT_STREQ(HKGetStringFromNumber(number), letters) << number;

@@ -85,7 +85,8 @@ TEST_F(Getters, ValuesFollowTheProfileRules) {
                "  ProgramGroup  =   \"My Programs\"  \r\n"
                "DefaultCacheLocation=%WINDIR%\\Cache\r\n"
                "DefaultVirtualNetworkLocation=%NO_SUCH_VARIABLE%\\VN\r\n"
-               "UpgradeVersionCheck=" + std::string(1100, 'v') + "\r\n");
+               "UpgradeVersionCheck=" +
+               std::string(1100, 'v') + "\r\n");
     EXPECT_STREQ(GetCreateDesktopIcon(setup.c_str()), "");
     EXPECT_STREQ(GetProgramGroup(setup.c_str()), "My Programs");
     EXPECT_STREQ(GetDefaultCacheLocation(setup.c_str()), "C:\\WINDOWS\\Cache");
@@ -152,9 +153,9 @@ protected:
 
 TEST_F(CompletionProgram, AnExistingFileFolderOrWildcardMatchIsReturnedUnchanged) {
     writeFile("C:\\Program Files\\Tools\\Done.exe", "MZ");
-    for (const std::string program : {"C:\\Program Files\\Tools\\done.EXE",
-                                      "C:\\Program Files\\Tools", "C:\\Program Files\\Tools\\*.exe",
-                                      "%ProgramFiles%\\Tools\\Done.exe"}) {
+    for (const std::string program :
+         {"C:\\Program Files\\Tools\\done.EXE", "C:\\Program Files\\Tools",
+          "C:\\Program Files\\Tools\\*.exe", "%ProgramFiles%\\Tools\\Done.exe"}) {
         configure("YES", program);
         EXPECT_EQ(std::string(GetExecuteOnCompletion(setup.c_str())),
                   program.front() == '%' ? "C:\\Program Files\\Tools\\Done.exe" : program);

@@ -66,7 +66,8 @@ protected:
                                         ERROR_SHARING_VIOLATION};
         for (std::uint64_t call = 1; call <= calls; ++call) {
             for (const bool forGood : {false, true}) {
-                const Step step{area, call, calls, kErrors[(call + (forGood ? 1 : 0)) % 3], forGood};
+                const Step step{area, call, calls, kErrors[(call + (forGood ? 1 : 0)) % 3],
+                                forGood};
                 freshMachine();
                 scenario.arrange();
                 machine().faults.failCall(area, call, step.error, {},
@@ -112,9 +113,10 @@ protected:
 
     static std::size_t struckBy(const std::string &operation) {
         const auto &struck = emu::machine().faults.struck();
-        return static_cast<std::size_t>(std::count_if(
-            struck.begin(), struck.end(),
-            [&](const std::string &entry) { return entry.rfind(operation + " ", 0) == 0; }));
+        return static_cast<std::size_t>(
+            std::count_if(struck.begin(), struck.end(), [&](const std::string &entry) {
+                return entry.rfind(operation + " ", 0) == 0;
+            }));
     }
 
 private:
@@ -125,7 +127,8 @@ private:
     static std::string describe(const Step &step) {
         std::string text = std::string(step.area == FaultArea::Registry ? "registry" : "file") +
                            " call " + std::to_string(step.call) + " of " +
-                           std::to_string(step.calls) + " fails with " + std::to_string(step.error) +
+                           std::to_string(step.calls) + " fails with " +
+                           std::to_string(step.error) +
                            (step.forGood ? ", and every call after it" : ", once") + "; struck:";
         for (const std::string &entry : emu::machine().faults.struck()) {
             text += "\n  " + entry;
@@ -150,8 +153,7 @@ protected:
 
     // The stored order, the terminator a test stored it with dropped.
     static std::string order() {
-        const std::string stored =
-            value(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder");
+        const std::string stored = value(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder");
         return stored.substr(0, stored.find('\0'));
     }
 
@@ -237,34 +239,33 @@ TEST_F(FaultWalk, TheActionLogIsNeverTruncatedNorGivenHalfALine) {
 
 TEST_F(FaultWalk, TheCommonDesktopAnswerFileIsReplacedWhole) {
     const std::string answerFile = "C:\\Setup\\answer.ini";
-    walk(FaultArea::Files,
-         {.arrange = [&] { writeFile(answerFile, "[Other]\r\nKept=1\r\n"); },
-          .act =
-              [&] {
-                  SetupCallRecord record{};
-                  record.ParamText = answerFile.c_str();
-                  EXPECT_EQ(HKSetupGetCommonDesktopFolderLocation(&record), 0);
-              },
-          .wholeOrNothing = [&] { return contentOf(answerFile); },
-          .check = [&](const Step &) {
-              EXPECT_EQ(leftovers("C:\\Setup"), std::vector<std::string>{});
-          }});
+    walk(FaultArea::Files, {.arrange = [&] { writeFile(answerFile, "[Other]\r\nKept=1\r\n"); },
+                            .act =
+                                [&] {
+                                    SetupCallRecord record{};
+                                    record.ParamText = answerFile.c_str();
+                                    EXPECT_EQ(HKSetupGetCommonDesktopFolderLocation(&record), 0);
+                                },
+                            .wholeOrNothing = [&] { return contentOf(answerFile); },
+                            .check =
+                                [&](const Step &) {
+                                    EXPECT_EQ(leftovers("C:\\Setup"), std::vector<std::string>{});
+                                }});
 }
 
 TEST_F(FaultWalk, APreferencesFileIsCopiedWholeOrNotAtAll) {
     const std::string target = "C:\\Program Files\\Brevanta\\Quillane";
     const std::string installed = target + "\\QLNINIT.INI";
-    walk(FaultArea::Files,
-         {.arrange =
-              [&] {
-                  writeFile("C:\\Setup\\QLNINIT.INI", "[Initial]\r\n" + std::string(5000, 'x'));
-                  writeFile(installed, "[Initial]\r\nOld=1\r\n");
-              },
-          .act = [&] { EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", target.c_str()), 1); },
-          .wholeOrNothing = [&] { return contentOf(installed); },
-          .check = [&](const Step &) {
-              EXPECT_EQ(leftovers(target), std::vector<std::string>{});
-          }});
+    walk(
+        FaultArea::Files,
+        {.arrange =
+             [&] {
+                 writeFile("C:\\Setup\\QLNINIT.INI", "[Initial]\r\n" + std::string(5000, 'x'));
+                 writeFile(installed, "[Initial]\r\nOld=1\r\n");
+             },
+         .act = [&] { EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", target.c_str()), 1); },
+         .wholeOrNothing = [&] { return contentOf(installed); },
+         .check = [&](const Step &) { EXPECT_EQ(leftovers(target), std::vector<std::string>{}); }});
 }
 
 TEST_F(FaultWalk, EachIniFileIsCopiedWholeOrNotAtAll) {
@@ -274,19 +275,21 @@ TEST_F(FaultWalk, EachIniFileIsCopiedWholeOrNotAtAll) {
          {.arrange =
               [&] {
                   for (const std::string &name : names) {
-                      writeFile("C:\\Setup\\" + name, "[" + name + "]\r\n" + std::string(3000, 'v'));
+                      writeFile("C:\\Setup\\" + name,
+                                "[" + name + "]\r\n" + std::string(3000, 'v'));
                       writeFile("C:\\App\\" + name, "old");
                   }
               },
           .act = [&] { result = MoveAllINIFilesEX("C:\\Setup\\", "C:\\App\\"); },
-          .check = [&](const Step &) {
-              EXPECT_EQ(result, struckBy("FindFirstFileA") != 0 ? 0 : 1);
-              for (const std::string &name : names) {
-                  const std::string copy = readFile("C:\\App\\" + name);
-                  EXPECT_TRUE(copy == "old" || copy == readFile("C:\\Setup\\" + name)) << name;
-              }
-              EXPECT_EQ(leftovers("C:\\App"), std::vector<std::string>{});
-          }});
+          .check =
+              [&](const Step &) {
+                  EXPECT_EQ(result, struckBy("FindFirstFileA") != 0 ? 0 : 1);
+                  for (const std::string &name : names) {
+                      const std::string copy = readFile("C:\\App\\" + name);
+                      EXPECT_TRUE(copy == "old" || copy == readFile("C:\\Setup\\" + name)) << name;
+                  }
+                  EXPECT_EQ(leftovers("C:\\App"), std::vector<std::string>{});
+              }});
 }
 
 TEST_F(FaultWalk, ACompressedCopyThatFailsIsReportedAndOneReportedIsWhole) {
@@ -295,13 +298,18 @@ TEST_F(FaultWalk, ACompressedCopyThatFailsIsReportedAndOneReportedIsWhole) {
         source[i] = static_cast<char>((i * 7919) % 251);
     }
     const char *result = nullptr;
-    walk(FaultArea::Files,
-         {.arrange = [&] { writeFile("C:\\data\\plain.bin", source); },
-          .act = [&] { result = QLNSetupCompressFile("C:\\data\\plain.bin", "C:\\data\\packed.gz", 9); },
-          .check = [&](const Step &step) {
-              // Every file call of the compression decides whether the copy is whole.
-              EXPECT_EQ(result != nullptr, step.call == 0);
-          }});
+    walk(FaultArea::Files, {.arrange = [&] { writeFile("C:\\data\\plain.bin", source); },
+                            .act =
+                                [&] {
+                                    result = QLNSetupCompressFile("C:\\data\\plain.bin",
+                                                                  "C:\\data\\packed.gz", 9);
+                                },
+                            .check =
+                                [&](const Step &step) {
+                                    // Every file call of the compression decides whether the copy
+                                    // is whole.
+                                    EXPECT_EQ(result != nullptr, step.call == 0);
+                                }});
 
     walk(FaultArea::Files,
          {.arrange =
@@ -310,16 +318,18 @@ TEST_F(FaultWalk, ACompressedCopyThatFailsIsReportedAndOneReportedIsWhole) {
                   ASSERT_NE(QLNSetupCompressFile("C:\\data\\plain.bin", "C:\\data\\packed.gz", 9),
                             nullptr);
               },
-          .act = [&] { result = QLNSetupUncompressFile("C:\\data\\packed.gz", "C:\\data\\copy.bin"); },
-          .check = [&](const Step &) {
-              if (result != nullptr) {
-                  EXPECT_EQ(readFile("C:\\data\\copy.bin"), source);
-              }
-              // Only a failed close of the compressed source, read to its
-              // end already, leaves the copy whole.
-              EXPECT_EQ(result != nullptr,
-                        machine().faults.struck().size() == struckBy("gzclose"));
-          }});
+          .act =
+              [&] { result = QLNSetupUncompressFile("C:\\data\\packed.gz", "C:\\data\\copy.bin"); },
+          .check =
+              [&](const Step &) {
+                  if (result != nullptr) {
+                      EXPECT_EQ(readFile("C:\\data\\copy.bin"), source);
+                  }
+                  // Only a failed close of the compressed source, read to its
+                  // end already, leaves the copy whole.
+                  EXPECT_EQ(result != nullptr,
+                            machine().faults.struck().size() == struckBy("gzclose"));
+              }});
 }
 
 // ---- Registry edits ----
@@ -329,32 +339,34 @@ TEST_F(FaultWalk, TheServiceKeyReportsEveryValueItCouldNotWrite) {
     int result = -1;
     walk(FaultArea::Registry,
          {.act = [&] { result = CreateServiceEX("C:\\Program Files\\Brevanta\\Quillane"); },
-          .check = [&](const Step &step) {
-              EXPECT_EQ(result, step.call == 0 ? 1 : 0);
-              if (struckBy("RegCreateKeyA") != 0) {
-                  EXPECT_FALSE(registry().keyExists(HKEY_LOCAL_MACHINE, key));
-                  return;
-              }
-              // Every value is tried: only those whose own write failed are missing.
-              static const char *const kValues[] = {"ImagePath",   "ErrorControl", "Description",
-                                                    "DisplayName", "ObjectName",   "Start",
-                                                    "Type"};
-              const auto missing = static_cast<std::size_t>(
-                  std::count_if(std::begin(kValues), std::end(kValues), [&](const char *name) {
-                      return value(HKEY_LOCAL_MACHINE, key, name) == kAbsent;
-                  }));
-              EXPECT_EQ(missing, struckBy("RegSetValueExA"));
-          }});
+          .check =
+              [&](const Step &step) {
+                  EXPECT_EQ(result, step.call == 0 ? 1 : 0);
+                  if (struckBy("RegCreateKeyA") != 0) {
+                      EXPECT_FALSE(registry().keyExists(HKEY_LOCAL_MACHINE, key));
+                      return;
+                  }
+                  // Every value is tried: only those whose own write failed are missing.
+                  static const char *const kValues[] = {
+                      "ImagePath",  "ErrorControl", "Description", "DisplayName",
+                      "ObjectName", "Start",        "Type"};
+                  const auto missing = static_cast<std::size_t>(
+                      std::count_if(std::begin(kValues), std::end(kValues), [&](const char *name) {
+                          return value(HKEY_LOCAL_MACHINE, key, name) == kAbsent;
+                      }));
+                  EXPECT_EQ(missing, struckBy("RegSetValueExA"));
+              }});
 }
 
 TEST_F(FaultWalk, TheSetupTimeIsStoredWholeOrNotAtAll) {
     walk(FaultArea::Registry,
          {.arrange = [] { emu::machine().registry.create(HKEY_LOCAL_MACHINE, "Software"); },
           .act = [] { EXPECT_EQ(HKUpdateSetupDateInRegistryEX(), 0); },
-          .wholeOrNothing = [] {
-              return value(HKEY_LOCAL_MACHINE, "Software\\Brevanta\\Quillane\\Preferences",
-                           "LastSetupTime");
-          }});
+          .wholeOrNothing =
+              [] {
+                  return value(HKEY_LOCAL_MACHINE, "Software\\Brevanta\\Quillane\\Preferences",
+                               "LastSetupTime");
+              }});
 }
 
 TEST_F(FaultWalk, ARegistryDeletionIsReportedDoneOnlyWhenDone) {
@@ -385,25 +397,25 @@ TEST_F(FaultWalk, ARegistryDeletionIsReportedDoneOnlyWhenDone) {
 TEST_F(FaultWalk, APendingDeleteIsAddedToTheListWholeOrNotAtAll) {
     const std::string sessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     for (const FaultArea area : kBothAreas) {
-        walk(area,
-             {.arrange =
-                  [&] {
-                      writeFile("C:\\App\\BIN\\MFC42.DLL", "old library");
-                      machine().filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
-                      registry().setBinary(HKEY_LOCAL_MACHINE, sessionManager,
-                                           "PendingFileRenameOperations",
-                                           {'\\', '?', '?', '\\', 'C', ':', '\\', 'x', 0, 0, 0},
-                                           REG_MULTI_SZ);
-                  },
-              .act =
-                  [] {
-                      SetupCallRecord record{};
-                      record.ParamText = "C:\\App";
-                      EXPECT_EQ(HKSetupCleanUpOldFiles(&record), 0);
-                  },
-              .wholeOrNothing = [&] {
-                  return value(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations");
-              }});
+        walk(area, {.arrange =
+                        [&] {
+                            writeFile("C:\\App\\BIN\\MFC42.DLL", "old library");
+                            machine().filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
+                            registry().setBinary(
+                                HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations",
+                                {'\\', '?', '?', '\\', 'C', ':', '\\', 'x', 0, 0, 0}, REG_MULTI_SZ);
+                        },
+                    .act =
+                        [] {
+                            SetupCallRecord record{};
+                            record.ParamText = "C:\\App";
+                            EXPECT_EQ(HKSetupCleanUpOldFiles(&record), 0);
+                        },
+                    .wholeOrNothing =
+                        [&] {
+                            return value(HKEY_LOCAL_MACHINE, sessionManager,
+                                         "PendingFileRenameOperations");
+                        }});
     }
 }
 
@@ -419,10 +431,11 @@ TEST_F(FaultWalk, TheDisplayNameIsTheStoredOneOrTheDefault) {
                                        "ProductName", stored);
               },
           .act = [] { reloadLibrary(); },
-          .check = [&](const Step &) {
-              const std::string &name = frame::productDisplayName();
-              EXPECT_TRUE(name == stored.substr(0, 259) || name == "Quillane") << name;
-          }});
+          .check =
+              [&](const Step &) {
+                  const std::string &name = frame::productDisplayName();
+                  EXPECT_TRUE(name == stored.substr(0, 259) || name == "Quillane") << name;
+              }});
 }
 
 TEST_F(FaultWalk, ASettingIsTheStoredOneOrTheDefault) {
@@ -431,9 +444,10 @@ TEST_F(FaultWalk, ASettingIsTheStoredOneOrTheDefault) {
     walk(FaultArea::Files,
          {.arrange =
               [&] {
-                  writeFile("C:\\Setup\\QLNSETUP.INI",
-                            "[Configuration]\r\nProgramGroup=Quillane Tools\r\n"
-                            "ShowErrorMessages=YES\r\nExecuteOnCompletion=C:\\Setup\\SETUP.EXE\r\n");
+                  writeFile(
+                      "C:\\Setup\\QLNSETUP.INI",
+                      "[Configuration]\r\nProgramGroup=Quillane Tools\r\n"
+                      "ShowErrorMessages=YES\r\nExecuteOnCompletion=C:\\Setup\\SETUP.EXE\r\n");
                   writeFile("C:\\Setup\\SETUP.EXE", "");
               },
           .act =
@@ -441,14 +455,15 @@ TEST_F(FaultWalk, ASettingIsTheStoredOneOrTheDefault) {
                   group = GetProgramGroup("C:\\Setup\\");
                   program = GetExecuteOnCompletion("C:\\Setup\\");
               },
-          .check = [&](const Step &) {
-              EXPECT_TRUE(group == "Quillane Tools" || group == "Quillane") << group;
-              EXPECT_TRUE(program == "C:\\Setup\\SETUP.EXE" || program == "Error Reading Value")
-                  << program;
-              // The user hears of a missing program only when the result says so.
-              EXPECT_LE(machine().user.messageBoxes.size(),
-                        program == "Error Reading Value" ? 1u : 0u);
-          }});
+          .check =
+              [&](const Step &) {
+                  EXPECT_TRUE(group == "Quillane Tools" || group == "Quillane") << group;
+                  EXPECT_TRUE(program == "C:\\Setup\\SETUP.EXE" || program == "Error Reading Value")
+                      << program;
+                  // The user hears of a missing program only when the result says so.
+                  EXPECT_LE(machine().user.messageBoxes.size(),
+                            program == "Error Reading Value" ? 1u : 0u);
+              }});
 }
 
 TEST_F(FaultWalk, ARestartIsAskedForWhateverFails) {
@@ -458,15 +473,13 @@ TEST_F(FaultWalk, ARestartIsAskedForWhateverFails) {
                   [&] {
                       registry().create(HKEY_LOCAL_MACHINE, "Software");
                       registry().create(HKEY_CURRENT_USER, "Software");
-                      machine().version = emu::VersionInfo{VER_PLATFORM_WIN32_NT, 4, 0, 1381,
-                                                           "Service Pack 6a", false};
+                      machine().version = emu::VersionInfo{VER_PLATFORM_WIN32_NT, 4,    0, 1381,
+                                                           "Service Pack 6a",     false};
                       writeFile("C:\\Program Files\\Brevanta\\Quillane\\QLNQUILL.INI",
                                 "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
                   },
               .act = [] { EXPECT_EQ(HKSetupRebootComputer(nullptr), 0); },
-              .check = [](const Step &) {
-                  EXPECT_EQ(emu::machine().restartRequests.size(), 1u);
-              }});
+              .check = [](const Step &) { EXPECT_EQ(emu::machine().restartRequests.size(), 1u); }});
     }
 }
 

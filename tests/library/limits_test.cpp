@@ -81,8 +81,9 @@ TEST_F(Limits, TheDisplayNameKeeps259CharactersOfTheStoredName) {
         reloadLibrary();
         EXPECT_EQ(frame::productDisplayName(), name.substr(0, 259));
         // Read from the store, short or long, the text comes whole.
-        EXPECT_EQ(registry::ReadProductString("Current Version", "ProductName", "", HKEY_LOCAL_MACHINE),
-                  name);
+        EXPECT_EQ(
+            registry::ReadProductString("Current Version", "ProductName", "", HKEY_LOCAL_MACHINE),
+            name);
     }
 }
 
@@ -117,7 +118,8 @@ TEST_F(Limits, TheDebugLogOfTheInstallFolderHasAPathOf259Characters) {
         const std::string ini = pathOfLength(259 + delta, "\\QLNQUILL.INI");
         SCOPED_TRACE(trace(ini.size()));
         reloadLibrary(); // the switch is read at the first message of a load
-        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location", folderOf(ini));
+        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location",
+                             folderOf(ini));
         writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
         EXPECT_EQ(logging::DebugLogInstall("EWX_REBOOT"), delta <= 0 ? 1 : 0);
     }
@@ -188,10 +190,12 @@ TEST_F(Limits, TheRegisteredCommonDesktopFillsA260ByteBuffer) {
     for (const int delta : kBelowAtAbove) {
         const std::string desktop = pathOfLength(259 + delta, "\\Desktop");
         SCOPED_TRACE(trace(desktop.size()));
-        registry().setString(HKEY_LOCAL_MACHINE,
-                             "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                             "Common Desktop", desktop);
-        EXPECT_EQ(std::string(HKSetupGetCommonDesktopLocation()), delta <= 0 ? desktop : userDesktop);
+        registry().setString(
+            HKEY_LOCAL_MACHINE,
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+            "Common Desktop", desktop);
+        EXPECT_EQ(std::string(HKSetupGetCommonDesktopLocation()),
+                  delta <= 0 ? desktop : userDesktop);
     }
 }
 
@@ -202,12 +206,10 @@ TEST_F(Limits, TheProviderOrderIsKeptWholeAroundItsOld259Characters) {
         SCOPED_TRACE(trace(others.size()));
         registry().setString(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder", others);
         EXPECT_EQ(HKAddNetworkProviderEX(), 0);
-        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey,
-                                         "ProviderOrder"),
+        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder"),
                   "QLNNET," + others);
         EXPECT_EQ(HKRemoveNetworkProviderEX(), 0);
-        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey,
-                                         "ProviderOrder"),
+        EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, os::kOrderKey, "ProviderOrder"),
                   others);
     }
 }
@@ -237,7 +239,8 @@ TEST_F(Limits, ASettingHolds1023Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string value(1023 + delta, 'v');
         SCOPED_TRACE(trace(value.size()));
-        writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
+        writeFile("C:\\Setup\\QLNSETUP.INI",
+                  "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
         EXPECT_EQ(std::string(GetUpgradeVersionCheck("C:\\Setup\\")), value.substr(0, 1023));
     }
 }
@@ -249,7 +252,8 @@ TEST_F(Limits, ASettingIsExpandedWhenItsExpansionHolds1023Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string value = "%WINDIR%" + std::string(1023 + delta - 10, 'e');
         SCOPED_TRACE(trace(value.size() + 2));
-        writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
+        writeFile("C:\\Setup\\QLNSETUP.INI",
+                  "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
         EXPECT_EQ(std::string(GetUpgradeVersionCheck("C:\\Setup\\")),
                   delta <= 0 ? "C:\\WINDOWS" + value.substr(8) : value);
     }

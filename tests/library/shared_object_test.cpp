@@ -18,8 +18,8 @@ TEST_F(SharedObject, TheLoadStepReadsTheDisplayNameUnderTheInitialKeyNames) {
                                          "ExecuteOnCompletion=C:\\missing.exe\r\n");
     void *library = dlopen(RADOZAVU_SHARED_OBJECT, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    const auto getter = reinterpret_cast<GetExecuteOnCompletion>(
-        dlsym(library, "GetExecuteOnCompletion"));
+    const auto getter =
+        reinterpret_cast<GetExecuteOnCompletion>(dlsym(library, "GetExecuteOnCompletion"));
     ASSERT_NE(getter, nullptr);
     EXPECT_STREQ(getter("C:\\Setup\\"), "Error Reading Value");
     ASSERT_EQ(machine().user.messageBoxes.size(), 1u);

@@ -202,8 +202,8 @@ TEST_F(Locations, TheCommonDesktopIsWrittenToTheNamedProfileFile) {
     // A bare name is a file of the Windows folder.
     record.ParamText = "desktop.ini";
     EXPECT_EQ(HKSetupGetCommonDesktopFolderLocation(&record), 0);
-    EXPECT_EQ(readFile("C:\\WINDOWS\\desktop.ini"), "[SECTION]\r\nCommon Desktop=" +
-                                                        std::string(kCommonDesktop) + "\r\n");
+    EXPECT_EQ(readFile("C:\\WINDOWS\\desktop.ini"),
+              "[SECTION]\r\nCommon Desktop=" + std::string(kCommonDesktop) + "\r\n");
 
     // A file that cannot be written is not reported.
     record.ParamText = "Q:\\answers.ini";

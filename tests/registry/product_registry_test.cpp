@@ -44,8 +44,8 @@ TEST_F(ProductStore, WritesCreateTheKeysOnTheWay) {
     EXPECT_EQ(WriteProductDword("Reserved", "ExitWindows", 1, HKEY_CURRENT_USER), 1);
     EXPECT_EQ(ReadProductDword("Reserved", "ExitWindows", 0, HKEY_CURRENT_USER), 1u);
     EXPECT_EQ(WriteProductString("Preferences", "LastSetupTime", "1-2", HKEY_LOCAL_MACHINE), 1);
-    const emu::RegValue *value =
-        registry().value(HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Preferences", "LastSetupTime");
+    const emu::RegValue *value = registry().value(
+        HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Preferences", "LastSetupTime");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->type, REG_SZ);
     EXPECT_EQ(value->data.size(), 4u); // the text and its terminator
@@ -60,7 +60,8 @@ TEST_F(ProductStore, DeleteModesRemoveAValueOrTheWholeSection) {
     WriteProductString("Preferences", "A", "1", HKEY_LOCAL_MACHINE);
     WriteProductString("Preferences", "B", "2", HKEY_LOCAL_MACHINE);
     EXPECT_EQ(WriteProductString("Preferences", "A", nullptr, HKEY_LOCAL_MACHINE), 1);
-    EXPECT_EQ(ReadProductString("Preferences", "A", "gone", HKEY_LOCAL_MACHINE), std::string("gone"));
+    EXPECT_EQ(ReadProductString("Preferences", "A", "gone", HKEY_LOCAL_MACHINE),
+              std::string("gone"));
     EXPECT_EQ(WriteProductString("Preferences", nullptr, "ignored", HKEY_LOCAL_MACHINE), 1);
     EXPECT_FALSE(registry().keyExists(HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Preferences"));
 }
@@ -169,13 +170,13 @@ TEST_F(ProductStore, OverlongOrMissingKeyNamesAreRefusedWhole) {
 TEST_F(ProductStore, ReadRegistryStringReadsAnyKeyAndLeavesTheBufferOnAMiss) {
     registry().setString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "text");
     char buffer[16] = "untouched";
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Other", "Missing", buffer,
-                                 sizeof buffer),
-              0);
+    EXPECT_EQ(
+        ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Other", "Missing", buffer, sizeof buffer),
+        0);
     EXPECT_STREQ(buffer, "untouched");
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", buffer,
-                                 sizeof buffer),
-              1);
+    EXPECT_EQ(
+        ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", buffer, sizeof buffer),
+        1);
     EXPECT_STREQ(buffer, "text");
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", buffer, 3), 0);
 }

@@ -38,7 +38,9 @@ protected:
         return ScratchMachine::fileExists(machinePath);
     }
     // Creates a folder by its machine path.
-    static void makeFolder(const std::string &machinePath) { ScratchMachine::makeFolder(machinePath); }
+    static void makeFolder(const std::string &machinePath) {
+        ScratchMachine::makeFolder(machinePath);
+    }
 
     std::string root_; // the host folder of drive C:
 

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 ScratchMachine::ScratchMachine(const std::string &parentFolder) {
     std::error_code error;
-    std::string pattern = !parentFolder.empty()                   ? parentFolder
+    std::string pattern = !parentFolder.empty()                 ? parentFolder
                           : fs::is_directory("/dev/shm", error) ? "/dev/shm"
                                                                 : "/tmp";
     pattern += "/radozavu-machine-XXXXXX";

@@ -18,7 +18,8 @@ const char *const kImportKey = "Software\\Brevanta\\RadozavuImport";
 // A registry file that sets one value under HKEY_CURRENT_USER.
 std::string registryFile(const std::string &value) {
     return "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Brevanta\\RadozavuImport]\r\n"
-           "\"Imported\"=\"" + value + "\"\r\n";
+           "\"Imported\"=\"" +
+           value + "\"\r\n";
 }
 
 // The list of file operations Wine performs at its next start, as texts.
@@ -42,7 +43,8 @@ std::string pendingOperations() {
 
 void clearPendingOperations() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
         RegDeleteValueA(key, "PendingFileRenameOperations");
         RegCloseKey(key);
     }
@@ -54,7 +56,8 @@ int runningCopies(const char *program) {
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     int copies = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
         copies += lstrcmpiA(entry.szExeFile, program) == 0 ? 1 : 0;
     }
     CloseHandle(snapshot);
@@ -109,7 +112,8 @@ TEST_F(WineActions, PostInstallActionsCopyThePreferencesAndRunWinesRegistryEdito
     std::string value;
     EXPECT_FALSE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
 
-    EXPECT_EQ(wine::Program("regedit /s \"" + setup + "QLNCFG.REG\"").exitCode(wine::kPatienceMs), 0u);
+    EXPECT_EQ(wine::Program("regedit /s \"" + setup + "QLNCFG.REG\"").exitCode(wine::kPatienceMs),
+              0u);
     EXPECT_TRUE(wine::readString(HKEY_CURRENT_USER, kImportKey, "Imported", value));
     EXPECT_EQ(value, "post-install");
 
@@ -195,18 +199,18 @@ TEST_F(WineActions, UninstallAndReinstallEditsOnTheRealRegistry) {
     wine::setString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName", "q.msi");
     auto deletePackageName = library->DeleteRegPackageNameEX;
     EXPECT_EQ(deletePackageName(product.c_str()), 1);
-    EXPECT_FALSE(wine::readString(HKEY_LOCAL_MACHINE, machineList + "\\SourceList", "PackageName",
-                                  value));
-    EXPECT_TRUE(wine::readString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName", value));
+    EXPECT_FALSE(
+        wine::readString(HKEY_LOCAL_MACHINE, machineList + "\\SourceList", "PackageName", value));
+    EXPECT_TRUE(
+        wine::readString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName", value));
     wine::deleteTree(HKEY_LOCAL_MACHINE, machineList);
     EXPECT_EQ(deletePackageName(product.c_str()), 1);
-    EXPECT_FALSE(wine::readString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName",
-                                  value));
+    EXPECT_FALSE(
+        wine::readString(HKEY_CURRENT_USER, userList + "\\SourceList", "PackageName", value));
     wine::deleteTree(HKEY_CURRENT_USER, userList);
     EXPECT_EQ(deletePackageName(product.c_str()), 0);
 
-    EXPECT_STREQ(library->EditCustomizedInstallPathEX(
-                     "C:\\Program Files\\Brevanta\\Quillane\\"),
+    EXPECT_STREQ(library->EditCustomizedInstallPathEX("C:\\Program Files\\Brevanta\\Quillane\\"),
                  "C:\\Program Files\\");
     EXPECT_EQ(library->EditRegistryOnReinstallEX("C:\\Setup\\"), 0);
     HKEY key = nullptr;
@@ -258,7 +262,8 @@ TEST_F(WineActions, WriteMonitorPathsComeFromTheSiblingLibraries) {
     auto configure = library->HKConfigureWriteMonitorPathsEX;
     const std::string bare = folder.substr(0, folder.size() - 1);
     EXPECT_EQ(configure(bare.c_str()), 5);
-    EXPECT_EQ(wine::readFile(record), "load Rezedev.dll\nload ZepProj.dll\nHKPopulateWriteMonitorPaths\n");
+    EXPECT_EQ(wine::readFile(record),
+              "load Rezedev.dll\nload ZepProj.dll\nHKPopulateWriteMonitorPaths\n");
 
     SetEnvironmentVariableA("RADOZAVU_ZEPPROJ_RESULT", "0");
     SetupCallRecord withBackslash{};

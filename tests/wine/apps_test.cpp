@@ -46,7 +46,8 @@ TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
     EXPECT_LT(GetTickCount() - start, 25000u);
     EXPECT_FALSE(windowPresent(kSync));
     EXPECT_FALSE(windowPresent(kManager));
-    EXPECT_EQ(client.exitCode(wine::kPatienceMs), 5u); // closed by the requests, semaphore given back
+    EXPECT_EQ(client.exitCode(wine::kPatienceMs),
+              5u); // closed by the requests, semaphore given back
 }
 
 TEST_F(WineApps, FreeSemaphoreMeansNoClientRunsWhateverWindowsAreThere) {

@@ -19,12 +19,13 @@ protected:
 
 TEST_F(WineConfig, GettersReadTheFileTheirDefaultsAndExpandEnvironmentReferences) {
     const std::string folder = wine::freshFolder("getters");
-    wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\n"
-                                             "CreateDesktopIcon=\r\n"
-                                             "allowlocalsync = YES \r\n"
-                                             "DefaultCacheLocation=%WINDIR%\\Cache\r\n"
-                                             "DefaultVirtualNetworkLocation=%RADOZAVU_UNSET%\\VN\r\n"
-                                             "ExecutableCommandParams=error reading value\r\n");
+    wine::writeFile(folder + "QLNSETUP.INI",
+                    "[Configuration]\r\n"
+                    "CreateDesktopIcon=\r\n"
+                    "allowlocalsync = YES \r\n"
+                    "DefaultCacheLocation=%WINDIR%\\Cache\r\n"
+                    "DefaultVirtualNetworkLocation=%RADOZAVU_UNSET%\\VN\r\n"
+                    "ExecutableCommandParams=error reading value\r\n");
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
 
@@ -88,7 +89,7 @@ TEST_F(WineConfig, EveryGetterReadsItsOwnKeyOrGivesItsDefault) {
     std::string file = "[Configuration]\r\n";
     auto valueOf = [&folder](const Getter &getter) {
         return std::string(getter.key) == "ExecuteOnCompletion" ? folder + "QLNSETUP.INI"
-                                                               : std::string(getter.key) + " set";
+                                                                : std::string(getter.key) + " set";
     };
     for (const Getter &getter : getters) {
         file += std::string(getter.key) + "=" + valueOf(getter) + "\r\n";
@@ -140,7 +141,8 @@ TEST(WineFrame, MissingCompletionProgramBoxCarriesTheDisplayNameReadAtLoad) {
         // An existing program comes back as written, without a box.
         wine::writeFile(folder + "done.exe", "MZ");
         wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nShowErrorMessages=yes\r\n"
-                                                 "ExecuteOnCompletion=" + folder + "DONE.EXE\r\n");
+                                                 "ExecuteOnCompletion=" +
+                                                     folder + "DONE.EXE\r\n");
         EXPECT_EQ(std::string(getExecuteOnCompletion(folder.c_str())), folder + "DONE.EXE");
     }
     wine::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Brevanta");

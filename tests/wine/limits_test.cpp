@@ -84,8 +84,7 @@ TEST_F(WineLimits, TheDisplayNameKeeps259CharactersOfTheStoredName) {
         wine::setString(HKEY_LOCAL_MACHINE, currentVersion, "ProductName", name);
         wine::Library library; // the display name is worked out at load
         wine::BoxWatcher watcher(name.substr(0, 259));
-        EXPECT_STREQ(library->GetExecuteOnCompletion(folder.c_str()),
-                     "Error Reading Value");
+        EXPECT_STREQ(library->GetExecuteOnCompletion(folder.c_str()), "Error Reading Value");
         EXPECT_TRUE(watcher.wait().seen) << "no box titled with the first 259 characters";
     }
     wine::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Brevanta");
@@ -95,7 +94,8 @@ TEST_F(WineLimits, TheActionLogPathHolds259Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string log = pathOfLength(259 + delta, "\\install.log");
         SCOPED_TRACE(trace(log.size()));
-        wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nInstallActionLog=" + log + "\r\n");
+        wine::writeFile(folder + "QLNSETUP.INI",
+                        "[Configuration]\r\nInstallActionLog=" + log + "\r\n");
         const std::string text = folder + "QLNSETUP.INI|Copied files";
         SetupCallRecord record{};
         record.ParamText = text.c_str();
@@ -148,9 +148,9 @@ TEST_F(WineLimits, TheInitialPreferencesFileIsCopiedWhenItsDestinationFits) {
         SCOPED_TRACE(trace(destination.size()));
         const std::string target = folderOf(destination) + "\\";
         wine::Library library;
-        EXPECT_EQ(library->MoveInitialPreferencesFileEX(
-                      (folder + "QLNINIT.INI").c_str(), target.c_str()),
-                  0);
+        EXPECT_EQ(
+            library->MoveInitialPreferencesFileEX((folder + "QLNINIT.INI").c_str(), target.c_str()),
+            0);
         EXPECT_EQ(entriesIn(folderOf(destination)), delta <= 0 ? 1u : 0u);
     }
 }
@@ -206,7 +206,8 @@ TEST_F(WineLimits, ASettingHolds1023Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string value(1023 + delta, 'v');
         SCOPED_TRACE(trace(value.size()));
-        wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
+        wine::writeFile(folder + "QLNSETUP.INI",
+                        "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
         EXPECT_EQ(std::string(library->GetUpgradeVersionCheck(folder.c_str())),
                   value.substr(0, 1023));
     }
@@ -222,7 +223,8 @@ TEST_F(WineLimits, ASettingIsExpandedWhenItsExpansionHolds1023Characters) {
     for (const int delta : kBelowAtAbove) {
         const std::string value = "%WINDIR%" + std::string(1023 + delta - windowsLength, 'e');
         SCOPED_TRACE(trace(windowsLength + value.size() - 8));
-        wine::writeFile(folder + "QLNSETUP.INI", "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
+        wine::writeFile(folder + "QLNSETUP.INI",
+                        "[Configuration]\r\nUpgradeVersionCheck=" + value + "\r\n");
         EXPECT_EQ(std::string(library->GetUpgradeVersionCheck(folder.c_str())),
                   delta <= 0 ? std::string(windows) + value.substr(8) : value);
     }
@@ -257,8 +259,7 @@ TEST_F(WineLimits, ANumberIsDecodedFromAtMost19Letters) {
     for (const int delta : kBelowAtAbove) {
         const std::string letters = std::string(19 + delta - 1, 'A') + "B";
         SCOPED_TRACE(trace(letters.size()));
-        EXPECT_EQ(library->HKGetNumberFromString(letters.c_str()),
-                  delta <= 0 ? 1 : 0);
+        EXPECT_EQ(library->HKGetNumberFromString(letters.c_str()), delta <= 0 ? 1 : 0);
     }
 }
 

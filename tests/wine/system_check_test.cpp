@@ -27,9 +27,8 @@ struct CheckOutcome {
 // Runs one setup export in the installer stand-in and answers its box.
 CheckOutcome runCheck(const char *exportName) {
     CheckOutcome outcome;
-    wine::BoxWatcher watcher(kCaption, [&outcome] {
-        outcome.installerWindow = FindWindowA(nullptr, kInstallerWindow);
-    });
+    wine::BoxWatcher watcher(
+        kCaption, [&outcome] { outcome.installerWindow = FindWindowA(nullptr, kInstallerWindow); });
     wine::Program installer(wine::besideProgram("installer_standin.exe", exportName));
     outcome.result = installer.exitCode(wine::kPatienceMs);
     outcome.box = watcher.finish();
@@ -96,8 +95,7 @@ public:
     }
     ~ValueOverride() {
         if (had_) {
-            RegSetValueExA(key_, name_, 0, type_, saved_.data(),
-                           static_cast<DWORD>(saved_.size()));
+            RegSetValueExA(key_, name_, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
         } else {
             RegDeleteValueA(key_, name_);
         }

@@ -68,8 +68,8 @@ TEST(WineFolderValidation, ThePlainFormAnswersByDriveType) {
 DWORD probeUnderVersion(const char *version) {
     const std::string key = "Software\\Wine\\AppDefaults\\radozavu_version_probe.exe";
     wine::setString(HKEY_CURRENT_USER, key, "Version", version);
-    const DWORD exitCode =
-        wine::Program(wine::besideProgram("radozavu_version_probe.exe")).exitCode(wine::kPatienceMs);
+    const DWORD exitCode = wine::Program(wine::besideProgram("radozavu_version_probe.exe"))
+                               .exitCode(wine::kPatienceMs);
     wine::deleteTree(HKEY_CURRENT_USER, key);
     return exitCode;
 }
@@ -108,8 +108,8 @@ TEST(WineLocations, AnswersAgreeWithWhatWineReports) {
                  "C:\\Program Files\\Brevanta\\Quillane");
 
     char commonDesktop[MAX_PATH] = "";
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, commonDesktop, CSIDL_COMMON_DESKTOPDIRECTORY,
-                                        FALSE));
+    ASSERT_TRUE(
+        SHGetSpecialFolderPathA(nullptr, commonDesktop, CSIDL_COMMON_DESKTOPDIRECTORY, FALSE));
     EXPECT_STREQ(library->HKSetupGetCommonDesktopLocation(), commonDesktop);
 
     char program[MAX_PATH] = "";

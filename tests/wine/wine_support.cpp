@@ -194,9 +194,9 @@ bool fileExists(const std::string &path) {
 
 void setString(HKEY root, const std::string &path, const char *name, const std::string &value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
                    static_cast<DWORD>(value.size() + 1));
     RegCloseKey(key);
@@ -204,9 +204,9 @@ void setString(HKEY root, const std::string &path, const char *name, const std::
 
 void setDword(HKEY root, const std::string &path, const char *name, DWORD value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
     RegCloseKey(key);
 }
@@ -218,8 +218,8 @@ bool readString(HKEY root, const std::string &path, const char *name, std::strin
     }
     char data[4096] = "";
     DWORD size = sizeof data - 1;
-    const bool ok = RegQueryValueExA(key, name, nullptr, nullptr,
-                                     reinterpret_cast<BYTE *>(data), &size) == ERROR_SUCCESS;
+    const bool ok = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(data),
+                                     &size) == ERROR_SUCCESS;
     RegCloseKey(key);
     value = data;
     return ok;

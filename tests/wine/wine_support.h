@@ -72,7 +72,8 @@ struct SeenBox {
 class BoxWatcher {
 public:
     explicit BoxWatcher(std::string title, DWORD timeoutMs = kPatienceMs);
-    BoxWatcher(std::string title, std::function<void()> beforeAnswer, DWORD timeoutMs = kPatienceMs);
+    BoxWatcher(std::string title, std::function<void()> beforeAnswer,
+               DWORD timeoutMs = kPatienceMs);
     ~BoxWatcher();
     BoxWatcher(const BoxWatcher &) = delete;
     BoxWatcher &operator=(const BoxWatcher &) = delete;

@@ -35,12 +35,13 @@ std::string describeValue(const emu::RegValue &value) {
         if (!text.empty() && text.back() == '\0') {
             text.pop_back();
         }
-        return std::string(value.type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" +
-               text + "\" (" + std::to_string(d.size()) + " bytes)";
+        return std::string(value.type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" + text +
+               "\" (" + std::to_string(d.size()) + " bytes)";
     }
     case REG_DWORD:
         if (d.size() == 4) {
-            const unsigned number = d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24);
+            const unsigned number =
+                d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24);
             char text[40];
             std::snprintf(text, sizeof text, "REG_DWORD 0x%08x (%u)", number, number);
             return text;
@@ -78,14 +79,16 @@ std::string fileDigest(const fs::path &path) {
 
 } // namespace
 
-std::string visible(const std::string &text) { return emu::fromMachine(text, emu::machine().codePage); }
+std::string visible(const std::string &text) {
+    return emu::fromMachine(text, emu::machine().codePage);
+}
 
 Snapshot takeSnapshot() {
     emu::Machine &m = emu::machine();
     Snapshot snapshot;
-    for (const auto &[root, name] : {std::pair{HKEY_LOCAL_MACHINE, "HKLM"},
-                                     std::pair{HKEY_CURRENT_USER, "HKCU"},
-                                     std::pair{HKEY_USERS, "HKU"}}) {
+    for (const auto &[root, name] :
+         {std::pair{HKEY_LOCAL_MACHINE, "HKLM"}, std::pair{HKEY_CURRENT_USER, "HKCU"},
+          std::pair{HKEY_USERS, "HKU"}}) {
         const auto key = m.registry.root(root);
         for (const auto &[childName, child] : key->subkeys) {
             snapshotKey(*child, std::string(name) + "\\" + child->name, snapshot);
@@ -141,8 +144,8 @@ private:
 };
 
 // The records a log of the machine gained between the snapshots.
-template <class Record, class Describe>
-void eachNew(const std::vector<Record> &log, std::size_t before, std::size_t after, Describe describe) {
+template <class Record, class Describe> void
+eachNew(const std::vector<Record> &log, std::size_t before, std::size_t after, Describe describe) {
     for (std::size_t i = before; i < after && i < log.size(); ++i) {
         describe(log[i]);
     }
@@ -159,7 +162,8 @@ void eachMissing(const Map &from, const Map &in, Describe describe) {
 }
 
 void describeRegistry(const Snapshot &before, const Snapshot &after, Report &report) {
-    eachMissing(after.keys, before.keys, [&](const std::string &key, bool) { report.add("registry key added", key); });
+    eachMissing(after.keys, before.keys,
+                [&](const std::string &key, bool) { report.add("registry key added", key); });
     eachMissing(before.keys, after.keys,
                 [&](const std::string &key, bool) { report.add("registry key removed", key); });
     for (const auto &[value, data] : after.values) {
@@ -167,12 +171,14 @@ void describeRegistry(const Snapshot &before, const Snapshot &after, Report &rep
         if (old == before.values.end()) {
             report.add("registry value added", value + " = " + data);
         } else if (old->second != data) {
-            report.add("registry value changed", value + " = " + data + " (was " + old->second + ")");
+            report.add("registry value changed",
+                       value + " = " + data + " (was " + old->second + ")");
         }
     }
-    eachMissing(before.values, after.values, [&](const std::string &value, const std::string &data) {
-        report.add("registry value removed", value + " (was " + data + ")");
-    });
+    eachMissing(before.values, after.values,
+                [&](const std::string &value, const std::string &data) {
+                    report.add("registry value removed", value + " (was " + data + ")");
+                });
 }
 
 void describeFiles(const Snapshot &before, const Snapshot &after, Report &report) {
@@ -194,10 +200,12 @@ void describeMessageBoxes(const Snapshot &before, const Snapshot &after, Report 
     eachNew(emu::machine().user.messageBoxes, before.messageBoxes, after.messageBoxes,
             [&](const emu::MessageBoxRecord &box) {
                 char header[96];
-                std::snprintf(header, sizeof header, "owner=0x%lx style=0x%x answer=%d ",
-                              static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
-                              box.style, box.answer);
-                report.add("message box", header + ("title=\"" + box.caption + "\" text=\"" + box.text + "\""));
+                std::snprintf(
+                    header, sizeof header, "owner=0x%lx style=0x%x answer=%d ",
+                    static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
+                    box.style, box.answer);
+                report.add("message box",
+                           header + ("title=\"" + box.caption + "\" text=\"" + box.text + "\""));
             });
 }
 
@@ -207,7 +215,8 @@ void describeWindowMessages(const Snapshot &before, const Snapshot &after, Repor
             [&](const emu::DeliveredMessage &message) {
                 char details[96];
                 std::snprintf(details, sizeof details, " 0x%04x (%lu, %ld) to ", message.message,
-                              static_cast<unsigned long>(message.wParam), static_cast<long>(message.lParam));
+                              static_cast<unsigned long>(message.wParam),
+                              static_cast<long>(message.lParam));
                 report.add(message.sent ? "window message sent" : "window message posted",
                            details + ("\"" + message.title + "\""));
             });
@@ -222,7 +231,8 @@ void describeClosedWindows(const Snapshot &before, const Snapshot &after, Report
 void describeStartedPrograms(const Snapshot &before, const Snapshot &after, Report &report) {
     eachNew(emu::machine().startedPrograms, before.startedPrograms, after.startedPrograms,
             [&](const emu::StartedProgram &program) {
-                report.add("program started", program.image + " by " + program.startedBy + ": " + program.commandLine);
+                report.add("program started",
+                           program.image + " by " + program.startedBy + ": " + program.commandLine);
             });
 }
 
@@ -249,14 +259,16 @@ void describeServices(const Snapshot &before, const Snapshot &after, Report &rep
                     report.add("service stop requested",
                                control.service + (control.error == ERROR_SUCCESS
                                                       ? std::string()
-                                                      : " (refused: error " + std::to_string(control.error) + ")"));
+                                                      : " (refused: error " +
+                                                            std::to_string(control.error) + ")"));
                 }
             });
     for (const auto &[name, state] : after.services) {
         const auto old = before.services.find(name);
         if (old != before.services.end() && old->second != state) {
             report.add(state == SERVICE_STOPPED ? "service stopped" : "service changed state",
-                       name + " (state " + std::to_string(old->second) + " -> " + std::to_string(state) + ")");
+                       name + " (state " + std::to_string(old->second) + " -> " +
+                           std::to_string(state) + ")");
         }
     }
 }
@@ -272,20 +284,21 @@ void describeRestartRequests(const Snapshot &before, const Snapshot &after, Repo
                     std::snprintf(call, sizeof call, "InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
                                   request.machineName ? request.machineName->c_str() : "none",
                                   request.message ? request.message->c_str() : "none",
-                                  static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
-                                  request.rebootAfterShutdown);
+                                  static_cast<unsigned long>(request.timeout),
+                                  request.forceAppsClosed, request.rebootAfterShutdown);
                 }
                 report.add("restart requested",
-                           call + std::string(request.accepted ? ", taken (not carried out)" : ", refused"));
+                           call + std::string(request.accepted ? ", taken (not carried out)"
+                                                               : ", refused"));
             });
 }
 
 // One describer per area, in the order of the report.
 using Describer = void (*)(const Snapshot &, const Snapshot &, Report &);
 constexpr Describer kDescribers[] = {
-    describeRegistry,        describeFiles,          describeMessageBoxes, describeWindowMessages,
-    describeClosedWindows,   describeStartedPrograms, describeEndedProcesses, describeLibraries,
-    describeServices,        describeRestartRequests,
+    describeRegistry,      describeFiles,           describeMessageBoxes,   describeWindowMessages,
+    describeClosedWindows, describeStartedPrograms, describeEndedProcesses, describeLibraries,
+    describeServices,      describeRestartRequests,
 };
 
 } // namespace

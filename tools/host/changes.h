@@ -15,7 +15,7 @@ struct Snapshot {
     std::map<std::string, std::string> values; // "key path" "name" -> type and data
     std::map<std::string, std::string> files;  // machine path -> "folder" or size and digest
     std::size_t messageBoxes = 0;
-    std::map<unsigned long, bool> processes; // process id -> exited
+    std::map<unsigned long, bool> processes;       // process id -> exited
     std::map<std::uintptr_t, std::string> windows; // window handle -> title
     std::map<std::string, unsigned long> services; // service name -> state
     std::size_t windowMessages = 0;

@@ -10,17 +10,17 @@
 namespace host {
 
 enum class Signature {
-    TextToText,          // const char *(const char *)
-    Record,              // int (SetupCallRecord *)
-    NoneToInt,           // int (void)
-    NoneToText,          // const char *(void)
-    TextToInt,           // int (const char *)
-    TextTextToInt,       // int (const char *, const char *)
-    TextTextToVoid,      // void (const char *, const char *)
-    IntTextTextToInt,    // int (int, const char *, const char *)
-    TextTextIntToText,   // const char *(const char *, const char *, int)
-    TextTextToText,      // const char *(const char *, const char *)
-    IntToText,           // const char *(int)
+    TextToText,        // const char *(const char *)
+    Record,            // int (SetupCallRecord *)
+    NoneToInt,         // int (void)
+    NoneToText,        // const char *(void)
+    TextToInt,         // int (const char *)
+    TextTextToInt,     // int (const char *, const char *)
+    TextTextToVoid,    // void (const char *, const char *)
+    IntTextTextToInt,  // int (int, const char *, const char *)
+    TextTextIntToText, // const char *(const char *, const char *, int)
+    TextTextToText,    // const char *(const char *, const char *)
+    IntToText,         // const char *(int)
 };
 
 struct CallArguments;

@@ -12,7 +12,6 @@
 #include "emulator/persistence/machine_error.h"
 #include "journal.h"
 
-
 namespace host {
 namespace {
 
@@ -75,7 +74,8 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
         std::cerr << "radozavu: warning: the last command on this machine was " << note;
         appendJournal(folder, note);
     }
-    if (writable_ && !writeNote(descriptor_, "pid " + std::to_string(::getpid()) + ": " + command + "\n")) {
+    if (writable_ &&
+        !writeNote(descriptor_, "pid " + std::to_string(::getpid()) + ": " + command + "\n")) {
         writable_ = false;
     }
 }

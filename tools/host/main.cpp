@@ -66,7 +66,8 @@ constexpr const char *kRunUsage =
     "usage: radozavu run [--machine DIR] [--no-wait] [--check] SCRIPT\n"
     "SCRIPT - reads the script from standard input. --check only checks the script\n"
     "(against the machine's code page when the folder is a machine) and runs nothing.\n\n";
-constexpr const char *kExportsUsage = "usage: radozavu exports\nLists every export with its arguments and result.\n";
+constexpr const char *kExportsUsage =
+    "usage: radozavu exports\nLists every export with its arguments and result.\n";
 
 int failure(const std::string &message) {
     std::cerr << "radozavu: " << message << "\n";
@@ -112,7 +113,8 @@ HostOptions takeHostOptions(std::vector<std::string> &words) {
     words = rest;
     if (options.folder.empty()) {
         const char *fromEnvironment = std::getenv("RADOZAVU_MACHINE");
-        options.folder = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "machine";
+        options.folder =
+            fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "machine";
     }
     return options;
 }
@@ -157,7 +159,9 @@ int newMachine(const std::vector<std::string> &words) {
         } else if (optionValue(words, i, "--codepage", value)) {
             const auto number = emu::readUnsigned(value, 65535);
             if (!number) {
-                return failure("--codepage takes a code page number (1252, 932, 936, 949 or 950), not " + value);
+                return failure(
+                    "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
+                    value);
             }
             codePage = static_cast<unsigned>(*number);
         } else if (words[i].rfind("--", 0) == 0) {
@@ -207,7 +211,8 @@ int callOne(std::vector<std::string> words, const std::string &library) {
     Session session(options.folder, library, record, options.wait);
     std::vector<std::string> converted(words.size());
     std::transform(words.begin(), words.end(), converted.begin(), machineWord);
-    const std::string transcript = describeOutcome(name, session.call(name, parseCallArguments(converted, 1)));
+    const std::string transcript =
+        describeOutcome(name, session.call(name, parseCallArguments(converted, 1)));
     std::cout << transcript;
     session.finish(record + "\n" + transcript + "-> exit status 0\n");
     return 0;

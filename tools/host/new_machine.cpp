@@ -70,8 +70,8 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         std::error_code error;
         for (const auto &entry : fs::directory_iterator(folder, error)) {
             if (entry.path().filename() != kLockFileName) {
-                throw emu::MachineError("refusing to create a machine in a folder that is not empty: " +
-                                        folder);
+                throw emu::MachineError(
+                    "refusing to create a machine in a folder that is not empty: " + folder);
             }
         }
     };
@@ -82,12 +82,12 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     emu::resetMachine();
     emu::configureStandardMachine(emu::driveFolder(folder, 'C'));
     emu::Machine &m = emu::machine();
-    m.version = emu::VersionInfo{version->platform, version->major, version->minor, version->build,
-                                 version->servicePack, false};
+    m.version = emu::VersionInfo{version->platform, version->major,       version->minor,
+                                 version->build,    version->servicePack, false};
     m.codePage = codePage;
-    for (const auto &[letter, type] : {std::pair{'A', emu::DriveRemovable},
-                                       std::pair{'D', emu::DriveCdrom},
-                                       std::pair{'Z', emu::DriveRemote}}) {
+    for (const auto &[letter, type] :
+         {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
+          std::pair{'Z', emu::DriveRemote}}) {
         fs::create_directories(emu::driveFolder(folder, letter));
         m.drives[letter] = emu::Drive{emu::driveFolder(folder, letter), type};
     }

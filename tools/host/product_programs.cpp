@@ -44,8 +44,8 @@ void startProductPrograms() {
         writeProductFile(file);
     }
 
-    const DWORD client = startProgram("QLNCLIENT.EXE", {"Quillane - Project Manager", "Synchronization"},
-                                      kExitRequest, 400);
+    const DWORD client = startProgram(
+        "QLNCLIENT.EXE", {"Quillane - Project Manager", "Synchronization"}, kExitRequest, 400);
     emu::createSemaphore("ZEP", 0, 1, client);
     startProgram("QLNSRVCON.EXE", {"Quillane Synchronization Server Console 5.0"}, WM_CLOSE, 50);
     startProgram("QLNSRVAGT.EXE", {"Quillane Synchronization Server Agent 5.0"}, WM_CLOSE, 50);

@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 namespace host {
 
-const char *const kScriptHelp = R"(Script lines (# outside double quotes starts a comment; blank lines are skipped):
+const char *const kScriptHelp =
+    R"(Script lines (# outside double quotes starts a comment; blank lines are skipped):
   EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
                                     call an export ($result: the last result)
   expect result TEXT | expect result-not TEXT
@@ -92,8 +93,8 @@ CallArguments parseCallArguments(const std::vector<std::string> &words, std::siz
         } else if (optionValue(words, i, "--owner", value)) {
             const auto owner = emu::readUnsigned(value, 0xFFFFFFFFu);
             if (!owner) {
-                throw UsageError("--owner takes a window number, " + emu::numberRange(0, 0xFFFFFFFFu) +
-                                 ", not " + value);
+                throw UsageError("--owner takes a window number, " +
+                                 emu::numberRange(0, 0xFFFFFFFFu) + ", not " + value);
             }
             arguments.owner = static_cast<unsigned long>(*owner);
         } else if (words[i] == "--no-record") {
@@ -181,8 +182,9 @@ const ExpectationForm &expectationForm(const std::vector<std::string> &words) {
             }
         }
     }
-    throw UsageError(words.size() < 2 ? "expect what? (result, value, key, file, boxes, box-text, change)"
-                                      : "unknown expectation: " + words[1]);
+    throw UsageError(words.size() < 2
+                         ? "expect what? (result, value, key, file, boxes, box-text, change)"
+                         : "unknown expectation: " + words[1]);
 }
 
 // The checks of one line that need no machine: the command, its form, its
@@ -225,7 +227,8 @@ void checkStatement(const std::vector<std::string> &words) {
     } else if (command == "put-sibling-libraries") {
         need(words, 2, "put-sibling-libraries FOLDER");
     } else if (findExport(command) == nullptr) {
-        throw UsageError("unknown command or export: " + command + " (radozavu run --help, radozavu exports)");
+        throw UsageError("unknown command or export: " + command +
+                         " (radozavu run --help, radozavu exports)");
     } else {
         checkCall(command, parseCallArguments(words, 1));
     }
@@ -274,7 +277,8 @@ public:
     void run(const Statement &statement) {
         std::vector<std::string> words = statement.words;
         for (std::string &word : words) {
-            for (auto at = word.find("$result"); at != std::string::npos; at = word.find("$result", at)) {
+            for (auto at = word.find("$result"); at != std::string::npos;
+                 at = word.find("$result", at)) {
                 word.replace(at, 7, lastResult_);
                 at += lastResult_.size();
             }
@@ -295,20 +299,26 @@ public:
             if (!(file << statement.content) || !file.flush()) {
                 throw UsageError("cannot write " + words[1]);
             }
-            report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) + " bytes)");
+            report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) +
+                   " bytes)");
         } else if (command == "set-sz" || command == "set-dword") {
             std::string path;
             const HKEY root = splitRoot(words[1], path);
             if (command == "set-sz") {
                 registry().setString(root, path, words[2], words[3]);
             } else {
-                registry().setDword(root, path, words[2],
-                                    static_cast<DWORD>(numberArgument(command, words[3], kDwordMax)));
+                registry().setDword(
+                    root, path, words[2],
+                    static_cast<DWORD>(numberArgument(command, words[3], kDwordMax)));
             }
             report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
-            emu::setUserAnswer(static_cast<int>(numberArgument(command, words[1], kLastButton)),
-                               std::vector<std::string>(words.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())), words.end()));
+            emu::setUserAnswer(
+                static_cast<int>(numberArgument(command, words[1], kLastButton)),
+                std::vector<std::string>(
+                    words.begin() +
+                        std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())),
+                    words.end()));
         } else if (command == "wait") {
             emu::machine().clock.advance(numberArgument(command, words[1], kDwordMax));
             report("  (the machine's clock moved on " + words[1] + " ms)");
@@ -349,12 +359,14 @@ private:
         std::string path;
         if (kind == "result" || kind == "result-not") {
             const bool equal = lastResult_ == words[2];
-            check(kind == "result" ? equal : !equal, "result " + std::string(kind == "result" ? "is " : "is not ") + words[2],
+            check(kind == "result" ? equal : !equal,
+                  "result " + std::string(kind == "result" ? "is " : "is not ") + words[2],
                   lastResult_);
         } else if (kind == "value" || kind == "no-value") {
             const HKEY root = splitRoot(words[2], path);
             const emu::RegValue *value = registry().value(root, path, words[3]);
-            const std::string got = value ? "\"" + valueText(*value) + "\"" : std::string("no value");
+            const std::string got =
+                value ? "\"" + valueText(*value) + "\"" : std::string("no value");
             if (kind == "value") {
                 check(value != nullptr && valueText(*value) == words[4],
                       words[2] + " \"" + words[3] + "\" is \"" + words[4] + "\"", got);
@@ -383,7 +395,8 @@ private:
                       exists ? "exists" : "absent");
             }
         } else if (kind == "boxes" || kind == "changes") {
-            const std::size_t count = kind == "boxes" ? boxesAfter_ - boxesBefore_ : lastChanges_.size();
+            const std::size_t count =
+                kind == "boxes" ? boxesAfter_ - boxesBefore_ : lastChanges_.size();
             const unsigned long long wanted = numberArgument("expect " + kind, words[2], kDwordMax);
             check(count == wanted,
                   kind == "boxes" ? "the last call showed " + words[2] + " message box(es)"
@@ -404,8 +417,10 @@ private:
                 }
                 seen = std::to_string(lastChanges_.size()) + " changes";
             }
-            check(found, "the last call's " + std::string(kind == "change" ? "changes mention" : "boxes say") +
-                             " \"" + words[2] + "\"",
+            check(found,
+                  "the last call's " +
+                      std::string(kind == "change" ? "changes mention" : "boxes say") + " \"" +
+                      words[2] + "\"",
                   seen.empty() ? "nothing" : seen);
         }
     }
@@ -425,7 +440,9 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
     Script script;
     std::string text;
     int lineNumber = 0;
-    const auto convert = [codePage](const std::string &utf8) { return emu::toMachine(utf8, codePage); };
+    const auto convert = [codePage](const std::string &utf8) {
+        return emu::toMachine(utf8, codePage);
+    };
     while (std::getline(in, text)) {
         Statement statement;
         statement.line = ++lineNumber;
@@ -441,7 +458,8 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
             if (statement.words.empty()) {
                 continue;
             }
-            const bool hereDocument = statement.words[0] == "write" && statement.words.size() == 3 &&
+            const bool hereDocument = statement.words[0] == "write" &&
+                                      statement.words.size() == 3 &&
                                       statement.words[2].rfind("<<", 0) == 0;
             if (hereDocument) {
                 const std::string mark = splitWords(text)[2].substr(2);
@@ -491,7 +509,8 @@ int runScript(const Script &script, const std::string &name, Session &session, s
             status = 2;
             failure = error.what();
         }
-        const std::string message = name + ":" + std::to_string(statement.line) + ": " + visible(failure) + "\n";
+        const std::string message =
+            name + ":" + std::to_string(statement.line) + ": " + visible(failure) + "\n";
         err << message;
         journal << message;
         return status;

@@ -32,9 +32,9 @@ CallArguments parseCallArguments(const std::vector<std::string> &words, std::siz
 // One line of a script, its words in the machine's code page.
 struct Statement {
     int line = 0;
-    std::string source;              // the line as written, for the transcript
+    std::string source; // the line as written, for the transcript
     std::vector<std::string> words;
-    std::string content;             // write: the here-document's lines, CRLF ends
+    std::string content; // write: the here-document's lines, CRLF ends
 };
 
 struct Script {

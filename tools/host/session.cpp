@@ -32,8 +32,8 @@ std::string refuseUnlessMachine(std::string folder) {
 
 } // namespace
 
-Session::Session(std::string machineFolder, const std::string &libraryPath, const std::string &command,
-                 bool wait)
+Session::Session(std::string machineFolder, const std::string &libraryPath,
+                 const std::string &command, bool wait)
     : folder_(refuseUnlessMachine(std::move(machineFolder))), lock_(folder_, command, wait) {
     emu::loadMachine(folder_);
     loaded_ = emu::currentState();
@@ -67,7 +67,8 @@ void checkCall(const std::string &exportName, const CallArguments &arguments) {
     }
     for (std::size_t i = 0; i < expected; ++i) {
         const std::string &argument = arguments.plain[i];
-        if (isIntegerArgument(info->signature, i) && argument.find("$result") == std::string::npos &&
+        if (isIntegerArgument(info->signature, i) &&
+            argument.find("$result") == std::string::npos &&
             !emu::readNumber(argument, INT32_MIN, INT32_MAX)) {
             throw UsageError(exportName + ": argument " + std::to_string(i + 1) + " is " +
                              emu::numberRange(INT32_MIN, INT32_MAX) + ", not " + argument);

@@ -148,7 +148,8 @@ TEST_F(WineNsisInstaller, FolderThatIsNotLocalIsRefused) {
     CopyFileA((setupFolder + "setup.exe").c_str(), (otherSetup + "setup.exe").c_str(), FALSE);
     wine::writeFile(otherSetup + "QLNSETUP.INI",
                     "[Configuration]\r\nInstallDirectory=\\\\server\\share\\Quillane\r\n"
-                    "InstallActionLog=" + otherLog + "\r\n");
+                    "InstallActionLog=" +
+                        otherLog + "\r\n");
     EXPECT_EQ(wine::Program(quoted(otherSetup + "setup.exe") + " /S").exitCode(kInstallerLimitMs),
               2u);
     EXPECT_FALSE(wine::fileExists(otherLog));
@@ -159,7 +160,7 @@ TEST_F(WineNsisInstaller, FolderThatIsNotLocalIsRefused) {
 // installer requests is refused and the prefix keeps running.
 class RestartRefuser {
     static LRESULT CALLBACK refuseEndOfSession(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
+                                               LPARAM lParam) {
         return message == WM_QUERYENDSESSION ? FALSE
                                              : DefWindowProcA(window, message, wParam, lParam);
     }
@@ -172,9 +173,9 @@ public:
             windowClass.hInstance = GetModuleHandleA(nullptr);
             windowClass.lpszClassName = "RadozavuRestartRefuser";
             RegisterClassA(&windowClass);
-            window_ = CreateWindowA(windowClass.lpszClassName, "restart refuser",
-                                    WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                    windowClass.hInstance, nullptr);
+            window_ =
+                CreateWindowA(windowClass.lpszClassName, "restart refuser", WS_OVERLAPPEDWINDOW, 0,
+                              0, 100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
             ready_ = true;
             MSG message;
             while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -210,13 +211,11 @@ TEST(WineNsisAllExports, EveryExportAnswersAsDocumentedInBothCharacterSets) {
         const std::string report = folder + "report.txt";
         CopyFileA((wine::programFolder() + "all-exports-unicode-" + unicode + ".exe").c_str(),
                   installer.c_str(), FALSE);
-        EXPECT_EQ(wine::Program(quoted(installer) + " /REPORT=" + report)
-                      .exitCode(kInstallerLimitMs),
-                  0u)
+        EXPECT_EQ(
+            wine::Program(quoted(installer) + " /REPORT=" + report).exitCode(kInstallerLimitMs), 0u)
             << wine::readFile(report);
         EXPECT_TRUE(wine::fileExists(report));
     }
 }
 
 } // namespace
-

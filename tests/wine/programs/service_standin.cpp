@@ -41,8 +41,8 @@ void record(const char *step) {
     LARGE_INTEGER now{};
     QueryPerformanceCounter(&now);
     char line[96];
-    const int length = std::snprintf(line, sizeof line, "%s %lld\r\n", step,
-                                     static_cast<long long>(now.QuadPart));
+    const int length =
+        std::snprintf(line, sizeof line, "%s %lld\r\n", step, static_cast<long long>(now.QuadPart));
     HANDLE file = CreateFileA(recordFile, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {

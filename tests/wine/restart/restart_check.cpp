@@ -80,8 +80,7 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
     ASSERT_TRUE(agent.showsWindows({"Quillane Agent"}));
 
     wine::Library library;
-    auto reboot =
-        library->HKSetupRebootComputer;
+    auto reboot = library->HKSetupRebootComputer;
     EXPECT_EQ(reboot(nullptr), 0);
     const int returnedAt = ++step;
 

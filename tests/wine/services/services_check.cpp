@@ -64,11 +64,10 @@ public:
             wine::besideProgram("service_standin.exe", name_ + " " + record_ + " " + behaviour);
         std::string dependencies = dependsOn != nullptr ? dependsOn : "";
         dependencies.push_back('\0'); // a list of names, closed by an empty one
-        service_ = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                  SERVICE_ERROR_IGNORE, commandLine.c_str(), nullptr, nullptr,
-                                  dependsOn != nullptr ? dependencies.c_str() : nullptr, nullptr,
-                                  nullptr);
+        service_ = CreateServiceA(
+            manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+            SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, commandLine.c_str(), nullptr, nullptr,
+            dependsOn != nullptr ? dependencies.c_str() : nullptr, nullptr, nullptr);
         EXPECT_NE(service_, nullptr) << name << ": " << GetLastError();
     }
     ~StandInService() {
@@ -84,9 +83,7 @@ public:
 
     [[nodiscard]] SC_HANDLE handle() const { return service_; }
 
-    bool start() {
-        return StartServiceA(service_, 0, nullptr) && waitFor(SERVICE_RUNNING);
-    }
+    bool start() { return StartServiceA(service_, 0, nullptr) && waitFor(SERVICE_RUNNING); }
 
     [[nodiscard]] DWORD state() const {
         SERVICE_STATUS status{};
@@ -203,7 +200,8 @@ TEST_F(WineServerServices, SlowStopIsWaitedForAndARefusedStopIsShownWithTheSyste
     EXPECT_EQ(anyRunning(nullptr), 1);
 
     long long boxShownAt = 0;
-    wine::BoxWatcher watcher(kErrorBoxTitle, [&boxShownAt] { boxShownAt = now(); }, 30000);
+    wine::BoxWatcher watcher(
+        kErrorBoxTitle, [&boxShownAt] { boxShownAt = now(); }, 30000);
     const long long calledAt = now();
     EXPECT_EQ(stopRunning(nullptr), 0);
     const long long returnedAt = now();

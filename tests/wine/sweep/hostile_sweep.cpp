@@ -750,7 +750,7 @@ LRESULT CALLBACK refuseEndOfSession(HWND window, UINT message, WPARAM wParam, LP
 // its messages for as long as the sweep runs: the restart export's request
 // is refused, as in the restart test.
 class SessionKeeper {
-  public:
+public:
     SessionKeeper() {
         thread_ = std::thread([this] {
             WNDCLASSA windowClass{};
@@ -778,7 +778,7 @@ class SessionKeeper {
     SessionKeeper(const SessionKeeper &) = delete;
     SessionKeeper &operator=(const SessionKeeper &) = delete;
 
-  private:
+private:
     std::thread thread_;
     HWND window_ = nullptr;
     std::atomic<DWORD> threadId_{0};
