@@ -90,4 +90,21 @@ TEST_F(WineProviderOrder, WithLoggingOffTheOrderChangesAndNoLogIsWritten) {
     EXPECT_FALSE(wine::fileExists(ini));
 }
 
+// An order of 150,000 entries QLNNET (about 1 MB) is put right in one read
+// and one write: rewriting it once per entry took over an hour.
+TEST_F(WineProviderOrder, AHugeOrderIsPutRightInMomentsWithItsLogOn) {
+    wine::writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
+    std::string huge = "RDPNP";
+    for (int entry = 0; entry < 150000; ++entry) {
+        huge += ",QLNNET";
+    }
+    wine::setString(HKEY_LOCAL_MACHINE, kOrderKey, "ProviderOrder", huge + ",QLNNETX");
+    wine::Library library;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(library->HKAddNetworkProviderEX(), 0);
+    EXPECT_LT(GetTickCount() - start, wine::kPatienceMs);
+    EXPECT_EQ(order(), "QLNNET,RDPNP,QLNNETX");
+    EXPECT_LT(logged().size(), 300u);
+}
+
 } // namespace
