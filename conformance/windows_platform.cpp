@@ -1,0 +1,63 @@
+// The cases on Windows or under Wine: the real API of the machine the suite
+// runs on. The scratch folder lies in the user's temporary folder and is
+// named after the process, so that two runs never share one.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform.h"
+
+namespace conformance::platform {
+namespace {
+
+std::string &folderPath() {
+    static std::string folder;
+    return folder;
+}
+
+void removeScratch() {
+    std::error_code error;
+    std::filesystem::remove_all(folderPath(), error);
+    SHDeleteKeyA(HKEY_CURRENT_USER, kScratchKey);
+}
+
+} // namespace
+
+void startRun() {
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) {
+        throw std::runtime_error("no temporary folder");
+    }
+    folderPath() = std::string(temp) + "radozavu-conformance-" +
+                   std::to_string(GetCurrentProcessId());
+}
+
+void startCase() {
+    removeScratch();
+    if (!CreateDirectoryA(folderPath().c_str(), nullptr)) {
+        throw std::runtime_error("cannot make the scratch folder " + folderPath());
+    }
+}
+
+void endCase() { removeScratch(); }
+
+const std::string &scratchFolder() { return folderPath(); }
+
+std::string hostPath(const std::string &machinePath) { return machinePath; }
+
+std::string name() {
+    using WineVersion = const char *(__cdecl *)();
+    const auto wineVersion = reinterpret_cast<WineVersion>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    return wineVersion != nullptr ? std::string("Wine ") + wineVersion() : "Windows";
+}
+
+bool underWine() {
+    static const bool wine = name() != "Windows";
+    return wine;
+}
+
+} // namespace conformance::platform
