@@ -32,8 +32,7 @@ void printCoverage(const ::testing::UnitTest &run) {
                 "known Wine differences marked: %d\n",
                 covered, functions, calls, kKnownDifferenceMarks);
     std::printf("on %s: %d cases passed, %d failed, %d skipped\n", platform::name().c_str(),
-                run.successful_test_count(), run.failed_test_count(),
-                run.skipped_test_count());
+                run.successful_test_count(), run.failed_test_count(), run.skipped_test_count());
     for (const std::string &reason : differencesMet()) {
         std::printf("known Wine difference met: %s\n", reason.c_str());
     }

@@ -31,8 +31,8 @@ void startRun() {
     if (length == 0 || length >= sizeof temp) {
         throw std::runtime_error("no temporary folder");
     }
-    folderPath() = std::string(temp) + "radozavu-conformance-" +
-                   std::to_string(GetCurrentProcessId());
+    folderPath() =
+        std::string(temp) + "radozavu-conformance-" + std::to_string(GetCurrentProcessId());
 }
 
 void startCase() {
@@ -50,8 +50,8 @@ std::string hostPath(const std::string &machinePath) { return machinePath; }
 
 std::string name() {
     using WineVersion = const char *(__cdecl *)();
-    const auto wineVersion = reinterpret_cast<WineVersion>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    const auto wineVersion = reinterpret_cast<WineVersion>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
     return wineVersion != nullptr ? std::string("Wine ") + wineVersion() : "Windows";
 }
 
