@@ -213,7 +213,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
         return INVALID_HANDLE_VALUE;
     }
     emu::ResolvedPath resolved;
-    if (pattern == nullptr || !emu::resolvePath(pattern, resolved)) {
+    // An empty pattern names no folder to search.
+    if (pattern == nullptr || pattern[0] == '\0' || !emu::resolvePath(pattern, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
