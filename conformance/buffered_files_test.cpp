@@ -44,8 +44,8 @@ TEST_F(BufferedFiles, RefuseWhatCannotBeOpened) {
     writeFile(path("Setup\\locked.txt"), "old");
     writeFile(path("Setup\\held.txt"), "held");
     setReadOnly(path("Setup\\locked.txt"), true);
-    const HANDLE held = win::CreateFileA(path("Setup\\held.txt").c_str(), GENERIC_WRITE, 0,
-                                         nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = win::CreateFileA(path("Setup\\held.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     struct Open {
         std::string path;

@@ -121,8 +121,8 @@ TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
     writeFile(path("held.dll"), "held");
     writeFile(path("read.dll"), "read");
     writeFile(path("new.dll"), "new");
-    const HANDLE held = win::CreateFileA(path("held.dll").c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = win::CreateFileA(path("held.dll").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
     const HANDLE read = win::CreateFileA(path("read.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                          nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -230,16 +230,16 @@ private:
 
 TEST_F(DelayedMoves, AreListedForTheNextStartOfTheSystem) {
     writeFile(path("BIN\\MFC42.DLL"), "x");
-    ASSERT_TRUE(win::MoveFileExA(path("BIN\\MFC42.DLL").c_str(), nullptr,
-                                 MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(
+        win::MoveFileExA(path("BIN\\MFC42.DLL").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(added(), (std::vector<std::string>{"\\??\\" + path("BIN\\MFC42.DLL"), ""}));
 
     const std::string dotted = folder() + "\\.\\new\\..\\a.dll";
     ASSERT_TRUE(win::MoveFileExA(path("new\\a.dll").c_str(), dotted.c_str(),
                                  MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(added(), (std::vector<std::string>{"\\??\\" + path("BIN\\MFC42.DLL"), "",
-                                                 "\\??\\" + path("new\\a.dll"),
-                                                 "!\\??\\" + path("a.dll")}));
+    EXPECT_EQ(added(),
+              (std::vector<std::string>{"\\??\\" + path("BIN\\MFC42.DLL"), "",
+                                        "\\??\\" + path("new\\a.dll"), "!\\??\\" + path("a.dll")}));
 
     // A move at the next start cannot fall back on a copy.
     win::SetLastError(0xdeadbeef);

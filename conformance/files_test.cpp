@@ -67,10 +67,18 @@ TEST_F(Files, SearchesFindWhatTheirPatternsMatch) {
     for (const auto &c : cases) {
         const Search search = find(path(c.pattern));
         EXPECT_EQ(sorted(search.names), c.names) << c.pattern;
-        EXPECT_EQ(search.error, c.names.empty() ? DWORD{ERROR_FILE_NOT_FOUND}
-                                                : DWORD{ERROR_NO_MORE_FILES})
+        EXPECT_EQ(search.error,
+                  c.names.empty() ? DWORD{ERROR_FILE_NOT_FOUND} : DWORD{ERROR_NO_MORE_FILES})
             << c.pattern;
     }
+}
+
+// A pattern of many stars that matches nothing is answered at once.
+TEST_F(Files, PatternsOfManyStarsAreMatchedInLinearTime) {
+    writeFile(path(std::string(60, 'a') + ".txt"), "");
+    EXPECT_TRUE(find(path(std::string(40, '*') + "b")).names.empty());
+    EXPECT_EQ(find(path("*a*a*a*.t?t")).names.size(), 1u);
+    EXPECT_EQ(find(path("*A*.TXT*")).names.size(), 1u);
 }
 
 TEST_F(Files, ASearchTellsAMissingFolderFromNoMatch) {
@@ -142,12 +150,8 @@ TEST_F(Files, DriveTypesOfRoots) {
         std::string root;
         UINT type;
     } cases[] = {
-        {scratchRoot, DRIVE_FIXED},
-        {"c:\\", DRIVE_FIXED},
-        {"Q:\\", DRIVE_NO_ROOT_DIR},
-        {"1:\\", DRIVE_NO_ROOT_DIR},
-        {"\\:\\", DRIVE_NO_ROOT_DIR},
-        {"", DRIVE_NO_ROOT_DIR},
+        {scratchRoot, DRIVE_FIXED},  {"c:\\", DRIVE_FIXED},        {"Q:\\", DRIVE_NO_ROOT_DIR},
+        {"1:\\", DRIVE_NO_ROOT_DIR}, {"\\:\\", DRIVE_NO_ROOT_DIR}, {"", DRIVE_NO_ROOT_DIR},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(win::GetDriveTypeA(c.root.c_str()), c.type) << c.root;
