@@ -199,7 +199,7 @@ protected:
             ERROR_SUCCESS) {
             return std::nullopt;
         }
-        std::vector<BYTE> data(64 * 1024);
+        std::vector<BYTE> data(std::size_t{64} * 1024);
         DWORD type = REG_NONE;
         auto size = static_cast<DWORD>(data.size());
         const LONG rc = win::RegQueryValueExA(key, kPending, nullptr, &type, data.data(), &size);
