@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "case.h"
+#include "code_page.h"
 #include "platform/drives.h"
+#include "platform/file_io.h"
 #include "platform/files.h"
+#include "platform/kernel.h"
 #include "platform/system.h"
 
 namespace conformance {
@@ -156,6 +159,26 @@ TEST_F(Files, DriveTypesOfRoots) {
     for (const auto &c : cases) {
         EXPECT_EQ(win::GetDriveTypeA(c.root.c_str()), c.type) << c.root;
     }
+}
+
+class CodePage932Files : public Files {
+protected:
+    void SetUp() override {
+        Files::SetUp();
+        if (!platform::useCodePage(932)) {
+            GTEST_SKIP() << "runs where the process has code page 932";
+        }
+    }
+};
+
+// A file named by one Japanese character, whose trail byte is 0x5C.
+TEST_F(CodePage932Files, AQuestionMarkStandsForAWholeDoubleByteCharacter) {
+    const HANDLE file = win::CreateFileA(path("\x95\x5C.dat").c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(win::CloseHandle(file));
+    EXPECT_EQ(find(path("?.dat")).names, std::vector<std::string>{"\x95\x5C.dat"});
+    EXPECT_TRUE(find(path("??.dat")).names.empty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "case.h"
+#include "code_page.h"
 #include "platform/system.h"
 
 namespace conformance {
@@ -44,6 +45,25 @@ TEST_F(SystemFacts, TheVersionFillsAStructureOfAKnownSize) {
         win::SetLastError(0xdeadbeef);
         EXPECT_FALSE(win::GetVersionExA(&info)) << size;
         EXPECT_EQ(win::GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER}) << size;
+    }
+}
+
+// Shift-JIS: lead bytes 0x81 to 0x9F and 0xE0 to 0xFC, so that a trail
+// byte 0x5C ('\\') belongs to its character.
+class CodePage932 : public Case {
+protected:
+    void SetUp() override {
+        Case::SetUp();
+        if (!platform::useCodePage(932)) {
+            GTEST_SKIP() << "runs where the process has code page 932";
+        }
+    }
+};
+
+TEST_F(CodePage932, LeadBytesAreThoseOfShiftJis) {
+    for (int c = 0; c < 256; ++c) {
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        EXPECT_EQ(win::IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE, lead) << c;
     }
 }
 
