@@ -76,6 +76,17 @@ TEST_F(Files, SearchesFindWhatTheirPatternsMatch) {
     }
 }
 
+// A long name whose short (8.3) name matches is found too: "*.ini" finds
+// "notes.ini_old" by its short name NOTES~1.INI.
+TEST_F(Files, WildcardsAlsoMatchShortNames) {
+    for (const char *name : {"b.ini", "notes.ini_old", "long name.ini_backup", "x.txt"}) {
+        writeFile(path(name), "");
+    }
+    EXPECT_EQ(sorted(find(path("*.ini")).names),
+              (std::vector<std::string>{"b.ini", "long name.ini_backup", "notes.ini_old"}));
+    EXPECT_EQ(find(path("*.txt")).names, std::vector<std::string>{"x.txt"});
+}
+
 // A pattern of many stars that matches nothing is answered at once.
 TEST_F(Files, PatternsOfManyStarsAreMatchedInLinearTime) {
     writeFile(path(std::string(60, 'a') + ".txt"), "");
