@@ -115,52 +115,62 @@ TEST_F(FileOperations, MovesRenameAtOnce) {
     setReadOnly(path("Locked.dat"), false);
 }
 
+BOOL copyFile(const std::string &source, const std::string &target) {
+    return win::CopyFileA(source.c_str(), target.c_str(), FALSE);
+}
+BOOL deleteFile(const std::string &file, const std::string & /*unused*/) {
+    return win::DeleteFileA(file.c_str());
+}
+BOOL moveFile(const std::string &source, const std::string &target) {
+    return win::MoveFileExA(source.c_str(), target.c_str(), 0);
+}
+
 // A file another holds open without sharing is neither copied, replaced,
-// deleted nor moved; one shared for reading may be copied.
+// deleted nor moved; one shared for reading may be copied; an open that
+// takes no access (a look at the file) keeps nothing from happening.
 TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
-    writeFile(path("held.dll"), "held");
-    writeFile(path("read.dll"), "read");
-    writeFile(path("new.dll"), "new");
-    const HANDLE held = win::CreateFileA(path("held.dll").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                         nullptr, OPEN_EXISTING, 0, nullptr);
-    const HANDLE read = win::CreateFileA(path("read.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                         nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ASSERT_NE(read, INVALID_HANDLE_VALUE);
+    for (const char *name : {"held.dll", "read.dll", "looked.dll", "new.dll"}) {
+        writeFile(path(name), name);
+    }
+    const auto hold = [this](const char *name, DWORD access, DWORD share) {
+        const HANDLE file =
+            win::CreateFileA(path(name).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << name;
+        return file;
+    };
+    const HANDLE held = hold("held.dll", GENERIC_READ | GENERIC_WRITE, 0);
+    const HANDLE read = hold("read.dll", GENERIC_READ, FILE_SHARE_READ);
+    const HANDLE looked = hold("looked.dll", 0, 0);
     const struct {
-        const char *what;
-        BOOL (*operation)(const std::string &source, const std::string &target);
+        BOOL (*operation)(const std::string &, const std::string &);
         std::string source, target;
         bool done;
     } cases[] = {
-        {"copy from", [](auto &s, auto &t) { return win::CopyFileA(s.c_str(), t.c_str(), FALSE); },
-         path("held.dll"), path("a.dll"), false},
-        {"copy over", [](auto &s, auto &t) { return win::CopyFileA(s.c_str(), t.c_str(), FALSE); },
-         path("new.dll"), path("HELD.DLL"), false},
-        {"delete", [](auto &s, auto &) { return win::DeleteFileA(s.c_str()); }, path("held.dll"),
-         "", false},
-        {"move", [](auto &s, auto &t) { return win::MoveFileExA(s.c_str(), t.c_str(), 0); },
-         path("held.dll"), path("b.dll"), false},
-        {"copy from", [](auto &s, auto &t) { return win::CopyFileA(s.c_str(), t.c_str(), FALSE); },
-         path("read.dll"), path("c.dll"), true},
-        {"copy over", [](auto &s, auto &t) { return win::CopyFileA(s.c_str(), t.c_str(), FALSE); },
-         path("new.dll"), path("read.dll"), false},
-        {"delete", [](auto &s, auto &) { return win::DeleteFileA(s.c_str()); }, path("read.dll"),
-         "", false},
+        {copyFile, path("held.dll"), path("a.dll"), false},
+        {copyFile, path("new.dll"), path("HELD.DLL"), false},
+        {deleteFile, path("held.dll"), "", false},
+        {moveFile, path("held.dll"), path("b.dll"), false},
+        {copyFile, path("read.dll"), path("c.dll"), true},
+        {copyFile, path("new.dll"), path("read.dll"), false},
+        {deleteFile, path("read.dll"), "", false},
+        {copyFile, path("new.dll"), path("looked.dll"), true},
+        {deleteFile, path("looked.dll"), "", true},
     };
     for (const auto &c : cases) {
         win::SetLastError(0xdeadbeef);
-        EXPECT_EQ(c.operation(c.source, c.target) != FALSE, c.done) << c.what << " " << c.source;
+        EXPECT_EQ(c.operation(c.source, c.target) != FALSE, c.done) << c.source << " " << c.target;
         if (!c.done) {
             EXPECT_EQ(win::GetLastError(), DWORD{ERROR_SHARING_VIOLATION})
-                << c.what << " " << c.source;
+                << c.source << " " << c.target;
         }
     }
-    EXPECT_TRUE(win::CloseHandle(held));
-    EXPECT_TRUE(win::CloseHandle(read));
-    EXPECT_EQ(readFile(path("held.dll")), "held");
-    EXPECT_EQ(readFile(path("read.dll")), "read");
-    EXPECT_EQ(readFile(path("c.dll")), "read");
+    for (const HANDLE file : {held, read, looked}) {
+        EXPECT_TRUE(win::CloseHandle(file));
+    }
+    EXPECT_EQ(readFile(path("held.dll")), "held.dll");
+    EXPECT_EQ(readFile(path("read.dll")), "read.dll");
+    EXPECT_EQ(readFile(path("c.dll")), "read.dll");
+    EXPECT_FALSE(readFile(path("looked.dll")));
 }
 
 // Moves and deletions at the next start of the system are listed in the
