@@ -1,6 +1,7 @@
 // Buffered files of the C runtime and gzip files of zlib on the emulated
 // machine: opened by machine path with the refusals Windows gives (a folder,
-// a read-only file opened for writing, a path on no drive), then read and
+// a read-only file opened for writing, a path on no drive, a file whose open
+// handles do not share the access), then read and
 // written as host files. A file the test marks as damaged is opened as a
 // stream whose reads fail from a given offset on.
 #include <cerrno>
@@ -35,6 +36,14 @@ bool hostFileToOpen(const char *path, const char *mode, std::string &host) {
         (attributes != INVALID_FILE_ATTRIBUTES &&
          ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
           (opensForWriting(mode) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)))) {
+        errno = EACCES;
+        return false;
+    }
+    // The runtime opens its files sharing reading and writing with others.
+    const DWORD access = std::strchr(mode, '+') != nullptr ? GENERIC_READ | GENERIC_WRITE
+                         : opensForWriting(mode)           ? GENERIC_WRITE
+                                                           : GENERIC_READ;
+    if (!sharingAllows(resolved.host, access, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
         errno = EACCES;
         return false;
     }

@@ -45,10 +45,16 @@ std::vector<std::weak_ptr<OpenFile>> &openFiles() {
 bool conflicts(DWORD access, DWORD shareMode, const OpenFile &other) {
     const auto refused = [](DWORD wanted, DWORD shared) {
         return ((wanted & GENERIC_READ) != 0 && (shared & FILE_SHARE_READ) == 0) ||
-               ((wanted & GENERIC_WRITE) != 0 && (shared & FILE_SHARE_WRITE) == 0);
+               ((wanted & GENERIC_WRITE) != 0 && (shared & FILE_SHARE_WRITE) == 0) ||
+               ((wanted & DELETE) != 0 && (shared & FILE_SHARE_DELETE) == 0);
     };
-    return refused(access, other.shareMode) || refused(other.access, shareMode);
+    // An open that takes no access holds no share mode either.
+    const bool otherTakesAccess = (other.access & (GENERIC_READ | GENERIC_WRITE | DELETE)) != 0;
+    return (otherTakesAccess && refused(access, other.shareMode)) ||
+           refused(other.access, shareMode);
 }
+
+} // namespace
 
 bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode) {
     auto &files = openFiles();
@@ -61,6 +67,8 @@ bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode) {
     }
     return true;
 }
+
+namespace {
 
 HANDLE fail(DWORD code) {
     win::SetLastError(code);

@@ -40,6 +40,15 @@ bool isInUse(const std::string &host) {
     return false;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Whether an operation may open the file at host with the access and share
+// mode Windows' own copy, deletion or move asks for: not while a running
+// program holds it, nor while an open handle's share mode refuses that open.
+bool mayOpen(const std::string &host, DWORD access, DWORD shareMode) {
+    return !isInUse(host) && sharingAllows(host, access, shareMode);
+}
+
 // The full machine path of a path: drive, root and every name, with "." and
 // ".." worked out, as GetFullPathNameA gives it.
 std::string fullPath(const ResolvedPath &resolved) {
@@ -126,7 +135,7 @@ BOOL moveNow(const char *existingFile, const char *newFile, DWORD flags) {
     if (source.drive != target.drive) {
         return failWith(kErrorNotSameDevice);
     }
-    if (isInUse(source.host)) {
+    if (!mayOpen(source.host, DELETE, kShareAll)) {
         return failWith(ERROR_SHARING_VIOLATION);
     }
     const DWORD targetAttributes = attributesOf(target.host);
@@ -137,7 +146,7 @@ BOOL moveNow(const char *existingFile, const char *newFile, DWORD flags) {
         if ((targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
             return failWith(ERROR_ACCESS_DENIED);
         }
-        if (isInUse(target.host)) {
+        if (!mayOpen(target.host, DELETE, kShareAll)) {
             return failWith(ERROR_SHARING_VIOLATION);
         }
     }
@@ -167,6 +176,9 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     if ((sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return emu::failWith(ERROR_ACCESS_DENIED);
     }
+    if (!emu::sharingAllows(source.host, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+        return emu::failWith(ERROR_SHARING_VIOLATION);
+    }
     std::error_code error;
     if (target.parts.empty() || !fs::is_directory(fs::path(target.host).parent_path(), error)) {
         return emu::failWith(ERROR_PATH_NOT_FOUND);
@@ -179,7 +191,7 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
         if ((targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
             return emu::failWith(ERROR_ACCESS_DENIED);
         }
-        if (target.host == source.host || emu::isInUse(target.host)) {
+        if (target.host == source.host || !emu::mayOpen(target.host, GENERIC_WRITE, 0)) {
             return emu::failWith(ERROR_SHARING_VIOLATION);
         }
     }
@@ -219,7 +231,7 @@ BOOL DeleteFileA(LPCSTR file) {
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
         return emu::failWith(ERROR_ACCESS_DENIED);
     }
-    if (emu::isInUse(resolved.host)) {
+    if (!emu::mayOpen(resolved.host, DELETE, emu::kShareAll)) {
         return emu::failWith(ERROR_SHARING_VIOLATION);
     }
     std::error_code error;

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "emulator/files/files_internal.h"
@@ -213,7 +214,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
         return INVALID_HANDLE_VALUE;
     }
     emu::ResolvedPath resolved;
-    if (pattern == nullptr || !emu::resolvePath(pattern, resolved)) {
+    // An empty pattern names no folder to search.
+    if (pattern == nullptr || pattern[0] == '\0' || !emu::resolvePath(pattern, resolved)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -243,8 +245,16 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end(), emu::CaseLess());
+        // A drive that makes 8.3 names matches them too: "*.ini" finds
+        // "notes.ini_old" by its short name NOTES~1.INI.
+        const auto shortNames = emu::machine().shortNames == emu::ShortNames::Off
+                                    ? std::map<std::string, std::string, emu::CaseLess>()
+                                    : emu::shortNamesOf(folder);
         for (const std::string &name : names) {
-            if (emu::wildcardMatch(last.c_str(), name.c_str())) {
+            const auto shortName = shortNames.find(name);
+            if (emu::wildcardMatch(last.c_str(), name.c_str()) ||
+                (shortName != shortNames.end() &&
+                 emu::wildcardMatch(last.c_str(), shortName->second.c_str()))) {
                 search->found.push_back(emu::findData(name, folder / name));
             }
         }

@@ -27,6 +27,12 @@ DWORD attributesOf(const std::string &host);
 // folder is missing too, else ERROR_FILE_NOT_FOUND.
 DWORD missingPathError(const std::string &host);
 
+// False while a file opened with CreateFileA keeps from sharing an access
+// asked for here (GENERIC_READ, GENERIC_WRITE, DELETE), or takes one that
+// shareMode does not share: the opens, copies, deletions and moves of
+// Windows then fail with ERROR_SHARING_VIOLATION.
+bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode);
+
 // The fault a test has planned for this call of a file operation (see
 // Faults), or ERROR_SUCCESS.
 DWORD plannedFileFault(const char *operation);

@@ -72,8 +72,9 @@ std::string shortPart(const std::string &part, std::size_t maxBytes) {
     return kept;
 }
 
-// The short name of every entry of a folder, by long name.
-std::map<std::string, std::string, CaseLess> shortNames(const fs::path &folder) {
+} // namespace
+
+std::map<std::string, std::string, CaseLess> shortNamesOf(const fs::path &folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto &entry : fs::directory_iterator(folder, error)) {
@@ -117,13 +118,11 @@ std::map<std::string, std::string, CaseLess> shortNames(const fs::path &folder) 
     return result;
 }
 
-} // namespace
-
 std::string shortNameOf(const fs::path &folder, const std::string &longName) {
     if (isShortName(longName)) {
         return longName;
     }
-    const auto names = shortNames(folder);
+    const auto names = shortNamesOf(folder);
     const auto found = names.find(longName);
     return found == names.end() ? longName : found->second;
 }
@@ -139,7 +138,7 @@ std::string findEntry(const fs::path &folder, const std::string &name) {
     if (name.find('~') == std::string::npos) {
         return {}; // generated short names all carry a tilde
     }
-    for (const auto &[longName, shortName] : shortNames(folder)) {
+    for (const auto &[longName, shortName] : shortNamesOf(folder)) {
         if (equalNoCase(shortName, name)) {
             return longName;
         }

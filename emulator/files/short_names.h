@@ -5,9 +5,15 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
+#include "emulator/case_less.h"
+
 namespace emu {
+
+// The short name of every entry of a host folder, by long name.
+std::map<std::string, std::string, CaseLess> shortNamesOf(const std::filesystem::path &folder);
 
 // The short name of the entry longName of a host folder.
 std::string shortNameOf(const std::filesystem::path &folder, const std::string &longName);

@@ -1,0 +1,12 @@
+#include "code_page.h"
+
+#include "emulator/machine.h"
+
+namespace conformance::platform {
+
+bool useCodePage(unsigned codePage) {
+    emu::machine().codePage = codePage;
+    return true;
+}
+
+} // namespace conformance::platform
