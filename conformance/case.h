@@ -39,7 +39,7 @@ private:
 
 // Where Wine is known to differ from Windows, a case checks Wine's behaviour
 // instead of Windows', so a change in Wine is noticed too:
-//     if (knownWineDifference("the reason")) { Wine's behaviour } else { Windows' }
+//     if (knownWineDifference(reason)) { Wine's behaviour } else { Windows' }
 // True only when running under Wine; the reason is listed after the run.
 // The emulated machine always models Windows.
 bool knownWineDifference(const char *reason);

@@ -2,8 +2,8 @@
 # every function the seam declares (a `using ::Name;` line of the Windows
 # branch of src/platform/*.h) must be called as `win::Name` by some case
 # (conformance/*_test.cpp), or the build fails. Writes OUTPUT, which the
-# suite prints after its run, with the number of places a case marks a known
-# difference of Wine.
+# suite prints after its run, with the number of places a case (or a helper
+# of the fixture) marks a known difference of Wine.
 #   cmake -DSEAM=<src/platform> -DCASES=<conformance> -DOUTPUT=<file> -P seam_coverage.cmake
 file(GLOB headers ${SEAM}/*.h)
 set(functions)
@@ -34,7 +34,14 @@ foreach(function IN LISTS functions)
     endif()
     string(APPEND table "    {\"${function}\", ${count}},\n")
 endforeach()
-string(REGEX MATCHALL "knownWineDifference\\(\"" marks "${text}")
+# Marks of known differences may also stand in the fixture's helpers.
+file(GLOB helpers ${CASES}/*.h)
+set(marked "${text}")
+foreach(source IN LISTS helpers)
+    file(READ ${source} content)
+    string(APPEND marked "${content}")
+endforeach()
+string(REGEX MATCHALL "knownWineDifference\\(\"" marks "${marked}")
 list(LENGTH marks markCount)
 
 if(missing AND NOT PARTIAL)
