@@ -62,7 +62,7 @@ TEST_F(Resources, SystemTextsEndInALineBreakInABufferTheCallerFrees) {
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(length, std::strlen(text));
         ASSERT_GT(length, 2u);
-        EXPECT_EQ(std::string(text + length - 2), "\r\n");
+        EXPECT_STREQ(text + length - 2, "\r\n");
 
         // The same text in the caller's buffer, which must hold its terminator.
         std::string buffer(length + 1, kJunk);
