@@ -77,8 +77,8 @@ TEST_F(Processes, AStartedProgramRunsUntilTerminatedAndItsHandlesAreSignalledThe
 TEST_F(Processes, AnUnquotedProgramPathWithBlanksIsFoundBeforeItsArguments) {
     const std::string folder = path("Stand In");
     writeFile(folder + "\\readme.txt", "");
-    ASSERT_TRUE(win::CopyFileA(standins::programFile().c_str(),
-                               (folder + "\\program.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        win::CopyFileA(standins::programFile().c_str(), (folder + "\\program.exe").c_str(), FALSE));
     Started started;
     ASSERT_TRUE(start(folder + "\\program.exe --no-such-switch", started)) << win::GetLastError();
     EXPECT_EQ(win::WaitForSingleObject(started.info.hProcess, kShortWaitMs), WAIT_TIMEOUT);

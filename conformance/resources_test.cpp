@@ -57,8 +57,7 @@ TEST_F(Resources, SystemTextsEndInALineBreakInABufferTheCallerFrees) {
         win::SetLastError(0xdeadbeef);
         const DWORD length = win::FormatMessageA(
             FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
-            MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-            nullptr);
+            MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(length, std::strlen(text));
         ASSERT_GT(length, 2u);

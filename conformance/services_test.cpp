@@ -153,8 +153,8 @@ TEST_F(Services, ActiveDependentsAreListedWithTheSizeTheyNeed) {
         EXPECT_EQ(needed, sizeof(ENUM_SERVICE_STATUSA) + 2 * (std::strlen(kDependent) + 1));
         std::vector<char> buffer(needed, kJunk);
         auto *listed = reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data());
-        ASSERT_TRUE(win::EnumDependentServicesA(service, SERVICE_ACTIVE, listed, needed, &needed,
-                                                &count));
+        ASSERT_TRUE(
+            win::EnumDependentServicesA(service, SERVICE_ACTIVE, listed, needed, &needed, &count));
         ASSERT_EQ(count, 1u);
         EXPECT_STREQ(listed[0].lpServiceName, kDependent);
         EXPECT_STREQ(listed[0].lpDisplayName, kDependent);

@@ -118,8 +118,8 @@ TEST_F(Shutdown, APrivilegeChangeReportsOnlyWhatItChanged) {
     wanted.PrivilegeCount = 1;
     wanted.Privileges[0].Luid = LUID{kShutdownLuid, 0};
     win::SetLastError(0xdeadbeef);
-    EXPECT_FALSE(win::AdjustTokenPrivileges(adjustOnly, FALSE, &wanted, sizeof previous,
-                                            &previous, &size));
+    EXPECT_FALSE(
+        win::AdjustTokenPrivileges(adjustOnly, FALSE, &wanted, sizeof previous, &previous, &size));
     EXPECT_EQ(win::GetLastError(), DWORD{ERROR_ACCESS_DENIED});
     EXPECT_TRUE(win::CloseHandle(adjustOnly));
 }

@@ -72,16 +72,15 @@ Service::Service(const char *name, ServiceOptions options) : state_(new State) {
     ResetEvent(state_->release);
     state_->manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     const std::string record = platform::scratchFolder() + "\\" + name + ".txt";
-    const std::string commandLine = wine::besideProgram(
-        "service_standin.exe", std::string(name) + " \"" + record + "\" " +
-                                   (options.refuseStop ? "refuse" : "prompt"));
+    const std::string commandLine =
+        wine::besideProgram("service_standin.exe", std::string(name) + " \"" + record + "\" " +
+                                                       (options.refuseStop ? "refuse" : "prompt"));
     std::string dependencies = options.dependsOn != nullptr ? options.dependsOn : "";
     dependencies.push_back('\0'); // a list of names, closed by an empty one
-    state_->service =
-        CreateServiceA(state_->manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                       SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, commandLine.c_str(), nullptr,
-                       nullptr, options.dependsOn != nullptr ? dependencies.c_str() : nullptr,
-                       nullptr, nullptr);
+    state_->service = CreateServiceA(
+        state_->manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+        SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, commandLine.c_str(), nullptr, nullptr,
+        options.dependsOn != nullptr ? dependencies.c_str() : nullptr, nullptr, nullptr);
     EXPECT_NE(state_->service, nullptr) << name << ": " << GetLastError();
     if (state_->service != nullptr && options.started) {
         EXPECT_TRUE(StartServiceA(state_->service, 0, nullptr) &&
