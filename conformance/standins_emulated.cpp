@@ -16,7 +16,7 @@ namespace {
 
 // A file of the scratch folder, made once a case asks for it.
 std::string scratchFile(const std::string &name) {
-    const std::string file = platform::scratchFolder() + "\\" + name;
+    std::string file = platform::scratchFolder() + "\\" + name;
     const std::ofstream made(platform::hostPath(file), std::ios::binary);
     return file;
 }
@@ -36,7 +36,7 @@ bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
 }
 
 std::string libraryFile() {
-    const std::string file = platform::scratchFolder() + "\\ZepProj.dll";
+    std::string file = platform::scratchFolder() + "\\ZepProj.dll";
     fs::copy_file(fs::path(RADOZAVU_STANDIN_FOLDER) / "ZepProj.dll", platform::hostPath(file),
                   fs::copy_options::overwrite_existing);
     return file;
