@@ -10,9 +10,13 @@
 namespace conformance::standins {
 
 Program::Program(const std::vector<std::string> &titles) {
-    std::string commandLine = "\"" + programFile() + "\"";
+    std::string commandLine = "\"";
+    commandLine += programFile();
+    commandLine += '"';
     for (const std::string &title : titles) {
-        commandLine += " \"" + title + "\"";
+        commandLine += " \"";
+        commandLine += title;
+        commandLine += '"';
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
