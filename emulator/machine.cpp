@@ -76,6 +76,7 @@ void configureStandardMachine(const std::string &hostFolder) {
     fs::create_directories(profiles / "Administrator" / "Desktop");
     m.specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = commonDesktop;
     m.specialFolders[CSIDL_DESKTOP] = userDesktop;
+    m.specialFolders[CSIDL_DRIVES] = ""; // My Computer, outside the file system
     m.registry.setString(HKEY_LOCAL_MACHINE,
                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                          "Common Desktop", commonDesktop);

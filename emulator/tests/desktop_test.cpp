@@ -1,4 +1,7 @@
-// The emulated machine's windows, processes and semaphores.
+// The emulated machine's windows, processes and semaphores. Linux-only: each
+// case sets up the desktop and its programs through the machine's control
+// interface (what the seam alone shows is proven on both platforms by
+// conformance/windows_test.cpp and processes_test.cpp).
 #include <gtest/gtest.h>
 
 #include "platform/kernel.h"
@@ -86,35 +89,17 @@ TEST_F(Desktop, OpeningAndEndingProcesses) {
     EXPECT_EQ(win::GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(Desktop, SemaphoreCountsWaitsAndNames) {
-    HANDLE first = win::CreateSemaphoreA(nullptr, 1, 1, "ZEP");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(win::GetLastError(), ERROR_SUCCESS);
-    // Opening by name keeps the existing counts.
-    HANDLE second = win::CreateSemaphoreA(nullptr, 0, 5, "ZEP");
-    EXPECT_EQ(win::GetLastError(), ERROR_ALREADY_EXISTS);
-    HANDLE other = win::CreateSemaphoreA(nullptr, 1, 1, "zep"); // names differ by case
-    EXPECT_EQ(win::GetLastError(), ERROR_SUCCESS);
-    win::CloseHandle(other);
-
-    EXPECT_EQ(win::WaitForSingleObject(second, 1), WAIT_OBJECT_0);
+// Linux-only: the virtual clock (a semaphore's counts, waits and names are
+// conformance cases, conformance/processes_test.cpp).
+TEST_F(Desktop, ATimedOutWaitRunsTheClockOnByItsTime) {
+    HANDLE semaphore = win::CreateSemaphoreA(nullptr, 0, 1, nullptr);
     const std::uint64_t start = machine().clock.now();
-    EXPECT_EQ(win::WaitForSingleObject(first, 1), WAIT_TIMEOUT);
+    EXPECT_EQ(win::WaitForSingleObject(semaphore, 1), WAIT_TIMEOUT);
     EXPECT_EQ(machine().clock.now(), start + 1);
-    LONG previous = -1;
-    EXPECT_TRUE(win::ReleaseSemaphore(first, 1, &previous));
-    EXPECT_EQ(previous, 0);
-    EXPECT_FALSE(win::ReleaseSemaphore(second, 1, nullptr));
-    EXPECT_EQ(win::GetLastError(), ERROR_TOO_MANY_POSTS);
-
-    // The name goes with the last handle.
-    win::CloseHandle(first);
-    win::CloseHandle(second);
-    HANDLE fresh = win::CreateSemaphoreA(nullptr, 0, 1, "ZEP");
-    EXPECT_EQ(win::GetLastError(), ERROR_SUCCESS);
-    win::CloseHandle(fresh);
+    win::CloseHandle(semaphore);
 }
 
+// Linux-only: a semaphore held by a program the machine is told of.
 TEST_F(Desktop, SemaphoreHeldByAProgramLivesAsLongAsTheProgram) {
     auto program = emu::startProcess("C:\\Program.exe");
     emu::createSemaphore("ZEP", 0, 1, program->id);

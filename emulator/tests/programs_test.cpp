@@ -1,5 +1,7 @@
 // Programs on the emulated machine: the registry editor imports while its
 // starter waits, any other program is journalled and runs until it is ended.
+// Linux-only: the cases read the machine's journal of started programs and
+// imports (conformance/processes_test.cpp: what the seam shows, both platforms).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,5 +1,7 @@
 // String resources on the emulated machine: each module's strings are its
 // own, found by the handle the machine gave the module for its table.
+// Linux-only: the tables are given with RegisterStringTable, which exists on
+// the emulated machine alone (conformance/resources_test.cpp: both platforms).
 #include <cstring>
 #include <string>
 

@@ -1,5 +1,7 @@
 // The emulated service control manager: Windows' refusals, access rules and
-// the layout of its dependents listing.
+// the layout of its dependents listing. Linux-only: the services, their
+// states and dependents are set up through the machine's control interface
+// (conformance/services_test.cpp: both platforms).
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -11,6 +11,7 @@ namespace {
 
 using EmulatedShell = MachineTest;
 
+// Linux-only: the folders are set up through the machine's control interface.
 TEST_F(EmulatedShell, ItemListsAreOpenUntilFreedAndAbsentFoldersFail) {
     PIDLIST_ABSOLUTE items = nullptr;
     ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &items), S_OK);

@@ -187,6 +187,7 @@ constexpr DWORD MAKELANGID(WORD primary, WORD sub) {
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
 
 // Waits.
 constexpr DWORD INFINITE = 0xFFFFFFFF;
@@ -255,6 +256,7 @@ struct SHELLEXECUTEINFOA {
 using LPSHELLEXECUTEINFOA = SHELLEXECUTEINFOA *;
 
 constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x00000040;
+constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x00000400;
 constexpr int SW_SHOWNORMAL = 1;
 // ShellExecuteExA's hInstApp on failure.
 constexpr int SE_ERR_FNF = 2;
@@ -285,6 +287,7 @@ using LPITEMIDLIST = ITEMIDLIST *;
 using PIDLIST_ABSOLUTE = ITEMIDLIST *;
 using PCIDLIST_ABSOLUTE = const ITEMIDLIST *;
 constexpr int CSIDL_DESKTOP = 0x0000;
+constexpr int CSIDL_DRIVES = 0x0011;
 constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
