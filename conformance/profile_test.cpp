@@ -21,8 +21,7 @@ protected:
     // with junk first; the text up to the first zero, and the length given.
     std::string get(const char *key, const char *fallback = "default", DWORD size = 1024) {
         std::string buffer(size, kJunk);
-        length_ =
-            win::GetPrivateProfileStringA("Main", key, fallback, buffer.data(), size, file());
+        length_ = win::GetPrivateProfileStringA("Main", key, fallback, buffer.data(), size, file());
         return buffer.substr(0, buffer.find('\0'));
     }
     [[nodiscard]] const char *file() const { return file_.c_str(); }
@@ -115,8 +114,7 @@ TEST_F(Profile, IntegersParseLikeWindows) {
         UINT value;
     } reads[] = {{"A", 12}, {"B", 0xFFFFFFFFu}, {"C", 0}, {"D", 7}, {"E", 7}, {"F", 42}};
     for (const auto &read : reads) {
-        EXPECT_EQ(win::GetPrivateProfileIntA("Main", read.key, 7, file()), read.value)
-            << read.key;
+        EXPECT_EQ(win::GetPrivateProfileIntA("Main", read.key, 7, file()), read.value) << read.key;
     }
 }
 
@@ -131,8 +129,9 @@ TEST_F(Profile, WritesReplaceInPlaceAppendToTheirSectionAndDelete) {
                             "blank lines; Windows changes only the lines written")
             ? ""
             : "\r\n";
-    EXPECT_EQ(readFile(file()), std::string("; comment\r\n[Main]\r\nA=one\r\nB=2\r\nNew=added\r\n") +
-                                    blankLine + "[Next]\r\n[Third]\r\nD=4\r\n");
+    EXPECT_EQ(readFile(file()),
+              std::string("; comment\r\n[Main]\r\nA=one\r\nB=2\r\nNew=added\r\n") + blankLine +
+                  "[Next]\r\n[Third]\r\nD=4\r\n");
     ASSERT_TRUE(win::WritePrivateProfileStringA("Main", nullptr, nullptr, file()));
     EXPECT_EQ(readFile(file()), "; comment\r\n[Next]\r\n[Third]\r\nD=4\r\n");
 }

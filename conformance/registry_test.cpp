@@ -74,8 +74,8 @@ TEST_F(Registry, CreationMakesTheWholePathAndTellsWhetherTheKeyIsNew) {
         const char *path = expected == REG_CREATED_NEW_KEY ? "A\\B" : "a\\b";
         HKEY created = nullptr;
         DWORD disposition = 0xdeadbeef;
-        ASSERT_EQ(win::RegCreateKeyExA(key(), path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                       KEY_WRITE, nullptr, &created, &disposition),
+        ASSERT_EQ(win::RegCreateKeyExA(key(), path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                       nullptr, &created, &disposition),
                   ERROR_SUCCESS);
         EXPECT_EQ(disposition, expected) << path;
         close(created);
@@ -83,9 +83,9 @@ TEST_F(Registry, CreationMakesTheWholePathAndTellsWhetherTheKeyIsNew) {
     HKEY opened = nullptr;
     ASSERT_EQ(win::RegOpenKeyExA(key(), "A", 0, KEY_READ, &opened), ERROR_SUCCESS);
     close(opened);
-    EXPECT_EQ(win::RegCreateKeyExA(key(), "\\C", 0, nullptr, 0, KEY_READ, nullptr, &opened,
-                                   nullptr),
-              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(
+        win::RegCreateKeyExA(key(), "\\C", 0, nullptr, 0, KEY_READ, nullptr, &opened, nullptr),
+        ERROR_BAD_PATHNAME);
 }
 
 // A handle has the rights it was opened with; creating a subkey through it
@@ -94,15 +94,15 @@ TEST_F(Registry, HandlesCarryTheirAccessRights) {
     HKEY readOnly = nullptr;
     ASSERT_EQ(win::RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &readOnly),
               ERROR_SUCCESS);
-    set("Value", REG_SZ, std::string("x", 2));
+    set("Value", REG_SZ, std::string("x\0", 2));
     const BYTE data[] = "x";
     EXPECT_EQ(win::RegSetValueExA(readOnly, "New", 0, REG_SZ, data, sizeof data),
               ERROR_ACCESS_DENIED);
     EXPECT_EQ(win::RegDeleteValueA(readOnly, "Value"), ERROR_ACCESS_DENIED);
     HKEY child = nullptr;
-    EXPECT_EQ(win::RegCreateKeyExA(readOnly, "Child", 0, nullptr, 0, KEY_READ, nullptr, &child,
-                                   nullptr),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        win::RegCreateKeyExA(readOnly, "Child", 0, nullptr, 0, KEY_READ, nullptr, &child, nullptr),
+        ERROR_SUCCESS);
     close(child);
     close(readOnly);
     EXPECT_EQ(win::RegCloseKey(readOnly), ERROR_INVALID_HANDLE);
@@ -169,15 +169,14 @@ TEST_F(Registry, ValuesOfEveryTypeReadWithTheirSizesAndTerminators) {
         DWORD size;
         std::string stored;
     } values[] = {
-        {"Text", REG_SZ, "text", 5, std::string("text", 5)},
-        {"Counted short", REG_SZ, "text", 4, std::string("text", 5)},
+        {"Text", REG_SZ, "text", 5, std::string("text\0", 5)},
+        {"Counted short", REG_SZ, "text", 4, std::string("text\0", 5)},
         {"Unterminated", REG_SZ, "texts", 4, "text"},
         {"Empty", REG_SZ, "", 0, ""},
-        {"Expand", REG_EXPAND_SZ, "%WINDIR%", 9, std::string("%WINDIR%", 9)},
-        {"Multi", REG_MULTI_SZ, std::string("a\0b\0", 4), 5, std::string("a\0b\0", 5)},
+        {"Expand", REG_EXPAND_SZ, "%WINDIR%", 9, std::string("%WINDIR%\0", 9)},
+        {"Multi", REG_MULTI_SZ, std::string("a\0b\0", 4), 5, std::string("a\0b\0\0", 5)},
         {"Number", REG_DWORD, numberBytes, 4, numberBytes},
-        {"Binary", REG_BINARY, std::string("\x01\x00\x02", 3), 3,
-         std::string("\x01\x00\x02", 3)},
+        {"Binary", REG_BINARY, std::string("\x01\x00\x02", 3), 3, std::string("\x01\x00\x02", 3)},
     };
     for (const auto &value : values) {
         ASSERT_EQ(win::RegSetValueExA(key(), value.name, 0, value.type,
@@ -204,15 +203,14 @@ TEST_F(Registry, ValuesOfEveryTypeReadWithTheirSizesAndTerminators) {
         EXPECT_EQ(buffer, value.stored + (terminated ? '\0' : kJunk)) << value.name;
 
         if (stored != 0) {
-            EXPECT_EQ(query(value.name, stored - 1, buffer, size), ERROR_MORE_DATA)
-                << value.name;
+            EXPECT_EQ(query(value.name, stored - 1, buffer, size), ERROR_MORE_DATA) << value.name;
             EXPECT_EQ(size, stored) << value.name;
         }
     }
 }
 
 TEST_F(Registry, ValuesAreNamedWithoutRegardToCaseAndWrittenOver) {
-    set("Name", REG_SZ, std::string("first", 6));
+    set("Name", REG_SZ, std::string("first\0", 6));
     set("NAME", REG_DWORD, std::string(4, '\x01'));
     DWORD type = 0;
     DWORD size = 0;
@@ -231,7 +229,7 @@ TEST_F(Registry, ValuesAreNamedWithoutRegardToCaseAndWrittenOver) {
 }
 
 TEST_F(Registry, DeletedValuesAreGone) {
-    set("Name", REG_SZ, std::string("x", 2));
+    set("Name", REG_SZ, std::string("x\0", 2));
     EXPECT_EQ(win::RegDeleteValueA(key(), "NAME"), ERROR_SUCCESS);
     DWORD size = 0;
     EXPECT_EQ(win::RegQueryValueExA(key(), "Name", nullptr, nullptr, nullptr, &size),

@@ -315,7 +315,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     const auto parts = emu::splitKeyPath(subKey);
     if (parts.empty()) {
         // An empty subkey deletes the key of the handle itself.
-        return parent->predefined ? ERROR_ACCESS_DENIED : deleteKey(parent->key);
+        return parent->predefined ? static_cast<LONG>(ERROR_ACCESS_DENIED) : deleteKey(parent->key);
     }
     std::string holderPath;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
