@@ -82,16 +82,16 @@ struct ProfileFile {
         if (!exists) {
             return true;
         }
-        // Lines end at each line feed (a last line may lack one); a line's
-        // text ends at a zero byte, and loses a carriage return before its end.
+        // Lines end at a line feed, a carriage return or the two together (a
+        // last line may lack an end); a line's text ends at a zero byte.
         for (std::size_t start = 0; start < content.size();) {
-            std::size_t end = content.find('\n', start);
-            const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+            std::size_t end = content.find_first_of("\r\n", start);
             end = end == std::string::npos ? content.size() : end;
-            end = std::min(end, content.find('\0', start));
-            if (end > start && content[end - 1] == '\r') {
-                --end;
+            std::size_t next = end < content.size() ? end + 1 : end;
+            if (content.compare(end, 2, "\r\n") == 0) {
+                ++next;
             }
+            end = std::min(end, content.find('\0', start));
             lines.push_back(parse(std::string_view(content).substr(start, end - start)));
             start = next;
         }

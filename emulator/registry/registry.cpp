@@ -51,6 +51,10 @@ std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::string &pat
     return key;
 }
 
+bool isStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 bool hasLeadingSeparator(LPCSTR subKey) { return subKey != nullptr && subKey[0] == '\\'; }
 
 // The fault a test has planned for this call of a registry operation, or
@@ -109,10 +113,9 @@ LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD dis
     }
     const bool creating = existing < parts.size();
     if (creating) {
-        // A new key needs the right to create subkeys, both in the handle it
-        // is created through and in the key that will hold it.
-        if ((existing == 0 && (parent->access & KEY_CREATE_SUB_KEY) == 0) || current->denyWrite ||
-            current->denyRead) {
+        // As on Windows, the handle a key is created through needs no rights;
+        // a key that refuses writes refuses new subkeys too.
+        if (current->denyWrite || current->denyRead) {
             return ERROR_ACCESS_DENIED;
         }
         for (std::size_t i = existing; i < parts.size(); ++i) {
@@ -140,6 +143,20 @@ LONG deleteValue(HKEY key, LPCSTR valueName) {
                                                                            : ERROR_FILE_NOT_FOUND);
 }
 
+// Windows NT deletes only keys without subkeys, and needs DELETE on the key.
+LONG deleteKey(const std::shared_ptr<RegKey> &target) {
+    if (!target->subkeys.empty() || target->denyWrite || target->denyRead) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const std::shared_ptr<RegKey> holder = registry().holderOf(*target);
+    if (!holder) {
+        return ERROR_ACCESS_DENIED; // a root
+    }
+    target->deleted = true;
+    holder->subkeys.erase(target->name);
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 namespace win {
@@ -150,6 +167,11 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
             *result = nullptr;
         }
         return fault;
+    }
+    if (Registry::isPredefined(key) && (subKey == nullptr || subKey[0] == '\0') &&
+        result != nullptr && registry().lookup(key) != nullptr) {
+        *result = key; // a root opens as itself
+        return ERROR_SUCCESS;
     }
     return openKey(key, subKey, access, result);
 }
@@ -194,10 +216,7 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
         *result = nullptr;
         return fault;
     }
-    if (subKey == nullptr || subKey[0] == '\0') {
-        *result = key;
-        return ERROR_SUCCESS;
-    }
+    // An empty subkey opens a new handle on the key itself.
     LONG rc = createKey(key, subKey, kRegOpenKeyRights, result, nullptr);
     if (rc == ERROR_ACCESS_DENIED) {
         rc = openKey(key, subKey, KEY_READ, result);
@@ -235,6 +254,11 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
             rc = ERROR_MORE_DATA;
         } else if (size != 0) {
             std::memcpy(data, value.data.data(), size);
+            // A string stored without its terminator gets one where the
+            // buffer has room; the size reported stays the size stored.
+            if (isStringType(value.type) && *dataSize > size && data[size - 1] != 0) {
+                data[size] = 0;
+            }
         }
     }
     if (dataSize != nullptr) {
@@ -253,12 +277,17 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
         return rc;
     }
     if (data == nullptr && dataSize != 0) {
-        return 998 /* ERROR_NOACCESS */;
+        return ERROR_NOACCESS;
     }
     const std::string name = text(valueName);
     emu::RegValue &value = open->key->values[name];
     if (value.name.empty()) {
         value.name = name;
+    }
+    // A string whose size leaves out the terminator right after its text
+    // is stored with it, as Windows does (it reads that one byte more).
+    if (isStringType(type) && dataSize != 0 && data[dataSize - 1] != 0 && data[dataSize] == 0) {
+        ++dataSize;
     }
     value.type = type;
     value.data.assign(data, data + dataSize);
@@ -280,9 +309,13 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (LONG rc = openKeyFor(key, 0, parent); rc != ERROR_SUCCESS) {
         return rc;
     }
-    const auto parts = emu::splitKeyPath(text(subKey));
+    if (subKey == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const auto parts = emu::splitKeyPath(subKey);
     if (parts.empty()) {
-        return ERROR_BAD_PATHNAME;
+        // An empty subkey deletes the key of the handle itself.
+        return parent->predefined ? static_cast<LONG>(ERROR_ACCESS_DENIED) : deleteKey(parent->key);
     }
     std::string holderPath;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -293,13 +326,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!target) {
         return ERROR_FILE_NOT_FOUND;
     }
-    // Windows NT deletes only keys without subkeys, and needs DELETE on the key.
-    if (!target->subkeys.empty() || target->denyWrite || target->denyRead) {
-        return ERROR_ACCESS_DENIED;
-    }
-    target->deleted = true;
-    holder->subkeys.erase(parts.back());
-    return ERROR_SUCCESS;
+    return deleteKey(target);
 }
 
 LONG RegCloseKey(HKEY key) {

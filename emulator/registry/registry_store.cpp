@@ -122,6 +122,31 @@ std::string Registry::stringValue(HKEY root, const std::string &path, const std:
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
+namespace {
+
+std::shared_ptr<RegKey> holderBelow(const std::shared_ptr<RegKey> &from, const RegKey &key) {
+    for (const auto &[name, child] : from->subkeys) {
+        if (child.get() == &key) {
+            return from;
+        }
+        if (auto holder = holderBelow(child, key)) {
+            return holder;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<RegKey> Registry::holderOf(const RegKey &key) {
+    for (const auto &root : {machine_, user_, users_}) {
+        if (auto holder = holderBelow(root, key)) {
+            return holder;
+        }
+    }
+    return nullptr;
+}
+
 HKEY Registry::open(std::shared_ptr<RegKey> key, REGSAM access) {
     const std::uintptr_t handle = nextHandle_;
     nextHandle_ += 4;

@@ -54,6 +54,9 @@ public:
     // The text of a string value without its terminator; "" when absent.
     std::string stringValue(HKEY root, const std::string &path, const std::string &name);
     bool keyExists(HKEY root, const std::string &path) { return find(root, path) != nullptr; }
+    // The key that holds a key as its subkey; nullptr for a root or a key
+    // no longer in the tree.
+    std::shared_ptr<RegKey> holderOf(const RegKey &key);
 
     // Handles of open keys.
     HKEY open(std::shared_ptr<RegKey> key, REGSAM access);

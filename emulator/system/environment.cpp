@@ -1,4 +1,5 @@
 // Environment strings of the emulated machine.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -35,9 +36,13 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
             i = close;
         }
     }
+    // A buffer too small gets as much of the text as fits, terminated; the
+    // size needed is returned either way.
     const auto needed = static_cast<DWORD>(result.size() + 1);
-    if (destination != nullptr && size >= needed) {
-        std::memcpy(destination, result.c_str(), needed);
+    if (destination != nullptr && size != 0) {
+        const DWORD copied = std::min(needed, size);
+        std::memcpy(destination, result.c_str(), copied - 1);
+        destination[copied - 1] = '\0';
     }
     return needed;
 }

@@ -45,8 +45,11 @@ protected:
         return value->data;
     }
 
+    // The order as stored: written without its terminator, which the
+    // registry adds since it follows the text (an empty order stays empty).
     static std::vector<BYTE> written(const std::string &order) {
-        return std::vector<BYTE>(order.begin(), order.end());
+        const std::size_t terminator = order.empty() ? 0 : 1;
+        return std::vector<BYTE>(order.c_str(), order.c_str() + order.size() + terminator);
     }
 
     void switchLogOn() const {
