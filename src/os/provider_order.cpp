@@ -11,6 +11,7 @@
 #include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
+#include "registry/string_value.h"
 
 namespace os {
 namespace {
@@ -30,16 +31,9 @@ handles::UniqueKey openOrderKey() {
 // Any other failure is returned, so that an order that is there but cannot
 // be read is never taken for an empty one and written over.
 LONG readOrder(HKEY key, std::string &order) {
-    std::vector<char> data;
-    DWORD size = 0;
-    LONG rc = ERROR_SUCCESS;
-    do {
-        data.assign(static_cast<std::size_t>(size) + 1, '\0'); // room for a missing terminator
-        rc = win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr,
-                                   reinterpret_cast<BYTE *>(data.data()), &size);
-    } while (rc == ERROR_MORE_DATA);
-    order = rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
-    return rc == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : rc;
+    registry::StringValue value = registry::ReadStringValue(key, kOrderValue);
+    order = std::move(value.text);
+    return value.status == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : value.status;
 }
 
 // The first entry of the order that begins with the provider's name (QLNNET
