@@ -162,7 +162,8 @@ BOOL QLNAddNetworkProvider() {
     // The order is read once and written once, whatever the number of
     // entries QLNNET to take out on the way to the head.
     const ProviderAddPlan plan = PlanProviderAdd(order);
-    const LONG rc = plan.listedFirst ? ERROR_SUCCESS : writeOrder(key.get(), plan.newOrder);
+    const LONG rc =
+        plan.listedFirst ? static_cast<LONG>(ERROR_SUCCESS) : writeOrder(key.get(), plan.newOrder);
     key.reset();
     logAddPass(pass, order, plan, rc, 0);
     return TRUE;
@@ -183,7 +184,8 @@ BOOL QLNRemoveNetworkProvider() {
         return TRUE;
     }
     const ProviderRemovePlan plan = PlanProviderRemove(order);
-    const LONG rc = plan.listed ? writeOrder(key.get(), plan.newOrder) : ERROR_SUCCESS;
+    const LONG rc =
+        plan.listed ? writeOrder(key.get(), plan.newOrder) : static_cast<LONG>(ERROR_SUCCESS);
     key.reset();
     logRemove(pass, order, plan, rc);
     return TRUE;

@@ -32,7 +32,7 @@ TEST_F(StringValueReader, TakesTheStoredBytesAsTheyAre) {
     };
     const std::string longText(5000, 'x');
     const Case cases[] = {
-        {"terminated", std::string("text", 5), REG_SZ, registry::kWholeValue, ERROR_SUCCESS, 5,
+        {"terminated", std::string("text\0", 5), REG_SZ, registry::kWholeValue, ERROR_SUCCESS, 5,
          "text", true},
         {"no terminator", std::string("text"), REG_SZ, registry::kWholeValue, ERROR_SUCCESS, 4,
          "text", false},
@@ -45,10 +45,10 @@ TEST_F(StringValueReader, TakesTheStoredBytesAsTheyAre) {
          false},
         {"long, read whole", longText + '\0', REG_SZ, registry::kWholeValue, ERROR_SUCCESS, 5001,
          longText, true},
-        {"filling the limit", std::string("text", 5), REG_SZ, 5, ERROR_SUCCESS, 5, "text", true},
+        {"filling the limit", std::string("text\0", 5), REG_SZ, 5, ERROR_SUCCESS, 5, "text", true},
         {"filling it unterminated", std::string("text"), REG_SZ, 4, ERROR_SUCCESS, 4, "text",
          false},
-        {"over the limit", std::string("text", 5), REG_SZ, 4, ERROR_MORE_DATA, 0, "", false},
+        {"over the limit", std::string("text\0", 5), REG_SZ, 4, ERROR_MORE_DATA, 0, "", false},
         {"missing, with a limit", std::nullopt, REG_SZ, 4, ERROR_FILE_NOT_FOUND, 0, "", false},
     };
     for (const Case &c : cases) {
