@@ -18,12 +18,8 @@ namespace {
 using logging::DebugLogWindows;
 
 constexpr REGSAM kOrderAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
-
-handles::UniqueKey openOrderKey() {
-    handles::UniqueKey key;
-    win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put());
-    return key;
-}
+constexpr const char *kAdd = "QLNAddNetworkProvider";
+constexpr const char *kRemove = "QLNRemoveNetworkProvider";
 
 // Reads the stored order, whole however long it is; a missing value reads as
 // an empty order. Its type is not examined: the text ends at its first zero.
@@ -33,6 +29,23 @@ LONG readOrder(HKEY key, std::string &order) {
     registry::StringValue value = registry::ReadStringValue(key, kOrderValue);
     order = std::move(value.text);
     return value.status == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : value.status;
+}
+
+// Opens the order key and reads the order for an operation, logging the
+// line it writes once the key is open and the result of a read that failed.
+// False when the key cannot be opened or the order read: it is left alone.
+bool openAndReadOrder(const char *operation, const char *opened, handles::UniqueKey &key,
+                      std::string &order) {
+    if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DebugLogWindows("%s: %s", operation, opened);
+    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+        DebugLogWindows("%s: RegQueryValueEx returns %d", operation, static_cast<int>(rc));
+        return false;
+    }
+    return true;
 }
 
 // Stores the order as REG_SZ, its length not counting the terminator.
@@ -117,12 +130,12 @@ void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPla
         DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
         const ProviderRemovePlan removal = PlanProviderRemove(order);
         {
-            LoggedPass remove("QLNRemoveNetworkProvider");
+            LoggedPass remove(kRemove);
             DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
             logRemove(remove, order, removal, rc);
         }
         if (rc == ERROR_SUCCESS) {
-            LoggedPass next("QLNAddNetworkProvider");
+            LoggedPass next(kAdd);
             DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
             logAddPass(next, removal.newOrder, plan, rc, movesTold + 1);
         }
@@ -148,15 +161,10 @@ void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPla
 
 BOOL QLNAddNetworkProvider() {
     const frame::BusyCursor busy;
-    LoggedPass pass("QLNAddNetworkProvider");
-    handles::UniqueKey key = openOrderKey();
-    if (!key) {
-        return TRUE;
-    }
-    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+    LoggedPass pass(kAdd);
+    handles::UniqueKey key;
     std::string order;
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNAddNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
+    if (!openAndReadOrder(kAdd, "RegOpenKeyEx returned ERROR_SUCCESS", key, order)) {
         return TRUE;
     }
     // The order is read once and written once, whatever the number of
@@ -171,16 +179,10 @@ BOOL QLNAddNetworkProvider() {
 
 BOOL QLNRemoveNetworkProvider() {
     const frame::BusyCursor busy;
-    LoggedPass pass("QLNRemoveNetworkProvider");
-    handles::UniqueKey key = openOrderKey();
-    if (!key) {
-        return TRUE;
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
+    LoggedPass pass(kRemove);
+    handles::UniqueKey key;
     std::string order;
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNRemoveNetworkProvider: RegQueryValueEx returns %d",
-                        static_cast<int>(rc));
+    if (!openAndReadOrder(kRemove, "Inside loop -1", key, order)) {
         return TRUE;
     }
     const ProviderRemovePlan plan = PlanProviderRemove(order);
