@@ -1,8 +1,7 @@
-// ReadProductString on its short path (a value under 260 bytes, read into
-// the store's buffer) and its long path (one of 260 bytes or more: the
-// section is opened again and the value read into a text that grows). The
-// floor opens the section key by its full path, queries the value once and
-// closes the key.
+// ReadProductString on its short path (a value under 260 bytes, kept in the
+// store's buffer) and its long path (one of 260 bytes or more, kept in a text
+// that grows). The floor opens the section key by its full path, queries the
+// value once and closes the key.
 #include <cstring>
 #include <string>
 

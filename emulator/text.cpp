@@ -38,6 +38,8 @@ const char *nextCharacter(const char *p) { return p + characterLength(p); }
 
 bool isCharacter(const char *p, char c) { return p[0] == c && characterLength(p) == 1; }
 
+bool isPathSeparator(const char *p) { return isCharacter(p, '\\') || isCharacter(p, '/'); }
+
 const char *findCharacter(const char *text, char c) {
     for (const char *p = text; *p != '\0'; p = nextCharacter(p)) {
         if (isCharacter(p, c)) {

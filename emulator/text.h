@@ -23,6 +23,10 @@ const char *nextCharacter(const char *p);
 // True when the character at p is the single-byte character c.
 bool isCharacter(const char *p, char c);
 
+// True when the character at p is a backslash or a slash, the two
+// separators of a machine path.
+bool isPathSeparator(const char *p);
+
 // The first / last character of text that is the single-byte character c,
 // or nullptr.
 const char *findCharacter(const char *text, char c);

@@ -114,8 +114,6 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     return rc == ERROR_SUCCESS ? TRUE : failWith(static_cast<DWORD>(rc));
 }
 
-bool isSeparator(const char *p) { return *p == '\\' || *p == '/'; }
-
 // A move done at once: a rename within a drive, over an existing file only
 // with MOVEFILE_REPLACE_EXISTING, never over a folder, a read-only file or a
 // file in use.
@@ -279,9 +277,9 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
     std::size_t start = 0;
     std::string prefix;
     if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-        start = path.size() > 2 && emu::isSeparator(&path[2]) ? 3 : 2;
+        start = path.size() > 2 && emu::isPathSeparator(&path[2]) ? 3 : 2;
         prefix = path.substr(0, start);
-    } else if (!path.empty() && emu::isSeparator(&path[0])) {
+    } else if (!path.empty() && emu::isPathSeparator(&path[0])) {
         start = 1;
         prefix = path.substr(0, 1);
     }
@@ -324,7 +322,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
     };
     for (const char *p = path.c_str() + start; *p != '\0';) {
         const char *after = emu::nextCharacter(p);
-        if (after == p + 1 && emu::isSeparator(p)) {
+        if (emu::isPathSeparator(p)) {
             if (!finishName(false)) {
                 return 0;
             }

@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 namespace emu {
 namespace {
 
-bool isSeparator(const char *p) { return *p == '\\' || *p == '/'; }
-
 // Splits a path into its parts at backslashes and slashes that are whole
 // characters (never the trail byte of a double-byte character).
 std::vector<std::string> splitPath(const std::string &path, bool &trailingSeparator) {
@@ -32,7 +30,7 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     trailingSeparator = false;
     for (const char *p = path.c_str(); *p != '\0';) {
         const char *after = nextCharacter(p);
-        if (after == p + 1 && isSeparator(p)) {
+        if (isPathSeparator(p)) {
             if (!part.empty()) {
                 parts.push_back(part);
             }
@@ -66,7 +64,7 @@ std::string matchEntry(const fs::path &folder, const std::string &name) {
 bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
     Machine &m = machine();
     std::string path = machinePath;
-    if (path.size() >= 2 && isSeparator(&path[0]) && isSeparator(&path[1])) {
+    if (path.size() >= 2 && isPathSeparator(&path[0]) && isPathSeparator(&path[1])) {
         return false; // network (UNC) paths name no drive of this machine
     }
     char letter = 0;
@@ -74,7 +72,7 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
     if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
         letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         rest = path.substr(2);
-    } else if (!path.empty() && isSeparator(&path[0])) {
+    } else if (!path.empty() && isPathSeparator(&path[0])) {
         letter = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDirectory[0])));
         rest = path;
     } else {

@@ -32,12 +32,11 @@ std::string shellFolderPath(int folder) {
 
 // "Common Desktop" of the Shell Folders key; empty when it cannot be read.
 std::string registeredCommonDesktop() {
-    char path[MAX_PATH] = "";
+    char path[MAX_PATH];
     if (registry::ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", path,
                                      sizeof path) == 0) {
-        return {}; // a failed read may leave anything in the buffer
+        return {};
     }
-    path[MAX_PATH - 1] = '\0'; // a value that fills the buffer holds no terminator
     return path;
 }
 

@@ -3,14 +3,14 @@
 #include <cstring>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "frame/busy_cursor.h"
 #include "logging/debug_log.h"
 #include "base/handles.h"
-#include "base/mbtext.h"
+#include "os/provider_order_rule.h"
 #include "platform/registry.h"
 #include "radozavu.h"
+#include "registry/string_value.h"
 
 namespace os {
 namespace {
@@ -18,47 +18,34 @@ namespace {
 using logging::DebugLogWindows;
 
 constexpr REGSAM kOrderAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
-
-handles::UniqueKey openOrderKey() {
-    handles::UniqueKey key;
-    win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put());
-    return key;
-}
+constexpr const char *kAdd = "QLNAddNetworkProvider";
+constexpr const char *kRemove = "QLNRemoveNetworkProvider";
 
 // Reads the stored order, whole however long it is; a missing value reads as
 // an empty order. Its type is not examined: the text ends at its first zero.
 // Any other failure is returned, so that an order that is there but cannot
 // be read is never taken for an empty one and written over.
 LONG readOrder(HKEY key, std::string &order) {
-    std::vector<char> data;
-    DWORD size = 0;
-    LONG rc = ERROR_SUCCESS;
-    do {
-        data.assign(static_cast<std::size_t>(size) + 1, '\0'); // room for a missing terminator
-        rc = win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr,
-                                   reinterpret_cast<BYTE *>(data.data()), &size);
-    } while (rc == ERROR_MORE_DATA);
-    order = rc == ERROR_SUCCESS ? std::string(data.data()) : std::string();
-    return rc == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : rc;
+    registry::StringValue value = registry::ReadStringValue(key, kOrderValue);
+    order = std::move(value.text);
+    return value.status == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : value.status;
 }
 
-// The first entry of the order that begins with the provider's name (QLNNET
-// itself, or a longer name such as QLNNETX), or nullptr. Only the start of
-// an entry counts: a name that merely ends in QLNNET belongs to another
-// provider, and taking it apart would join what is left of it to the next
-// entry.
-const char *findProviderEntry(const std::string &order) {
-    const std::size_t nameLength = std::strlen(kProviderName);
-    for (const char *entry = order.c_str();;) {
-        if (std::strncmp(entry, kProviderName, nameLength) == 0) {
-            return entry;
-        }
-        const char *comma = mbtext::findChar(entry, ',');
-        if (comma == nullptr) {
-            return nullptr;
-        }
-        entry = comma + 1;
+// Opens the order key and reads the order for an operation, logging the
+// line it writes once the key is open and the result of a read that failed.
+// False when the key cannot be opened or the order read: it is left alone.
+bool openAndReadOrder(const char *operation, const char *opened, handles::UniqueKey &key,
+                      std::string &order) {
+    if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, key.put()) !=
+        ERROR_SUCCESS) {
+        return false;
     }
+    DebugLogWindows("%s: %s", operation, opened);
+    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+        DebugLogWindows("%s: RegQueryValueEx returns %d", operation, static_cast<int>(rc));
+        return false;
+    }
+    return true;
 }
 
 // Stores the order as REG_SZ, its length not counting the terminator.
@@ -68,108 +55,50 @@ LONG writeOrder(HKEY key, const std::string &order) {
                                static_cast<DWORD>(order.size()));
 }
 
-// The order without the entry at occurrence: what stands before it stays,
-// its comma included, and what follows the entry's comma (if any) is joined
-// on. commaFollowed tells whether the entry had a comma after it.
-std::string withoutEntry(const std::string &order, const char *occurrence, bool &commaFollowed) {
-    std::string shorter(order.c_str(), occurrence);
-    const char *comma = mbtext::findChar(mbtext::next(occurrence), ',');
-    commaFollowed = comma != nullptr;
-    if (commaFollowed) {
-        shorter += comma + 1;
-    }
-    return shorter;
-}
+// One pass of an add or a remove in the debug log: "<name>: Entered" as it
+// begins and, as it ends, "<name>: Exiting" or the closing line it chose.
+class LoggedPass {
+public:
+    explicit LoggedPass(const char *name) : name_(name) { DebugLogWindows("%s: Entered", name_); }
+    ~LoggedPass() { DebugLogWindows("%s: %s", name_, closing_); }
+    LoggedPass(const LoggedPass &) = delete;
+    LoggedPass &operator=(const LoggedPass &) = delete;
 
-// Takes the first entry that begins with the name out, with the comma after
-// it. True when the shorter order was stored.
-bool removeProvider() {
-    const frame::BusyCursor busy;
-    DebugLogWindows("QLNRemoveNetworkProvider: Entered");
-    handles::UniqueKey key = openOrderKey();
-    if (!key) {
-        DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
-        return false;
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
-    std::string order;
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNRemoveNetworkProvider: RegQueryValueEx returns %d",
-                        static_cast<int>(rc));
-        key.reset();
-        DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
-        return false;
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
-    if (order.empty()) {
-        DebugLogWindows("QLNRemoveNetworkProvider: No szValue - returning TRUE");
-        return false;
-    }
-    const char *occurrence = findProviderEntry(order);
-    if (occurrence == nullptr) {
-        DebugLogWindows("QLNRemoveNetworkProvider: szValue - NULL - returning TRUE");
-        return false;
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
-    bool commaFollowed = false;
-    const std::string newOrder = withoutEntry(order, occurrence, commaFollowed);
-    if (commaFollowed) {
-        DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", newOrder.c_str());
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", newOrder.c_str());
-    const LONG rc = writeOrder(key.get(), newOrder);
-    DebugLogWindows("QLNRemoveNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
-    key.reset();
-    DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
-    return rc == ERROR_SUCCESS;
-}
+    void closeWith(const char *closing) { closing_ = closing; }
 
-bool isExactName(const char *entry) {
-    const char after = entry[std::strlen(kProviderName)];
-    return after == '\0' || after == ',';
-}
-
-// What the add does to an order, worked out in one walk over it. The add
-// takes out, one after the other, the entries QLNNET that come first among
-// the entries beginning with the name, until the first such entry is a
-// longer name (QLNNETX) or none is left; then it puts QLNNET at the head.
-// An order that begins with QLNNET itself is left as it is.
-struct AddPlan {
-    bool listedFirst = false;
-    std::size_t moves = 0; // entries QLNNET taken out
-    std::string rest;      // the order once they are out
+private:
+    const char *name_;
+    const char *closing_ = "Exiting";
 };
 
-AddPlan planAdd(const std::string &order) {
-    AddPlan plan;
-    const char *start = order.c_str();
-    for (const char *entry = start;;) {
-        const char *comma = mbtext::findChar(entry, ',');
-        if (std::strncmp(entry, kProviderName, std::strlen(kProviderName)) == 0) {
-            if (!isExactName(entry)) {
-                plan.rest += entry;
-                return plan;
-            }
-            if (entry == start) {
-                plan.listedFirst = true;
-                return plan;
-            }
-            ++plan.moves; // the entry and its comma go; a last entry leaves the comma before it
-        } else {
-            plan.rest.append(entry, comma != nullptr ? comma + 1 : entry + std::strlen(entry));
-        }
-        if (comma == nullptr) {
-            return plan;
-        }
-        entry = comma + 1;
+// Logs a remove that read order and made plan of it, from the order it read
+// on; rc is the result of the write, if there was one.
+void logRemove(LoggedPass &pass, const std::string &order, const ProviderRemovePlan &plan,
+               LONG rc) {
+    DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
+    if (order.empty()) {
+        pass.closeWith("No szValue - returning TRUE");
+        return;
     }
+    if (!plan.listed) {
+        pass.closeWith("szValue - NULL - returning TRUE");
+        return;
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
+    if (plan.commaFollowed) {
+        DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", plan.newOrder.c_str());
+    }
+    DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", plan.newOrder.c_str());
+    DebugLogWindows("QLNRemoveNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
 }
 
-// The debug log tells the add as a series of passes, each reading the order,
-// finding QLNNET listed further on and taking it out, and a last pass that
-// puts it at the head; all of them are stored by one write, whose result
-// each pass reports. A write that failed ends the story at the first pass
-// that reports it. Only the first kLoggedMoves moves are told line by line:
+// The debug log tells the add as a series of nested passes, each reading the
+// order, finding QLNNET listed further on and taking it out with a remove,
+// then running a pass of its own, until a last pass puts QLNNET at the head;
+// a pass that found the name listed closes with "returning TRUE" after the
+// passes it ran. All of them are stored by one write, whose result each
+// remove and the last pass report; a write that failed ends the story at the
+// first remove. Only the first kLoggedMoves moves are told pass by pass:
 // each line holds the whole order, and an order with thousands of entries
 // QLNNET would otherwise make the log grow with the square of its length.
 constexpr std::size_t kLoggedMoves = 16;
@@ -179,108 +108,88 @@ void logNameLength() {
                     static_cast<int>(std::strlen(kProviderName)));
 }
 
-void logAddStart(const std::string &order) {
-    DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
-}
-
-// Logs a pass that takes QLNNET out of order (setting order to what is left);
-// false when the write failed and the story ends there.
-bool logMove(std::string &order, LONG rc) {
+// A pass of the add that finds QLNNET listed; it closes with "returning TRUE"
+// after whatever it goes on to run.
+void logListed(LoggedPass &pass, const std::string &order) {
     logNameLength();
     DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
-    DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
-    DebugLogWindows("QLNRemoveNetworkProvider: Entered");
-    DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
-    DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
-    DebugLogWindows("QLNRemoveNetworkProvider: In 1  szValue=%s", order.c_str());
-    bool commaFollowed = false;
-    order = withoutEntry(order, findProviderEntry(order), commaFollowed);
-    if (commaFollowed) {
-        DebugLogWindows("QLNRemoveNetworkProvider: In 2 szValue= %s", order.c_str());
-    }
-    DebugLogWindows("QLNRemoveNetworkProvider: New Value= %s", order.c_str());
-    DebugLogWindows("QLNRemoveNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
-    DebugLogWindows("QLNRemoveNetworkProvider: Exiting");
-    if (rc != ERROR_SUCCESS) {
-        return false;
-    }
-    DebugLogWindows("QLNAddNetworkProvider: Entered");
-    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
-    return true;
+    pass.closeWith("returning TRUE");
 }
 
-// Logs the passes of an add that found order and planned plan; rc is the
-// result of the write, if there was one.
-void logAdd(std::string order, const AddPlan &plan, const std::string &newOrder, LONG rc) {
-    logAddStart(order);
-    std::size_t listedPasses = plan.listedFirst ? 1 : 0;
-    bool stored = true;
-    for (std::size_t move = 0; move < plan.moves && move < kLoggedMoves && stored; ++move) {
-        ++listedPasses;
-        stored = logMove(order, rc);
-        if (stored) {
-            logAddStart(order);
-        }
+// Logs the pass of an add that finds order, movesTold moves into the story
+// of plan; rc is the result of the write, if there was one.
+void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPlan &plan, LONG rc,
+                std::size_t movesTold) {
+    DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
+    if (plan.listedFirst) {
+        logListed(pass, order);
+        return;
     }
-    if (stored && plan.moves > kLoggedMoves) {
-        order = plan.rest;
+    if (movesTold < plan.moves && movesTold < kLoggedMoves) {
+        logListed(pass, order);
+        DebugLogWindows("QLNAddNetworkProvider: in Condition 2 =%s", order.c_str());
+        const ProviderRemovePlan removal = PlanProviderRemove(order);
+        {
+            LoggedPass remove(kRemove);
+            DebugLogWindows("QLNRemoveNetworkProvider: Inside loop -1");
+            logRemove(remove, order, removal, rc);
+        }
+        if (rc == ERROR_SUCCESS) {
+            LoggedPass next(kAdd);
+            DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+            logAddPass(next, removal.newOrder, plan, rc, movesTold + 1);
+        }
+        return;
+    }
+    const std::string &rest = movesTold < plan.moves ? plan.rest : order;
+    if (movesTold < plan.moves) {
         DebugLogWindows("QLNAddNetworkProvider: %d more entries QLNNET taken out; ProviderOrder=%s",
-                        static_cast<int>(plan.moves - kLoggedMoves), order.c_str());
+                        static_cast<int>(plan.moves - movesTold), rest.c_str());
     }
-    if (stored && plan.listedFirst) {
+    if (rest.empty()) {
+        DebugLogWindows("QLNAddNetworkProvider: szValue=%s", plan.newOrder.c_str());
+    } else {
         logNameLength();
-        DebugLogWindows("QLNAddNetworkProvider: in Condition 1 =%s", order.c_str());
-    } else if (stored) {
-        if (order.empty()) {
-            DebugLogWindows("QLNAddNetworkProvider: szValue=%s", newOrder.c_str());
-        } else {
-            logNameLength();
-            DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", order.c_str());
-        }
-        DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s",
-                        newOrder.c_str());
-        DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
-        DebugLogWindows("QLNAddNetworkProvider: Exiting");
+        DebugLogWindows("QLNAddNetworkProvider: szNewValue =%s", rest.c_str());
     }
-    for (; listedPasses > 0; --listedPasses) {
-        DebugLogWindows("QLNAddNetworkProvider: returning TRUE");
-    }
+    DebugLogWindows("QLNAddNetworkProvider: szNewValue Before RegSetValueEx =%s",
+                    plan.newOrder.c_str());
+    DebugLogWindows("QLNAddNetworkProvider: RegSetValueEx returns %d", static_cast<int>(rc));
 }
 
 } // namespace
 
 BOOL QLNAddNetworkProvider() {
     const frame::BusyCursor busy;
-    DebugLogWindows("QLNAddNetworkProvider: Entered");
-    handles::UniqueKey key = openOrderKey();
-    if (!key) {
-        DebugLogWindows("QLNAddNetworkProvider: Exiting");
-        return TRUE;
-    }
-    DebugLogWindows("QLNAddNetworkProvider: RegOpenKeyEx returned ERROR_SUCCESS");
+    LoggedPass pass(kAdd);
+    handles::UniqueKey key;
     std::string order;
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
-        DebugLogWindows("QLNAddNetworkProvider: RegQueryValueEx returns %d", static_cast<int>(rc));
-        DebugLogWindows("QLNAddNetworkProvider: Exiting");
+    if (!openAndReadOrder(kAdd, "RegOpenKeyEx returned ERROR_SUCCESS", key, order)) {
         return TRUE;
     }
     // The order is read once and written once, whatever the number of
     // entries QLNNET to take out on the way to the head.
-    const AddPlan plan = planAdd(order);
-    std::string newOrder;
-    LONG rc = ERROR_SUCCESS;
-    if (!plan.listedFirst) {
-        newOrder = plan.rest.empty() ? std::string(kProviderName)
-                                     : std::string(kProviderName) + "," + plan.rest;
-        rc = writeOrder(key.get(), newOrder);
-    }
+    const ProviderAddPlan plan = PlanProviderAdd(order);
+    const LONG rc =
+        plan.listedFirst ? static_cast<LONG>(ERROR_SUCCESS) : writeOrder(key.get(), plan.newOrder);
     key.reset();
-    logAdd(std::move(order), plan, newOrder, rc);
+    logAddPass(pass, order, plan, rc, 0);
     return TRUE;
 }
 
 BOOL QLNRemoveNetworkProvider() {
-    removeProvider();
+    const frame::BusyCursor busy;
+    LoggedPass pass(kRemove);
+    handles::UniqueKey key;
+    std::string order;
+    if (!openAndReadOrder(kRemove, "Inside loop -1", key, order)) {
+        return TRUE;
+    }
+    const ProviderRemovePlan plan = PlanProviderRemove(order);
+    const LONG rc =
+        plan.listed ? writeOrder(key.get(), plan.newOrder) : static_cast<LONG>(ERROR_SUCCESS);
+    key.reset();
+    logRemove(pass, order, plan, rc);
     return TRUE;
 }
 

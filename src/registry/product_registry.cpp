@@ -1,5 +1,6 @@
 #include "registry/product_registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "base/mbtext.h"
 #include "platform/registry.h"
 #include "radozavu.h"
+#include "registry/string_value.h"
 
 namespace registry {
 namespace {
@@ -48,12 +50,6 @@ handles::UniqueKey openOrCreate(HKEY parent, const char *name, REGSAM access, bo
         win::RegOpenKeyExA(parent, name, 0, access, key.put());
     }
     return key;
-}
-
-// Asks for a value's size; false when the value cannot be read.
-bool valueSize(HKEY key, const char *valueName, DWORD &size) {
-    size = 0;
-    return win::RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -116,35 +112,25 @@ DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue) {
 
 const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
                               HKEY root) {
-    DWORD size = 0;
+    StringValue value;
     {
         handles::UniqueKey key = OpenProductSection(section, root, false);
-        if (!key || !valueSize(key.get(), valueName, size)) {
+        if (!key) {
             return defaultText;
         }
-        if (size < sizeof stringResults().shortText) {
-            char *text = stringResults().shortText;
-            std::memset(text, 0, sizeof stringResults().shortText);
-            return win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
-                                         reinterpret_cast<BYTE *>(text), &size) == ERROR_SUCCESS
-                       ? text
-                       : defaultText;
-        }
+        value = ReadStringValue(key.get(), valueName);
     }
-    // A value of 260 bytes or more: open the section again and read it into
-    // a text that grows to hold it.
-    handles::UniqueKey key = OpenProductSection(section, root, false);
-    if (!key || !valueSize(key.get(), valueName, size)) {
+    if (value.status != ERROR_SUCCESS) {
         return defaultText;
     }
-    std::vector<char> &text = stringResults().longText;
-    text.assign(static_cast<std::size_t>(size) + 1, '\0');
-    if (win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
-                              reinterpret_cast<BYTE *>(text.data()), &size) != ERROR_SUCCESS) {
-        return defaultText;
+    StringResults &results = stringResults();
+    if (value.size < sizeof results.shortText) {
+        std::memcpy(results.shortText, value.text.c_str(), value.text.size() + 1);
+        return results.shortText;
     }
-    text.resize(std::strlen(text.data()) + 1);
-    return text.data();
+    results.longText.assign(value.text.begin(), value.text.end());
+    results.longText.push_back('\0');
+    return results.longText.data();
 }
 
 int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root) {
@@ -181,13 +167,20 @@ int WriteProductString(const char *section, const char *valueName, const char *t
 int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
                        DWORD size) {
     handles::UniqueKey key;
-    if (win::RegOpenKeyExA(root, keyPath, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
+    if (size == 0 ||
+        win::RegOpenKeyExA(root, keyPath, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
         return 0;
     }
-    return win::RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
-                                 reinterpret_cast<BYTE *>(buffer), &size) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    const StringValue value = ReadStringValue(key.get(), valueName, size);
+    if (value.status != ERROR_SUCCESS) {
+        return 0;
+    }
+    // A value that fills the buffer without a terminator gives up its last
+    // byte to one.
+    const std::size_t length = std::min<std::size_t>(value.text.size(), size - 1);
+    std::memcpy(buffer, value.text.data(), length);
+    buffer[length] = '\0';
+    return 1;
 }
 
 void GetInstallLocation(char *buffer, DWORD size) {
@@ -204,17 +197,15 @@ void GetInstallLocation(char *buffer, DWORD size) {
         useDefault();
         return;
     }
-    DWORD read = size;
-    if (win::RegQueryValueExA(key.get(), "Install Location", nullptr, nullptr,
-                              reinterpret_cast<BYTE *>(buffer), &read) != ERROR_SUCCESS ||
-        (read == size && (size == 0 || buffer[size - 1] != '\0'))) {
+    const StringValue value = ReadStringValue(key.get(), "Install Location", size);
+    key.reset();
+    if (value.status != ERROR_SUCCESS || value.sizeWithTerminator() > size) {
         // No value, one longer than the buffer, or one that fills it with
         // no room for the terminator.
         useDefault();
         return;
     }
-    buffer[read < size ? read : size - 1] = '\0';
-    key.reset();
+    std::memcpy(buffer, value.text.c_str(), value.text.size() + 1);
     const char *last = mbtext::findLastChar(buffer, '\\');
     if (last != nullptr && last[1] == '\0') {
         buffer[last - buffer] = '\0';

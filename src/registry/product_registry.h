@@ -35,8 +35,10 @@ DWORD ReadProductDword(const char *section, const char *valueName, DWORD default
 // A "Preferences" value: the user's wins over the machine's, which wins over
 // defaultValue.
 DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue);
-// The text of a value of a section, in storage of the store that stays valid
-// until the next call; or defaultText itself.
+// The text of a value of a section, whatever its type and length, up to its
+// first zero byte: in storage of the store that stays valid until the next
+// call for a value of the same kind (under 260 bytes, or longer); or
+// defaultText itself.
 const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
                               HKEY root);
 // Stores a REG_DWORD value, creating the keys on the way. 1 or 0.
@@ -45,12 +47,15 @@ int WriteProductDword(const char *section, const char *valueName, DWORD value, H
 // deletes the section key. 1 or 0.
 int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root);
 
-// Reads a value of any key into the caller's buffer of size bytes. 1 or 0.
+// Reads a value of any key, whatever its type, into the caller's buffer of
+// size bytes: 1 when the value fits (a value that fills the buffer without a
+// terminator loses its last byte to one), else 0 and the buffer as it was.
 int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
                        DWORD size);
 
 // The product's install folder without a trailing backslash, or the default
-// folder when none is registered.
+// folder when none is registered or the value with its terminator does not
+// fit in size bytes.
 void GetInstallLocation(char *buffer, DWORD size);
 constexpr const char *kDefaultInstallFolder = "C:\\Program Files\\Brevanta\\Quillane";
 

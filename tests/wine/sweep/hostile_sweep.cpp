@@ -18,7 +18,9 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <thread>
@@ -170,7 +172,7 @@ std::string scratch(int caseNumber) { return kSweepFolder + std::to_string(caseN
 
 // The texts a hostile caller passes; "%S" stands for the case's scratch
 // folder (with its backslash). A null entry is the null pointer. The lists
-// below name them by their place in this table.
+// below name them by their labels.
 struct HostileText {
     const char *label;
     const char *pattern; // nullptr: the null pointer
@@ -204,23 +206,50 @@ const std::vector<HostileText> &hostileTexts() {
     return texts;
 }
 
-constexpr std::int64_t kDriveText = 2;
-constexpr std::int64_t kScratchText = 3;
-constexpr std::int64_t kNewFileText = 15;
-constexpr std::int64_t kBigFileText = 17;
-constexpr std::int64_t kGzipBombText = 18;
+// The place of the text with this label in hostileTexts(); a label that is
+// not there stops the run.
+std::int64_t textNamed(const char *label) {
+    const auto &texts = hostileTexts();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (std::strcmp(texts[i].label, label) == 0) {
+            return static_cast<std::int64_t>(i);
+        }
+    }
+    std::fprintf(stderr, "no hostile text \"%s\"\n", label);
+    std::abort();
+}
+
+std::vector<std::int64_t> textsNamed(std::initializer_list<const char *> labels) {
+    std::vector<std::int64_t> places;
+    for (const char *label : labels) {
+        places.push_back(textNamed(label));
+    }
+    return places;
+}
+
+const std::int64_t kDriveText = textNamed("drive without folder");
+const std::int64_t kScratchText = textNamed("scratch folder");
+const std::int64_t kNewFileText = textNamed("new file");
+const std::int64_t kBigFileText = textNamed("file of 50 MB");
+const std::int64_t kGzipBombText = textNamed("gzip bomb of 1 GiB");
 // Every text argument an export reads gets these: null, empty, a drive
 // alone, the long form, 32767 characters, no terminator.
-const std::vector<std::int64_t> kTextsForEveryReader = {0, 1, 2, 9, 12, 16};
+const std::vector<std::int64_t> kTextsForEveryReader =
+    textsNamed({"null", "empty", "drive without folder", "long form", "path of 32767 characters",
+                "unterminated"});
 // The copies' files (and the getters' shared reader) get these too: files
 // and things that are no files, a network path, a path of 260 characters,
 // 64 KiB, high bytes, a new file. Other file arguments get a folder in place
 // of a file.
-const std::vector<std::int64_t> kTextsForFiles = {4, 5, 6, 7, 8, 10, 11, 13, 14, 15};
-const std::vector<std::int64_t> kTextsForOtherFiles = {7};
+const std::vector<std::int64_t> kTextsForFiles =
+    textsNamed({"garbage file", "line of 70,000 characters", "locked file", "folder as file",
+                "device", "network path", "path of 260 characters", "text of 64 KiB with bars",
+                "high bytes", "new file"});
+const std::vector<std::int64_t> kTextsForOtherFiles = textsNamed({"folder as file"});
 // Texts that are not read (a record's text where only the owner counts):
 // the text's ends.
-const std::vector<std::int64_t> kTextsForTheRest = {0, 12, 16};
+const std::vector<std::int64_t> kTextsForTheRest =
+    textsNamed({"null", "path of 32767 characters", "unterminated"});
 
 const std::vector<std::int32_t> kHostileNumbers = {0, -1, INT32_MIN, INT32_MAX};
 
