@@ -41,7 +41,7 @@ foreach(source IN LISTS helpers)
     file(READ ${source} content)
     string(APPEND marked "${content}")
 endforeach()
-string(REGEX MATCHALL "knownWineDifference\\(\"" marks "${marked}")
+string(REGEX MATCHALL "knownWineDifference\\([ \n]*\"" marks "${marked}")
 list(LENGTH marks markCount)
 
 if(missing)
