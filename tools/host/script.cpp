@@ -220,7 +220,7 @@ public:
 
     void run(const Statement &statement) {
         if (!statement.onlyOn.empty() && statement.onlyOn != kPlatformName) {
-            say("  (skipped: only on the " + statement.onlyOn + " machine: " + statement.reason +
+            say("  (skipped: only on the " + statement.onlyOn + " machine, " + statement.reason +
                 ": " + statement.source + ")\n");
             return;
         }
@@ -238,6 +238,11 @@ public:
         const std::string &command = words[0];
         if (command != "expect") {
             say("> " + statement.source + "\n");
+        }
+        if (!statement.reason.empty()) {
+            say(statement.onlyOn.empty()
+                    ? "  (may differ between the machines: " + statement.reason + ")\n"
+                    : "  (only on the " + statement.onlyOn + " machine: " + statement.reason + ")\n");
         }
         if (command == "expect") {
             expect(words);
@@ -366,7 +371,25 @@ private:
 
 namespace {
 
-// Takes a platform mark off the front of a line's words into the statement.
+// The text of a line after its first count words (splitWords' rules).
+std::string afterWords(const std::string &line, std::size_t count) {
+    std::size_t i = 0;
+    bool quoted = false;
+    for (std::size_t words = 0; words < count && i < line.size(); ++words) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            quoted = line[i++] == '"' ? !quoted : quoted;
+        }
+    }
+    return line.substr(line.find_first_not_of(" \t", i) == std::string::npos
+                           ? line.size()
+                           : line.find_first_not_of(" \t", i));
+}
+
+// Takes a platform mark off the front of a line's words and source into the
+// statement.
 void takeMark(Statement &statement) {
     std::vector<std::string> &words = statement.words;
     std::size_t markWords = 0;
@@ -390,6 +413,7 @@ void takeMark(Statement &statement) {
         throw UsageError("a platform mark needs its reason");
     }
     words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(markWords));
+    statement.source = afterWords(statement.source, markWords);
 }
 
 bool isPath(const std::string &word) {
