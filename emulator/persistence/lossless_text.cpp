@@ -19,7 +19,8 @@ namespace {
 // system's UTF-16 (the host on Windows, which has no iconv).
 class Converter {
 public:
-    Converter(const std::string &to, const std::string &from) : to_(number(to)), from_(number(from)) {}
+    Converter(const std::string &to, const std::string &from)
+        : to_(number(to)), from_(number(from)) {}
 
     enum class Result { Done, Incomplete, Refused };
 
@@ -34,9 +35,9 @@ public:
             return lead ? Result::Incomplete : Result::Refused;
         }
         if (to_ == kUtf32) {
-            const unsigned point = units == 2 ? 0x10000 + ((wide[0] - 0xD800u) << 10) +
-                                                    (wide[1] - 0xDC00u)
-                                              : static_cast<unsigned>(wide[0]);
+            const unsigned point = units == 2
+                                       ? 0x10000 + ((wide[0] - 0xD800u) << 10) + (wide[1] - 0xDC00u)
+                                       : static_cast<unsigned>(wide[0]);
             out.clear();
             for (int shift = 0; shift < 32; shift += 8) {
                 out += static_cast<char>(point >> shift & 0xFF);

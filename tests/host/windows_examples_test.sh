@@ -15,15 +15,7 @@ if [ ! -x "$emulated_host" ]; then
     echo "no emulated host at $emulated_host: build the default preset first"
     exit 1
 fi
-work=$(mktemp -d /tmp/radozavu-windows-examples-XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1
-wineserver -w
+source "$here/../wine/fresh-prefix.sh"
 mkdir "$work/drive-d"
 ln -s "$work/drive-d" "$WINEPREFIX/dosdevices/d:"
 wine reg add 'HKLM\System\CurrentControlSet\Control\NetworkProvider\Order' /v ProviderOrder \

@@ -146,12 +146,11 @@ void describeEndedProcesses(const Snapshot &before, const Snapshot &after, const
     }
     // A process gone from the machine's list ended too, with what it showed
     // last.
-    eachMissing(before.processes, after.processes,
-                [&](unsigned long, const ProcessState &process) {
-                    if (!process.exited) {
-                        describe(process);
-                    }
-                });
+    eachMissing(before.processes, after.processes, [&](unsigned long, const ProcessState &process) {
+        if (!process.exited) {
+            describe(process);
+        }
+    });
 }
 
 void describeLibraries(const Snapshot &, const Snapshot &, const CallEvents &events,
@@ -165,9 +164,9 @@ void describeServices(const Snapshot &before, const Snapshot &after, const CallE
                       Report &report) {
     for (const ServiceStop &stop : events.serviceStops) {
         report.add("service stop requested",
-                   stop.service + (stop.error == 0 ? std::string()
-                                                   : " (refused: error " +
-                                                         std::to_string(stop.error) + ")"));
+                   stop.service + (stop.error == 0
+                                       ? std::string()
+                                       : " (refused: error " + std::to_string(stop.error) + ")"));
     }
     for (const auto &[name, state] : after.services) {
         const auto old = before.services.find(name);
@@ -210,8 +209,8 @@ std::string describeValue(unsigned long type, const std::string &data) {
     case REG_DWORD:
         if (data.size() == 4) {
             const auto byte = [&data](int i) { return static_cast<unsigned char>(data[i]); };
-            const unsigned number = byte(0) | (byte(1) << 8) | (byte(2) << 16) |
-                                    (static_cast<unsigned>(byte(3)) << 24);
+            const unsigned number =
+                byte(0) | (byte(1) << 8) | (byte(2) << 16) | (static_cast<unsigned>(byte(3)) << 24);
             char text[40];
             std::snprintf(text, sizeof text, "REG_DWORD 0x%08x (%u)", number, number);
             return text;

@@ -21,12 +21,12 @@ struct ProcessState {
 
 // The machine's state as far as the report compares it.
 struct Snapshot {
-    std::map<std::string, bool> keys;              // registry keys by full path
-    std::map<std::string, std::string> values;     // "key path" "name" -> describeValue
-    std::map<std::string, std::string> files;      // path -> "folder" or describeFile
+    std::map<std::string, bool> keys;                // registry keys by full path
+    std::map<std::string, std::string> values;       // "key path" "name" -> describeValue
+    std::map<std::string, std::string> files;        // path -> "folder" or describeFile
     std::map<unsigned long, ProcessState> processes; // by process id
-    std::map<std::uintptr_t, std::string> windows; // top-level window -> title
-    std::map<std::string, unsigned long> services; // service name -> state
+    std::map<std::uintptr_t, std::string> windows;   // top-level window -> title
+    std::map<std::string, unsigned long> services;   // service name -> state
 };
 
 struct BoxRecord {

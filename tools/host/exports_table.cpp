@@ -38,7 +38,8 @@ template <class F> constexpr Signature signatureOf() {
     } else if constexpr (std::is_same_v<F, Text(RADOZAVU_CALL *)(Text, Text)>) {
         return S::TextTextToText;
     } else {
-        static_assert(std::is_same_v<F, Text(RADOZAVU_CALL *)(Int)>, "an export form the host does not know");
+        static_assert(std::is_same_v<F, Text(RADOZAVU_CALL *)(Int)>,
+                      "an export form the host does not know");
         return S::IntToText;
     }
 }

@@ -29,8 +29,8 @@ struct UsageError : HostError {
 // What one call gave and did.
 struct Outcome {
     CallResult result;
-    std::vector<std::string> changes;    // the change report, in the machine's code page
-    std::vector<std::string> boxTexts;   // the texts of the message boxes it showed
+    std::vector<std::string> changes;  // the change report, in the machine's code page
+    std::vector<std::string> boxTexts; // the texts of the message boxes it showed
 };
 
 // The host's options of call and run.
@@ -57,8 +57,7 @@ public:
     // written "HKLM\...", "HKCU\..." or "HKU\..."; paths are the machine's.
     virtual void setString(const std::string &key, const std::string &name,
                            const std::string &text) = 0;
-    virtual void setDword(const std::string &key, const std::string &name,
-                          unsigned long value) = 0;
+    virtual void setDword(const std::string &key, const std::string &name, unsigned long value) = 0;
     // A REG_SZ value's text or a REG_DWORD in decimal; nothing when absent.
     virtual std::optional<std::string> valueText(const std::string &key,
                                                  const std::string &name) = 0;

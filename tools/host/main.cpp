@@ -2,7 +2,6 @@
 // against an emulated Windows machine kept in a folder or, on Windows, the
 // computer it runs on, and tells what each call changed on the machine.
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -27,14 +26,16 @@ std::string usage() {
        radozavu --version | --help
 
 Commands:
-)" + kMachineSummary + R"(  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
+)" + kMachineSummary +
+           R"(  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
                  call one export and print its result and what it changed
   run [--machine DIR] [--check] SCRIPT
                  check an installer script whole, then run it (one call a
                  line, expect lines); SCRIPT - reads standard input
   exports        list every export with its arguments and result
 
-)" + kMachineHelp + R"(Every option takes its value as --opt VALUE or --opt=VALUE. call and run
+)" + kMachineHelp +
+           R"(Every option takes its value as --opt VALUE or --opt=VALUE. call and run
 take --allow-restart: a restart the library asks for goes through to the
 system instead of being refused. )" +
            kLibraryOption + R"( FILE loads another build of the library.

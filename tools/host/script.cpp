@@ -242,7 +242,8 @@ public:
         if (!statement.reason.empty()) {
             say(statement.onlyOn.empty()
                     ? "  (may differ between the machines: " + statement.reason + ")\n"
-                    : "  (only on the " + statement.onlyOn + " machine: " + statement.reason + ")\n");
+                    : "  (only on the " + statement.onlyOn + " machine: " + statement.reason +
+                          ")\n");
         }
         if (command == "expect") {
             expect(words);
@@ -254,9 +255,9 @@ public:
             if (command == "set-sz") {
                 machine_.setString(words[1], words[2], words[3]);
             } else {
-                machine_.setDword(words[1], words[2],
-                                  static_cast<unsigned long>(
-                                      numberArgument(command, words[3], kDwordMax)));
+                machine_.setDword(
+                    words[1], words[2],
+                    static_cast<unsigned long>(numberArgument(command, words[3], kDwordMax)));
             }
             report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
@@ -330,8 +331,7 @@ private:
                       content ? "exists" : "absent");
             }
         } else if (kind == "boxes" || kind == "changes") {
-            const std::size_t count =
-                kind == "boxes" ? lastBoxTexts_.size() : lastChanges_.size();
+            const std::size_t count = kind == "boxes" ? lastBoxTexts_.size() : lastChanges_.size();
             const unsigned long long wanted = numberArgument("expect " + kind, words[2], kDwordMax);
             check(count == wanted,
                   kind == "boxes" ? "the last call showed " + words[2] + " message box(es)"
@@ -394,9 +394,8 @@ void takeMark(Statement &statement) {
     std::vector<std::string> &words = statement.words;
     std::size_t markWords = 0;
     if (words[0] == "on") {
-        if (words.size() < 4 ||
-            std::none_of(std::begin(kMachineNames), std::end(kMachineNames),
-                         [&](const char *name) { return words[1] == name; })) {
+        if (words.size() < 4 || std::none_of(std::begin(kMachineNames), std::end(kMachineNames),
+                                             [&](const char *name) { return words[1] == name; })) {
             throw UsageError("expected: on emulated|windows \"REASON\" LINE");
         }
         statement.onlyOn = words[1];
@@ -441,8 +440,8 @@ std::vector<std::string> namedPlaces(const Script &script) {
             add(words[1]);
         } else if (words[0] == "expect") {
             const std::string &kind = words[1];
-            if (kind != "result" && kind != "result-not" && kind != "boxes" &&
-                kind != "box-text" && kind != "changes" && kind != "change") {
+            if (kind != "result" && kind != "result-not" && kind != "boxes" && kind != "box-text" &&
+                kind != "changes" && kind != "change") {
                 add(words[2]);
             }
         } else if (words[0] != "answer" && words[0] != "wait") {
@@ -527,8 +526,8 @@ int runScript(const Script &script, const std::string &name, Machine &machine, s
             status = 2;
             failure = error.what();
         }
-        const std::string message =
-            name + ":" + std::to_string(statement.line) + ": " + visible(failure, machine.codePage()) + "\n";
+        const std::string message = name + ":" + std::to_string(statement.line) + ": " +
+                                    visible(failure, machine.codePage()) + "\n";
         err << message;
         journal << message;
         return status;

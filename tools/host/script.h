@@ -38,7 +38,7 @@ CallArguments parseCallArguments(const std::vector<std::string> &words, std::siz
 // lets its result and changes differ.
 struct Statement {
     int line = 0;
-    std::string source; // the line as written, for the transcript
+    std::string source;             // the line as written, for the transcript
     std::vector<std::string> words; // without the mark
     std::string content;            // write: the here-document's lines, CRLF ends
     std::string onlyOn;             // "emulated" or "windows"; empty: every machine

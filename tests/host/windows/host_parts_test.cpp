@@ -65,7 +65,8 @@ TEST(HostSnapshots, TellWhatChangedInTheWatchedPlacesAndProcesses) {
     char folder[MAX_PATH];
     GetModuleFileNameA(nullptr, folder, MAX_PATH);
     *std::strrchr(folder, '\\') = '\0';
-    std::string line = std::string("\"") + folder + "\\program_standin.exe\" \"Host snapshot check\"";
+    std::string line =
+        std::string("\"") + folder + "\\program_standin.exe\" \"Host snapshot check\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION program{};
@@ -93,8 +94,7 @@ TEST(HostSnapshots, TellWhatChangedInTheWatchedPlacesAndProcesses) {
     HMODULE sibling = LoadLibraryA((std::string(folder) + "\\Rezedev.dll").c_str());
     HMODULE system = LoadLibraryA("version.dll");
 
-    const std::vector<std::string> changes =
-        host::describeChanges(before, snapshots.after(), {});
+    const std::vector<std::string> changes = host::describeChanges(before, snapshots.after(), {});
     EXPECT_TRUE(reports(changes, "registry key added      HKCU\\Software\\RadozavuHostTest"));
     EXPECT_TRUE(reports(changes, "registry value added    HKCU\\Software\\RadozavuHostTest "
                                  "\"Name\" = REG_SZ \"x\" (2 bytes)"));

@@ -14,11 +14,9 @@
 #include "emulated/folder_lock.h"
 #include "emulated/journal.h"
 #include "kill_points.h"
-#include "emulated/new_machine.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "emulator/persistence/number_text.h"
 #include "machine.h"
 #include "registry_path.h"
 
@@ -77,9 +75,8 @@ Snapshot takeSnapshot() {
                 c = c == '/' ? '\\' : c;
             }
             const std::string machinePath = std::string(1, letter) + ":\\" + relative;
-            snapshot.files[machinePath] = it->is_directory()
-                                              ? std::string("folder")
-                                              : describeFile(fileContent(it->path()));
+            snapshot.files[machinePath] =
+                it->is_directory() ? std::string("folder") : describeFile(fileContent(it->path()));
         }
     }
     for (const auto &[id, process] : m.processes) {
@@ -103,7 +100,7 @@ struct LogMarks {
 
 LogMarks logMarks() {
     const emu::Machine &m = emu::machine();
-    return {m.user.messageBoxes.size(), m.desktop.messages.size(), m.startedPrograms.size(),
+    return {m.user.messageBoxes.size(), m.desktop.messages.size(),  m.startedPrograms.size(),
             m.libraries.size(),         m.services.controls.size(), m.restartRequests.size()};
 }
 
@@ -135,8 +132,9 @@ CallEvents eventsSince(const LogMarks &marks) {
     eachSince(m.startedPrograms, marks.startedPrograms, [&](const emu::StartedProgram &program) {
         events.startedPrograms.push_back({program.image, program.startedBy, program.commandLine});
     });
-    eachSince(m.libraries, marks.libraries,
-              [&](const emu::LoadedLibrary &library) { events.libraries.push_back(library.machinePath); });
+    eachSince(m.libraries, marks.libraries, [&](const emu::LoadedLibrary &library) {
+        events.libraries.push_back(library.machinePath);
+    });
     eachSince(m.services.controls, marks.serviceControls,
               [&](const emu::ServiceControlRecord &control) {
                   if (control.control == SERVICE_CONTROL_STOP) {
@@ -155,8 +153,7 @@ CallEvents eventsSince(const LogMarks &marks) {
                           static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
                           request.rebootAfterShutdown);
         }
-        events.restarts.push_back(
-            {call, request.accepted ? "taken (not carried out)" : "refused"});
+        events.restarts.push_back({call, request.accepted ? "taken (not carried out)" : "refused"});
     });
     return events;
 }
@@ -247,8 +244,7 @@ public:
         const HKEY root = splitRoot(key, path);
         registry().setDword(root, path, name, static_cast<DWORD>(value));
     }
-    std::optional<std::string> valueText(const std::string &key,
-                                         const std::string &name) override {
+    std::optional<std::string> valueText(const std::string &key, const std::string &name) override {
         std::string path;
         const HKEY root = splitRoot(key, path);
         const emu::RegValue *value = registry().value(root, path, name);

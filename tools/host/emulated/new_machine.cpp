@@ -75,8 +75,8 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         std::error_code error;
         for (const auto &entry : fs::directory_iterator(folder, error)) {
             if (entry.path().filename() != kLockFileName) {
-                throw HostError(
-                    "refusing to create a machine in a folder that is not empty: " + folder);
+                throw HostError("refusing to create a machine in a folder that is not empty: " +
+                                folder);
             }
         }
     };

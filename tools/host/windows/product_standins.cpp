@@ -81,8 +81,8 @@ void startProgram(const ProductProgram &program) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &started) == FALSE) {
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &started) == FALSE) {
         throw HostError("cannot start " + installed(program.file) + ": error " +
                         std::to_string(GetLastError()));
     }
@@ -98,8 +98,8 @@ void startProgram(const ProductProgram &program) {
 }
 
 void startService(SC_HANDLE manager, const ProductService &service) {
-    const std::string command = "\"" + installed("QLNSYNCService.exe") + "\" " + service.name +
-                                " NUL prompt";
+    const std::string command =
+        "\"" + installed("QLNSYNCService.exe") + "\" " + service.name + " NUL prompt";
     std::string dependencies = service.dependsOn;
     dependencies.append(2, '\0');
     handles::UniqueServiceHandle handle(CreateServiceA(
@@ -132,8 +132,8 @@ void setInstallLocation() {
     RegSetValueExA(key.get(), "Install Location", 0, REG_SZ,
                    reinterpret_cast<const BYTE *>(location.c_str()),
                    static_cast<DWORD>(location.size() + 1));
-    RegSetValueExA(key.get(), "ProductName", 0, REG_SZ,
-                   reinterpret_cast<const BYTE *>("Quillane"), sizeof "Quillane");
+    RegSetValueExA(key.get(), "ProductName", 0, REG_SZ, reinterpret_cast<const BYTE *>("Quillane"),
+                   sizeof "Quillane");
 }
 
 void startProduct() {

@@ -71,10 +71,10 @@ public:
         user_.takeRestarts();
         clearShutdownPrivilege();
         const Snapshot before = snapshots_.before();
-        Outcome outcome{callExport(*findExport(exportName),
-                                   reinterpret_cast<void *>(symbol), arguments),
-                        {},
-                        {}};
+        Outcome outcome{
+            callExport(*findExport(exportName), reinterpret_cast<void *>(symbol), arguments),
+            {},
+            {}};
         // The library enables the shutdown privilege just before it asks for
         // a restart; the system then asks every window, the user watcher's
         // too, whether the session may end.
@@ -100,8 +100,7 @@ public:
         const DWORD number = value;
         setValue(key, name, REG_DWORD, &number, sizeof number);
     }
-    std::optional<std::string> valueText(const std::string &key,
-                                         const std::string &name) override {
+    std::optional<std::string> valueText(const std::string &key, const std::string &name) override {
         const handles::UniqueKey opened = open(key);
         DWORD type = 0;
         DWORD size = 0;
@@ -144,9 +143,7 @@ public:
         user_.setAnswer(button, closingTitles);
     }
     // The real clock cannot be moved on: time passes.
-    void wait(unsigned long long milliseconds) override {
-        Sleep(static_cast<DWORD>(milliseconds));
-    }
+    void wait(unsigned long long milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
     void putSiblingLibraries(const std::string &folder) override {
         createFolders(folder);
         for (const char *library : {"Rezedev.dll", "ZepProj.dll"}) {

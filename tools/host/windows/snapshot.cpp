@@ -85,8 +85,8 @@ void snapshotValue(HKEY key, const std::string &keyPath, const char *name, Snaps
         return;
     }
     std::string data(size, '\0');
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data.data()),
-                         &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data.data()), &size) ==
+        ERROR_SUCCESS) {
         data.resize(size);
         snapshot.values[keyPath + " \"" + name + "\""] = describeValue(type, data);
     }
@@ -150,8 +150,7 @@ std::string storedFilePath(std::string path) {
 }
 
 std::string processImage(DWORD id, const char *exeFile) {
-    const handles::UniqueHandle process(
-        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    const handles::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     char image[MAX_PATH * 4];
     DWORD size = sizeof image;
     if (process && QueryFullProcessImageNameA(process.get(), 0, image, &size) != FALSE) {
@@ -244,10 +243,10 @@ Snapshot RealSnapshots::take() {
     DWORD count = 0;
     DWORD resume = 0;
     std::vector<BYTE> buffer(64 * 1024);
-    if (manager && EnumServicesStatusA(manager.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
-                                       reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data()),
-                                       static_cast<DWORD>(buffer.size()), &needed, &count,
-                                       &resume) != FALSE) {
+    if (manager &&
+        EnumServicesStatusA(manager.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
+                            reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data()),
+                            static_cast<DWORD>(buffer.size()), &needed, &count, &resume) != FALSE) {
         const auto *services = reinterpret_cast<const ENUM_SERVICE_STATUSA *>(buffer.data());
         for (DWORD i = 0; i < count; ++i) {
             snapshot.services[services[i].lpServiceName] = services[i].ServiceStatus.dwCurrentState;

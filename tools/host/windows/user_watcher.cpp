@@ -120,8 +120,8 @@ LRESULT CALLBACK UserWatcher::sessionProcedure(HWND window, UINT message, WPARAM
     wsprintfA(request, "the system asked to end the session (flags 0x%lx)",
               static_cast<unsigned long>(lParam));
     const std::lock_guard lock(watcher->mutex_);
-    watcher->restarts_.push_back(
-        {request, watcher->allowRestart_ ? "let through (--allow-restart)" : "refused by the host"});
+    watcher->restarts_.push_back({request, watcher->allowRestart_ ? "let through (--allow-restart)"
+                                                                  : "refused by the host"});
     return watcher->allowRestart_ ? TRUE : FALSE;
 }
 
