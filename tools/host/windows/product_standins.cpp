@@ -74,7 +74,10 @@ void copyStandIn(const char *standIn, const std::string &file) {
 }
 
 void startProgram(const ProductProgram &program) {
-    std::string line = "\"" + installed(program.file) + "\" --no-time-limit " + program.options;
+    std::string line(1, '"');
+    line += installed(program.file);
+    line += "\" --no-time-limit ";
+    line += program.options;
     for (const char *title : program.titles) {
         line += std::string(" \"") + title + "\"";
     }
@@ -98,8 +101,11 @@ void startProgram(const ProductProgram &program) {
 }
 
 void startService(SC_HANDLE manager, const ProductService &service) {
-    const std::string command =
-        "\"" + installed("QLNSYNCService.exe") + "\" " + service.name + " NUL prompt";
+    std::string command(1, '"');
+    command += installed("QLNSYNCService.exe");
+    command += "\" ";
+    command += service.name;
+    command += " NUL prompt";
     std::string dependencies = service.dependsOn;
     dependencies.append(2, '\0');
     handles::UniqueServiceHandle handle(CreateServiceA(
