@@ -8,6 +8,7 @@
 
 #include "machine.h"
 #include "registry_path.h"
+#include "windows/user_watcher.h"
 
 namespace host {
 namespace {
@@ -264,11 +265,24 @@ Snapshot RealSnapshots::before() {
         processes_[id].reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                                          static_cast<DWORD>(id)));
     }
+    windowOwners_.clear();
+    for (const auto &[window, title] : snapshot.windows) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &owner);
+        windowOwners_[reinterpret_cast<HWND>(window)] = owner;
+    }
     modulesBefore_ = loadedModules();
     return snapshot;
 }
 
 Snapshot RealSnapshots::after() {
+    for (const auto &[window, owner] : windowOwners_) {
+        const auto process = processes_.find(owner);
+        if (owner != GetCurrentProcessId() && IsWindow(window) == FALSE &&
+            process != processes_.end() && process->second) {
+            WaitForSingleObject(process->second.get(), kPatienceMs);
+        }
+    }
     Snapshot snapshot = take();
     for (const auto &[id, handle] : processes_) {
         DWORD code = 0;

@@ -25,7 +25,10 @@ public:
     void watch(const std::vector<std::string> &places);
 
     // The computer now. The first snapshot of a call keeps a handle of every
-    // process, so the second can tell how those that ended have ended.
+    // process, so the second can tell how those that ended have ended. A
+    // program whose window closed during the call is given time to end (at
+    // most kPatienceMs) before the second: it ends a moment after its last
+    // window, maybe after the call has returned.
     Snapshot before();
     Snapshot after();
     // The libraries this process loaded since before(), the system's own
@@ -45,6 +48,7 @@ private:
     std::set<std::string> paths_;
     std::map<DWORD, handles::UniqueHandle> processes_; // the processes of before()
     std::map<DWORD, std::string> images_;              // and their images
+    std::map<HWND, DWORD> windowOwners_;               // the windows of before(): process ids
     std::set<std::string> modulesBefore_;
 };
 
