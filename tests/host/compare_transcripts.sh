@@ -2,8 +2,8 @@
 # Compares the transcripts of one script run on two machines, the emulated
 # one and a Windows computer (radozavu.exe), call by call: the calls must be
 # the same, each with the same result and the same changes, told by what
-# changed (the key, value, file, window, process, service, library or box),
-# not by the details (sizes, digests, exit codes, times). A call marked
+# changed (the key, value, file, window, process, service, library or box;
+# a restart request by the fact alone), not by the details (sizes, digests, exit codes, times). A call marked
 # `differs "REASON"` is not compared (its transcript says "may differ between
 # the machines"); a line marked `on emulated|windows "REASON"` runs on one
 # machine only and is left out. Kinds of change the
@@ -41,6 +41,7 @@ calls() {
             line = substr($0, 3)
             if (line ~ /^(window message posted|window message sent|program started|service stop requested) /) next
             if (line ~ /^message box /) { sub(/ owner=.* title=/, " title=", line) }
+            else if (line ~ /^restart requested /) { line = "restart requested" }
             else {
                 cut = length(line) + 1
                 if ((at = index(line, " = ")) > 0 && at < cut) cut = at
