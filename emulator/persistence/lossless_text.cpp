@@ -1,6 +1,10 @@
 #include "emulator/persistence/lossless_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <charconv>
 #include <cerrno>
@@ -10,6 +14,64 @@
 namespace emu {
 namespace {
 
+#ifdef _WIN32
+// A conversion between two encodings, one character at a time, through the
+// system's UTF-16 (the host on Windows, which has no iconv).
+class Converter {
+public:
+    Converter(const std::string &to, const std::string &from)
+        : to_(number(to)), from_(number(from)) {}
+
+    enum class Result { Done, Incomplete, Refused };
+
+    // Converts one whole character; Incomplete when more bytes are needed.
+    Result convert(const std::string &in, std::string &out) const {
+        wchar_t wide[4];
+        const int units = MultiByteToWideChar(from_, MB_ERR_INVALID_CHARS, in.data(),
+                                              static_cast<int>(in.size()), wide, 4);
+        if (units <= 0) {
+            const bool lead = from_ != CP_UTF8 && in.size() == 1 &&
+                              IsDBCSLeadByteEx(from_, static_cast<BYTE>(in[0])) != FALSE;
+            return lead ? Result::Incomplete : Result::Refused;
+        }
+        if (to_ == kUtf32) {
+            const unsigned point = units == 2
+                                       ? 0x10000 + ((wide[0] - 0xD800u) << 10) + (wide[1] - 0xDC00u)
+                                       : static_cast<unsigned>(wide[0]);
+            out.clear();
+            for (int shift = 0; shift < 32; shift += 8) {
+                out += static_cast<char>(point >> shift & 0xFF);
+            }
+            return Result::Done;
+        }
+        char bytes[16];
+        BOOL usedDefault = FALSE;
+        const int size =
+            WideCharToMultiByte(to_, to_ == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, units, bytes,
+                                sizeof bytes, nullptr, to_ == CP_UTF8 ? nullptr : &usedDefault);
+        if (size <= 0 || usedDefault != FALSE) {
+            return Result::Refused;
+        }
+        out.assign(bytes, static_cast<std::size_t>(size));
+        return Result::Done;
+    }
+
+private:
+    static constexpr UINT kUtf32 = 12000;
+    // The code page an encoding name of this file stands for.
+    static UINT number(const std::string &name) {
+        if (name == "UTF-8") {
+            return CP_UTF8;
+        }
+        if (name == "UTF-32LE") {
+            return kUtf32;
+        }
+        return static_cast<UINT>(std::stoul(name.substr(2)));
+    }
+    UINT to_;
+    UINT from_;
+};
+#else
 // A conversion between two encodings, one character at a time.
 class Converter {
 public:
@@ -46,6 +108,7 @@ private:
     static void close(iconv_t handle) { iconv_close(handle); }
     std::unique_ptr<void, void (*)(iconv_t)> handle_;
 };
+#endif
 
 std::string encodingName(unsigned codePage) {
     return codePage == 0 ? std::string("UTF-8") : "CP" + std::to_string(codePage);

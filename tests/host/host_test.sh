@@ -162,6 +162,28 @@ check "the journal records every call of a script with its result" \
     eval 'tail -8 "$machine/journal.log" | grep -q "HKIsWindowsXP -> 0" &&
           tail -8 "$machine/journal.log" | grep -q "HKGetStringFromNumber -> " &&
           tail -1 "$machine/journal.log" | grep -qx -- "-> exit status 0"'
+# Platform marks: a line for the other machine is skipped with its reason, a
+# line for this one runs, a line that may differ runs and says so; a mark
+# without its reason or for an unknown machine is refused.
+cat >"$work/marks" <<'SCRIPT'
+on windows "not on the emulated machine" HKIsWindows2000
+on emulated "only here" HKGetStringFromNumber 7
+differs "the clock" HKIsWindowsXP
+on windows "Wine only" expect result 9
+SCRIPT
+run run --machine "$machine" "$work/marks"
+check "a line marked for the other machine is skipped with its reason" \
+    eval 'status_is 0 && output_has "(skipped: only on the windows machine, not on the emulated machine: HKIsWindows2000)" && ! output_has "HKIsWindows2000 ->"'
+check "a line marked for this machine runs without its mark" \
+    eval 'output_has "> HKGetStringFromNumber 7" && output_has "(only on the emulated machine: only here)"'
+check "a line that may differ runs and says why" \
+    eval 'output_has "HKIsWindowsXP -> " && output_has "(may differ between the machines: the clock)"'
+printf 'on linux "x" HKIsWindowsXP\ndiffers "" HKIsWindowsXP\non windows HKIsWindowsXP\n' >"$work/bad-marks"
+run run --check "$work/bad-marks"
+check "marks without a machine or a reason are refused" \
+    eval 'status_is 2 && error_has "bad-marks:1: expected: on emulated|windows" &&
+          error_has "bad-marks:2: a platform mark needs its reason" && error_has "bad-marks:3: expected: on"'
+
 if [ "$(id -u)" -ne 0 ]; then # permissions bind everyone but root
     chmod -R a-w "$machine"
     run call --machine "$machine" HKIsWindowsXP

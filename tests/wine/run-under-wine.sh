@@ -4,15 +4,7 @@
 set -euo pipefail
 program=$1
 shift
-work=$(mktemp -d /tmp/radozavu-wine-XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1
-wineserver -w
+source "$(dirname "$0")/fresh-prefix.sh"
 status=0
 xvfb-run -a wine "$program" "$@" || status=$?
 exit "$status"

@@ -1,40 +1,88 @@
-// What a call changed on the emulated machine: a snapshot before and after,
-// and the differences told one line each.
+// What a call changed on the machine, told one line each: the platform takes
+// a snapshot of the machine before and after the call and gathers what
+// happened during it; the report compares and words them the same way for
+// every platform.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace host {
 
-struct Snapshot {
-    std::map<std::string, bool> keys;          // registry keys by full path
-    std::map<std::string, std::string> values; // "key path" "name" -> type and data
-    std::map<std::string, std::string> files;  // machine path -> "folder" or size and digest
-    std::size_t messageBoxes = 0;
-    std::map<unsigned long, bool> processes;       // process id -> exited
-    std::map<std::uintptr_t, std::string> windows; // window handle -> title
-    std::map<std::string, unsigned long> services; // service name -> state
-    std::size_t windowMessages = 0;
-    std::size_t startedPrograms = 0;
-    std::size_t libraries = 0;
-    std::size_t restartRequests = 0;
-    std::size_t serviceControls = 0;
+struct ProcessState {
+    std::string image;
+    bool exited = false;
+    bool terminated = false; // ended by another process, not by itself
+    unsigned long exitCode = 0;
 };
 
-Snapshot takeSnapshot();
+// The machine's state as far as the report compares it.
+struct Snapshot {
+    std::map<std::string, bool> keys;                // registry keys by full path
+    std::map<std::string, std::string> values;       // "key path" "name" -> describeValue
+    std::map<std::string, std::string> files;        // path -> "folder" or describeFile
+    std::map<unsigned long, ProcessState> processes; // by process id
+    std::map<std::uintptr_t, std::string> windows;   // top-level window -> title
+    std::map<std::string, unsigned long> services;   // service name -> state
+};
+
+struct BoxRecord {
+    unsigned long owner = 0;
+    std::optional<unsigned> style; // where the machine knows it
+    int answer = 0;
+    std::string title;
+    std::string text;
+    std::vector<std::string> buttons; // where the machine shows them
+};
+
+struct WindowMessage {
+    bool sent = false; // SendMessage, else PostMessage
+    unsigned message = 0;
+    unsigned long wParam = 0;
+    long lParam = 0;
+    std::string title;
+};
+
+struct StartedProgram {
+    std::string image;
+    std::string startedBy;
+    std::string commandLine;
+};
+
+struct ServiceStop {
+    std::string service;
+    unsigned long error = 0; // 0: accepted
+};
+
+struct RestartRecord {
+    std::string request; // the call, or how the machine saw the request
+    std::string outcome; // "taken (not carried out)", "refused by the host", ...
+};
+
+// What happened during a call, in the order it happened, as far as the
+// machine can see it.
+struct CallEvents {
+    std::vector<BoxRecord> boxes;
+    std::vector<WindowMessage> windowMessages;
+    std::vector<StartedProgram> startedPrograms;
+    std::vector<std::string> libraries; // paths of the libraries loaded
+    std::vector<ServiceStop> serviceStops;
+    std::vector<RestartRecord> restarts;
+};
 
 // One line per change, in a stable order: registry, files, the user's boxes,
 // messages to windows, windows closed, programs started and ended, libraries
 // loaded, services, restart requests.
-std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after);
+std::vector<std::string> describeChanges(const Snapshot &before, const Snapshot &after,
+                                         const CallEvents &events);
 
-// Text of the machine's code page as the transcript and the journal show it:
-// UTF-8, with \x{NN} for control characters and bytes that are no character
-// (emulator/persistence/lossless_text.h).
-std::string visible(const std::string &text);
+// A registry value as the report shows it: type, data and size.
+std::string describeValue(unsigned long type, const std::string &data);
+// A file as the report shows it: its size and a digest of its content (the
+// same digest on every platform).
+std::string describeFile(const std::string &content);
 
 } // namespace host

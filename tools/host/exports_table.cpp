@@ -17,28 +17,29 @@ using namespace radozavu::exports;
 // The host's name for the form of an export of type F.
 template <class F> constexpr Signature signatureOf() {
     using S = Signature;
-    if constexpr (std::is_same_v<F, Text (*)(Text)>) {
+    if constexpr (std::is_same_v<F, Text(RADOZAVU_CALL *)(Text)>) {
         return S::TextToText;
-    } else if constexpr (std::is_same_v<F, Int (*)(Record)>) {
+    } else if constexpr (std::is_same_v<F, Int(RADOZAVU_CALL *)(Record)>) {
         return S::Record;
-    } else if constexpr (std::is_same_v<F, Int (*)()>) {
+    } else if constexpr (std::is_same_v<F, Int(RADOZAVU_CALL *)()>) {
         return S::NoneToInt;
-    } else if constexpr (std::is_same_v<F, Text (*)()>) {
+    } else if constexpr (std::is_same_v<F, Text(RADOZAVU_CALL *)()>) {
         return S::NoneToText;
-    } else if constexpr (std::is_same_v<F, Int (*)(Text)>) {
+    } else if constexpr (std::is_same_v<F, Int(RADOZAVU_CALL *)(Text)>) {
         return S::TextToInt;
-    } else if constexpr (std::is_same_v<F, Int (*)(Text, Text)>) {
+    } else if constexpr (std::is_same_v<F, Int(RADOZAVU_CALL *)(Text, Text)>) {
         return S::TextTextToInt;
-    } else if constexpr (std::is_same_v<F, Nothing (*)(Text, Text)>) {
+    } else if constexpr (std::is_same_v<F, Nothing(RADOZAVU_CALL *)(Text, Text)>) {
         return S::TextTextToVoid;
-    } else if constexpr (std::is_same_v<F, Int (*)(Int, Text, Text)>) {
+    } else if constexpr (std::is_same_v<F, Int(RADOZAVU_CALL *)(Int, Text, Text)>) {
         return S::IntTextTextToInt;
-    } else if constexpr (std::is_same_v<F, Text (*)(Text, Text, Int)>) {
+    } else if constexpr (std::is_same_v<F, Text(RADOZAVU_CALL *)(Text, Text, Int)>) {
         return S::TextTextIntToText;
-    } else if constexpr (std::is_same_v<F, Text (*)(Text, Text)>) {
+    } else if constexpr (std::is_same_v<F, Text(RADOZAVU_CALL *)(Text, Text)>) {
         return S::TextTextToText;
     } else {
-        static_assert(std::is_same_v<F, Text (*)(Int)>, "an export form the host does not know");
+        static_assert(std::is_same_v<F, Text(RADOZAVU_CALL *)(Int)>,
+                      "an export form the host does not know");
         return S::IntToText;
     }
 }
@@ -57,7 +58,7 @@ int parseInteger(const std::string &text) {
 // plain arguments in order (integers parsed from their text), and the record
 // built from --owner and --param.
 template <class R, class... Parameters>
-CallResult invoke(R (*function)(Parameters...), const CallArguments &arguments) {
+CallResult invoke(R(RADOZAVU_CALL *function)(Parameters...), const CallArguments &arguments) {
     SetupCallRecord record{};
     record.OwnerWindow = reinterpret_cast<HWND>(arguments.owner);
     record.ParamText = arguments.hasParam ? arguments.param.c_str() : nullptr;

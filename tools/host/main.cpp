@@ -1,8 +1,7 @@
-// radozavu: runs the library's exports against an emulated Windows machine
-// kept in a folder, the way the installer calls them, and tells what each
-// call changed on the machine.
+// radozavu: runs the library's exports the way the installer calls them,
+// against an emulated Windows machine kept in a folder or, on Windows, the
+// computer it runs on, and tells what each call changed on the machine.
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,14 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "emulator/machine.h"
 #include "emulator/persistence/lossless_text.h"
-#include "emulator/persistence/machine_folder.h"
-#include "emulator/persistence/number_text.h"
-#include "folder_lock.h"
-#include "new_machine.h"
+#include "machine.h"
 #include "script.h"
-#include "session.h"
 
 namespace fs = std::filesystem;
 
@@ -26,37 +20,33 @@ namespace {
 
 using namespace host;
 
-constexpr const char *kUsage = R"(usage: radozavu [--library FILE] COMMAND ...
+// The usage, with the platform's option for the library and its machine.
+std::string usage() {
+    return std::string("usage: radozavu [") + kLibraryOption + R"( FILE] COMMAND ...
        radozavu --version | --help
 
 Commands:
-  machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]
-                 create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6
-                 2000 xp 2003 vista; default xp; code page 1252 or 932 ...),
-                 optionally with Quillane installed and its programs running
-  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
+)" + kMachineSummary +
+           R"(  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
                  call one export and print its result and what it changed
   run [--machine DIR] [--check] SCRIPT
                  check an installer script whole, then run it (one call a
                  line, expect lines); SCRIPT - reads standard input
   exports        list every export with its arguments and result
 
-The machine folder defaults to $RADOZAVU_MACHINE, else ./machine. A command
-holds the folder for its whole run; another waits for it, or with --no-wait
-fails at once. Every option takes its value as --opt VALUE or --opt=VALUE.
---library FILE loads another build of the library (default: libRADOZAVU.so
-beside this program). 'radozavu COMMAND --help' tells more.
+)" + kMachineHelp +
+           R"(Every option takes its value as --opt VALUE or --opt=VALUE. call and run
+take --allow-restart: a restart the library asks for goes through to the
+system instead of being refused. )" +
+           kLibraryOption + R"( FILE loads another build of the library.
+'radozavu COMMAND --help' tells more.
 
 Exit status: 0 done (every expectation held), 1 an expectation failed,
 2 an error (usage, a script refused, a machine folder missing, damaged or in
 use with --no-wait). Errors and failed expectations go to standard error.
 )";
+}
 
-constexpr const char *kMachineUsage =
-    "usage: radozavu machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]\n"
-    "                            [--no-wait]\n"
-    "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista (default xp); N: 1252 (default), 932,\n"
-    "936, 949 or 950.\n";
 constexpr const char *kCallUsage =
     "usage: radozavu call [--machine DIR] [--no-wait] EXPORT [ARG ...] [--param TEXT] [--owner N]\n"
     "                     [--no-record]\n"
@@ -85,14 +75,10 @@ bool wantsHelp(const std::vector<std::string> &words) {
 
 // The host's own options of call and run, taken out of the words wherever
 // they stand (but never as the value of --param or --owner).
-struct HostOptions {
-    std::string folder;
-    bool wait = true;
-    bool check = false;
-};
 
-HostOptions takeHostOptions(std::vector<std::string> &words) {
+HostOptions takeHostOptions(std::vector<std::string> &words, const std::string &library) {
     HostOptions options;
+    options.library = library;
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "--param" || words[i] == "--owner") {
@@ -106,16 +92,13 @@ HostOptions takeHostOptions(std::vector<std::string> &words) {
             options.wait = false;
         } else if (words[i] == "--check") {
             options.check = true;
+        } else if (words[i] == "--allow-restart") {
+            options.allowRestart = true;
         } else {
             rest.push_back(words[i]);
         }
     }
     words = rest;
-    if (options.folder.empty()) {
-        const char *fromEnvironment = std::getenv("RADOZAVU_MACHINE");
-        options.folder =
-            fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "machine";
-    }
     return options;
 }
 
@@ -138,53 +121,10 @@ int listExports(const std::vector<std::string> &words) {
     return 0;
 }
 
-int newMachine(const std::vector<std::string> &words) {
-    if (wantsHelp(words)) {
-        std::cout << kMachineUsage;
-        return 0;
-    }
-    std::string folder;
-    std::string windows = "xp";
-    unsigned codePage = 1252;
-    bool withProductRunning = false;
-    bool wait = true;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        std::string value;
-        if (words[i] == "--with-product-running") {
-            withProductRunning = true;
-        } else if (words[i] == "--no-wait") {
-            wait = false;
-        } else if (optionValue(words, i, "--windows", value)) {
-            windows = value;
-        } else if (optionValue(words, i, "--codepage", value)) {
-            const auto number = emu::readUnsigned(value, 65535);
-            if (!number) {
-                return failure(
-                    "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
-                    value);
-            }
-            codePage = static_cast<unsigned>(*number);
-        } else if (words[i].rfind("--", 0) == 0) {
-            return failure("unknown option for machine new: " + words[i]);
-        } else if (folder.empty()) {
-            folder = words[i];
-        } else {
-            return failure("machine new takes one folder");
-        }
-    }
-    if (folder.empty()) {
-        return failure("machine new needs a folder");
-    }
-    createMachine(folder, windows, codePage, withProductRunning, wait);
-    std::cout << "created a Windows " << windows << " machine in " << folder
-              << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
-    return 0;
-}
-
 // A word of the command line (UTF-8) in the machine's code page.
-std::string machineWord(const std::string &word) {
+std::string machineWord(const std::string &word, unsigned codePage) {
     try {
-        return emu::toMachine(word, emu::machine().codePage);
+        return emu::toMachine(word, codePage);
     } catch (const emu::TextError &error) {
         throw UsageError(word + ": " + error.what());
     }
@@ -195,7 +135,7 @@ int callOne(std::vector<std::string> words, const std::string &library) {
         std::cout << kCallUsage;
         return 0;
     }
-    const HostOptions options = takeHostOptions(words);
+    const HostOptions options = takeHostOptions(words, library);
     if (words.empty()) {
         return failure("call needs an export name");
     }
@@ -208,13 +148,18 @@ int callOne(std::vector<std::string> words, const std::string &library) {
         record += " \"" + words[i] + "\"";
     }
     checkCall(name, parseCallArguments(words, 1));
-    Session session(options.folder, library, record, options.wait);
+    const std::unique_ptr<Machine> machine = openMachine(options, record);
+    const unsigned codePage = machine->codePage();
     std::vector<std::string> converted(words.size());
-    std::transform(words.begin(), words.end(), converted.begin(), machineWord);
-    const std::string transcript =
-        describeOutcome(name, session.call(name, parseCallArguments(converted, 1)));
+    std::transform(words.begin(), words.end(), converted.begin(),
+                   [codePage](const std::string &word) { return machineWord(word, codePage); });
+    const CallArguments arguments = parseCallArguments(converted, 1);
+    std::vector<std::string> places = arguments.plain;
+    places.push_back(arguments.param);
+    machine->watch(places);
+    const std::string transcript = describeOutcome(name, machine->call(name, arguments), codePage);
     std::cout << transcript;
-    session.finish(record + "\n" + transcript + "-> exit status 0\n");
+    machine->finish(record + "\n" + transcript + "-> exit status 0\n");
     return 0;
 }
 
@@ -233,17 +178,6 @@ std::string readScriptText(const std::string &path) {
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// The code page of the machine folder when it is a machine, else 0 (the
-// script is then only checked to be UTF-8).
-unsigned codePageOf(const std::string &folder, bool wait) {
-    if (!emu::isMachineFolder(folder)) {
-        return 0;
-    }
-    const FolderLock lock(folder, "run --check", wait);
-    emu::loadMachine(folder);
-    return emu::machine().codePage;
-}
-
 int reportProblems(const Script &script) {
     for (const std::string &problem : script.problems) {
         std::cerr << problem << "\n";
@@ -256,7 +190,7 @@ int runOne(std::vector<std::string> words, const std::string &library) {
         std::cout << kRunUsage << kScriptHelp;
         return 0;
     }
-    const HostOptions options = takeHostOptions(words);
+    const HostOptions options = takeHostOptions(words, library);
     if (words.size() != 1) {
         return failure("run takes one script (- for standard input)");
     }
@@ -264,24 +198,24 @@ int runOne(std::vector<std::string> words, const std::string &library) {
     const std::string name = path == "-" ? "(standard input)" : path;
     std::istringstream text(readScriptText(path));
     if (options.check) {
-        const Script script = readScript(text, name, codePageOf(options.folder, options.wait));
+        const Script script = readScript(text, name, checkCodePage(options));
         const int status = reportProblems(script);
         if (status == 0) {
             std::cout << name << ": no problems found\n";
         }
         return status;
     }
-    Session session(options.folder, library, "run " + name, options.wait);
-    const Script script = readScript(text, name, emu::machine().codePage);
+    const std::unique_ptr<Machine> machine = openMachine(options, "run " + name);
+    const Script script = readScript(text, name, machine->codePage());
     if (const int status = reportProblems(script); status != 0) {
         std::cerr << "radozavu: the script was not run\n";
         return status;
     }
     std::ostringstream journal;
     journal << "run " << name << "\n";
-    const int status = runScript(script, name, session, std::cout, std::cerr, journal);
+    const int status = runScript(script, name, *machine, std::cout, std::cerr, journal);
     journal << "-> exit status " << status << "\n";
-    session.finish(journal.str());
+    machine->finish(journal.str());
     return status;
 }
 
@@ -299,11 +233,11 @@ int main(int argc, char **argv) {
     std::string library = defaultLibraryPath();
     try {
         std::size_t first = 0;
-        if (!words.empty() && optionValue(words, first, "--library", library)) {
+        if (!words.empty() && optionValue(words, first, kLibraryOption, library)) {
             words.erase(words.begin(), words.begin() + static_cast<long>(first) + 1);
         }
         if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
-            std::cout << kUsage;
+            std::cout << usage();
             return words.empty() ? 2 : 0;
         }
         if (words[0] == "--version") {
@@ -315,15 +249,11 @@ int main(int argc, char **argv) {
             return listExports(words);
         }
         if (command == "machine") {
-            if (wantsHelp(words) && (words.empty() || words[0] != "new")) {
+            if (wantsHelp(words)) {
                 std::cout << kMachineUsage;
                 return 0;
             }
-            if (words.empty() || words[0] != "new") {
-                return failure("machine takes the subcommand new (radozavu machine --help)");
-            }
-            words.erase(words.begin());
-            return newMachine(words);
+            return machineCommand(words);
         }
         if (command == "call") {
             return callOne(words, library);

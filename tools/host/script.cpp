@@ -1,18 +1,14 @@
 #include "script.h"
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <stdexcept>
 
-#include "emulator/machine.h"
 #include "emulator/persistence/lossless_text.h"
-#include "emulator/persistence/machine_settings.h"
 #include "emulator/persistence/number_text.h"
 #include "kill_points.h"
-
-namespace fs = std::filesystem;
+#include "registry_path.h"
 
 namespace host {
 
@@ -143,23 +139,6 @@ void need(const std::vector<std::string> &words, std::size_t count, const char *
     }
 }
 
-// A registry path as "HKLM\Software\..." split into its root and the rest.
-HKEY splitRoot(const std::string &path, std::string &rest) {
-    const auto slash = path.find('\\');
-    const std::string root = path.substr(0, slash);
-    rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-    if (root == "HKLM" || root == "HKEY_LOCAL_MACHINE") {
-        return HKEY_LOCAL_MACHINE;
-    }
-    if (root == "HKCU" || root == "HKEY_CURRENT_USER") {
-        return HKEY_CURRENT_USER;
-    }
-    if (root == "HKU" || root == "HKEY_USERS") {
-        return HKEY_USERS;
-    }
-    throw UsageError("not a registry root: " + root + " (HKLM, HKCU or HKU)");
-}
-
 // A number argument of a command: refused with the command, the range and
 // the text.
 unsigned long long numberArgument(const std::string &command, const std::string &text,
@@ -234,47 +213,17 @@ void checkStatement(const std::vector<std::string> &words) {
     }
 }
 
-std::string valueText(const emu::RegValue &value) {
-    if (value.type == REG_DWORD && value.data.size() == 4) {
-        unsigned number = 0;
-        std::memcpy(&number, value.data.data(), 4);
-        return std::to_string(number);
-    }
-    std::string text(value.data.begin(), value.data.end());
-    const auto end = text.find('\0');
-    return end == std::string::npos ? text : text.substr(0, end);
-}
-
-std::string hostPathOf(const std::string &path) {
-    std::string host;
-    if (!emu::hostPath(path, host)) {
-        throw UsageError("not a path of the machine: " + path);
-    }
-    return host;
-}
-
-// The installer's file copy of the product's sibling libraries: the stand-ins
-// built beside this program go into a folder of the machine.
-void putSiblingLibraries(const std::string &folder) {
-    const std::string host = hostPathOf(folder);
-    fs::create_directories(host);
-    std::error_code error;
-    const fs::path programFolder = fs::read_symlink("/proc/self/exe", error).parent_path();
-    for (const char *library : {"Rezedev.dll", "ZepProj.dll"}) {
-        fs::copy_file(programFolder / library, fs::path(host) / library,
-                      fs::copy_options::overwrite_existing, error);
-        if (error) {
-            throw UsageError(std::string("cannot copy ") + library + ": " + error.message());
-        }
-    }
-}
-
 class Runner {
 public:
-    Runner(Session &session, std::ostream &out, std::ostream &journal)
-        : session_(session), out_(out), journal_(journal) {}
+    Runner(Machine &machine, std::ostream &out, std::ostream &journal)
+        : machine_(machine), out_(out), journal_(journal) {}
 
     void run(const Statement &statement) {
+        if (!statement.onlyOn.empty() && statement.onlyOn != kPlatformName) {
+            say("  (skipped: only on the " + statement.onlyOn + " machine, " + statement.reason +
+                ": " + statement.source + ")\n");
+            return;
+        }
         std::vector<std::string> words = statement.words;
         for (std::string &word : words) {
             for (auto at = word.find("$result"); at != std::string::npos;
@@ -290,62 +239,57 @@ public:
         if (command != "expect") {
             say("> " + statement.source + "\n");
         }
+        if (!statement.reason.empty()) {
+            say(statement.onlyOn.empty()
+                    ? "  (may differ between the machines: " + statement.reason + ")\n"
+                    : "  (only on the " + statement.onlyOn + " machine: " + statement.reason +
+                          ")\n");
+        }
         if (command == "expect") {
             expect(words);
         } else if (command == "write") {
-            const std::string host = hostPathOf(words[1]);
-            fs::create_directories(fs::path(host).parent_path());
-            std::ofstream file(host, std::ios::binary);
-            if (!(file << statement.content) || !file.flush()) {
-                throw UsageError("cannot write " + words[1]);
-            }
+            machine_.writeFile(words[1], statement.content);
             report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) +
                    " bytes)");
         } else if (command == "set-sz" || command == "set-dword") {
-            std::string path;
-            const HKEY root = splitRoot(words[1], path);
             if (command == "set-sz") {
-                registry().setString(root, path, words[2], words[3]);
+                machine_.setString(words[1], words[2], words[3]);
             } else {
-                registry().setDword(
-                    root, path, words[2],
-                    static_cast<DWORD>(numberArgument(command, words[3], kDwordMax)));
+                machine_.setDword(
+                    words[1], words[2],
+                    static_cast<unsigned long>(numberArgument(command, words[3], kDwordMax)));
             }
             report("  (set " + words[1] + " \"" + words[2] + "\")");
         } else if (command == "answer") {
-            emu::setUserAnswer(
+            machine_.setAnswer(
                 static_cast<int>(numberArgument(command, words[1], kLastButton)),
                 std::vector<std::string>(
                     words.begin() +
                         std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())),
                     words.end()));
         } else if (command == "wait") {
-            emu::machine().clock.advance(numberArgument(command, words[1], kDwordMax));
+            machine_.wait(numberArgument(command, words[1], kDwordMax));
             report("  (the machine's clock moved on " + words[1] + " ms)");
         } else if (command == "put-sibling-libraries") {
-            putSiblingLibraries(words[1]);
+            machine_.putSiblingLibraries(words[1]);
             report("  (put Rezedev.dll and ZepProj.dll into " + words[1] + ")");
         } else {
-            const std::size_t boxesBefore = emu::machine().user.messageBoxes.size();
-            const Session::Outcome outcome = session_.call(command, parseCallArguments(words, 1));
-            say(describeOutcome(command, outcome));
+            const Outcome outcome = machine_.call(command, parseCallArguments(words, 1));
+            say(describeOutcome(command, outcome, machine_.codePage()));
             lastResult_ = outcome.result.describe();
             lastChanges_ = outcome.changes;
-            boxesBefore_ = boxesBefore;
-            boxesAfter_ = emu::machine().user.messageBoxes.size();
+            lastBoxTexts_ = outcome.boxTexts;
         }
     }
 
 private:
-    static emu::Registry &registry() { return emu::machine().registry; }
-
     // Text already in UTF-8, to the transcript and the journal.
     void say(const std::string &text) {
         out_ << text << std::flush;
         journal_ << text;
     }
     // A line of the machine's code page, shown in UTF-8.
-    void report(const std::string &line) { say(visible(line) + "\n"); }
+    void report(const std::string &line) { say(visible(line, machine_.codePage()) + "\n"); }
 
     void check(bool holds, const std::string &what, const std::string &got) {
         if (!holds) {
@@ -356,47 +300,38 @@ private:
 
     void expect(const std::vector<std::string> &words) {
         const std::string &kind = words[1];
-        std::string path;
         if (kind == "result" || kind == "result-not") {
             const bool equal = lastResult_ == words[2];
             check(kind == "result" ? equal : !equal,
                   "result " + std::string(kind == "result" ? "is " : "is not ") + words[2],
                   lastResult_);
         } else if (kind == "value" || kind == "no-value") {
-            const HKEY root = splitRoot(words[2], path);
-            const emu::RegValue *value = registry().value(root, path, words[3]);
-            const std::string got =
-                value ? "\"" + valueText(*value) + "\"" : std::string("no value");
+            const std::optional<std::string> value = machine_.valueText(words[2], words[3]);
+            const std::string got = value ? "\"" + *value + "\"" : std::string("no value");
             if (kind == "value") {
-                check(value != nullptr && valueText(*value) == words[4],
-                      words[2] + " \"" + words[3] + "\" is \"" + words[4] + "\"", got);
+                check(value == words[4], words[2] + " \"" + words[3] + "\" is \"" + words[4] + "\"",
+                      got);
             } else {
-                check(value == nullptr, words[2] + " has no value \"" + words[3] + "\"", got);
+                check(!value, words[2] + " has no value \"" + words[3] + "\"", got);
             }
         } else if (kind == "key" || kind == "no-key") {
-            const HKEY root = splitRoot(words[2], path);
-            const bool exists = registry().keyExists(root, path);
+            const bool exists = machine_.keyExists(words[2]);
             check(kind == "key" ? exists : !exists,
                   "key " + words[2] + (kind == "key" ? " exists" : " does not exist"),
                   exists ? "exists" : "absent");
         } else if (kind == "file" || kind == "no-file" || kind == "file-contains") {
-            std::string host;
-            const bool exists = emu::hostPath(words[2], host) && fs::exists(host);
+            const std::optional<std::string> content = machine_.readFile(words[2]);
             if (kind == "file-contains") {
-                std::ifstream in(host, std::ios::binary);
-                std::stringstream content;
-                content << in.rdbuf();
-                check(exists && content.str().find(words[3]) != std::string::npos,
+                check(content && content->find(words[3]) != std::string::npos,
                       words[2] + " contains \"" + words[3] + "\"",
-                      exists ? "\"" + content.str().substr(0, 200) + "\"" : "no file");
+                      content ? "\"" + content->substr(0, 200) + "\"" : "no file");
             } else {
-                check(kind == "file" ? exists : !exists,
+                check(kind == "file" ? content.has_value() : !content,
                       "file " + words[2] + (kind == "file" ? " exists" : " does not exist"),
-                      exists ? "exists" : "absent");
+                      content ? "exists" : "absent");
             }
         } else if (kind == "boxes" || kind == "changes") {
-            const std::size_t count =
-                kind == "boxes" ? boxesAfter_ - boxesBefore_ : lastChanges_.size();
+            const std::size_t count = kind == "boxes" ? lastBoxTexts_.size() : lastChanges_.size();
             const unsigned long long wanted = numberArgument("expect " + kind, words[2], kDwordMax);
             check(count == wanted,
                   kind == "boxes" ? "the last call showed " + words[2] + " message box(es)"
@@ -406,10 +341,9 @@ private:
             bool found = false;
             std::string seen;
             if (kind == "box-text") {
-                const auto &boxes = emu::machine().user.messageBoxes;
-                for (std::size_t i = boxesBefore_; i < boxesAfter_; ++i) {
-                    found = found || boxes[i].text.find(words[2]) != std::string::npos;
-                    seen += "\"" + boxes[i].text + "\" ";
+                for (const std::string &text : lastBoxTexts_) {
+                    found = found || text.find(words[2]) != std::string::npos;
+                    seen += "\"" + text + "\" ";
                 }
             } else {
                 for (const std::string &change : lastChanges_) {
@@ -425,16 +359,97 @@ private:
         }
     }
 
-    Session &session_;
+    Machine &machine_;
     std::ostream &out_;
     std::ostream &journal_;
     std::string lastResult_;
     std::vector<std::string> lastChanges_;
-    std::size_t boxesBefore_ = 0;
-    std::size_t boxesAfter_ = 0;
+    std::vector<std::string> lastBoxTexts_;
 };
 
 } // namespace
+
+namespace {
+
+// The text of a line after its first count words (splitWords' rules).
+std::string afterWords(const std::string &line, std::size_t count) {
+    std::size_t i = 0;
+    bool quoted = false;
+    for (std::size_t words = 0; words < count && i < line.size(); ++words) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            quoted = line[i++] == '"' ? !quoted : quoted;
+        }
+    }
+    return line.substr(line.find_first_not_of(" \t", i) == std::string::npos
+                           ? line.size()
+                           : line.find_first_not_of(" \t", i));
+}
+
+// Takes a platform mark off the front of a line's words and source into the
+// statement.
+void takeMark(Statement &statement) {
+    std::vector<std::string> &words = statement.words;
+    std::size_t markWords = 0;
+    if (words[0] == "on") {
+        if (words.size() < 4 || std::none_of(std::begin(kMachineNames), std::end(kMachineNames),
+                                             [&](const char *name) { return words[1] == name; })) {
+            throw UsageError("expected: on emulated|windows \"REASON\" LINE");
+        }
+        statement.onlyOn = words[1];
+        statement.reason = words[2];
+        markWords = 3;
+    } else if (words[0] == "differs") {
+        if (words.size() < 3) {
+            throw UsageError("expected: differs \"REASON\" LINE");
+        }
+        statement.reason = words[1];
+        markWords = 2;
+    }
+    if (markWords != 0 && statement.reason.empty()) {
+        throw UsageError("a platform mark needs its reason");
+    }
+    words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(markWords));
+    statement.source = afterWords(statement.source, markWords);
+}
+
+bool isPath(const std::string &word) {
+    return word.size() > 3 && std::isalpha(static_cast<unsigned char>(word[0])) != 0 &&
+           word.compare(1, 2, ":\\") == 0;
+}
+
+} // namespace
+
+std::vector<std::string> namedPlaces(const Script &script) {
+    std::vector<std::string> places;
+    const auto add = [&places](const std::string &word) {
+        for (std::size_t start = 0; start <= word.size();) {
+            const std::size_t bar = std::min(word.find('|', start), word.size());
+            const std::string part = word.substr(start, bar - start);
+            if (isPath(part) || part.rfind("HK", 0) == 0) {
+                places.push_back(part);
+            }
+            start = bar + 1;
+        }
+    };
+    for (const Statement &statement : script.statements) {
+        const std::vector<std::string> &words = statement.words;
+        if (words[0] == "set-sz" || words[0] == "set-dword") {
+            add(words[1]);
+        } else if (words[0] == "expect") {
+            const std::string &kind = words[1];
+            if (kind != "result" && kind != "result-not" && kind != "boxes" && kind != "box-text" &&
+                kind != "changes" && kind != "change") {
+                add(words[2]);
+            }
+        } else if (words[0] != "answer" && words[0] != "wait") {
+            std::for_each(words.begin() + 1, words.end(), add);
+        }
+    }
+    return places;
+}
 
 Script readScript(std::istream &in, const std::string &name, unsigned codePage) {
     Script script;
@@ -458,11 +473,12 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
             if (statement.words.empty()) {
                 continue;
             }
+            takeMark(statement);
             const bool hereDocument = statement.words[0] == "write" &&
                                       statement.words.size() == 3 &&
                                       statement.words[2].rfind("<<", 0) == 0;
             if (hereDocument) {
-                const std::string mark = splitWords(text)[2].substr(2);
+                const std::string mark = statement.words[2].substr(2);
                 bool closed = false;
                 while (!closed && std::getline(in, text)) {
                     ++lineNumber;
@@ -492,9 +508,10 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
     return script;
 }
 
-int runScript(const Script &script, const std::string &name, Session &session, std::ostream &out,
+int runScript(const Script &script, const std::string &name, Machine &machine, std::ostream &out,
               std::ostream &err, std::ostream &journal) {
-    Runner runner(session, out, journal);
+    machine.watch(namedPlaces(script));
+    Runner runner(machine, out, journal);
     for (const Statement &statement : script.statements) {
         int status = 0;
         std::string failure;
@@ -509,8 +526,8 @@ int runScript(const Script &script, const std::string &name, Session &session, s
             status = 2;
             failure = error.what();
         }
-        const std::string message =
-            name + ":" + std::to_string(statement.line) + ": " + visible(failure) + "\n";
+        const std::string message = name + ":" + std::to_string(statement.line) + ": " +
+                                    visible(failure, machine.codePage()) + "\n";
         err << message;
         journal << message;
         return status;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "exports_table.h"
-#include "session.h"
+#include "machine.h"
 
 namespace host {
 
@@ -30,12 +30,23 @@ bool optionValue(const std::vector<std::string> &words, std::size_t &i, const st
 CallArguments parseCallArguments(const std::vector<std::string> &words, std::size_t first);
 
 // One line of a script, its words in the machine's code page.
+// A line may carry a platform mark before its command, with its reason:
+//   on emulated "REASON" LINE   on windows "REASON" LINE
+// runs the line on that machine only (another machine skips it and says so);
+//   differs "REASON" LINE
+// runs it on every machine, and the comparison of the machines' transcripts
+// lets its result and changes differ.
 struct Statement {
     int line = 0;
-    std::string source; // the line as written, for the transcript
-    std::vector<std::string> words;
-    std::string content; // write: the here-document's lines, CRLF ends
+    std::string source;             // the line as written, for the transcript
+    std::vector<std::string> words; // without the mark
+    std::string content;            // write: the here-document's lines, CRLF ends
+    std::string onlyOn;             // "emulated" or "windows"; empty: every machine
+    std::string reason;             // why the line is marked
 };
+
+// The machines a line can be marked for.
+constexpr const char *kMachineNames[] = {"emulated", "windows"};
 
 struct Script {
     std::vector<Statement> statements;
@@ -47,11 +58,15 @@ struct Script {
 // argument counts and numbers.
 Script readScript(std::istream &in, const std::string &name, unsigned codePage);
 
-// Runs a checked script against the session; returns 0 when every line ran
+// The paths and registry keys a script names, for Machine::watch: the call
+// lines' arguments, the paths written and expected, the keys set and expected.
+std::vector<std::string> namedPlaces(const Script &script);
+
+// Runs a checked script against the machine; returns 0 when every line ran
 // and every expectation held, 1 at the first failed expectation, 2 at the
 // first line that could not run. The transcript goes to out, the failure to
 // err, and both to journal.
-int runScript(const Script &script, const std::string &name, Session &session, std::ostream &out,
+int runScript(const Script &script, const std::string &name, Machine &machine, std::ostream &out,
               std::ostream &err, std::ostream &journal);
 
 // The script language, for run --help.

@@ -3,6 +3,8 @@
 //   --hold-zep              holds the client programs' semaphore "ZEP" while it runs
 //   --ignore-close          ignores WM_CLOSE (a program that will not close)
 //   --ignore-exit-request   ignores the client programs' exit request (0x101D)
+//   --no-time-limit         runs until its windows are closed, however long
+//                           (the product's programs that the host on Windows starts)
 // A window closes, unless told otherwise, on the exit request and on
 // WM_CLOSE. The windows stay hidden (FindWindowA and EnumWindows find hidden
 // top-level windows alike): on the virtual display Wine delivers the messages
@@ -56,6 +58,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 int main(int argc, char **argv) {
     bool holdZep = false;
+    bool timeLimit = true;
     std::vector<const char *> titles;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--hold-zep") == 0) {
@@ -64,6 +67,8 @@ int main(int argc, char **argv) {
             ignoreClose = true;
         } else if (std::strcmp(argv[i], "--ignore-exit-request") == 0) {
             ignoreExitRequest = true;
+        } else if (std::strcmp(argv[i], "--no-time-limit") == 0) {
+            timeLimit = false;
         } else {
             titles.push_back(argv[i]);
         }
@@ -88,11 +93,12 @@ int main(int argc, char **argv) {
             ++openWindows;
         }
     }
-    const UINT_PTR safety = SetTimer(nullptr, 0, kSafetyLimitMs, nullptr);
+    const UINT_PTR safety = timeLimit ? SetTimer(nullptr, 0, kSafetyLimitMs, nullptr) : 0;
     int exitCode = kLeftRunning;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == safety) {
+        if (safety != 0 && message.message == WM_TIMER && message.hwnd == nullptr &&
+            message.wParam == safety) {
             break;
         }
         DispatchMessageA(&message);

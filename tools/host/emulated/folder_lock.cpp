@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "emulator/persistence/machine_error.h"
+#include "machine.h"
 #include "journal.h"
 
 namespace host {
@@ -46,7 +46,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
         }
     }
     if (descriptor_ < 0) {
-        throw emu::MachineError("cannot open the lock file " + path + ": " + std::strerror(errno));
+        throw HostError("cannot open the lock file " + path + ": " + std::strerror(errno));
     }
     if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
         const std::string holder = readNote(descriptor_);
@@ -55,7 +55,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
         if (!wait) {
             ::close(descriptor_);
             descriptor_ = -1;
-            throw emu::MachineError(inUse);
+            throw HostError(inUse);
         }
         std::cerr << "radozavu: waiting: " << inUse << "\n";
         while (::flock(descriptor_, LOCK_EX) != 0) {
@@ -63,7 +63,7 @@ FolderLock::FolderLock(const std::string &folder, const std::string &command, bo
                 const int error = errno;
                 ::close(descriptor_);
                 descriptor_ = -1;
-                throw emu::MachineError("cannot lock " + path + ": " + std::strerror(error));
+                throw HostError("cannot lock " + path + ": " + std::strerror(error));
             }
         }
     }

@@ -16,7 +16,7 @@ class FolderLock {
 public:
     // Takes the lock of an existing folder for the command described. When
     // another command holds it: waits, after saying so on standard error, or
-    // with wait false throws MachineError at once. A folder whose lock file
+    // with wait false throws HostError at once. A folder whose lock file
     // can be neither created nor opened (a read-only folder of an older host)
     // is used without a lock: no command can change it.
     FolderLock(const std::string &folder, const std::string &command, bool wait);

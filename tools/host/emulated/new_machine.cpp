@@ -3,12 +3,17 @@
 #include <filesystem>
 #include <utility>
 
+#include <iostream>
+
+#include "emulated/folder_lock.h"
+#include "kill_points.h"
+#include "emulated/product_programs.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "folder_lock.h"
-#include "kill_points.h"
-#include "product_programs.h"
+#include "emulator/persistence/number_text.h"
+#include "machine.h"
+#include "script.h"
 
 namespace fs = std::filesystem;
 
@@ -61,17 +66,17 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         }
     }
     if (version == nullptr) {
-        throw emu::MachineError("unknown Windows version: " + windows);
+        throw UsageError("unknown Windows version: " + windows);
     }
     if (!emu::isSupportedCodePage(codePage)) {
-        throw emu::MachineError("unsupported code page: " + std::to_string(codePage));
+        throw UsageError("unsupported code page: " + std::to_string(codePage));
     }
     const auto refuseUnlessEmpty = [&folder] {
         std::error_code error;
         for (const auto &entry : fs::directory_iterator(folder, error)) {
             if (entry.path().filename() != kLockFileName) {
-                throw emu::MachineError(
-                    "refusing to create a machine in a folder that is not empty: " + folder);
+                throw HostError("refusing to create a machine in a folder that is not empty: " +
+                                folder);
             }
         }
     };
@@ -97,6 +102,65 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
         startProductPrograms();
     }
     emu::saveMachine(folder, emu::currentState(), killPointForTests);
+}
+
+const char *const kMachineUsage =
+    "usage: radozavu machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]\n"
+    "                            [--no-wait]\n"
+    "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista (default xp); N: 1252 (default), 932,\n"
+    "936, 949 or 950.\n";
+
+const char *const kMachineSummary =
+    "  machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]\n"
+    "                 create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6\n"
+    "                 2000 xp 2003 vista; default xp; code page 1252 or 932 ...),\n"
+    "                 optionally with Quillane installed and its programs running\n";
+const char *const kMachineHelp =
+    "The machine folder defaults to $RADOZAVU_MACHINE, else ./machine. A command\n"
+    "holds the folder for its whole run; another waits for it, or with --no-wait\n"
+    "fails at once. The library is libRADOZAVU.so beside this program.\n";
+
+int machineCommand(const std::vector<std::string> &arguments) {
+    if (arguments.empty() || arguments[0] != "new") {
+        throw UsageError("machine takes the subcommand new (radozavu machine --help)");
+    }
+    const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
+    std::string folder;
+    std::string windows = "xp";
+    unsigned codePage = 1252;
+    bool withProductRunning = false;
+    bool wait = true;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string value;
+        if (words[i] == "--with-product-running") {
+            withProductRunning = true;
+        } else if (words[i] == "--no-wait") {
+            wait = false;
+        } else if (optionValue(words, i, "--windows", value)) {
+            windows = value;
+        } else if (optionValue(words, i, "--codepage", value)) {
+            const auto number = emu::readUnsigned(value, 65535);
+            if (!number) {
+                throw UsageError(
+                    "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
+                    value);
+            }
+            codePage = static_cast<unsigned>(*number);
+        } else if (words[i].rfind("--", 0) == 0) {
+            throw UsageError("unknown option for machine new: " + words[i]);
+        } else if (folder.empty()) {
+            folder = words[i];
+        } else {
+            throw UsageError("machine new takes one folder");
+        }
+    }
+    if (folder.empty()) {
+        throw UsageError("machine new needs a folder");
+    }
+    createMachine(folder, windows, codePage, withProductRunning, wait);
+    std::cout << "created a Windows " << windows << " machine in " << folder
+              << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
+    return 0;
 }
 
 } // namespace host

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The example installer scripts on both machines: install, upgrade and
+# removal through radozavu.exe under Wine, in a fresh prefix made as the
+# examples expect (drive D: mapped to a folder, the network provider order
+# of a fresh Windows XP, the product's stand-ins installed and running), with
+# every expectation met; then on the emulated machine through the Linux host;
+# then their transcripts compared call by call (compare_transcripts.sh).
+#   windows_examples_test.sh RADOZAVU.EXE EMULATED-HOST EXAMPLES-FOLDER
+set -euo pipefail
+windows_host=$1
+emulated_host=$2
+examples=$3
+here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -x "$emulated_host" ]; then
+    echo "no emulated host at $emulated_host: build the default preset first"
+    exit 1
+fi
+source "$here/../wine/fresh-prefix.sh"
+mkdir "$work/drive-d"
+ln -s "$work/drive-d" "$WINEPREFIX/dosdevices/d:"
+wine reg add 'HKLM\System\CurrentControlSet\Control\NetworkProvider\Order' /v ProviderOrder \
+    /t REG_SZ /d RDPNP,LanmanWorkstation,WebClient /f >/dev/null 2>&1
+# Every later program of the prefix runs on the virtual display: none may
+# find a server started without one.
+wineserver -w
+
+cat >"$work/on-wine.sh" <<SCRIPT
+set -e
+wine "$windows_host" machine start-product
+for script in install upgrade removal; do
+    wine "$windows_host" run "$examples/\$script.script" >"$work/\$script.windows" \
+        2>"$work/\$script.windows-errors" || { echo "\$script: exit status \$?"; exit 1; }
+done
+SCRIPT
+if ! xvfb-run -a bash "$work/on-wine.sh"; then
+    for script in install upgrade removal; do
+        [ -e "$work/$script.windows-errors" ] || continue
+        tail -5 "$work/$script.windows"
+        cat "$work/$script.windows-errors"
+    done
+    echo "the examples failed under Wine"
+    exit 1
+fi
+
+"$emulated_host" machine new "$work/machine" --with-product-running >/dev/null
+status=0
+for script in install upgrade removal; do
+    "$emulated_host" run --machine "$work/machine" "$examples/$script.script" \
+        >"$work/$script.emulated"
+    echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine, $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine"
+    "$here/compare_transcripts.sh" "$work/$script.emulated" "$work/$script.windows" \
+        "examples/$script.script" || status=1
+done
+exit "$status"

@@ -1,0 +1,124 @@
+// The machine a command of the host works on, behind one small interface: the
+// emulated machine kept in a folder (tools/host/emulated/) or, on Windows, the
+// real computer the host runs on (tools/host/windows/). The script language,
+// the transcript and the change report are the same for both; only what
+// touches the machine differs.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "exports_table.h"
+
+namespace host {
+
+// A failure of the host itself: a machine that cannot be opened, a library
+// that does not load, a file that cannot be written.
+struct HostError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A command line or script line that cannot run as written.
+struct UsageError : HostError {
+    using HostError::HostError;
+};
+
+// What one call gave and did.
+struct Outcome {
+    CallResult result;
+    std::vector<std::string> changes;  // the change report, in the machine's code page
+    std::vector<std::string> boxTexts; // the texts of the message boxes it showed
+};
+
+// The host's options of call and run.
+struct HostOptions {
+    std::string folder; // the emulated machine's folder
+    std::string library;
+    bool wait = true;
+    bool check = false;
+    bool allowRestart = false;
+};
+
+class Machine {
+public:
+    virtual ~Machine() = default;
+
+    // The ANSI code page of the machine's text.
+    [[nodiscard]] virtual unsigned codePage() const = 0;
+
+    // Calls one export by name, with the report of what the call changed.
+    // Throws UsageError for an unknown export or wrong arguments (checkCall).
+    virtual Outcome call(const std::string &exportName, const CallArguments &arguments) = 0;
+
+    // The set-up lines and the expectations of a script. Registry keys are
+    // written "HKLM\...", "HKCU\..." or "HKU\..."; paths are the machine's.
+    virtual void setString(const std::string &key, const std::string &name,
+                           const std::string &text) = 0;
+    virtual void setDword(const std::string &key, const std::string &name, unsigned long value) = 0;
+    // A REG_SZ value's text or a REG_DWORD in decimal; nothing when absent.
+    virtual std::optional<std::string> valueText(const std::string &key,
+                                                 const std::string &name) = 0;
+    virtual bool keyExists(const std::string &key) = 0;
+    virtual void writeFile(const std::string &path, const std::string &content) = 0;
+    // The file's content; nothing when there is no such file.
+    virtual std::optional<std::string> readFile(const std::string &path) = 0;
+    // The user answers every message box with button (IDOK, IDYES, ...),
+    // after closing the programs of the windows with these titles.
+    virtual void setAnswer(int button, const std::vector<std::string> &closingTitles) = 0;
+    // Time passes for milliseconds.
+    virtual void wait(unsigned long long milliseconds) = 0;
+    // The installer's copy of the product's sibling libraries into a folder.
+    virtual void putSiblingLibraries(const std::string &folder) = 0;
+    // The paths (C:\...) and registry keys (HKLM\...) a script or command line
+    // names: where the machine cannot be watched whole, the change report
+    // watches these too.
+    virtual void watch(const std::vector<std::string> &places) = 0;
+
+    // Ends the command: the library unloaded, what it changed kept, the
+    // command's record (journal) kept where the machine keeps one.
+    virtual void finish(const std::string &journal) = 0;
+};
+
+// The machine of this platform, opened for a command described by command
+// (a machine folder locked and loaded, or the real computer prepared), with
+// the library loaded into it.
+std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::string &command);
+
+// The code page run --check checks a script against: the machine's when it
+// has one, else 0 (UTF-8 only).
+unsigned checkCodePage(const HostOptions &options);
+
+// The machine subcommands of this platform (radozavu machine ...), their
+// usage, their lines of the host's usage and what the usage says of the
+// machine.
+int machineCommand(const std::vector<std::string> &words);
+extern const char *const kMachineUsage;
+extern const char *const kMachineSummary;
+extern const char *const kMachineHelp;
+
+// The option that names another build of the library, and its default.
+extern const char *const kLibraryOption;
+std::string defaultLibraryPath();
+
+// Throws UsageError unless the export exists and takes these arguments: their
+// number, record options only for a record export, integers where it takes
+// integers (an argument holding $result is checked when it is known).
+void checkCall(const std::string &exportName, const CallArguments &arguments);
+
+// An outcome as the transcript shows it, in UTF-8: the result line, then the
+// changes.
+std::string describeOutcome(const std::string &exportName, const Outcome &outcome,
+                            unsigned codePage);
+
+// Text of the machine's code page as the transcript and the journal show it:
+// UTF-8, with \x{NN} for control characters and bytes that are no character.
+std::string visible(const std::string &text, unsigned codePage);
+
+// The platform marks of script lines: the name of the machine this host
+// drives ("emulated" or "windows").
+extern const char *const kPlatformName;
+
+} // namespace host
