@@ -204,8 +204,12 @@ TEST_F(CodePage932Files, AQuestionMarkStandsForAWholeDoubleByteCharacter) {
 // forms do: "\x82\x81" is the small letter of "\x82\x60".
 TEST_F(CodePage932Files, FullWidthLettersMatchWithoutRegardToCase) {
     writeFile(path("\x82\x81.dat"), "");
-    EXPECT_NE(win::GetFileAttributesA(path("\x82\x60.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(find(path("\x82\x60*")).names, std::vector<std::string>{"\x82\x81.dat"});
+    const bool folded = !knownWineDifference(
+        "file names match full-width letters by case; NTFS folds them like other letters");
+    EXPECT_EQ(win::GetFileAttributesA(path("\x82\x60.DAT").c_str()) != INVALID_FILE_ATTRIBUTES,
+              folded);
+    EXPECT_EQ(find(path("\x82\x60*")).names,
+              folded ? std::vector<std::string>{"\x82\x81.dat"} : std::vector<std::string>{});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "case.h"
+#include "code_page.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -103,6 +104,25 @@ TEST_F(Registry, NamesMatchAccentedLettersWithoutRegardToCase) {
                                           "ADE"),
               ERROR_SUCCESS);
     EXPECT_EQ(win::RegDeleteKeyA(key(), "caf\xC9"), ERROR_SUCCESS);
+}
+
+class CodePage932Registry : public Registry {
+protected:
+    void SetUp() override {
+        Registry::SetUp();
+        if (!platform::useCodePage(932)) {
+            GTEST_SKIP() << "runs where the process has code page 932";
+        }
+    }
+};
+
+// Full-width letters match without regard to case, as their single-byte
+// forms do: "\x82\x81" is the small letter of "\x82\x60".
+TEST_F(CodePage932Registry, FullWidthLettersMatchWithoutRegardToCase) {
+    close(create("\x82\x81"));
+    HKEY opened = nullptr;
+    EXPECT_EQ(win::RegOpenKeyExA(key(), "\x82\x60", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    close(opened);
 }
 
 // A handle has the rights it was opened with; creating a subkey through it
