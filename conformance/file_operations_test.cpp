@@ -129,7 +129,8 @@ BOOL moveFile(const std::string &source, const std::string &target) {
 // deleted nor moved; one shared for reading may be copied; an open that
 // takes no access (a look at the file) keeps nothing from happening.
 TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
-    for (const char *name : {"held.dll", "read.dll", "looked.dll", "new.dll"}) {
+    for (const char *name :
+         {"held.dll", "read.dll", "looked.dll", "new.dll", "written.dll", "shared.dll"}) {
         writeFile(path(name), name);
     }
     const auto hold = [this](const char *name, DWORD access, DWORD share) {
@@ -141,6 +142,10 @@ TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
     const HANDLE held = hold("held.dll", GENERIC_READ | GENERIC_WRITE, 0);
     const HANDLE read = hold("read.dll", GENERIC_READ, FILE_SHARE_READ);
     const HANDLE looked = hold("looked.dll", 0, 0);
+    // Copies read their source sharing reading and writing, and write their
+    // target sharing the same.
+    const HANDLE written = hold("written.dll", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
+    const HANDLE shared = hold("shared.dll", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE);
     const struct {
         BOOL (*operation)(const std::string &, const std::string &);
         std::string source, target;
@@ -155,6 +160,9 @@ TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
         {deleteFile, path("read.dll"), "", false},
         {copyFile, path("new.dll"), path("looked.dll"), true},
         {deleteFile, path("looked.dll"), "", true},
+        {copyFile, path("written.dll"), path("d.dll"), true},
+        {copyFile, path("new.dll"), path("written.dll"), false},
+        {copyFile, path("new.dll"), path("shared.dll"), true},
     };
     for (const auto &c : cases) {
         win::SetLastError(0xdeadbeef);
@@ -164,12 +172,14 @@ TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
                 << c.source << " " << c.target;
         }
     }
-    for (const HANDLE file : {held, read, looked}) {
+    for (const HANDLE file : {held, read, looked, written, shared}) {
         EXPECT_TRUE(win::CloseHandle(file));
     }
     EXPECT_EQ(readFile(path("held.dll")), "held.dll");
     EXPECT_EQ(readFile(path("read.dll")), "read.dll");
     EXPECT_EQ(readFile(path("c.dll")), "read.dll");
+    EXPECT_EQ(readFile(path("d.dll")), "written.dll");
+    EXPECT_EQ(readFile(path("shared.dll")), "new.dll");
     EXPECT_FALSE(readFile(path("looked.dll")));
 }
 

@@ -172,6 +172,14 @@ TEST_F(Files, DriveTypesOfRoots) {
     }
 }
 
+// Names match without regard to the case of the code page's accented
+// letters too (1252: "\xE9" is the small letter of "\xC9").
+TEST_F(Files, NamesMatchAccentedLettersWithoutRegardToCase) {
+    writeFile(path("caf\xE9.ini"), "");
+    EXPECT_NE(win::GetFileAttributesA(path("CAF\xC9.INI").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(find(path("*\xC9.ini")).names, std::vector<std::string>{"caf\xE9.ini"});
+}
+
 class CodePage932Files : public Files {
 protected:
     void SetUp() override {
@@ -190,6 +198,18 @@ TEST_F(CodePage932Files, AQuestionMarkStandsForAWholeDoubleByteCharacter) {
     EXPECT_TRUE(win::CloseHandle(file));
     EXPECT_EQ(find(path("?.dat")).names, std::vector<std::string>{"\x95\x5C.dat"});
     EXPECT_TRUE(find(path("??.dat")).names.empty());
+}
+
+// Full-width letters match without regard to case, as their single-byte
+// forms do: "\x82\x81" is the small letter of "\x82\x60".
+TEST_F(CodePage932Files, FullWidthLettersMatchWithoutRegardToCase) {
+    writeFile(path("\x82\x81.dat"), "");
+    const bool folded = !knownWineDifference(
+        "file names match full-width letters by case; NTFS folds them like other letters");
+    EXPECT_EQ(win::GetFileAttributesA(path("\x82\x60.DAT").c_str()) != INVALID_FILE_ATTRIBUTES,
+              folded);
+    EXPECT_EQ(find(path("\x82\x60*")).names,
+              folded ? std::vector<std::string>{"\x82\x81.dat"} : std::vector<std::string>{});
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "case.h"
+#include "platform/file_io.h"
 #include "platform/file_operations.h"
+#include "platform/kernel.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 
@@ -136,14 +138,113 @@ TEST_F(Profile, WritesReplaceInPlaceAppendToTheirSectionAndDelete) {
     EXPECT_EQ(readFile(file()), "; comment\r\n[Next]\r\n[Third]\r\nD=4\r\n");
 }
 
+// A write creates its file, but no folder; one without a section, or to no
+// file at all, is refused and creates nothing.
 TEST_F(Profile, WritesCreateAFileButNeverAFolder) {
     ASSERT_TRUE(win::WritePrivateProfileStringA("Main", "A", "1", file()));
     EXPECT_EQ(readFile(file()), "[Main]\r\nA=1\r\n");
     const std::string inMissingFolder = path("NoFolder\\x.ini");
-    win::SetLastError(0xdeadbeef);
-    EXPECT_FALSE(win::WritePrivateProfileStringA("Main", "A", "1", inMissingFolder.c_str()));
-    EXPECT_EQ(win::GetLastError(), ERROR_PATH_NOT_FOUND);
+    const std::string unwritten = path("unwritten.ini");
+    const std::string existing = file();
+    const struct {
+        const char *section;
+        const std::string &file;
+        DWORD error;
+    } refusals[] = {
+        {"Main", inMissingFolder, ERROR_PATH_NOT_FOUND},
+        {nullptr, unwritten, ERROR_FILE_NOT_FOUND},
+        {nullptr, existing, ERROR_FILE_NOT_FOUND},
+        {"Main", "", ERROR_ACCESS_DENIED},
+    };
+    for (const auto &refusal : refusals) {
+        win::SetLastError(0xdeadbeef);
+        EXPECT_FALSE(
+            win::WritePrivateProfileStringA(refusal.section, "A", "2", refusal.file.c_str()))
+            << refusal.file;
+        EXPECT_EQ(win::GetLastError(), refusal.error) << refusal.file;
+    }
     EXPECT_EQ(readFile(inMissingFolder), std::nullopt);
+    EXPECT_EQ(readFile(unwritten), std::nullopt);
+    EXPECT_EQ(readFile(file()), "[Main]\r\nA=1\r\n");
+}
+
+// A null section lists the section names, a null key the key names of the
+// section (lines without "=" are no keys), each name ended by a zero and the
+// list by a second one; the length leaves out the last zero. A list cut to the
+// buffer ends its last name early, in two zeros, and gives the size less two.
+TEST_F(Profile, ANullSectionOrKeyListsTheNames) {
+    writeFile(file(), "[section1]\r\nname1=val1\r\nname2=\"val2\"\r\nname3\r\nname4=a\r\n"
+                      "[section2]\r\n");
+    const bool wineCutsLists =
+        knownWineDifference("Wine ends a list cut to the buffer in one zero and leaves the "
+                            "buffer's last byte as it was; Windows ends it in two zeros");
+    const struct {
+        const char *section;
+        const char *key;
+        DWORD size;
+        DWORD length;
+        std::string listed;
+        std::string listedByWine; // where Wine differs
+    } lists[] = {
+        {nullptr, "name1", 260, 18, std::string("section1\0section2\0\0", 19), ""},
+        {"SECTION1", nullptr, 260, 18, std::string("name1\0name2\0name4\0\0", 19), ""},
+        {nullptr, "name1", 16, 14, std::string("section1\0secti\0\0", 16),
+         std::string("section1\0secti\0", 15) + kJunk},
+        {"section1", nullptr, 16, 14, std::string("name1\0name2\0na\0\0", 16),
+         std::string("name1\0name2\0na\0", 15) + kJunk},
+    };
+    for (const auto &list : lists) {
+        std::string buffer(list.size, kJunk);
+        EXPECT_EQ(win::GetPrivateProfileStringA(list.section, list.key, "default", buffer.data(),
+                                                list.size, file()),
+                  list.length)
+            << list.size;
+        const std::string &listed =
+            wineCutsLists && !list.listedByWine.empty() ? list.listedByWine : list.listed;
+        EXPECT_EQ(buffer.substr(0, listed.size()), listed) << list.size;
+    }
+}
+
+// The profile functions open the file themselves: reading asks for reading
+// and writing for reading and writing, both sharing reading and writing. A
+// handle that shares less keeps them out: a read gives the default, a write
+// fails with ERROR_SHARING_VIOLATION and leaves the file as it was.
+TEST_F(Profile, OpenHandlesKeepOutWhatTheirShareModeRefuses) {
+    constexpr DWORD kRead = GENERIC_READ;
+    constexpr DWORD kWrite = GENERIC_WRITE;
+    constexpr DWORD kShareBoth = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const struct {
+        DWORD access, share;
+        bool readable, writable;
+    } holders[] = {
+        {kRead, FILE_SHARE_READ, true, false},
+        {kRead, FILE_SHARE_WRITE, false, false},
+        {kWrite, FILE_SHARE_READ, true, false},
+        {kWrite, FILE_SHARE_WRITE, false, false},
+        {kRead | kWrite, FILE_SHARE_READ, true, false},
+        {kRead, kShareBoth, true, true},
+        {kWrite, kShareBoth, true, true},
+        {kRead | kWrite, kShareBoth, true, true},
+    };
+    for (const auto &holder : holders) {
+        writeFile(file(), "[Main]\r\nKey=123\r\n");
+        const HANDLE held = win::CreateFileA(file(), holder.access, holder.share, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(win::GetPrivateProfileIntA("Main", "Key", 7, file()), holder.readable ? 123u : 7u)
+            << holder.access << "/" << holder.share;
+        win::SetLastError(0xdeadbeef);
+        EXPECT_EQ(win::WritePrivateProfileStringA("Main", "Key", "45", file()) != FALSE,
+                  holder.writable)
+            << holder.access << "/" << holder.share;
+        if (!holder.writable) {
+            EXPECT_EQ(win::GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+        }
+        EXPECT_TRUE(win::CloseHandle(held));
+        EXPECT_EQ(readFile(file()),
+                  holder.writable ? "[Main]\r\nKey=45\r\n" : "[Main]\r\nKey=123\r\n")
+            << holder.access << "/" << holder.share;
+    }
 }
 
 TEST_F(Profile, EnvironmentReferencesExpandOrStayAsWritten) {

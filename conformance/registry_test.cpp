@@ -1,9 +1,11 @@
 // The registry of the seam: opening and creating keys, values of every type
 // with their sizes and terminators, deleting values and keys, and handles.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "case.h"
+#include "code_page.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -88,6 +90,41 @@ TEST_F(Registry, CreationMakesTheWholePathAndTellsWhetherTheKeyIsNew) {
         ERROR_BAD_PATHNAME);
 }
 
+// Key and value names match without regard to the case of the code page's
+// accented letters too (1252: "\xE9" is the small letter of "\xC9").
+TEST_F(Registry, NamesMatchAccentedLettersWithoutRegardToCase) {
+    close(create("Caf\xE9"));
+    set("Fa\xE7"
+        "ade",
+        REG_DWORD, std::string(4, '\0'));
+    HKEY opened = nullptr;
+    EXPECT_EQ(win::RegOpenKeyExA(key(), "CAF\xC9", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    close(opened);
+    EXPECT_EQ(win::RegDeleteValueA(key(), "FA\xC7"
+                                          "ADE"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(win::RegDeleteKeyA(key(), "caf\xC9"), ERROR_SUCCESS);
+}
+
+class CodePage932Registry : public Registry {
+protected:
+    void SetUp() override {
+        Registry::SetUp();
+        if (!platform::useCodePage(932)) {
+            GTEST_SKIP() << "runs where the process has code page 932";
+        }
+    }
+};
+
+// Full-width letters match without regard to case, as their single-byte
+// forms do: "\x82\x81" is the small letter of "\x82\x60".
+TEST_F(CodePage932Registry, FullWidthLettersMatchWithoutRegardToCase) {
+    close(create("\x82\x81"));
+    HKEY opened = nullptr;
+    EXPECT_EQ(win::RegOpenKeyExA(key(), "\x82\x60", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    close(opened);
+}
+
 // A handle has the rights it was opened with; creating a subkey through it
 // needs none of them.
 TEST_F(Registry, HandlesCarryTheirAccessRights) {
@@ -110,28 +147,106 @@ TEST_F(Registry, HandlesCarryTheirAccessRights) {
     EXPECT_EQ(win::RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
 }
 
-// An empty or null subkey names the key itself: RegOpenKeyA gives back the
-// very handle it is given, RegCreateKeyA and RegOpenKeyExA a new handle on the
-// same key, and RegOpenKeyExA of a root the root.
+// An empty or null subkey names the key itself. RegOpenKeyA gives back the
+// very handle it is given; RegCreateKeyA gives back a root for a null subkey
+// (as documented), RegOpenKeyExA a root for either; every other call opens
+// a new handle on the key.
 TEST_F(Registry, AnEmptySubkeyNamesTheKeyItself) {
-    for (const char *subKey : {"", static_cast<const char *>(nullptr)}) {
-        HKEY same = kJunkKey;
-        EXPECT_EQ(win::RegOpenKeyA(key(), subKey, &same), ERROR_SUCCESS);
-        EXPECT_EQ(same, key());
-        HKEY created = kJunkKey;
-        ASSERT_EQ(win::RegCreateKeyA(key(), subKey, &created), ERROR_SUCCESS);
-        EXPECT_NE(created, key());
-        set("Through", REG_DWORD, std::string(4, '\0'));
-        EXPECT_EQ(win::RegDeleteValueA(created, "Through"), ERROR_SUCCESS);
-        close(created);
-        HKEY opened = nullptr;
-        ASSERT_EQ(win::RegOpenKeyExA(key(), subKey, 0, KEY_READ, &opened), ERROR_SUCCESS);
-        EXPECT_NE(opened, key());
-        close(opened);
-        ASSERT_EQ(win::RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &opened),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(opened, HKEY_CURRENT_USER);
+    using Open = LONG (*)(HKEY, const char *, HKEY *);
+    const Open openA = [](HKEY parent, const char *subKey, HKEY *result) {
+        return win::RegOpenKeyA(parent, subKey, result);
+    };
+    const Open createA = [](HKEY parent, const char *subKey, HKEY *result) {
+        return win::RegCreateKeyA(parent, subKey, result);
+    };
+    const Open openEx = [](HKEY parent, const char *subKey, HKEY *result) {
+        return win::RegOpenKeyExA(parent, subKey, 0, KEY_ALL_ACCESS, result);
+    };
+    const Open createEx = [](HKEY parent, const char *subKey, HKEY *result) {
+        return win::RegCreateKeyExA(parent, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, result,
+                                    nullptr);
+    };
+    const bool wineCreatesAnew = knownWineDifference(
+        "RegCreateKeyA of a root with a null subkey gives a new handle; Windows gives the root");
+    const struct {
+        const char *name;
+        Open open;
+        const char *subKey;
+        bool sameForAKey, sameForARoot;
+    } calls[] = {
+        {"RegOpenKeyA", openA, "", true, true},
+        {"RegOpenKeyA", openA, nullptr, true, true},
+        {"RegCreateKeyA", createA, "", false, false},
+        {"RegCreateKeyA", createA, nullptr, false, !wineCreatesAnew},
+        {"RegOpenKeyExA", openEx, "", false, true},
+        {"RegOpenKeyExA", openEx, nullptr, false, true},
+        {"RegCreateKeyExA", createEx, "", false, false},
+    };
+    for (const auto &call : calls) {
+        const std::string what = std::string(call.name) + (call.subKey ? " \"\"" : " null");
+        for (const HKEY parent : {key(), HKEY_CURRENT_USER}) {
+            HKEY result = kJunkKey;
+            ASSERT_EQ(call.open(parent, call.subKey, &result), ERROR_SUCCESS) << what;
+            const bool same = parent == key() ? call.sameForAKey : call.sameForARoot;
+            EXPECT_EQ(result == parent, same) << what;
+            if (!same) {
+                // The new handle is one on the same key.
+                HKEY scratch = nullptr;
+                EXPECT_EQ(win::RegOpenKeyExA(result, parent == key() ? "" : kKeyPath, 0, KEY_READ,
+                                             &scratch),
+                          ERROR_SUCCESS)
+                    << what;
+                close(scratch);
+                close(result);
+            }
+        }
     }
+}
+
+// The registry functions answer with their result and leave the thread's
+// last error as it was.
+TEST_F(Registry, FailuresLeaveTheLastErrorAlone) {
+    HKEY readOnly = nullptr;
+    ASSERT_EQ(win::RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &readOnly),
+              ERROR_SUCCESS);
+    const BYTE data[] = "x";
+    HKEY result = nullptr;
+    const struct {
+        const char *name;
+        std::function<LONG()> call;
+        LONG expected;
+    } failures[] = {
+        {"RegOpenKeyExA",
+         [&] { return win::RegOpenKeyExA(key(), "Missing", 0, KEY_READ, &result); },
+         ERROR_FILE_NOT_FOUND},
+        {"RegOpenKeyA", [&] { return win::RegOpenKeyA(key(), "Missing", &result); },
+         ERROR_FILE_NOT_FOUND},
+        {"RegCreateKeyExA",
+         [&] {
+             return win::RegCreateKeyExA(key(), "\\C", 0, nullptr, 0, KEY_READ, nullptr, &result,
+                                         nullptr);
+         },
+         ERROR_BAD_PATHNAME},
+        {"RegCreateKeyA", [&] { return win::RegCreateKeyA(key(), "\\C", &result); },
+         ERROR_BAD_PATHNAME},
+        {"RegSetValueExA",
+         [&] { return win::RegSetValueExA(readOnly, "V", 0, REG_SZ, data, sizeof data); },
+         ERROR_ACCESS_DENIED},
+        {"RegDeleteValueA", [&] { return win::RegDeleteValueA(key(), "Missing"); },
+         ERROR_FILE_NOT_FOUND},
+        {"RegDeleteKeyA", [&] { return win::RegDeleteKeyA(key(), "Missing"); },
+         ERROR_FILE_NOT_FOUND},
+        {"SHDeleteValueA",
+         [&] { return static_cast<LONG>(win::SHDeleteValueA(key(), "Missing", "V")); },
+         ERROR_FILE_NOT_FOUND},
+        {"RegCloseKey", [&] { return win::RegCloseKey(nullptr); }, ERROR_INVALID_HANDLE},
+    };
+    for (const auto &failure : failures) {
+        win::SetLastError(0xdeadbeef);
+        EXPECT_EQ(failure.call(), failure.expected) << failure.name;
+        EXPECT_EQ(win::GetLastError(), 0xdeadbeef) << failure.name;
+    }
+    close(readOnly);
 }
 
 // RegOpenKeyA and RegCreateKeyA open with every right, RegCreateKeyA making

@@ -41,7 +41,8 @@ foreach(source IN LISTS helpers)
     file(READ ${source} content)
     string(APPEND marked "${content}")
 endforeach()
-string(REGEX MATCHALL "knownWineDifference\\([ \n]*\"" marks "${marked}")
+# A mark is a call with its reason, which may begin on the next line.
+string(REGEX MATCHALL "knownWineDifference\\([ \t\r\n]*\"" marks "${marked}")
 list(LENGTH marks markCount)
 
 if(missing)

@@ -1,6 +1,7 @@
 // Case-insensitive ordering of names, as the registry, the file system and
-// the environment of the emulated machine compare them: the letters a-z of
-// single-byte characters fold to A-Z; a double-byte character of the
+// the environment of the emulated machine compare them: small letters fold to
+// capitals (a-z, the accented letters of code page 1252, the full-width
+// Latin letters of code page 932); any other double-byte character of the
 // machine's code page is compared by its bytes, its trail byte unfolded.
 #pragma once
 

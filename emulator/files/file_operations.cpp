@@ -40,7 +40,8 @@ bool isInUse(const std::string &host) {
     return false;
 }
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareAll = kShareReadWrite | FILE_SHARE_DELETE;
 
 // Whether an operation may open the file at host with the access and share
 // mode Windows' own copy, deletion or move asks for: not while a running
@@ -174,7 +175,9 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     if ((sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return emu::failWith(ERROR_ACCESS_DENIED);
     }
-    if (!emu::sharingAllows(source.host, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+    // Windows reads the source, and writes the target, sharing reading and
+    // writing.
+    if (!emu::sharingAllows(source.host, GENERIC_READ, emu::kShareReadWrite)) {
         return emu::failWith(ERROR_SHARING_VIOLATION);
     }
     std::error_code error;
@@ -189,7 +192,8 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
         if ((targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
             return emu::failWith(ERROR_ACCESS_DENIED);
         }
-        if (target.host == source.host || !emu::mayOpen(target.host, GENERIC_WRITE, 0)) {
+        if (target.host == source.host ||
+            !emu::mayOpen(target.host, GENERIC_WRITE, emu::kShareReadWrite)) {
             return emu::failWith(ERROR_SHARING_VIOLATION);
         }
     }

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/files/short_names.h"
@@ -147,11 +148,7 @@ bool sameCharacter(const char *a, const char *b) {
     if (length != characterLength(b)) {
         return false;
     }
-    if (length == 2) {
-        return a[0] == b[0] && a[1] == b[1];
-    }
-    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-    return fold(*a) == fold(*b);
+    return equalNoCase(std::string(a, length), std::string(b, length));
 }
 
 // Matches a name against a pattern of '*' (any characters) and '?' (one

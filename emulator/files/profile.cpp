@@ -71,16 +71,26 @@ struct ProfileFile {
     bool exists = false;
     std::vector<ProfileLine> lines;
 
-    bool load(const char *fileName) {
+    // Opens the file for the given access, sharing reading and writing as
+    // Windows does: ERROR_SHARING_VIOLATION while a handle shares less, and
+    // ERROR_ACCESS_DENIED for a folder. A missing file loads as empty.
+    DWORD load(const char *fileName, DWORD access) {
         ResolvedPath resolved;
         if (!resolvePath(profileMachinePath(fileName), resolved) || resolved.parts.empty()) {
-            return false;
+            return ERROR_PATH_NOT_FOUND;
         }
         host = resolved.host;
+        const DWORD attributes = attributesOf(host);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return ERROR_ACCESS_DENIED;
+        }
+        if (!sharingAllows(host, access, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+            return ERROR_SHARING_VIOLATION;
+        }
         std::string content;
         exists = readRegularFile(host, content);
         if (!exists) {
-            return true;
+            return ERROR_SUCCESS;
         }
         // Lines end at a line feed, a carriage return or the two together (a
         // last line may lack an end); a line's text ends at a zero byte.
@@ -95,7 +105,7 @@ struct ProfileFile {
             lines.push_back(parse(std::string_view(content).substr(start, end - start)));
             start = next;
         }
-        return true;
+        return ERROR_SUCCESS;
     }
 
     // The whole content of a regular file; false when there is none to read.
@@ -181,6 +191,36 @@ struct ProfileFile {
         return true;
     }
 
+    // The names a null section or key asks for: the sections', or the keys'
+    // of a section (lines with "=" only), each ended by a zero.
+    [[nodiscard]] std::string names(const char *section) const {
+        std::string list;
+        const auto add = [&list](const ProfileLine &line) {
+            if (!line.name.empty()) {
+                list += line.name;
+                list += '\0';
+            }
+        };
+        if (section == nullptr) {
+            for (const ProfileLine &line : lines) {
+                if (line.isSection) {
+                    add(line);
+                }
+            }
+            return list;
+        }
+        const long header = findSection(section);
+        if (header >= 0) {
+            const std::size_t end = sectionEnd(header);
+            for (std::size_t i = static_cast<std::size_t>(header) + 1; i < end; ++i) {
+                if (lines[i].isKey && lines[i].text.find('=') != std::string::npos) {
+                    add(lines[i]);
+                }
+            }
+        }
+        return list;
+    }
+
     // Writes the lines to a new file beside the old one and renames it over.
     // A planned fault strikes halfway through the new file, as a disk that
     // fills up would; the old file stays as it was.
@@ -217,27 +257,44 @@ struct ProfileFile {
     }
 };
 
+// Hands a list of zero-ended names to the caller: ended by a second zero,
+// its length without that zero. A list longer than the buffer is cut to the
+// size less two, its last name cut short, and ended by two zeros.
+DWORD copyList(const std::string &list, LPSTR buffer, DWORD size) {
+    if (list.empty() || size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    const std::size_t length = list.size() + 1 <= size ? list.size() : size - 2;
+    std::memcpy(buffer, list.data(), length);
+    buffer[length] = '\0';
+    if (length < list.size()) {
+        buffer[length + 1] = '\0';
+    }
+    return static_cast<DWORD>(length);
+}
+
 // Reads a value, or gives the default (cut at its trailing blanks) when the
-// file, the section or the key is missing or the file cannot be read.
+// file, the section or the key is missing or the file cannot be read; a null
+// section or key lists the names instead.
 DWORD readProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
                         LPCSTR fileName, DWORD plannedFault) {
     if (buffer == nullptr || size == 0) {
         return 0;
     }
-    // Listing all sections or keys (a null section or key) is not needed by
-    // the library, so the emulated machine answers such a call with nothing.
-    std::string result;
     ProfileFile file;
     if (plannedFault != ERROR_SUCCESS) {
         win::SetLastError(plannedFault);
     }
-    if (plannedFault != ERROR_SUCCESS || section == nullptr || key == nullptr ||
-        !file.load(fileName) || !file.value(section, key, result)) {
+    const bool loaded =
+        plannedFault == ERROR_SUCCESS && file.load(fileName, GENERIC_READ) == ERROR_SUCCESS;
+    if (section == nullptr || key == nullptr) {
+        return copyList(loaded ? file.names(section) : std::string(), buffer, size);
+    }
+    std::string result;
+    if (!loaded || !file.value(section, key, result)) {
         std::string fallback = defaultText != nullptr ? defaultText : "";
         result = fallback.substr(0, fallback.find_last_not_of(' ') + 1);
-    }
-    if (section == nullptr || key == nullptr) {
-        result.clear();
     }
     std::size_t length = result.size();
     if (length > size - 1) {
@@ -278,9 +335,15 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
         }
         return TRUE;
     };
+    // Without a section there is nothing to write, and Windows answers as
+    // for a missing file.
+    if (section == nullptr) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
     emu::ProfileFile file;
-    if (section == nullptr || !file.load(fileName)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    if (const DWORD rc = file.load(fileName, GENERIC_READ | GENERIC_WRITE); rc != ERROR_SUCCESS) {
+        SetLastError(rc);
         return FALSE;
     }
     const long header = file.findSection(section);

@@ -216,7 +216,12 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
         *result = nullptr;
         return fault;
     }
-    // An empty subkey opens a new handle on the key itself.
+    // A null subkey gives back a root itself, as documented; an empty one,
+    // or a null one under any other key, opens a new handle on the key.
+    if (subKey == nullptr && Registry::isPredefined(key) && registry().lookup(key) != nullptr) {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
     LONG rc = createKey(key, subKey, kRegOpenKeyRights, result, nullptr);
     if (rc == ERROR_ACCESS_DENIED) {
         rc = openKey(key, subKey, KEY_READ, result);
