@@ -16,7 +16,7 @@ namespace {
 constexpr const char *kSetupFolder = "C:\\Setup\\";
 constexpr const char *kSetupIni = "C:\\Setup\\QLNSETUP.INI";
 
-void bareRead(benchmark::State &state) {
+void bareIniRead(benchmark::State &state) {
     ScratchMachine::writeFile(kSetupIni, kSetupIniContent);
     char buffer[4096];
     for (auto _ : state) {
@@ -47,9 +47,9 @@ void getterCall(benchmark::State &state) {
 } // namespace
 
 void registerConfigCases() {
-    registerCase("Getter.FirstKey.GetValidateSettings", bareRead, getterCall<GetValidateSettings>,
+    registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead, getterCall<GetValidateSettings>,
                  2.0);
-    registerCase("Getter.LastKey.GetMultipleIniFiles", bareRead, getterCall<GetMultipleIniFiles>,
+    registerCase("Getter.LastKey.GetMultipleIniFiles", bareIniRead, getterCall<GetMultipleIniFiles>,
                  2.0);
 }
 

@@ -74,7 +74,7 @@ void addRemove(benchmark::State &state) {
     }
 }
 
-void bareRead(benchmark::State &state) {
+void bareOrderRead(benchmark::State &state) {
     storeOrder(kListedFirst);
     for (auto _ : state) {
         if (!bareEdit(false)) {
@@ -98,7 +98,7 @@ void addListedFirst(benchmark::State &state) {
 
 void registerProviderOrderCases() {
     registerCase("ProviderOrder.AddThenRemove", bareAddRemove, addRemove);
-    registerCase("ProviderOrder.AddListedFirst", bareRead, addListedFirst);
+    registerCase("ProviderOrder.AddListedFirst", bareOrderRead, addListedFirst);
 }
 
 } // namespace bench

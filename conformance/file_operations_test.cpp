@@ -133,7 +133,7 @@ TEST_F(FileOperations, FilesInUseRefuseWhatTheirShareModeRefuses) {
          {"held.dll", "read.dll", "looked.dll", "new.dll", "written.dll", "shared.dll"}) {
         writeFile(path(name), name);
     }
-    const auto hold = [this](const char *name, DWORD access, DWORD share) {
+    const auto hold = [](const char *name, DWORD access, DWORD share) {
         const HANDLE file =
             win::CreateFileA(path(name).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE) << name;

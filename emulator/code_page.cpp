@@ -40,7 +40,7 @@ bool convert(void *converter, const char *in, std::size_t length, std::string &o
 }
 
 // The length of the character that starts at text in an encoding.
-std::size_t characterLength(const char *text, std::size_t left, bool utf16) {
+std::size_t encodedCharacterLength(const char *text, std::size_t left, bool utf16) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
     std::size_t length = 1;
     if (utf16) {
@@ -83,7 +83,7 @@ bool convertToAnsi(const std::string &bytes, Encoding encoding, bool keepEscaped
     // One character at a time, so that one the code page lacks becomes '?'
     // and the rest still converts.
     while (left > 0) {
-        const std::size_t length = characterLength(in, left, utf16);
+        const std::size_t length = encodedCharacterLength(in, left, utf16);
         std::string converted;
         if (const int kept = keepEscapedBytes ? keptByte(in, length, utf16) : -1; kept >= 0) {
             ansi += static_cast<char>(kept);

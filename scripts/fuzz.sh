@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of fuzz/ (clang, the fuzz preset) and runs them.
+# Builds the libFuzzer targets of fuzz/ (clang, the sanitize preset) and runs
+# them, as many at once as there are processors.
 # Fails on any crash, hang, leak or sanitizer report, and on a broken promise
 # of a target.
 #
@@ -13,7 +14,7 @@
 #   scripts/fuzz.sh -k DIR ...         keep the inputs found in DIR/<target>/
 #
 # New inputs go to a scratch folder (or DIR), never into fuzz/corpus; a
-# failing input is written to build/fuzz/findings/ and named in the output.
+# failing input is written to build/sanitize/findings/ and named in the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,14 +29,14 @@ while getopts "t:k:" option; do
 done
 shift $((OPTIND - 1))
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize --target fuzz_targets
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     while read -r program; do
-        targets+=("${program#build/fuzz/fuzz_}")
-    done < <(find build/fuzz -maxdepth 1 -name 'fuzz_*' -type f -executable | sort)
+        targets+=("${program#build/sanitize/fuzz_}")
+    done < <(find build/sanitize -maxdepth 1 -name 'fuzz_*' -type f -executable | sort)
 fi
 
 # The reproducible run's exploration after the corpus: runs per target, about
@@ -53,7 +54,7 @@ runs_for() {
     esac
 }
 
-findings=build/fuzz/findings
+findings=build/sanitize/findings
 mkdir -p "$findings"
 scratch=$(mktemp -d /tmp/radozavu-fuzz-run-XXXXXX)
 # The targets' drive folders, in memory where there is a memory file system.
@@ -68,9 +69,10 @@ hang_replays_in_time() {
     "$program" -timeout=60 -runs=1 "$input" >/dev/null 2>&1
 }
 
-failed=()
-for target in "${targets[@]}"; do
-    program=build/fuzz/fuzz_$target
+# Fuzzes one target; its report goes to $scratch/<target>.report and its
+# exit status tells whether it found a problem.
+fuzz_target() {
+    local target=$1 program=build/sanitize/fuzz_$1 work bound before new
     work=${keep:+$keep/$target}
     work=${work:-$scratch/$target}
     mkdir -p "$work"
@@ -88,16 +90,34 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$findings/$target-" "$work" "fuzz/corpus/$target" \
         >"$scratch/$target.log" 2>&1; then
         grep -E "^stat::number_of_executed_units|^Done" "$scratch/$target.log" || true
-        continue
+        return 0
     fi
     new=$(comm -13 <(echo "$before") <(find "$findings" -name "$target-*" | sort))
     if [ -n "$new" ] && ! grep -qv -- "-timeout-" <<<"$new" && hang_replays_in_time "$program" "$new"; then
         echo "   $new timed out but replays in time: a loaded machine, not counted"
         rm -f "$new"
-        continue
+        return 0
     fi
     tail -n 60 "$scratch/$target.log"
-    failed+=("$target")
+    return 1
+}
+
+# The targets run side by side, one per processor; each is single-threaded
+# and works in folders of its own. Their reports follow in the targets' order.
+pids=()
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+        wait -n || true
+    done
+    fuzz_target "$target" >"$scratch/$target.report" 2>&1 &
+    pids+=($!)
+done
+failed=()
+for i in "${!targets[@]}"; do
+    status=0
+    wait "${pids[$i]}" || status=$?
+    cat "$scratch/${targets[$i]}.report"
+    [ "$status" -eq 0 ] || failed+=("${targets[$i]}")
 done
 if [ ${#failed[@]} -ne 0 ]; then
     echo "fuzzing found problems in: ${failed[*]} (inputs in $findings)" >&2

@@ -1,30 +1,103 @@
 #!/usr/bin/env bash
 # Builds both platforms and runs every test: the emulated-machine suites on
-# Linux and the real RADOZAVU.DLL under Wine. Exits non-zero on any failure.
+# Linux, the real RADOZAVU.DLL under Wine, and the hardening checks (the Linux
+# suite under the address, undefined-behaviour and leak sanitizers,
+# reproducible fuzz runs of every parser and text editor, clang-tidy,
+# clang-format). Exits non-zero on any failure.
+#
+# The stages run one after another, but for the Wine tests: they mostly wait
+# on Wine, so they run in the background beside the later stages, with their
+# output shown at the end. Every stage prints its time, and a
+# table of all of them ends the run (docs/test-command.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+started=$SECONDS
+stage_names=()
+stage_results=()
+background_pid=""
+background_log=""
 
-echo "== Linux build on the emulated Windows machine"
-cmake --preset default >/dev/null
-cmake --build --preset default
-ctest --preset default
+record() { # name seconds result
+    stage_names+=("$1")
+    stage_results+=("$(printf '%6d s  %s' "$2" "$3")")
+    echo "-- $1: $3 in $2 s"
+}
 
-echo "== RADOZAVU.DLL (mingw-w64 i686) under Wine"
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86
-ctest --preset windows-x86
+# Runs one stage in the foreground; a failure ends the run.
+stage() {
+    local name=$1 begin=$SECONDS
+    shift
+    echo "== $name"
+    if "$@"; then
+        record "$name" $((SECONDS - begin)) passed
+    else
+        record "$name" $((SECONDS - begin)) FAILED
+        exit 1
+    fi
+}
 
-# Hardening: the Linux suite under the address, undefined-behaviour and leak
-# sanitizers, reproducible fuzz runs of every parser and text editor, clang-tidy.
-echo "== Linux suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer"
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize
-ctest --preset sanitize
-echo "== Fuzz targets: each corpus replayed, then a fixed number of runs from a fixed seed"
-scripts/fuzz.sh
-echo "== clang-tidy"
-scripts/tidy.sh
-echo "== clang-format"
-scripts/format.sh --check
+# Starts one stage in the background, in a process group of its own, its
+# output kept in a log until it ends.
+background_name=""
+background_begin=0
+start_background() {
+    background_name=$1
+    background_begin=$SECONDS
+    shift
+    background_log=$(mktemp /tmp/radozavu-test-stage-XXXXXX)
+    echo "== $background_name (in the background)"
+    setsid "$@" >"$background_log" 2>&1 &
+    background_pid=$!
+}
+
+# Waits for the background stage and shows its output.
+finish_background() {
+    local status=0
+    wait "$background_pid" || status=$?
+    background_pid=""
+    echo "== $background_name (output)"
+    cat "$background_log"
+    rm -f "$background_log"
+    if [ "$status" -eq 0 ]; then
+        record "$background_name" $((SECONDS - background_begin)) passed
+    else
+        record "$background_name" $((SECONDS - background_begin)) FAILED
+        exit 1
+    fi
+}
+
+report() {
+    if [ -n "$background_pid" ]; then
+        kill -- -"$background_pid" 2>/dev/null || true
+        wait "$background_pid" 2>/dev/null || true
+        echo "-- $background_name: stopped, its output in $background_log"
+    fi
+    echo
+    echo "== Stage times"
+    for i in "${!stage_names[@]}"; do
+        printf '%-34s %s\n' "${stage_names[$i]}" "${stage_results[$i]}"
+    done
+    printf '%-34s %6d s\n' "the whole run" $((SECONDS - started))
+}
+trap report EXIT
+
+configure() {
+    local preset
+    for preset in default windows-x86 sanitize; do
+        cmake --preset "$preset" >/dev/null
+    done
+}
+
+stage "packages (apt-get)" scripts/install-deps.sh
+stage "configure the three trees" configure
+stage "build default" cmake --build --preset default
+stage "build windows-x86" cmake --build --preset windows-x86
+start_background "ctest windows-x86 (Wine)" ctest --preset windows-x86
+stage "ctest default" ctest --preset default
+stage "build sanitize" cmake --build --preset sanitize
+stage "ctest sanitize" ctest --preset sanitize
+stage "fuzz runs" scripts/fuzz.sh
+stage "clang-tidy" scripts/tidy.sh
+stage "clang-format" scripts/format.sh --check
+finish_background

@@ -12,17 +12,16 @@ namespace {
 
 using namespace frame;
 
-constexpr const char *kCurrentVersion = "Software\\Brevanta\\Quillane\\Current Version";
 
 class Frame : public MachineTest {};
 
 TEST_F(Frame, DisplayNameIsReadAtLoadAndKeptUntilTheNextLoad) {
     EXPECT_EQ(productDisplayName(), "Quillane");
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProductName", "Quillane Pro");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", "Quillane Pro");
     EXPECT_EQ(productDisplayName(), "Quillane");
     reloadLibrary();
     EXPECT_EQ(productDisplayName(), "Quillane Pro");
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProductName", "");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", "");
     reloadLibrary();
     EXPECT_EQ(productDisplayName(), "");
 }
@@ -30,7 +29,7 @@ TEST_F(Frame, DisplayNameIsReadAtLoadAndKeptUntilTheNextLoad) {
 TEST_F(Frame, AnOverlongDisplayNameIsCutAtACharacterBoundary) {
     machine().codePage = 932;
     // 258 single bytes, then a double-byte character that would end past 259.
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProductName",
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
                          std::string(258, 'q') + "\x82\xA0" + "tail");
     reloadLibrary();
     EXPECT_EQ(productDisplayName(), std::string(258, 'q'));

@@ -32,7 +32,8 @@ for script in install upgrade removal; do
         2>"$work/\$script.windows-errors" || { echo "\$script: exit status \$?"; exit 1; }
 done
 SCRIPT
-if ! xvfb-run -a bash "$work/on-wine.sh"; then
+start_virtual_display
+if ! bash "$work/on-wine.sh"; then
     for script in install upgrade removal; do
         [ -e "$work/$script.windows-errors" ] || continue
         tail -5 "$work/$script.windows"

@@ -427,7 +427,7 @@ TEST_F(FaultWalk, TheDisplayNameIsTheStoredOneOrTheDefault) {
          {.arrange =
               [&] {
                   registry().setString(HKEY_LOCAL_MACHINE,
-                                       "Software\\Brevanta\\Quillane\\Current Version",
+                                       kCurrentVersionKey,
                                        "ProductName", stored);
               },
           .act = [] { reloadLibrary(); },

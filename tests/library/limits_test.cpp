@@ -21,7 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kBelowAtAbove[] = {-1, 0, 1};
-constexpr const char *kCurrentVersion = "Software\\Brevanta\\Quillane\\Current Version";
 
 std::string trace(std::size_t length) { return "length " + std::to_string(length); }
 
@@ -66,7 +65,7 @@ TEST_F(Limits, TheInstallLocationFillsA260ByteBuffer) {
     for (const int delta : kBelowAtAbove) {
         const std::string folder = pathOfLength(259 + delta, "");
         SCOPED_TRACE(trace(folder.size()));
-        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location", folder);
+        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location", folder);
         char buffer[260];
         registry::GetInstallLocation(buffer, sizeof buffer);
         EXPECT_EQ(buffer, delta <= 0 ? folder : registry::kDefaultInstallFolder);
@@ -77,7 +76,7 @@ TEST_F(Limits, TheDisplayNameKeeps259CharactersOfTheStoredName) {
     for (const int delta : kBelowAtAbove) {
         const std::string name(259 + delta, 'q');
         SCOPED_TRACE(trace(name.size()));
-        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProductName", name);
+        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", name);
         reloadLibrary();
         EXPECT_EQ(frame::productDisplayName(), name.substr(0, 259));
         // Read from the store, short or long, the text comes whole.
@@ -118,7 +117,7 @@ TEST_F(Limits, TheDebugLogOfTheInstallFolderHasAPathOf259Characters) {
         const std::string ini = pathOfLength(259 + delta, "\\QLNQUILL.INI");
         SCOPED_TRACE(trace(ini.size()));
         reloadLibrary(); // the switch is read at the first message of a load
-        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location",
+        registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location",
                              folderOf(ini));
         writeFile(ini, "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
         EXPECT_EQ(logging::DebugLogInstall("EWX_REBOOT"), delta <= 0 ? 1 : 0);

@@ -16,7 +16,6 @@ using logging::DebugLogWindows;
 
 constexpr const char *kWindowsIni = "C:\\WINDOWS\\QLNQUILL.INI";
 constexpr const char *kDefaultInstallIni = "C:\\Program Files\\Brevanta\\Quillane\\QLNQUILL.INI";
-constexpr const char *kCurrentVersion = "Software\\Brevanta\\Quillane\\Current Version";
 
 class DebugLog : public MachineTest {
 protected:
@@ -173,7 +172,7 @@ TEST_F(DebugLog, TheInstallFileFollowsTheRegisteredInstallFolderAtEveryAccess) {
     EXPECT_EQ(value(kDefaultInstallIni, "001"), stamped("before registration"));
 
     makeFolder("C:\\Quillane");
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location", "C:\\Quillane\\");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location", "C:\\Quillane\\");
     EXPECT_EQ(DebugLogInstall("after registration"), 1);
     EXPECT_EQ(value("C:\\Quillane\\QLNQUILL.INI", "001"), stamped("after registration"));
     EXPECT_EQ(value("C:\\Quillane\\QLNQUILL.INI", "LastLine"), "1");
@@ -182,7 +181,7 @@ TEST_F(DebugLog, TheInstallFileFollowsTheRegisteredInstallFolderAtEveryAccess) {
 
 TEST_F(DebugLog, AnInstallFolderTooLongForAPathLeavesTheLogOff) {
     const std::string folder = "C:\\" + std::string(246, 'q'); // 249 + "\QLNQUILL.INI" > 259
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersion, "Install Location", folder);
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location", folder);
     switchOn(folder + "\\QLNQUILL.INI");
     EXPECT_EQ(DebugLogInstall("EWX_REBOOT"), 0);
     EXPECT_EQ(value(folder + "\\QLNQUILL.INI", "LastLine"), "(none)");

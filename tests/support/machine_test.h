@@ -11,6 +11,9 @@
 #include "emulator/machine.h"
 #include "support/scratch_machine.h"
 
+// The product's key of HKEY_LOCAL_MACHINE that holds its install location.
+constexpr const char *kCurrentVersionKey = "Software\\Brevanta\\Quillane\\Current Version";
+
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;

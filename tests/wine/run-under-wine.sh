@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine in a fresh 32-bit prefix of its own,
-# on a virtual display (message boxes need one), and removes the prefix after.
+# on a virtual display of its own (message boxes need one), and removes the
+# prefix after.
 set -euo pipefail
 program=$1
 shift
 source "$(dirname "$0")/fresh-prefix.sh"
+start_virtual_display
 status=0
-xvfb-run -a wine "$program" "$@" || status=$?
+wine "$program" "$@" || status=$?
 exit "$status"
