@@ -47,8 +47,8 @@ void getterCall(benchmark::State &state) {
 } // namespace
 
 void registerConfigCases() {
-    registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead, getterCall<GetValidateSettings>,
-                 2.0);
+    registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead,
+                 getterCall<GetValidateSettings>, 2.0);
     registerCase("Getter.LastKey.GetMultipleIniFiles", bareIniRead, getterCall<GetMultipleIniFiles>,
                  2.0);
 }

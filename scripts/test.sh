@@ -51,27 +51,29 @@ start_background() {
     background_pid=$!
 }
 
-# Waits for the background stage and shows its output.
+# Waits for the background stage, shows its output and records its result;
+# with "stop" it ends the stage first (a foreground stage failed).
 finish_background() {
-    local status=0
+    local status=0 result=passed
+    if [ "${1:-}" = stop ] && kill -0 "$background_pid" 2>/dev/null; then
+        kill -- -"$background_pid" 2>/dev/null || true
+        result=stopped
+    fi
     wait "$background_pid" || status=$?
     background_pid=""
     echo "== $background_name (output)"
     cat "$background_log"
     rm -f "$background_log"
-    if [ "$status" -eq 0 ]; then
-        record "$background_name" $((SECONDS - background_begin)) passed
-    else
-        record "$background_name" $((SECONDS - background_begin)) FAILED
-        exit 1
+    if [ "$result" = passed ] && [ "$status" -ne 0 ]; then
+        result=FAILED
     fi
+    record "$background_name" $((SECONDS - background_begin)) "$result"
+    [ "$result" = passed ]
 }
 
 report() {
     if [ -n "$background_pid" ]; then
-        kill -- -"$background_pid" 2>/dev/null || true
-        wait "$background_pid" 2>/dev/null || true
-        echo "-- $background_name: stopped, its output in $background_log"
+        finish_background stop || true
     fi
     echo
     echo "== Stage times"
@@ -100,4 +102,4 @@ stage "ctest sanitize" ctest --preset sanitize
 stage "fuzz runs" scripts/fuzz.sh
 stage "clang-tidy" scripts/tidy.sh
 stage "clang-format" scripts/format.sh --check
-finish_background
+finish_background || exit 1

@@ -273,8 +273,7 @@ TEST_F(RunningApps, OnlyTheWindowsPresentGetTheExitRequest) {
     EXPECT_EQ(emu::messagesTo(kManager)[0].at, start + 1 + 10);
 
     // The title follows the display name read when the library was loaded.
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey,
-                         "ProductName", "Quillane Pro");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", "Quillane Pro");
     reloadLibrary();
     emu::closeWindowOn(emu::createWindow("Quillane Pro - Project Manager", client->id),
                        kExitRequest);

@@ -197,8 +197,7 @@ TEST_F(CompletionProgram, TheSentinelInAnyCaseIsReturnedWithoutALookup) {
 }
 
 TEST_F(CompletionProgram, TheBoxTitleIsTheDisplayNameReadAtLoad) {
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey,
-                         "ProductName", "Quillane Pro");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", "Quillane Pro");
     reloadLibrary();
     configure("YES", "C:\\nowhere.exe");
     GetExecuteOnCompletion(setup.c_str());

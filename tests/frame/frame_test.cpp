@@ -12,7 +12,6 @@ namespace {
 
 using namespace frame;
 
-
 class Frame : public MachineTest {};
 
 TEST_F(Frame, DisplayNameIsReadAtLoadAndKeptUntilTheNextLoad) {

@@ -426,9 +426,8 @@ TEST_F(FaultWalk, TheDisplayNameIsTheStoredOneOrTheDefault) {
     walk(FaultArea::Registry,
          {.arrange =
               [&] {
-                  registry().setString(HKEY_LOCAL_MACHINE,
-                                       kCurrentVersionKey,
-                                       "ProductName", stored);
+                  registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
+                                       stored);
               },
           .act = [] { reloadLibrary(); },
           .check =

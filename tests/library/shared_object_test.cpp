@@ -12,8 +12,7 @@ using GetExecuteOnCompletion = const char *(*)(const char *);
 class SharedObject : public MachineTest {};
 
 TEST_F(SharedObject, TheLoadStepReadsTheDisplayNameUnderTheInitialKeyNames) {
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey,
-                         "ProductName", "Quillane Pro");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName", "Quillane Pro");
     writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\nShowErrorMessages=YES\r\n"
                                          "ExecuteOnCompletion=C:\\missing.exe\r\n");
     void *library = dlopen(RADOZAVU_SHARED_OBJECT, RTLD_NOW | RTLD_LOCAL);

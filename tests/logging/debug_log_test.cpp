@@ -172,7 +172,8 @@ TEST_F(DebugLog, TheInstallFileFollowsTheRegisteredInstallFolderAtEveryAccess) {
     EXPECT_EQ(value(kDefaultInstallIni, "001"), stamped("before registration"));
 
     makeFolder("C:\\Quillane");
-    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location", "C:\\Quillane\\");
+    registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "Install Location",
+                         "C:\\Quillane\\");
     EXPECT_EQ(DebugLogInstall("after registration"), 1);
     EXPECT_EQ(value("C:\\Quillane\\QLNQUILL.INI", "001"), stamped("after registration"));
     EXPECT_EQ(value("C:\\Quillane\\QLNQUILL.INI", "LastLine"), "1");
