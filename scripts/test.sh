@@ -38,7 +38,7 @@ stage() {
 }
 
 # Starts one stage in the background, in a process group of its own, its
-# output kept in a log until it ends.
+# output kept in a log until it ends and its own time in a file beside.
 background_name=""
 background_begin=0
 start_background() {
@@ -47,7 +47,9 @@ start_background() {
     shift
     background_log=$(mktemp /tmp/radozavu-test-stage-XXXXXX)
     echo "== $background_name (in the background)"
-    setsid "$@" >"$background_log" 2>&1 &
+    setsid bash -c 'begin=$SECONDS; status=0; "${@:2}" || status=$?
+                    echo $((SECONDS - begin)) >"$1.seconds"; exit $status' \
+        timed "$background_log" "$@" >"$background_log" 2>&1 &
     background_pid=$!
 }
 
@@ -63,11 +65,15 @@ finish_background() {
     background_pid=""
     echo "== $background_name (output)"
     cat "$background_log"
-    rm -f "$background_log"
+    local seconds=$((SECONDS - background_begin))
+    if [ -s "$background_log.seconds" ]; then
+        seconds=$(cat "$background_log.seconds")
+    fi
+    rm -f "$background_log" "$background_log.seconds"
     if [ "$result" = passed ] && [ "$status" -ne 0 ]; then
         result=FAILED
     fi
-    record "$background_name" $((SECONDS - background_begin)) "$result"
+    record "$background_name" "$seconds" "$result"
     [ "$result" = passed ]
 }
 
