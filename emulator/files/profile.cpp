@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -101,8 +100,11 @@ struct ProfileFile {
             if (content.compare(end, 2, "\r\n") == 0) {
                 ++next;
             }
-            end = std::min(end, content.find('\0', start));
-            lines.push_back(parse(std::string_view(content).substr(start, end - start)));
+            // The zero byte is looked for inside the line only, so a file
+            // is read in time proportional to its size.
+            std::string_view text = std::string_view(content).substr(start, end - start);
+            text = text.substr(0, text.find('\0'));
+            lines.push_back(parse(text));
             start = next;
         }
         return ERROR_SUCCESS;
