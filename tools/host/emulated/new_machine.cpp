@@ -61,10 +61,6 @@ void applyDefaultRegistry() {
                 "C:\\WINDOWS");
 }
 
-} // namespace
-
-namespace {
-
 // The builds of machine new beside a target: ".NAME.new-XXXXXX".
 std::string buildPrefix(const fs::path &target) {
     return "." + target.filename().string() + ".new-";
