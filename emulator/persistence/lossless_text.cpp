@@ -126,6 +126,11 @@ std::string escaped(unsigned char byte) {
     return text;
 }
 
+TextError notUtf8(char byte) {
+    return TextError("not UTF-8 text (byte " + escaped(static_cast<unsigned char>(byte)) +
+                     "; write \\x{NN} for a byte that is no character)");
+}
+
 // The length of the UTF-8 sequence a lead byte announces (1 for a stray byte).
 std::size_t utf8Length(unsigned char lead) {
     if (lead >= 0xF0 && lead <= 0xF4) {
@@ -186,9 +191,7 @@ std::string toMachine(const std::string &text, unsigned codePage) {
                 throw TextError("the character " + character + " (" + name +
                                 ") is not in code page " + std::to_string(codePage));
             }
-            throw TextError("not UTF-8 text (byte " +
-                            escaped(static_cast<unsigned char>(text[at])) +
-                            "; write \\x{NN} for a byte that is no character)");
+            throw notUtf8(text[at]);
         }
         bytes += converted;
         at += length;
@@ -232,6 +235,48 @@ std::string fromMachine(const std::string &bytes, unsigned codePage,
         }
     }
     return text;
+}
+
+std::size_t utf8CharacterAt(const std::string &text, std::size_t at) {
+    const auto byte = [&text](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    const unsigned lead = byte(at);
+    if (lead < 0x80) {
+        return 1;
+    }
+    const std::size_t length = utf8Length(static_cast<unsigned char>(lead));
+    // The second byte's range excludes overlong forms, surrogates and code
+    // points beyond U+10FFFF; the others are plain continuation bytes.
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (length == 1 || byte(at + 1) < low || byte(at + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void requireUtf8(const std::string &text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8CharacterAt(text, at);
+        if (length == 0) {
+            throw notUtf8(text[at]);
+        }
+        at += length;
+    }
+}
+
+std::string cutForMessage(const std::string &text) {
+    if (text.size() <= kQuotedBytes) {
+        return text;
+    }
+    return text.substr(0, kQuotedBytes) + "... (cut: " + std::to_string(text.size()) +
+           " bytes in all)";
 }
 
 } // namespace emu

@@ -8,6 +8,7 @@
 // C:\xab\ what they are.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -29,5 +30,19 @@ std::string toMachine(const std::string &text, unsigned codePage);
 // starts a literal "\x{" and any character of alsoEscaped are written \x{NN}.
 std::string fromMachine(const std::string &bytes, unsigned codePage,
                         const std::string &alsoEscaped = "");
+
+// The length of the UTF-8 character at text[at]; 0 when the bytes there are
+// no character (a stray or missing continuation byte, an overlong form, a
+// surrogate, a code point beyond U+10FFFF).
+std::size_t utf8CharacterAt(const std::string &text, std::size_t at);
+
+// Throws TextError naming the first byte of text that is not UTF-8.
+void requireUtf8(const std::string &text);
+
+// Text quoted in a message (a script line, a setting, a lock file's note),
+// cut after kQuotedBytes with a note of its whole size, so that a message
+// stays short whatever the input.
+constexpr std::size_t kQuotedBytes = 1024;
+std::string cutForMessage(const std::string &text);
 
 } // namespace emu

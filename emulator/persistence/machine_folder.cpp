@@ -28,21 +28,10 @@ void writeWhole(const fs::path &path, const std::string &content) {
     }
     const bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
                     std::fflush(out) == 0 && ::fsync(fileno(out)) == 0;
+    const int error = errno; // the cause, before fclose can change it
     if (std::fclose(out) != 0 || !ok) {
-        throw MachineError("cannot write " + path.string());
-    }
-}
-
-// Makes the entries of a folder (new, renamed or removed) durable.
-void syncFolder(const fs::path &path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool ok = descriptor >= 0 && ::fsync(descriptor) == 0;
-    if (descriptor >= 0) {
-        ::close(descriptor);
-    }
-    if (!ok) {
-        throw MachineError("cannot flush " + path.string() +
-                           " to the disk: " + std::strerror(errno));
+        throw MachineError("cannot write " + path.string() + ": " +
+                           std::strerror(ok ? errno : error));
     }
 }
 
@@ -57,6 +46,17 @@ std::string readWhole(const fs::path &path) {
 }
 
 } // namespace
+
+void syncFolder(const std::string &path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+    if (!ok) {
+        throw MachineError("cannot flush " + path + " to the disk: " + std::strerror(errno));
+    }
+}
 
 std::string driveFolder(const std::string &folder, char letter) {
     return (fs::path(folder) / "drives" / std::string(1, letter)).string();
@@ -80,7 +80,7 @@ void saveMachine(const std::string &folder, const SavedState &saved, const SaveS
     writeWhole(next / "machine.conf", saved.settings);
     reached("save-settings-written");
     writeWhole(next / "registry.reg", saved.registry);
-    syncFolder(next);
+    syncFolder(next.string());
     reached("save-written");
     if (!fs::exists(state) && fs::exists(previous)) {
         fs::rename(previous, state);
@@ -94,6 +94,11 @@ void saveMachine(const std::string &folder, const SavedState &saved, const SaveS
     syncFolder(folder);
     reached("save-swapped");
     fs::remove_all(previous);
+}
+
+bool cutOffSaveCommitted(const std::string &folder) {
+    std::error_code error;
+    return !fs::exists(statePath(folder) + ".new", error);
 }
 
 MachineError notAMachineFolder(const std::string &folder) {
@@ -128,7 +133,12 @@ void loadMachine(const std::string &folder) {
     }
     resetMachine();
     Machine &m = machine();
-    readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
+    try {
+        readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
+    } catch (const MachineError &error) {
+        // The reader names machine.conf and the line; the message names the file where it is.
+        throw MachineError((state / error.what()).string());
+    }
     for (const auto &[letter, drive] : m.drives) {
         if (!fs::is_directory(drive.hostFolder, error)) {
             throw MachineError("machine folder is damaged: drive " + std::string(1, letter) +

@@ -45,6 +45,16 @@ using SaveSteps = std::function<void(const char *step)>;
 // keeps other writers of the folder away while it saves.
 void saveMachine(const std::string &folder, const SavedState &state, const SaveSteps &reached);
 
+// Whether a save cut off after its step "save-written" had put its new state
+// in place of the old: until the last rename, the new state is still beside
+// the old one as state.new. (Only meaningful before the next load, which
+// removes what a cut-off save left.)
+bool cutOffSaveCommitted(const std::string &folder);
+
+// Makes the entries of a folder (new, renamed or removed) durable; throws
+// MachineError when it cannot.
+void syncFolder(const std::string &path);
+
 // The host folder that holds the files of a drive of a machine folder.
 std::string driveFolder(const std::string &folder, char letter);
 

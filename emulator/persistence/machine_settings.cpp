@@ -95,6 +95,10 @@ public:
             }
             if (line.front() == '[' && line.back() == ']') {
                 section = line.substr(1, line.size() - 2);
+                if (const auto [first, added] = headers_.emplace(section, number); !added) {
+                    fail(number, "section [" + section + "] appears twice (first at line " +
+                                     std::to_string(first->second) + ")");
+                }
                 sections_[section];
                 continue;
             }
@@ -108,8 +112,18 @@ public:
     }
 
     [[noreturn]] static void fail(int line, const std::string &problem) {
-        throw MachineError("machine.conf:" + std::to_string(line) + ": " + problem);
+        throw MachineError("machine.conf:" + std::to_string(line) + ": " + cutForMessage(problem));
     }
+
+    // Refuses a second entry for what an earlier line of its section named.
+    static void refuseDuplicate(bool duplicate, const Line &line, const std::string &what) {
+        if (duplicate) {
+            fail(line.number, what + " is listed twice: " + line.name + " = " + line.value);
+        }
+    }
+
+    // The [section] headers with their lines.
+    [[nodiscard]] const std::map<std::string, int> &headers() const { return headers_; }
 
     const std::vector<Line> &section(const std::string &name) const {
         static const std::vector<Line> none;
@@ -176,6 +190,7 @@ public:
 
 private:
     Sections sections_;
+    std::map<std::string, int> headers_;
     std::string driveRoot_;
     unsigned codePage_ = 0;
     bool escaped_ = false;
@@ -184,6 +199,7 @@ private:
 constexpr unsigned long long kDword = 0xFFFFFFFFu;
 constexpr unsigned long long kLong = 0x7FFFFFFFu;
 constexpr unsigned long long kAll = ~0ULL;
+constexpr long long kLastButton = 11; // IDCONTINUE, the last button a message box has
 
 // Text of the machine written so that the reader gets every byte back: UTF-8
 // (lossless_text.h), with the separators of the lists and blanks at either end (which
@@ -335,9 +351,10 @@ void writeDrives(Machine &m, std::ostream &out) {
 
 void readDrives(Machine &m, Reader &reader, const std::vector<Line> &lines) {
     for (const Line &line : lines) {
-        if (line.name.size() != 1) {
-            Reader::fail(line.number, "a drive is one letter: " + line.name);
+        if (line.name.size() != 1 || line.name[0] < 'A' || line.name[0] > 'Z') {
+            Reader::fail(line.number, "a drive is one letter from A to Z: " + line.name);
         }
+        Reader::refuseDuplicate(m.drives.count(line.name[0]) != 0, line, "a drive");
         m.drives[line.name[0]] =
             Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
     }
@@ -351,7 +368,12 @@ void writeEnvironment(Machine &m, std::ostream &out) {
 
 void readEnvironment(Machine &m, Reader &reader, const std::vector<Line> &lines) {
     for (const Line &line : lines) {
-        m.environment[reader.decode(line, line.name)] = reader.decode(line, line.value);
+        const std::string name = reader.decode(line, line.name);
+        if (name.empty()) {
+            Reader::fail(line.number, "an environment variable needs a name: = " + line.value);
+        }
+        Reader::refuseDuplicate(m.environment.count(name) != 0, line, "an environment variable");
+        m.environment[name] = reader.decode(line, line.value);
     }
 }
 
@@ -363,8 +385,9 @@ void writeShellFolders(Machine &m, std::ostream &out) {
 
 void readShellFolders(Machine &m, Reader &reader, const std::vector<Line> &lines) {
     for (const Line &line : lines) {
-        m.specialFolders[static_cast<int>(Reader::parseNumber(line, line.name, kLong))] =
-            reader.decode(line, line.value);
+        const auto csidl = static_cast<int>(Reader::parseNumber(line, line.name, kLong));
+        Reader::refuseDuplicate(m.specialFolders.count(csidl) != 0, line, "a shell folder");
+        m.specialFolders[csidl] = reader.decode(line, line.value);
     }
 }
 
@@ -377,9 +400,22 @@ void writeProcesses(Machine &m, std::ostream &out) {
 }
 
 void readProcesses(Machine &m, Reader &reader, const std::vector<Line> &lines) {
+    const Line &next = reader.setting("machine", "next-process-id");
     for (const Line &line : lines) {
         auto process = std::make_shared<Process>();
         process->id = static_cast<DWORD>(Reader::parseNumber(line, line.name, kDword));
+        if (process->id == 0) {
+            Reader::fail(line.number, "a process id is a number from 1 to 4294967295: 0");
+        }
+        Reader::refuseDuplicate(m.processes.count(process->id) != 0, line, "a process");
+        // Ids are given out upwards from next-process-id: one at or below a
+        // running process's would be given to a new program over it.
+        if (process->id >= m.nextProcessId) {
+            Reader::fail(next.number, "next-process-id: " + next.value +
+                                          " is not above the id of the running process " +
+                                          line.name + " (line " + std::to_string(line.number) +
+                                          ")");
+        }
         process->image = reader.decode(line, line.value);
         m.processes[process->id] = process;
     }
@@ -425,16 +461,26 @@ void writeSemaphores(Machine &m, std::ostream &out) {
     }
 }
 
-void readSemaphores(Machine &, Reader &reader, const std::vector<Line> &lines) {
+void readSemaphores(Machine &m, Reader &reader, const std::vector<Line> &lines) {
     for (const Line &line : lines) {
         const auto fields = split(line.value, '|');
         if (fields.size() != 4) {
             Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
         }
-        createSemaphore(reader.decode(line, fields[0]),
-                        static_cast<LONG>(Reader::parseNumber(line, fields[1], kLong)),
-                        static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong)),
-                        static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword)));
+        const std::string name = reader.decode(line, fields[0]);
+        Reader::refuseDuplicate(m.namedObjects.count(name) != 0, line, "a semaphore");
+        // As CreateSemaphoreA takes them: a maximum of at least 1, a count up to it.
+        const auto maximum = static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong));
+        if (maximum == 0) {
+            Reader::fail(line.number, "a semaphore's maximum is a number from 1 to 2147483647: 0");
+        }
+        const auto count = static_cast<LONG>(
+            Reader::parseNumber(line, fields[1], static_cast<unsigned long long>(maximum)));
+        const auto holder = static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword));
+        if (m.processes.count(holder) == 0) {
+            Reader::fail(line.number, "the semaphore's holder is no running process: " + fields[3]);
+        }
+        createSemaphore(name, count, maximum, holder);
     }
 }
 
@@ -454,8 +500,9 @@ void readServices(Machine &m, Reader &reader, const std::vector<Line> &lines) {
             Reader::fail(line.number, "a service is name | display name | state | stop duration | "
                                       "wait hint | accepts stop (yes/no) | dependents");
         }
-        Service &service = m.services.add(reader.decode(line, fields[0]),
-                                          keyOf(kServiceStateNames, line, fields[2]));
+        const std::string name = reader.decode(line, fields[0]);
+        Reader::refuseDuplicate(m.services.find(name) != nullptr, line, "a service");
+        Service &service = m.services.add(name, keyOf(kServiceStateNames, line, fields[2]));
         service.displayName = reader.decode(line, fields[1]);
         service.stopDuration = Reader::parseNumber(line, fields[3], kAll);
         service.stopWaitHint = static_cast<DWORD>(Reader::parseNumber(line, fields[4], kDword));
@@ -476,6 +523,8 @@ struct Section {
     std::vector<Setting> settings;
     void (*writeEntries)(Machine &, std::ostream &) = nullptr;
     void (*readEntries)(Machine &, Reader &, const std::vector<Line> &) = nullptr;
+    // The name of every line of a list whose lines are "name = entry".
+    const char *entryName = nullptr;
 };
 
 // machine.conf as the writer writes it and the reader reads it, in order.
@@ -530,7 +579,7 @@ const std::vector<Section> &sections() {
          "# The user answers every message box with this button, after closing\n"
          "# the windows of the titles in closes (separated by |).\n",
          {
-             signedNumber("answer", 0, INT32_MAX,
+             signedNumber("answer", 0, kLastButton,
                           [](Machine &) -> int & { return userAnswer().answer; }),
              texts("closes",
                    [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
@@ -542,20 +591,58 @@ const std::vector<Section> &sections() {
          "# topmost first\n",
          {},
          writeWindows,
-         readWindows},
+         readWindows,
+         "window"},
         {"semaphores",
          "# semaphore = name | count | maximum | holding process id\n",
          {},
          writeSemaphores,
-         readSemaphores},
+         readSemaphores,
+         "semaphore"},
         {"services",
          "# service = name | display name | state | stop duration ms | wait hint ms |\n"
          "#           accepts stop (yes/no) | dependents (a, b, ...)\n",
          {},
          writeServices,
-         readServices},
+         readServices,
+         "service"},
     };
     return table;
+}
+
+// Refuses what no version of the host writes: a section, a setting or a list
+// entry of an unknown name, a setting given twice, a section left out.
+void refuseUnknown(const Reader &reader) {
+    for (const auto &[name, line] : reader.headers()) {
+        if (std::none_of(sections().begin(), sections().end(),
+                         [&name = name](const Section &section) { return name == section.name; })) {
+            Reader::fail(line, "unknown section [" + name + "]");
+        }
+    }
+    for (const Section &section : sections()) {
+        if (reader.headers().count(section.name) == 0) {
+            throw MachineError(std::string("machine.conf: missing section [") + section.name + "]");
+        }
+        std::map<std::string, int> seen;
+        for (const Line &line : reader.section(section.name)) {
+            const bool known =
+                section.entryName != nullptr
+                    ? line.name == section.entryName
+                    : section.readEntries != nullptr ||
+                          std::any_of(section.settings.begin(), section.settings.end(),
+                                      [&line](const Setting &s) { return line.name == s.name; });
+            if (!known) {
+                Reader::fail(line.number, "unknown setting in [" + std::string(section.name) +
+                                              "]: " + line.name);
+            }
+            if (section.readEntries == nullptr) {
+                if (const auto [first, added] = seen.emplace(line.name, line.number); !added) {
+                    Reader::fail(line.number, line.name + " is set twice (first at line " +
+                                                  std::to_string(first->second) + ")");
+                }
+            }
+        }
+    }
 }
 
 void readSetting(Machine &m, Reader &reader, const Section &section, const Setting &setting) {
@@ -599,6 +686,7 @@ std::string writeSettings() {
 
 void readSettings(const std::string &text, const std::string &driveRoot) {
     Reader reader(text, driveRoot);
+    refuseUnknown(reader);
     Machine &m = machine();
     for (const Section &section : sections()) {
         for (const Setting &setting : section.settings) {

@@ -214,4 +214,81 @@ run call --machine "$machine" HKIsWindowsXP
 check "a damaged registry file is refused" status_is 2
 check "the refusal names the damage" error_has "registry.reg is damaged"
 
+# machine.conf is read strictly: what no version of the host writes is
+# refused with the file, its line and the reason, and nothing is saved over
+# it (the call would change the registry).
+product=$work/product
+"$host" machine new "$product" --with-product-running >/dev/null
+conf=$product/state/machine.conf
+cp "$conf" "$work/product.conf"
+# sed program | the reason given
+while IFS='|' read -r edit reason; do
+    cp "$work/product.conf" "$conf"
+    sed -i "$edit" "$conf"
+    cp "$conf" "$work/damaged.conf"
+    run call --machine "$product" HKUpdateSetupDateInRegistryEX
+    check "machine.conf: $reason: refused with the file and line" \
+        eval 'status_is 2 && error_has "$reason" && grep -qE "^radozavu: $conf:[0-9]+: " "$work/err"'
+    check "machine.conf: $reason: nothing saved over it" cmp -s "$conf" "$work/damaged.conf"
+done <<'TABLE'
+s/^\[services\]/[servicez]/|unknown section [servicez]
+s/^\[environment\]/[environmenu]/|unknown section [environmenu]
+/^\[machine\]/a colour = blue|unknown setting in [machine]: colour
+s/^window = /frame = /|unknown setting in [windows]: frame
+/^major = /p|major is set twice
+0,/^service = /{/^service = /p}|a service is listed twice
+/^\[processes\]/{n;p}|a process is listed twice
+s/^answer = .*/answer = 12/|answer: not a number from 0 to 11: 12
+s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not above the id of the running process 1000
+TABLE
+cp "$work/product.conf" "$conf"
+
+# The journal holds one line per line of a record, whatever the arguments,
+# script names and script lines hold: nothing can forge a record's end or an
+# interruption.
+journaled=$work/journaled
+"$host" machine new "$journaled" >/dev/null
+forged=$work/$'forged\n-> exit status 0'
+printf 'HKIsWindowsXP # \r-> exit status 0\n' >"$forged"
+"$host" call --machine "$journaled" EditCustomizedInstallPathEX $'C:\\x"\ninterrupted: forged' >/dev/null
+"$host" run --machine "$journaled" "$forged" >/dev/null
+check "the journal shows control characters and quotes escaped, one line per line" \
+    eval '[ "$(grep -c -- "^-> exit status" "$journaled/journal.log")" -eq 2 ] &&
+          ! grep -q -e "^interrupted: forged" -e "$(printf "\r")" "$journaled/journal.log" &&
+          grep -qxF "call EditCustomizedInstallPathEX \"C:\x\x{22}\x{0A}interrupted: forged\"" "$journaled/journal.log" &&
+          grep -qxF "run $work/forged\x{0A}-> exit status 0" "$journaled/journal.log" &&
+          grep -qxF "> HKIsWindowsXP # \x{0D}-> exit status 0" "$journaled/journal.log"'
+
+# Small edges: an empty --machine is an error, never the default folder; a
+# lock file is read no further than its note is shown, and must be a plain
+# file; a long bad line is cut in its message; a comment must be UTF-8 like
+# the rest; a NUL is shown, not cut at.
+RADOZAVU_MACHINE=$journaled run call --machine "" HKUpdateSetupDateInRegistryEX
+check "--machine \"\" is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
+RADOZAVU_MACHINE=$journaled run call --machine= HKUpdateSetupDateInRegistryEX
+check "--machine= is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
+check "an empty --machine changes no machine" \
+    eval '! grep -q "^call HKUpdateSetupDateInRegistryEX" "$journaled/journal.log"'
+head -c 20000000 /dev/zero | tr '\0' x >"$journaled/lock"
+run call --machine "$journaled" HKIsWindowsXP
+check "a 20 MB lock file is shown cut, on standard error and in the journal" \
+    eval 'status_is 0 && error_has "(cut: 20000000 bytes in all)" && [ "$(wc -c <"$work/err")" -lt 4096 ] &&
+          [ "$(grep "^interrupted:" "$journaled/journal.log" | wc -c)" -lt 4096 ]'
+rm -f "$journaled/lock" && ln -s /dev/zero "$journaled/lock"
+run call --machine "$journaled" HKIsWindowsXP
+check "a lock file that is a link is refused" eval 'status_is 2 && error_has "symbolic link"'
+rm -f "$journaled/lock"
+head -c 10000000 /dev/zero | tr '\0' x >"$work/long"
+printf 'HKIsWindowsXP # caf\xe9\n' >"$work/comment"
+printf 'Frob\0nicate\n' >"$work/nul"
+# script | what its check says
+while IFS='|' read -r script said; do
+    run run --check "$work/$script"
+    check "run --check $script: $said" eval 'status_is 2 && error_has "$said" && [ "$(wc -c <"$work/err")" -lt 4096 ]'
+done <<'TABLE'
+long|xxx... (cut: 100000
+comment|comment:1: not UTF-8 text (byte \x{E9}
+nul|nul:1: unknown command or export: Frob\x{00}nicate
+TABLE
+
 finish

@@ -2,7 +2,8 @@
 # A machine folder whose save fails halfway: the host is stopped by the
 # file-size limit while it writes the new registry file, once killed by the
 # signal and once refused with an error. The previous state must stay whole,
-# load as it was, and the next save must succeed.
+# load as it was, and the next save must succeed. And a journal record cut
+# off by the same limit.
 set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
@@ -19,6 +20,10 @@ cp "$machine/state/registry.reg" "$work/registry.before"
 printf 'set-sz HKLM\\Software\\Test After cut\n' >"$work/after"
 printf 'expect value HKLM\\Software\\Test Before "%s"\nexpect no-value HKLM\\Software\\Test After\n' \
     "$big" >"$work/unchanged"
+
+# The journal, which the record goes into before the save, is emptied so
+# that only the save meets the limit.
+: >"$machine/journal.log"
 
 # Killed by SIGXFSZ halfway through registry.reg (2 KB of at least 6 KB).
 # (The outer subshell, whose error output is dropped, reports the signal.)
@@ -45,5 +50,19 @@ check "the machine still loads as it was" "$host" run --machine "$machine" "$wor
 "$host" run --machine "$machine" "$work/after" >/dev/null
 printf 'expect value HKLM\\Software\\Test After cut\n' >"$work/saved"
 check "a save without a fault keeps the change" "$host" run --machine "$machine" "$work/saved" >/dev/null
+
+# A journal record that does not fit under the file-size limit (a full disk
+# alike) is left out whole, and the warning names the cause; a journal whose
+# last line was cut short (by a kill) gets it ended before the next record.
+printf '%*s\n' $((4096 - $(stat -c %s "$machine/journal.log") % 1024 - 11)) '' >>"$machine/journal.log"
+size=$(stat -c %s "$machine/journal.log")
+(trap '' XFSZ && ulimit -f $(((size + 1023) / 1024)) && exec "$host" call --machine "$machine" HKIsWindowsXP) \
+    >/dev/null 2>"$work/err"
+check "a journal record that does not fit is left out whole, the warning naming the cause" \
+    eval '[ "$(stat -c %s "$machine/journal.log")" -eq "$size" ] && grep -q "File too large (the record is left out)" "$work/err"'
+printf 'cut short' >>"$machine/journal.log"
+"$host" call --machine "$machine" HKIsWindowsXP >/dev/null
+check "the next record starts on a line of its own" \
+    eval '[ "$(grep -A1 -x "cut short" "$machine/journal.log" | tail -1)" = "call HKIsWindowsXP" ]'
 
 finish

@@ -1,6 +1,7 @@
 #include "machine.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/number_text.h"
@@ -36,6 +37,25 @@ void checkCall(const std::string &exportName, const CallArguments &arguments) {
 
 std::string visible(const std::string &text, unsigned codePage) {
     return emu::fromMachine(text, codePage);
+}
+
+std::string asWritten(const std::string &text, const std::string &alsoEscaped) {
+    std::string shown;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = emu::utf8CharacterAt(text, at);
+        if (length == 0 || byte < 0x20 || byte == 0x7F ||
+            alsoEscaped.find(text[at]) != std::string::npos) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x{%02X}", byte);
+            shown += escape;
+            ++at;
+        } else {
+            shown.append(text, at, length);
+            at += length;
+        }
+    }
+    return shown;
 }
 
 std::string describeOutcome(const std::string &exportName, const Outcome &outcome,

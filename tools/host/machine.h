@@ -18,7 +18,13 @@ namespace host {
 // A failure of the host itself: a machine that cannot be opened, a library
 // that does not load, a file that cannot be written.
 struct HostError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit HostError(const std::string &message)
+        : std::runtime_error(message), message_(message) {}
+    // The whole message, bytes after a NUL included (what() ends at the first).
+    [[nodiscard]] const std::string &message() const { return message_; }
+
+private:
+    std::string message_;
 };
 
 // A command line or script line that cannot run as written.
@@ -78,7 +84,8 @@ public:
     virtual void watch(const std::vector<std::string> &places) = 0;
 
     // Ends the command: the library unloaded, what it changed kept, the
-    // command's record (journal) kept where the machine keeps one.
+    // command's record (journal, its last line "-> exit status N") kept where
+    // the machine keeps one.
     virtual void finish(const std::string &journal) = 0;
 };
 
@@ -116,6 +123,12 @@ std::string describeOutcome(const std::string &exportName, const Outcome &outcom
 // Text of the machine's code page as the transcript and the journal show it:
 // UTF-8, with \x{NN} for control characters and bytes that are no character.
 std::string visible(const std::string &text, unsigned codePage);
+
+// Text as the user wrote it (a command-line word, a script's line or name:
+// UTF-8 with the host's own \x{NN} escapes) shown on one line: control
+// characters, bytes that are no UTF-8 and any byte of alsoEscaped as \x{NN},
+// which the host reads back as the same bytes; the rest as written.
+std::string asWritten(const std::string &text, const std::string &alsoEscaped = "");
 
 // The platform marks of script lines: the name of the machine this host
 // drives ("emulated" or "windows").

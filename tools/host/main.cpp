@@ -87,7 +87,9 @@ HostOptions takeHostOptions(std::vector<std::string> &words, const std::string &
                 rest.push_back(words[++i]);
             }
         } else if (optionValue(words, i, "--machine", options.folder)) {
-            continue;
+            if (options.folder.empty()) {
+                throw UsageError("--machine needs a folder, not an empty name");
+            }
         } else if (words[i] == "--no-wait") {
             options.wait = false;
         } else if (words[i] == "--check") {
@@ -143,9 +145,9 @@ int callOne(std::vector<std::string> words, const std::string &library) {
         return failure("--check is an option of run");
     }
     const std::string &name = words[0];
-    std::string record = "call " + name;
+    std::string record = "call " + asWritten(name);
     for (std::size_t i = 1; i < words.size(); ++i) {
-        record += " \"" + words[i] + "\"";
+        record += " \"" + asWritten(words[i], "\"") + "\"";
     }
     checkCall(name, parseCallArguments(words, 1));
     const std::unique_ptr<Machine> machine = openMachine(options, record);
@@ -195,7 +197,7 @@ int runOne(std::vector<std::string> words, const std::string &library) {
         return failure("run takes one script (- for standard input)");
     }
     const std::string &path = words[0];
-    const std::string name = path == "-" ? "(standard input)" : path;
+    const std::string name = path == "-" ? "(standard input)" : asWritten(path);
     std::istringstream text(readScriptText(path));
     if (options.check) {
         const Script script = readScript(text, name, checkCodePage(options));

@@ -220,8 +220,9 @@ public:
 
     void run(const Statement &statement) {
         if (!statement.onlyOn.empty() && statement.onlyOn != kPlatformName) {
-            say("  (skipped: only on the " + statement.onlyOn + " machine, " + statement.reason +
-                ": " + statement.source + ")\n");
+            say("  (skipped: only on the " + statement.onlyOn + " machine, " +
+                visible(statement.reason, machine_.codePage()) + ": " +
+                asWritten(statement.source) + ")\n");
             return;
         }
         std::vector<std::string> words = statement.words;
@@ -237,13 +238,13 @@ public:
         }
         const std::string &command = words[0];
         if (command != "expect") {
-            say("> " + statement.source + "\n");
+            say("> " + asWritten(statement.source) + "\n");
         }
         if (!statement.reason.empty()) {
+            const std::string reason = visible(statement.reason, machine_.codePage());
             say(statement.onlyOn.empty()
-                    ? "  (may differ between the machines: " + statement.reason + ")\n"
-                    : "  (only on the " + statement.onlyOn + " machine: " + statement.reason +
-                          ")\n");
+                    ? "  (may differ between the machines: " + reason + ")\n"
+                    : "  (only on the " + statement.onlyOn + " machine: " + reason + ")\n");
         }
         if (command == "expect") {
             expect(words);
@@ -467,6 +468,7 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
         statement.source = text;
         int at = lineNumber; // the line a problem is told on
         try {
+            emu::requireUtf8(text); // comments included
             for (const std::string &word : splitWords(text)) {
                 statement.words.push_back(convert(word));
             }
@@ -499,7 +501,12 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
             checkStatement(statement.words);
             script.statements.push_back(statement);
         } catch (const emu::TextError &problem) {
-            script.problems.push_back(name + ":" + std::to_string(at) + ": " + problem.what());
+            script.problems.push_back(name + ":" + std::to_string(at) + ": " +
+                                      emu::cutForMessage(problem.what()));
+        } catch (const HostError &problem) {
+            script.problems.push_back(
+                name + ":" + std::to_string(at) + ": " +
+                emu::fromMachine(emu::cutForMessage(problem.message()), codePage));
         } catch (const std::exception &problem) {
             script.problems.push_back(name + ":" + std::to_string(at) + ": " +
                                       emu::fromMachine(problem.what(), codePage));
@@ -522,12 +529,15 @@ int runScript(const Script &script, const std::string &name, Machine &machine, s
         } catch (const ScriptFailure &error) {
             status = 1;
             failure = error.what();
+        } catch (const HostError &error) {
+            status = 2;
+            failure = error.message();
         } catch (const std::exception &error) {
             status = 2;
             failure = error.what();
         }
         const std::string message = name + ":" + std::to_string(statement.line) + ": " +
-                                    visible(failure, machine.codePage()) + "\n";
+                                    visible(emu::cutForMessage(failure), machine.codePage()) + "\n";
         err << message;
         journal << message;
         return status;

@@ -293,17 +293,47 @@ public:
     // The snapshot covers the whole machine.
     void watch(const std::vector<std::string> &) override {}
 
+    // The record goes into the journal before the state it tells of is
+    // saved, and its end ("-> exit status N") after: a state of the machine
+    // is never without the record of the command that made it. The lock
+    // notes each step, so that the next command can tell which state
+    // survived a command killed between them.
     void finish(const std::string &journal) override {
         if (library_ != nullptr) {
             dlclose(library_);
             library_ = nullptr;
         }
         killPointForTests("before-save");
+        const std::size_t lastLine = journal.rfind('\n', journal.size() - 2);
+        const std::size_t endAt = lastLine == std::string::npos ? 0 : lastLine + 1;
+        const bool recorded = appendJournal(folder_, journal.substr(0, endAt));
+        if (recorded) {
+            lock_.reached(FolderLock::Stage::Recorded);
+        }
+        killPointForTests("journal-recorded");
         if (const emu::SavedState now = emu::currentState(); now != loaded_) {
-            emu::saveMachine(folder_, now, killPointForTests);
+            try {
+                emu::saveMachine(folder_, now, [this](const char *step) {
+                    killPointForTests(step);
+                    if (std::strcmp(step, "save-written") == 0) {
+                        lock_.reached(FolderLock::Stage::Saving);
+                    } else if (std::strcmp(step, "save-swapped") == 0) {
+                        lock_.reached(FolderLock::Stage::Saved);
+                    }
+                });
+            } catch (const std::exception &error) {
+                if (recorded) {
+                    appendJournal(folder_, "the machine's state was not saved: " +
+                                               asWritten(error.what()) + "\n-> exit status 2\n");
+                }
+                throw;
+            }
             loaded_ = now;
         }
-        appendJournal(folder_, journal);
+        if (recorded) {
+            appendJournal(folder_, journal.substr(endAt));
+        }
+        killPointForTests("journal-ended");
     }
 
 private:

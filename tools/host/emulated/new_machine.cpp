@@ -1,9 +1,15 @@
 #include "new_machine.h"
 
-#include <filesystem>
-#include <utility>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <utility>
 
 #include "emulated/folder_lock.h"
 #include "kill_points.h"
@@ -55,10 +61,51 @@ void applyDefaultRegistry() {
                 "C:\\WINDOWS");
 }
 
+// The builds of machine new beside a target: ".NAME.new-XXXXXX".
+std::string buildPrefix(const fs::path &target) {
+    return "." + target.filename().string() + ".new-";
+}
+
+// Removes the builds of earlier machine new commands for the same target
+// that were killed part-way: those whose lock nobody holds. (A build killed
+// in the instant between making its folder and its lock has no lock, and is
+// left: nothing tells it from one just begun.)
+void removeAbandonedBuilds(const fs::path &target) {
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator(target.parent_path(), error)) {
+        if (entry.path().filename().string().rfind(buildPrefix(target), 0) != 0) {
+            continue;
+        }
+        const int descriptor =
+            ::open((entry.path() / kLockFileName).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            fs::remove_all(entry.path(), error);
+        }
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+    }
+}
+
+// Refuses a target that holds anything but a lock file.
+void refuseUnlessEmpty(const fs::path &target) {
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator(target, error)) {
+        if (entry.path().filename() != kLockFileName) {
+            throw HostError("refusing to create a machine in a folder that is not empty: " +
+                            target.string());
+        }
+    }
+}
+
 } // namespace
 
+// The machine is built in a folder of its own beside the target, saved
+// there, and renamed into place, which succeeds only over a folder that is
+// absent or empty: a machine new killed part-way leaves the target as it
+// was, and the next one for that target removes the abandoned build.
 void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
-                   bool withProductRunning, bool wait) {
+                   bool withProductRunning) {
     const WindowsVersion *version = nullptr;
     for (const WindowsVersion &candidate : kVersions) {
         if (windows == candidate.name) {
@@ -71,37 +118,52 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     if (!emu::isSupportedCodePage(codePage)) {
         throw UsageError("unsupported code page: " + std::to_string(codePage));
     }
-    const auto refuseUnlessEmpty = [&folder] {
-        std::error_code error;
-        for (const auto &entry : fs::directory_iterator(folder, error)) {
-            if (entry.path().filename() != kLockFileName) {
-                throw HostError("refusing to create a machine in a folder that is not empty: " +
-                                folder);
-            }
+    const fs::path target = fs::weakly_canonical(fs::absolute(folder));
+    refuseUnlessEmpty(target);
+    fs::create_directories(target.parent_path());
+    removeAbandonedBuilds(target);
+    std::string pattern = (target.parent_path() / (buildPrefix(target) + "XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw HostError("cannot make a folder beside " + target.string() + ": " +
+                        std::strerror(errno));
+    }
+    const std::string build = pattern;
+    {
+        FolderLock lock(build, "machine new", true);
+        emu::resetMachine();
+        emu::configureStandardMachine(emu::driveFolder(build, 'C'));
+        emu::Machine &m = emu::machine();
+        m.version = emu::VersionInfo{version->platform, version->major,       version->minor,
+                                     version->build,    version->servicePack, false};
+        m.codePage = codePage;
+        for (const auto &[letter, type] :
+             {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
+              std::pair{'Z', emu::DriveRemote}}) {
+            fs::create_directories(emu::driveFolder(build, letter));
+            m.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
         }
-    };
-    refuseUnlessEmpty();
-    fs::create_directories(folder);
-    const FolderLock lock(folder, "machine new", wait);
-    refuseUnlessEmpty(); // another command may have made it a machine meanwhile
-    emu::resetMachine();
-    emu::configureStandardMachine(emu::driveFolder(folder, 'C'));
-    emu::Machine &m = emu::machine();
-    m.version = emu::VersionInfo{version->platform, version->major,       version->minor,
-                                 version->build,    version->servicePack, false};
-    m.codePage = codePage;
-    for (const auto &[letter, type] :
-         {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
-          std::pair{'Z', emu::DriveRemote}}) {
-        fs::create_directories(emu::driveFolder(folder, letter));
-        m.drives[letter] = emu::Drive{emu::driveFolder(folder, letter), type};
+        applyDefaultRegistry();
+        emu::setUserAnswer(IDOK, {});
+        if (withProductRunning) {
+            startProductPrograms();
+        }
+        emu::saveMachine(build, emu::currentState(), killPointForTests);
+        lock.reached(FolderLock::Stage::Saved);
+        killPointForTests("new-built");
+        std::error_code error;
+        fs::remove(target / kLockFileName, error); // a lock left by an earlier host
+        fs::rename(build, target, error);
+        if (error) {
+            fs::remove_all(build);
+            throw HostError(error == std::errc::directory_not_empty ||
+                                    error == std::errc::file_exists
+                                ? "refusing to create a machine in a folder that is not empty: " +
+                                      target.string()
+                                : "cannot put the new machine in place at " + target.string() +
+                                      ": " + error.message());
+        }
+        emu::syncFolder(target.parent_path().string());
     }
-    applyDefaultRegistry();
-    emu::setUserAnswer(IDOK, {});
-    if (withProductRunning) {
-        startProductPrograms();
-    }
-    emu::saveMachine(folder, emu::currentState(), killPointForTests);
 }
 
 const char *const kMachineUsage =
@@ -129,13 +191,12 @@ int machineCommand(const std::vector<std::string> &arguments) {
     std::string windows = "xp";
     unsigned codePage = 1252;
     bool withProductRunning = false;
-    bool wait = true;
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string value;
         if (words[i] == "--with-product-running") {
             withProductRunning = true;
         } else if (words[i] == "--no-wait") {
-            wait = false;
+            continue; // machine new never waits (createMachine)
         } else if (optionValue(words, i, "--windows", value)) {
             windows = value;
         } else if (optionValue(words, i, "--codepage", value)) {
@@ -157,7 +218,7 @@ int machineCommand(const std::vector<std::string> &arguments) {
     if (folder.empty()) {
         throw UsageError("machine new needs a folder");
     }
-    createMachine(folder, windows, codePage, withProductRunning, wait);
+    createMachine(folder, windows, codePage, withProductRunning);
     std::cout << "created a Windows " << windows << " machine in " << folder
               << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;

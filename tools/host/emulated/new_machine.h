@@ -9,9 +9,8 @@ namespace host {
 // the given name with its usual registry, drives and shell folders; with
 // withProductRunning, an installed Quillane whose programs and services run)
 // and makes it the current machine. Refuses a folder that exists and is not
-// empty.
-// Holds the folder's lock while it creates it (wait: as FolderLock).
+// empty. Interrupted, it leaves the folder as it was or a whole machine.
 void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
-                   bool withProductRunning, bool wait);
+                   bool withProductRunning);
 
 } // namespace host
