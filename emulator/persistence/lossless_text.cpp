@@ -120,12 +120,6 @@ bool startsEscape(const std::string &text, std::size_t at) {
     return text.compare(at, 3, "\\x{") == 0;
 }
 
-std::string escaped(unsigned char byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "\\x{%02X}", byte);
-    return text;
-}
-
 // The length of the UTF-8 sequence a lead byte announces (1 for a stray byte).
 std::size_t utf8Length(unsigned char lead) {
     if (lead >= 0xF0 && lead <= 0xF4) {
@@ -147,6 +141,12 @@ bool roundTrip(const Converter &forth, const Converter &back, const std::string 
 }
 
 } // namespace
+
+std::string escapedByte(unsigned char byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x{%02X}", byte);
+    return text;
+}
 
 std::string toMachine(const std::string &text, unsigned codePage) {
     const Converter forth(encodingName(codePage), "UTF-8");
@@ -187,7 +187,7 @@ std::string toMachine(const std::string &text, unsigned codePage) {
                                 ") is not in code page " + std::to_string(codePage));
             }
             throw TextError("not UTF-8 text (byte " +
-                            escaped(static_cast<unsigned char>(text[at])) +
+                            escapedByte(static_cast<unsigned char>(text[at])) +
                             "; write \\x{NN} for a byte that is no character)");
         }
         bytes += converted;
@@ -207,7 +207,7 @@ std::string fromMachine(const std::string &bytes, unsigned codePage,
             const auto code = static_cast<unsigned char>(byte);
             const bool escape = code < 0x20 || code == 0x7F || startsEscape(bytes, at) ||
                                 alsoEscaped.find(byte) != std::string::npos;
-            text += escape ? escaped(code) : std::string(1, byte);
+            text += escape ? escapedByte(code) : std::string(1, byte);
             ++at;
             continue;
         }
@@ -227,7 +227,7 @@ std::string fromMachine(const std::string &bytes, unsigned codePage,
             text += converted;
             at += length;
         } else {
-            text += escaped(static_cast<unsigned char>(byte));
+            text += escapedByte(static_cast<unsigned char>(byte));
             ++at;
         }
     }

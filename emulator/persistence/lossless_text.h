@@ -30,4 +30,7 @@ std::string toMachine(const std::string &text, unsigned codePage);
 std::string fromMachine(const std::string &bytes, unsigned codePage,
                         const std::string &alsoEscaped = "");
 
+// One byte as the text shows it: \x{NN}, two upper-case hexadecimal digits.
+std::string escapedByte(unsigned char byte);
+
 } // namespace emu
