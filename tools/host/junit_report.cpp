@@ -188,7 +188,7 @@ std::string systemOut(const std::string &output, const char *indent) {
 std::string caseXml(const std::string &scriptName, const TestCase &test) {
     std::string xml = "    <testcase" + attribute("classname", scriptName) +
                       attribute("name", test.name) + attribute("file", scriptName) +
-                      attribute("line", std::to_string(test.line)) + ">\n";
+                      (test.line > 0 ? attribute("line", std::to_string(test.line)) : "") + ">\n";
     if (test.verdict == Verdict::Skipped) {
         xml += "      <skipped" + attribute("message", test.message) + "/>\n";
     } else if (test.verdict != Verdict::Passed) {
