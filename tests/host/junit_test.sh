@@ -3,7 +3,8 @@
 # every expectation (junit_check.py); a failing script whose name and lines
 # hold hostile text (control characters, quotes, "]]>", bytes that are no
 # UTF-8) still gives a well-formed report with its failure, and the
-# expectations the failure left are skipped.
+# expectations the failure left are skipped; a script refused by its check is
+# reported too.
 set -uo pipefail
 host=$1
 examples=$2
@@ -16,6 +17,14 @@ run run --machine "$work/machine" --junit "$work/examples.xml" "${scripts[@]}"
 check "the three examples run in one command" status_is 0
 check "the report lists every expectation of each example" \
     python3 "$here/junit_check.py" "$work/examples.xml" "$work/out" "${scripts[@]}"
+
+printf 'bogus\n' >"$work/refused.script"
+run run --machine "$work/machine" --junit "$work/refused.xml" "$work/refused.script" "${scripts[2]}"
+check "a refused script is reported with its problem, the other's expectations skipped" \
+    python3 -c 'import sys, xml.etree.ElementTree as ET
+refused, other = ET.parse(sys.argv[1]).getroot().findall("testsuite")
+assert "unknown command or export: bogus" in refused.find("testcase/error").text
+assert 0 < len(other.findall("testcase/skipped")) == int(other.get("tests"))' "$work/refused.xml"
 
 hostile=$work/$'hostile \x01\t\r\n"]]><&\xff\xc3.script'
 printf '%s\n' 'set-sz HKLM\Software\T V x' \

@@ -239,7 +239,8 @@ int runScripts(std::vector<std::string> words, const std::string &library) {
         reports[i].script = &scripts[i];
     }
     if (status != 0) {
-        std::cerr << "radozavu: the script was not run\n";
+        std::cerr << "radozavu: "
+                  << (reports.size() == 1 ? "the script was not run" : "no script was run") << "\n";
         if (!options.junitReport.empty()) {
             writeJunitReport(options.junitReport, reports);
         }
