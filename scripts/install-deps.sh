@@ -5,7 +5,8 @@
 # needs (the demo); without it everything, the DLL's cross build and Wine too.
 set -euo pipefail
 
-linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev)
+# python3: the host's JUnit report is checked with its XML parser.
+linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev python3)
 packages=("${linux_packages[@]}" g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386
           xvfb xauth)
 if [ "${1:-}" = linux ]; then

@@ -120,14 +120,8 @@ bool startsEscape(const std::string &text, std::size_t at) {
     return text.compare(at, 3, "\\x{") == 0;
 }
 
-std::string escaped(unsigned char byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "\\x{%02X}", byte);
-    return text;
-}
-
 TextError notUtf8(char byte) {
-    return TextError("not UTF-8 text (byte " + escaped(static_cast<unsigned char>(byte)) +
+    return TextError("not UTF-8 text (byte " + escapedByte(static_cast<unsigned char>(byte)) +
                      "; write \\x{NN} for a byte that is no character)");
 }
 
@@ -152,6 +146,12 @@ bool roundTrip(const Converter &forth, const Converter &back, const std::string 
 }
 
 } // namespace
+
+std::string escapedByte(unsigned char byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x{%02X}", byte);
+    return text;
+}
 
 std::string toMachine(const std::string &text, unsigned codePage) {
     const Converter forth(encodingName(codePage), "UTF-8");
@@ -210,7 +210,7 @@ std::string fromMachine(const std::string &bytes, unsigned codePage,
             const auto code = static_cast<unsigned char>(byte);
             const bool escape = code < 0x20 || code == 0x7F || startsEscape(bytes, at) ||
                                 alsoEscaped.find(byte) != std::string::npos;
-            text += escape ? escaped(code) : std::string(1, byte);
+            text += escape ? escapedByte(code) : std::string(1, byte);
             ++at;
             continue;
         }
@@ -230,7 +230,7 @@ std::string fromMachine(const std::string &bytes, unsigned codePage,
             text += converted;
             at += length;
         } else {
-            text += escaped(static_cast<unsigned char>(byte));
+            text += escapedByte(static_cast<unsigned char>(byte));
             ++at;
         }
     }

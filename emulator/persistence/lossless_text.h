@@ -45,4 +45,7 @@ void requireUtf8(const std::string &text);
 constexpr std::size_t kQuotedBytes = 1024;
 std::string cutForMessage(const std::string &text);
 
+// One byte as the text shows it: \x{NN}, two upper-case hexadecimal digits.
+std::string escapedByte(unsigned char byte);
+
 } // namespace emu

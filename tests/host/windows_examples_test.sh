@@ -4,7 +4,8 @@
 # examples expect (drive D: mapped to a folder, the network provider order
 # of a fresh Windows XP, the product's stand-ins installed and running), with
 # every expectation met; then on the emulated machine through the Linux host;
-# then their transcripts compared call by call (compare_transcripts.sh).
+# then their transcripts compared call by call (compare_transcripts.sh), and
+# the JUnit reports of the Wine runs checked against them (junit_check.py).
 #   windows_examples_test.sh RADOZAVU.EXE EMULATED-HOST EXAMPLES-FOLDER
 set -euo pipefail
 windows_host=$1
@@ -28,7 +29,8 @@ cat >"$work/on-wine.sh" <<SCRIPT
 set -e
 wine "$windows_host" machine start-product
 for script in install upgrade removal; do
-    wine "$windows_host" run "$examples/\$script.script" >"$work/\$script.windows" \
+    wine "$windows_host" run --junit "$work/\$script.xml" "$examples/\$script.script" \
+        >"$work/\$script.windows" \
         2>"$work/\$script.windows-errors" || { echo "\$script: exit status \$?"; exit 1; }
 done
 SCRIPT
@@ -51,5 +53,7 @@ for script in install upgrade removal; do
     echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine, $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine"
     "$here/compare_transcripts.sh" "$work/$script.emulated" "$work/$script.windows" \
         "examples/$script.script" || status=1
+    python3 "$here/junit_check.py" "$work/$script.xml" "$work/$script.windows" \
+        "$examples/$script.script" || status=1
 done
 exit "$status"

@@ -46,6 +46,7 @@ struct HostOptions {
     bool wait = true;
     bool check = false;
     bool allowRestart = false;
+    std::string junitReport; // run --junit: the file of the JUnit report
 };
 
 class Machine {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "emulator/persistence/lossless_text.h"
+#include "junit_report.h"
 #include "machine.h"
 #include "script.h"
 
@@ -29,9 +30,9 @@ Commands:
 )" + kMachineSummary +
            R"(  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
                  call one export and print its result and what it changed
-  run [--machine DIR] [--check] SCRIPT
-                 check an installer script whole, then run it (one call a
-                 line, expect lines); SCRIPT - reads standard input
+  run [--machine DIR] [--check] [--junit FILE] SCRIPT ...
+                 check installer scripts whole, then run them in turn (one
+                 call a line, expect lines); SCRIPT - reads standard input
   exports        list every export with its arguments and result
 
 )" + kMachineHelp +
@@ -53,9 +54,12 @@ constexpr const char *kCallUsage =
     "Calls one export (radozavu exports lists them) and prints its result and what it\n"
     "changed. Text is UTF-8, converted to the machine's code page; \\x{NN} is one byte.\n";
 constexpr const char *kRunUsage =
-    "usage: radozavu run [--machine DIR] [--no-wait] [--check] SCRIPT\n"
-    "SCRIPT - reads the script from standard input. --check only checks the script\n"
-    "(against the machine's code page when the folder is a machine) and runs nothing.\n\n";
+    "usage: radozavu run [--machine DIR] [--no-wait] [--check] [--junit FILE] SCRIPT ...\n"
+    "Checks every script, then runs each in turn, each to its end or its first failure;\n"
+    "the exit status is the worst of theirs. SCRIPT - reads the script from standard\n"
+    "input. --check only checks the scripts (against the machine's code page when the\n"
+    "folder is a machine) and runs nothing. --junit FILE writes a JUnit XML report: a\n"
+    "test suite per script, a test case per expectation.\n\n";
 constexpr const char *kExportsUsage =
     "usage: radozavu exports\nLists every export with its arguments and result.\n";
 
@@ -96,6 +100,10 @@ HostOptions takeHostOptions(std::vector<std::string> &words, const std::string &
             options.check = true;
         } else if (words[i] == "--allow-restart") {
             options.allowRestart = true;
+        } else if (optionValue(words, i, "--junit", options.junitReport)) {
+            if (options.junitReport.empty()) {
+                throw UsageError("--junit needs a file name");
+            }
         } else {
             rest.push_back(words[i]);
         }
@@ -141,8 +149,8 @@ int callOne(std::vector<std::string> words, const std::string &library) {
     if (words.empty()) {
         return failure("call needs an export name");
     }
-    if (options.check) {
-        return failure("--check is an option of run");
+    if (options.check || !options.junitReport.empty()) {
+        return failure("--check and --junit are options of run");
     }
     const std::string &name = words[0];
     std::string record = "call " + asWritten(name);
@@ -187,35 +195,81 @@ int reportProblems(const Script &script) {
     return script.problems.empty() ? 0 : 2;
 }
 
-int runOne(std::vector<std::string> words, const std::string &library) {
+// Runs the scripts one after the other on one machine, in one command: every
+// script is checked before the first runs, and each runs to its end or its
+// first failure. The status is the worst of theirs.
+int runScripts(std::vector<std::string> words, const std::string &library) {
     if (wantsHelp(words)) {
         std::cout << kRunUsage << kScriptHelp;
         return 0;
     }
     const HostOptions options = takeHostOptions(words, library);
-    if (words.size() != 1) {
-        return failure("run takes one script (- for standard input)");
+    if (words.empty() || std::count(words.begin(), words.end(), "-") > 1) {
+        return failure("run takes one script or more (- for standard input, once)");
     }
-    const std::string &path = words[0];
-    const std::string name = path == "-" ? "(standard input)" : asWritten(path);
-    std::istringstream text(readScriptText(path));
+    if (options.check && !options.junitReport.empty()) {
+        return failure("--junit reports a run, and --check runs nothing");
+    }
+    std::vector<ScriptReport> reports;
+    std::vector<std::string> texts;
+    std::string names;
+    for (const std::string &path : words) {
+        reports.push_back(
+            {path == "-" ? "(standard input)" : asWritten(path), nullptr, std::nullopt});
+        texts.push_back(readScriptText(path));
+        names += (names.empty() ? "" : " ") + reports.back().name;
+    }
+    std::unique_ptr<Machine> machine;
+    if (!options.check) {
+        machine = openMachine(options, "run " + names);
+    }
+    const unsigned codePage = machine ? machine->codePage() : checkCodePage(options);
+    std::vector<Script> scripts;
+    int status = 0;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        std::istringstream text(texts[i]);
+        scripts.push_back(readScript(text, reports[i].name, codePage));
+        const int problems = reportProblems(scripts.back());
+        if (options.check && problems == 0) {
+            std::cout << reports[i].name << ": no problems found\n";
+        }
+        status = std::max(status, problems);
+    }
     if (options.check) {
-        const Script script = readScript(text, name, checkCodePage(options));
-        const int status = reportProblems(script);
-        if (status == 0) {
-            std::cout << name << ": no problems found\n";
+        return status;
+    }
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        reports[i].script = &scripts[i];
+    }
+    if (status != 0) {
+        std::cerr << "radozavu: "
+                  << (reports.size() == 1 ? "the script was not run" : "no script was run") << "\n";
+        if (!options.junitReport.empty()) {
+            writeJunitReport(options.junitReport, reports);
         }
         return status;
     }
-    const std::unique_ptr<Machine> machine = openMachine(options, "run " + name);
-    const Script script = readScript(text, name, machine->codePage());
-    if (const int status = reportProblems(script); status != 0) {
-        std::cerr << "radozavu: the script was not run\n";
-        return status;
-    }
     std::ostringstream journal;
-    journal << "run " << name << "\n";
-    const int status = runScript(script, name, *machine, std::cout, std::cerr, journal);
+    journal << "run " << names << "\n";
+    for (ScriptReport &report : reports) {
+        if (reports.size() > 1) {
+            const std::string header = "== " + report.name + "\n";
+            std::cout << header;
+            journal << header;
+        }
+        report.run =
+            runScript(*report.script, report.name, *machine, std::cout, std::cerr, journal);
+        status = std::max(status, report.run->status);
+    }
+    if (!options.junitReport.empty()) {
+        try {
+            writeJunitReport(options.junitReport, reports);
+        } catch (const HostError &error) {
+            std::cerr << "radozavu: " << error.what() << "\n";
+            journal << error.what() << "\n";
+            status = 2;
+        }
+    }
     journal << "-> exit status " << status << "\n";
     machine->finish(journal.str());
     return status;
@@ -261,7 +315,7 @@ int main(int argc, char **argv) {
             return callOne(words, library);
         }
         if (command == "run") {
-            return runOne(words, library);
+            return runScripts(words, library);
         }
         return failure("unknown command: " + command + " (radozavu --help)");
     } catch (const std::exception &error) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/number_text.h"
@@ -283,11 +284,15 @@ public:
         }
     }
 
+    // What the lines run since the last call printed.
+    std::string takePrinted() { return std::exchange(printed_, {}); }
+
 private:
     // Text already in UTF-8, to the transcript and the journal.
     void say(const std::string &text) {
         out_ << text << std::flush;
         journal_ << text;
+        printed_ += text;
     }
     // A line of the machine's code page, shown in UTF-8.
     void report(const std::string &line) { say(visible(line, machine_.codePage()) + "\n"); }
@@ -366,6 +371,7 @@ private:
     std::string lastResult_;
     std::vector<std::string> lastChanges_;
     std::vector<std::string> lastBoxTexts_;
+    std::string printed_;
 };
 
 } // namespace
@@ -515,34 +521,37 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage) 
     return script;
 }
 
-int runScript(const Script &script, const std::string &name, Machine &machine, std::ostream &out,
-              std::ostream &err, std::ostream &journal) {
+ScriptRun runScript(const Script &script, const std::string &name, Machine &machine,
+                    std::ostream &out, std::ostream &err, std::ostream &journal) {
     machine.watch(namedPlaces(script));
     Runner runner(machine, out, journal);
+    ScriptRun run;
     for (const Statement &statement : script.statements) {
-        int status = 0;
         std::string failure;
         try {
             runner.run(statement);
+            run.printed.push_back(runner.takePrinted());
             killPointForTests(("after-line-" + std::to_string(statement.line)).c_str());
             continue;
         } catch (const ScriptFailure &error) {
-            status = 1;
+            run.status = 1;
             failure = error.what();
         } catch (const HostError &error) {
-            status = 2;
+            run.status = 2;
             failure = error.message();
         } catch (const std::exception &error) {
-            status = 2;
+            run.status = 2;
             failure = error.what();
         }
-        const std::string message = name + ":" + std::to_string(statement.line) + ": " +
-                                    visible(emu::cutForMessage(failure), machine.codePage()) + "\n";
+        run.printed.push_back(runner.takePrinted());
+        run.failure = visible(emu::cutForMessage(failure), machine.codePage());
+        const std::string message =
+            name + ":" + std::to_string(statement.line) + ": " + run.failure + "\n";
         err << message;
         journal << message;
-        return status;
+        break;
     }
-    return 0;
+    return run;
 }
 
 } // namespace host

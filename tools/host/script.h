@@ -62,12 +62,21 @@ Script readScript(std::istream &in, const std::string &name, unsigned codePage);
 // lines' arguments, the paths written and expected, the keys set and expected.
 std::vector<std::string> namedPlaces(const Script &script);
 
-// Runs a checked script against the machine; returns 0 when every line ran
-// and every expectation held, 1 at the first failed expectation, 2 at the
-// first line that could not run. The transcript goes to out, the failure to
-// err, and both to journal.
-int runScript(const Script &script, const std::string &name, Machine &machine, std::ostream &out,
-              std::ostream &err, std::ostream &journal);
+// How a run of a script went, line by line, for the reports of the run.
+struct ScriptRun {
+    // 0 when every line ran and every expectation held, 1 at the first failed
+    // expectation, 2 at the first line that could not run.
+    int status = 0;
+    // What each line that ran printed, one entry per statement in the
+    // script's order, the line that stopped the script included.
+    std::vector<std::string> printed;
+    std::string failure; // what stopped the script, without its name and line
+};
+
+// Runs a checked script against the machine. The transcript goes to out, the
+// failure to err, and both to journal.
+ScriptRun runScript(const Script &script, const std::string &name, Machine &machine,
+                    std::ostream &out, std::ostream &err, std::ostream &journal);
 
 // The script language, for run --help.
 extern const char *const kScriptHelp;

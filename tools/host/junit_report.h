@@ -1,0 +1,30 @@
+// The report of a run command in the JUnit XML form that CI systems read: a
+// test suite per script, a test case per expectation (named by its line),
+// with the failure's message, and the calls and changes the transcript shows
+// as each case's system-out.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "script.h"
+
+namespace host {
+
+// One script of a run command as the report tells it.
+struct ScriptReport {
+    std::string name;             // as the transcript and the messages name it
+    const Script *script;         // its lines, or its problems when it was refused
+    std::optional<ScriptRun> run; // none: refused, or not run because another script was
+};
+
+// The report as XML 1.0 in UTF-8. It is well-formed whatever the text: a
+// control character (but a line break between lines of text) and a byte that
+// is no UTF-8 are shown \x{NN}, as the transcript shows them.
+std::string junitReport(const std::vector<ScriptReport> &scripts);
+
+// Writes the report into the file path; throws HostError when it cannot.
+void writeJunitReport(const std::string &path, const std::vector<ScriptReport> &scripts);
+
+} // namespace host
