@@ -125,6 +125,55 @@ TEST_F(CodePage932Registry, FullWidthLettersMatchWithoutRegardToCase) {
     close(opened);
 }
 
+// Windows' size limits: a key name of at most 255 characters, a key at most
+// 512 levels deep counted from the top of the registry (the scratch key,
+// HKEY_CURRENT_USER\Software\..., lies at level 5), a value name of at most
+// 16,383 characters. Beyond them the call fails with ERROR_INVALID_PARAMETER.
+TEST_F(Registry, NamesAndDepthsBeyondWindowsLimitsAreRefused) {
+    const auto levels = [](std::size_t count) {
+        std::string path = "k";
+        for (std::size_t i = 1; i < count; ++i) {
+            path += "\\k";
+        }
+        return path;
+    };
+    const auto createKey = [this](const std::string &path) {
+        HKEY created = nullptr;
+        const LONG rc = win::RegCreateKeyExA(key(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &created, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            close(created);
+        }
+        return rc;
+    };
+    const auto setValue = [this](const std::string &name) {
+        const BYTE data[] = "x";
+        return win::RegSetValueExA(key(), name.c_str(), 0, REG_SZ, data, sizeof data);
+    };
+    const bool wineGoesDeeper =
+        knownWineDifference("keys more than 512 levels deep are created; Windows refuses them");
+    const struct {
+        const char *what;
+        std::function<LONG()> call;
+        LONG result;
+    } calls[] = {
+        {"a key name of 255 characters", [&] { return createKey(std::string(255, 'n')); },
+         ERROR_SUCCESS},
+        {"a key name of 256 characters", [&] { return createKey(std::string(256, 'n')); },
+         ERROR_INVALID_PARAMETER},
+        {"a key at level 512", [&] { return createKey(levels(507)); }, ERROR_SUCCESS},
+        {"a key at level 513", [&] { return createKey(levels(508)); },
+         wineGoesDeeper ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER},
+        {"a value name of 16383 characters", [&] { return setValue(std::string(16383, 'v')); },
+         ERROR_SUCCESS},
+        {"a value name of 16384 characters", [&] { return setValue(std::string(16384, 'v')); },
+         ERROR_INVALID_PARAMETER},
+    };
+    for (const auto &call : calls) {
+        EXPECT_EQ(call.call(), call.result) << call.what;
+    }
+}
+
 // A handle has the rights it was opened with; creating a subkey through it
 // needs none of them.
 TEST_F(Registry, HandlesCarryTheirAccessRights) {
