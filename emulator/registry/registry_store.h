@@ -18,7 +18,9 @@ namespace emu {
 // Windows' size limits (Microsoft's "Registry element size limits"), in
 // characters: a name of a double-byte code page counts each of its
 // characters once, as the name Windows keeps in UTF-16 does.
-constexpr std::size_t kMaxKeyNameLength = 255; // one key name, between backslashes
+// Microsoft documents 255 characters for a key name; Windows takes 256 and
+// refuses names from 257 on, as Wine does.
+constexpr std::size_t kMaxKeyNameLength = 256; // one key name, between backslashes
 constexpr std::size_t kMaxValueNameLength = 16383;
 // A key lies at most 512 levels deep, counted from the top of the registry
 // as Windows counts it: HKEY_LOCAL_MACHINE is \REGISTRY\MACHINE (level 2),

@@ -12,7 +12,7 @@ levels() { # N levels of keys named k
     for ((i = 1; i < $1; ++i)); do path+='\k'; done
     echo "$path"
 }
-long256=$(printf 'n%.0s' $(seq 256))
+long257=$(printf 'n%.0s' $(seq 257))
 long16384=$(printf 'v%.0s' $(seq 16384))
 machine=$work/machine
 "$host" machine new "$machine" >/dev/null
@@ -31,7 +31,7 @@ done <<TABLE
 $(levels 510)|A|0|
 $(levels 511)|A|2|a key would lie deeper than the 512 levels Windows allows
 $(levels 15000)|A|2|a key would lie deeper than the 512 levels Windows allows
-Software\\$long256|A|2|a key name is longer than 255 characters
+Software\\$long257|A|2|a key name is longer than 256 characters
 Software|$long16384|2|a value name is longer than 16383 characters
 TABLE
 
@@ -44,7 +44,7 @@ while IFS='|' read -r line refusal; do
         eval 'status_is 2 && error_has "registry.reg is damaged: line 4: $refusal"'
 done <<TABLE
 [HKEY_LOCAL_MACHINE\\$(levels 511)]|a key would lie deeper than the 512 levels Windows allows
-[HKEY_CURRENT_USER\\$long256]|a key name is longer than 255 characters
+[HKEY_CURRENT_USER\\$long257]|a key name is longer than 256 characters
 "$long16384"="x"|a value name is longer than 16383 characters
 TABLE
 
