@@ -204,7 +204,7 @@ std::string Registry::stringValue(HKEY root, const std::string &path, const std:
 std::shared_ptr<RegKey> Registry::holderOf(const RegKey &key) {
     std::vector<std::shared_ptr<RegKey>> pending{machine_, user_, users_};
     while (!pending.empty()) {
-        const std::shared_ptr<RegKey> from = std::move(pending.back());
+        std::shared_ptr<RegKey> from = std::move(pending.back());
         pending.pop_back();
         for (const auto &[name, child] : from->subkeys) {
             if (child.get() == &key) {
