@@ -132,36 +132,22 @@ TEST_F(CodePage932Registry, FullWidthLettersMatchWithoutRegardToCase) {
 // 5), a value name of at most 16,383 characters. Beyond them the call fails
 // with ERROR_INVALID_PARAMETER.
 TEST_F(Registry, NamesAndDepthsBeyondWindowsLimitsAreRefused) {
-    const auto levels = [](std::size_t count) {
-        std::string path = "k";
-        for (std::size_t i = 1; i < count; ++i) {
-            path += "\\k";
-        }
-        return path;
-    };
-    const auto createKey = [this](const std::string &path) {
-        HKEY created = nullptr;
-        const LONG rc = win::RegCreateKeyExA(key(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &created, nullptr);
-        if (rc == ERROR_SUCCESS) {
-            close(created);
-        }
-        return rc;
-    };
-    // A key count levels below the scratch key, made through handles a
-    // hundred levels at a time: a path of more than 260 characters is one
-    // that Wine's ANSI functions refuse (ERROR_MORE_DATA), however shallow.
-    const auto deepen = [&](std::size_t count) {
+    // Makes a chain of keys of one name below the scratch key through handles,
+    // a hundred levels at a time: Wine's ANSI functions refuse a path of more
+    // than 260 characters (ERROR_MORE_DATA), however shallow.
+    const auto createBelow = [&](const std::string &name, std::size_t levels) {
         HKEY at = nullptr;
         LONG rc = win::RegOpenKeyExA(key(), "", 0, KEY_ALL_ACCESS, &at);
-        for (std::size_t left = count; rc == ERROR_SUCCESS && left > 0;) {
-            const std::size_t step = std::min<std::size_t>(left, 100);
+        for (std::size_t done = 0; rc == ERROR_SUCCESS && done < levels; done += 100) {
+            std::string path = name;
+            for (std::size_t i = done + 1; i < std::min(levels, done + 100); ++i) {
+                path += "\\" + name;
+            }
             HKEY below = nullptr;
-            rc = win::RegCreateKeyExA(at, levels(step).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                      nullptr, &below, nullptr);
+            rc = win::RegCreateKeyExA(at, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      &below, nullptr);
             close(at);
             at = below;
-            left -= step;
         }
         if (rc == ERROR_SUCCESS) {
             close(at);
@@ -179,12 +165,12 @@ TEST_F(Registry, NamesAndDepthsBeyondWindowsLimitsAreRefused) {
         std::function<LONG()> call;
         LONG result;
     } calls[] = {
-        {"a key name of 256 characters", [&] { return createKey(std::string(256, 'n')); },
+        {"a key name of 256 characters", [&] { return createBelow(std::string(256, 'n'), 1); },
          ERROR_SUCCESS},
-        {"a key name of 257 characters", [&] { return createKey(std::string(257, 'n')); },
+        {"a key name of 257 characters", [&] { return createBelow(std::string(257, 'n'), 1); },
          ERROR_INVALID_PARAMETER},
-        {"a key at level 512", [&] { return deepen(507); }, ERROR_SUCCESS},
-        {"a key at level 513", [&] { return deepen(508); },
+        {"a key at level 512", [&] { return createBelow("k", 507); }, ERROR_SUCCESS},
+        {"a key at level 513", [&] { return createBelow("k", 508); },
          static_cast<LONG>(wineGoesDeeper ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER)},
         {"a value name of 16383 characters", [&] { return setValue(std::string(16383, 'v')); },
          ERROR_SUCCESS},

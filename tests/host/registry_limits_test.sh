@@ -7,11 +7,7 @@ set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
 
-levels() { # N levels of keys named k
-    local path=k
-    for ((i = 1; i < $1; ++i)); do path+='\k'; done
-    echo "$path"
-}
+levels() { printf 'k\\%.0s' $(seq $(($1 - 1))); echo k; } # N levels of keys named k
 long257=$(printf 'n%.0s' $(seq 257))
 long16384=$(printf 'v%.0s' $(seq 16384))
 machine=$work/machine
