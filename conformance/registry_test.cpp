@@ -1,5 +1,6 @@
 // The registry of the seam: opening and creating keys, values of every type
 // with their sizes and terminators, deleting values and keys, and handles.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -123,6 +124,62 @@ TEST_F(CodePage932Registry, FullWidthLettersMatchWithoutRegardToCase) {
     HKEY opened = nullptr;
     EXPECT_EQ(win::RegOpenKeyExA(key(), "\x82\x60", 0, KEY_READ, &opened), ERROR_SUCCESS);
     close(opened);
+}
+
+// Windows' size limits: a key name of at most 256 characters (Microsoft
+// documents 255), a key at most 512 levels deep counted from the top of the
+// registry (the scratch key, HKEY_CURRENT_USER\Software\..., lies at level
+// 5), a value name of at most 16,383 characters. Beyond them the call fails
+// with ERROR_INVALID_PARAMETER.
+TEST_F(Registry, NamesAndDepthsBeyondWindowsLimitsAreRefused) {
+    // Makes a chain of keys of one name below the scratch key through handles,
+    // a hundred levels at a time: Wine's ANSI functions refuse a path of more
+    // than 260 characters (ERROR_MORE_DATA), however shallow.
+    const auto createBelow = [&](const std::string &name, std::size_t levels) {
+        HKEY at = nullptr;
+        LONG rc = win::RegOpenKeyExA(key(), "", 0, KEY_ALL_ACCESS, &at);
+        for (std::size_t done = 0; rc == ERROR_SUCCESS && done < levels; done += 100) {
+            std::string path = name;
+            for (std::size_t i = done + 1; i < std::min(levels, done + 100); ++i) {
+                path += "\\" + name;
+            }
+            HKEY below = nullptr;
+            rc = win::RegCreateKeyExA(at, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      &below, nullptr);
+            close(at);
+            at = below;
+        }
+        if (rc == ERROR_SUCCESS) {
+            close(at);
+        }
+        return rc;
+    };
+    const auto setValue = [this](const std::string &name) {
+        const BYTE data[] = "x";
+        return win::RegSetValueExA(key(), name.c_str(), 0, REG_SZ, data, sizeof data);
+    };
+    const bool wineGoesDeeper =
+        knownWineDifference("keys more than 512 levels deep are created; Windows refuses them");
+    const struct {
+        const char *what;
+        std::function<LONG()> call;
+        LONG result;
+    } calls[] = {
+        {"a key name of 256 characters", [&] { return createBelow(std::string(256, 'n'), 1); },
+         ERROR_SUCCESS},
+        {"a key name of 257 characters", [&] { return createBelow(std::string(257, 'n'), 1); },
+         ERROR_INVALID_PARAMETER},
+        {"a key at level 512", [&] { return createBelow("k", 507); }, ERROR_SUCCESS},
+        {"a key at level 513", [&] { return createBelow("k", 508); },
+         static_cast<LONG>(wineGoesDeeper ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER)},
+        {"a value name of 16383 characters", [&] { return setValue(std::string(16383, 'v')); },
+         ERROR_SUCCESS},
+        {"a value name of 16384 characters", [&] { return setValue(std::string(16384, 'v')); },
+         ERROR_INVALID_PARAMETER},
+    };
+    for (const auto &call : calls) {
+        EXPECT_EQ(call.call(), call.result) << call.what;
+    }
 }
 
 // A handle has the rights it was opened with; creating a subkey through it

@@ -47,8 +47,9 @@ bool sameRegistry(emu::Registry &a, emu::Registry &b) {
     return true;
 }
 
-// Each value's data, zeros dropped, also names a value under a key named by
-// the same bytes without backslashes, as RegSetValueExA would store them.
+// Each value's data, zeros dropped and cut to Windows' name limits, also
+// names a value under a key named by the same bytes without backslashes, as
+// RegSetValueExA would store them.
 void addNamesFromData(emu::Registry &registry,
                       const std::vector<emu::RegFileOperation> &operations) {
     for (const emu::RegFileOperation &operation : operations) {
@@ -57,7 +58,8 @@ void addNamesFromData(emu::Registry &registry,
         }
         std::string name(operation.data.begin(), operation.data.end());
         name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
-        std::string keyName = name.substr(0, 255);
+        name.resize(std::min(name.size(), emu::kMaxValueNameLength));
+        std::string keyName = name.substr(0, emu::kMaxKeyNameLength);
         keyName.erase(std::remove(keyName.begin(), keyName.end(), '\\'), keyName.end());
         registry.setBinary(HKEY_CURRENT_USER, keyName.empty() ? "Names" : "Names\\" + keyName, name,
                            operation.data, operation.type);

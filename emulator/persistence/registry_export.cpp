@@ -112,13 +112,6 @@ void writeValues(const RegKey &key, const std::string &path, std::string &out) {
     out += "\r\n";
 }
 
-void writeKey(const RegKey &key, const std::string &path, std::string &out) {
-    writeValues(key, path, out);
-    for (const auto &[name, child] : key.subkeys) {
-        writeKey(*child, path + "\\" + nameText(child->name), out);
-    }
-}
-
 } // namespace
 
 std::string exportRegistry(Registry &registry) {
@@ -131,7 +124,12 @@ std::string exportRegistry(Registry &registry) {
             writeValues(*key, name, out); // values set on the root itself
         }
         for (const auto &[childName, child] : key->subkeys) {
-            writeKey(*child, std::string(name) + "\\" + nameText(child->name), out);
+            walkKeys(
+                *child, std::string(name) + "\\" + nameText(child->name),
+                [](const RegKey &below) { return nameText(below.name); },
+                [&out](const RegKey &below, const std::string &path) {
+                    writeValues(below, path, out);
+                });
         }
     }
     return out;

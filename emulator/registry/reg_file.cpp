@@ -1,5 +1,6 @@
 #include "emulator/registry/reg_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -11,7 +12,6 @@ namespace {
 
 constexpr const char *kVersion4Header = "REGEDIT4";
 constexpr const char *kVersion5Header = "Windows Registry Editor Version 5.00";
-constexpr std::size_t kMaxKeyNameLength = 255;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -154,6 +154,11 @@ private:
         if (!validKeyPath(path) || (dialect_.machineNames && !decodeKeyPath(path))) {
             return false;
         }
+        if (const std::string problem =
+                keyLimitProblem(Registry::rootLevel(root), splitKeyPath(path));
+            !problem.empty()) {
+            return fail(problem);
+        }
         if (deleting && path.empty()) {
             return fail("a root key cannot be deleted");
         }
@@ -181,9 +186,6 @@ private:
                                            : std::strlen(start);
             if (length == 0) {
                 return fail("a key name is empty");
-            }
-            if (length > kMaxKeyNameLength && !dialect_.machineNames) {
-                return fail("a key name is longer than 255 characters");
             }
             if (separator == nullptr) {
                 return true;
@@ -276,6 +278,9 @@ private:
         } else if (!quoted(line, at, operation.valueName, "the value name") ||
                    (dialect_.machineNames && !decodeName(operation.valueName))) {
             return false;
+        }
+        if (const std::string problem = valueNameProblem(operation.valueName); !problem.empty()) {
+            return fail(problem);
         }
         at = skipBlanks(line, at);
         if (at == line.size() || line[at] != '=') {
@@ -431,33 +436,20 @@ bool createKey(Registry &registry, HKEY root, const std::string &path) {
         if (refusesWriting(*key)) {
             return false;
         }
-        auto child = std::make_shared<RegKey>();
-        child->name = part;
-        key->subkeys[part] = child;
-        key = child;
+        key = addSubkey(*key, part);
     }
     return !refusesWriting(*key);
 }
 
-bool subtreeRefusesWriting(const RegKey &key) {
-    if (refusesWriting(key)) {
-        return true;
-    }
-    for (const auto &entry : key.subkeys) {
-        if (subtreeRefusesWriting(*entry.second)) {
-            return true;
+// A key and every key below it.
+std::vector<RegKey *> wholeTree(RegKey &top) {
+    std::vector<RegKey *> keys{&top};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        for (const auto &entry : keys[i]->subkeys) {
+            keys.push_back(entry.second.get());
         }
     }
-    return false;
-}
-
-// Marks a key and every key below it deleted: handles still open on them
-// then fail with ERROR_KEY_DELETED, as on Windows.
-void markDeleted(RegKey &key) {
-    key.deleted = true;
-    for (auto &entry : key.subkeys) {
-        markDeleted(*entry.second);
-    }
+    return keys;
 }
 
 // Deletes a key with everything below it; false when a key of the tree
@@ -476,10 +468,15 @@ bool deleteTree(Registry &registry, HKEY root, const std::string &path) {
     if (target == holder->subkeys.end()) {
         return true;
     }
-    if (subtreeRefusesWriting(*target->second)) {
+    const std::vector<RegKey *> keys = wholeTree(*target->second);
+    if (std::any_of(keys.begin(), keys.end(),
+                    [](const RegKey *key) { return refusesWriting(*key); })) {
         return false;
     }
-    markDeleted(*target->second);
+    // Handles still open on the keys then fail with ERROR_KEY_DELETED, as on Windows.
+    for (RegKey *key : keys) {
+        key->deleted = true;
+    }
     holder->subkeys.erase(target);
     return true;
 }

@@ -61,11 +61,11 @@ struct RegFileParse {
     std::vector<RegFileOperation> operations;
 };
 
-// Parses the bytes of a registry file into the operations it asks for. A
-// machine folder's file may also hold names in the hex form, and key names
-// over 255 characters (the machine keeps whatever it was given); one written
-// by an earlier version, with a "Version 5.00" header, keeps the bytes that
-// version escaped as private-use characters.
+// Parses the bytes of a registry file into the operations it asks for. A key
+// or value beyond Windows' size limits (registry_store.h) refuses the file,
+// with its line. A machine folder's file may also hold names in the hex
+// form; one written by an earlier version, with a "Version 5.00" header,
+// keeps the bytes that version escaped as private-use characters.
 RegFileParse parseRegFile(const std::string &bytes, RegFileSource source = RegFileSource::Import);
 
 // Applies parsed operations in order, with the registry's access rules: an

@@ -1,5 +1,5 @@
 // The registry functions of the emulated machine, with Windows' access rules,
-// error codes and size conventions.
+// error codes, size conventions and size limits.
 #include <cstring>
 
 #include "emulator/machine.h"
@@ -118,11 +118,14 @@ LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD dis
         if (current->denyWrite || current->denyRead) {
             return ERROR_ACCESS_DENIED;
         }
-        for (std::size_t i = existing; i < parts.size(); ++i) {
-            auto child = std::make_shared<RegKey>();
-            child->name = parts[i];
-            current->subkeys[parts[i]] = child;
-            current = child;
+        // A name or a depth beyond Windows' limits is refused whole.
+        const std::vector<std::string> missing(
+            parts.begin() + static_cast<std::ptrdiff_t>(existing), parts.end());
+        if (!emu::keyLimitProblem(current->level, missing).empty()) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        for (const std::string &name : missing) {
+            current = emu::addSubkey(*current, name);
         }
     } else if (LONG rc = checkAccess(*current, access); rc != ERROR_SUCCESS) {
         return rc;
@@ -285,6 +288,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
         return ERROR_NOACCESS;
     }
     const std::string name = text(valueName);
+    if (!emu::valueNameProblem(name).empty()) {
+        return ERROR_INVALID_PARAMETER;
+    }
     emu::RegValue &value = open->key->values[name];
     if (value.name.empty()) {
         value.name = name;

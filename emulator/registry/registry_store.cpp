@@ -22,12 +22,88 @@ std::vector<std::string> splitKeyPath(const std::string &path) {
     return parts;
 }
 
+RegKey::~RegKey() {
+    std::vector<std::shared_ptr<RegKey>> below;
+    for (auto &entry : subkeys) {
+        below.push_back(std::move(entry.second));
+    }
+    subkeys.clear();
+    while (!below.empty()) {
+        const std::shared_ptr<RegKey> key = std::move(below.back());
+        below.pop_back();
+        // A key an open handle still holds keeps its subkeys.
+        if (key.use_count() == 1) {
+            for (auto &entry : key->subkeys) {
+                below.push_back(std::move(entry.second));
+            }
+            key->subkeys.clear();
+        }
+    }
+}
+
+std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name) {
+    auto child = std::make_shared<RegKey>();
+    child->name = name;
+    child->level = holder.level + 1;
+    holder.subkeys[name] = child;
+    return child;
+}
+
+namespace {
+
+std::size_t characterCount(const std::string &text) {
+    std::size_t count = 0;
+    for (const char *p = text.c_str(); *p != '\0'; p = nextCharacter(p)) {
+        ++count;
+    }
+    return count;
+}
+
+std::shared_ptr<RegKey> rootKey(const char *name, std::size_t level) {
+    auto key = std::make_shared<RegKey>();
+    key->name = name;
+    key->level = level;
+    return key;
+}
+
+} // namespace
+
+std::string keyLimitProblem(std::size_t fromLevel, const std::vector<std::string> &parts) {
+    for (const std::string &part : parts) {
+        if (characterCount(part) > kMaxKeyNameLength) {
+            return "a key name is longer than " + std::to_string(kMaxKeyNameLength) + " characters";
+        }
+    }
+    if (fromLevel + parts.size() > kMaxKeyLevel) {
+        return "a key would lie deeper than the " + std::to_string(kMaxKeyLevel) +
+               " levels Windows allows";
+    }
+    return {};
+}
+
+std::string valueNameProblem(const std::string &name) {
+    if (characterCount(name) > kMaxValueNameLength) {
+        return "a value name is longer than " + std::to_string(kMaxValueNameLength) + " characters";
+    }
+    return {};
+}
+
 Registry::Registry()
-    : machine_(std::make_shared<RegKey>()), user_(std::make_shared<RegKey>()),
-      users_(std::make_shared<RegKey>()) {
-    machine_->name = "HKEY_LOCAL_MACHINE";
-    user_->name = "HKEY_CURRENT_USER";
-    users_->name = "HKEY_USERS";
+    : machine_(rootKey("HKEY_LOCAL_MACHINE", rootLevel(HKEY_LOCAL_MACHINE))),
+      user_(rootKey("HKEY_CURRENT_USER", rootLevel(HKEY_CURRENT_USER))),
+      users_(rootKey("HKEY_USERS", rootLevel(HKEY_USERS))) {}
+
+std::size_t Registry::rootLevel(HKEY predefined) {
+    if (predefined == HKEY_LOCAL_MACHINE || predefined == HKEY_USERS) {
+        return 2; // \REGISTRY\MACHINE, \REGISTRY\USER
+    }
+    if (predefined == HKEY_CURRENT_USER) {
+        return 3; // \REGISTRY\USER\<the user>
+    }
+    if (predefined == HKEY_CLASSES_ROOT) {
+        return 4; // \REGISTRY\MACHINE\Software\Classes
+    }
+    return 0;
 }
 
 bool Registry::isPredefined(HKEY handle) {
@@ -65,16 +141,16 @@ std::shared_ptr<RegKey> Registry::find(HKEY predefined, const std::string &path)
 
 std::shared_ptr<RegKey> Registry::create(HKEY predefined, const std::string &path) {
     std::shared_ptr<RegKey> key = root(predefined);
-    for (const std::string &part : splitKeyPath(path)) {
-        if (!key) {
-            return nullptr;
-        }
-        auto &child = key->subkeys[part];
-        if (!child) {
-            child = std::make_shared<RegKey>();
-            child->name = part;
-        }
-        key = child;
+    if (!key) {
+        return nullptr;
+    }
+    const std::vector<std::string> parts = splitKeyPath(path);
+    if (const std::string problem = keyLimitProblem(key->level, parts); !problem.empty()) {
+        throw RegistryLimitError(problem);
+    }
+    for (const std::string &part : parts) {
+        const auto existing = key->subkeys.find(part);
+        key = existing != key->subkeys.end() ? existing->second : addSubkey(*key, part);
     }
     return key;
 }
@@ -94,6 +170,9 @@ void Registry::setDword(HKEY root, const std::string &path, const std::string &n
 
 void Registry::setBinary(HKEY root, const std::string &path, const std::string &name,
                          std::vector<BYTE> data, DWORD type) {
+    if (const std::string problem = valueNameProblem(name); !problem.empty()) {
+        throw RegistryLimitError(problem);
+    }
     auto key = create(root, path);
     auto &value = key->values[name];
     if (value.name.empty()) {
@@ -122,26 +201,16 @@ std::string Registry::stringValue(HKEY root, const std::string &path, const std:
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
-namespace {
-
-std::shared_ptr<RegKey> holderBelow(const std::shared_ptr<RegKey> &from, const RegKey &key) {
-    for (const auto &[name, child] : from->subkeys) {
-        if (child.get() == &key) {
-            return from;
-        }
-        if (auto holder = holderBelow(child, key)) {
-            return holder;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 std::shared_ptr<RegKey> Registry::holderOf(const RegKey &key) {
-    for (const auto &root : {machine_, user_, users_}) {
-        if (auto holder = holderBelow(root, key)) {
-            return holder;
+    std::vector<std::shared_ptr<RegKey>> pending{machine_, user_, users_};
+    while (!pending.empty()) {
+        std::shared_ptr<RegKey> from = std::move(pending.back());
+        pending.pop_back();
+        for (const auto &[name, child] : from->subkeys) {
+            if (child.get() == &key) {
+                return from;
+            }
+            pending.push_back(child);
         }
     }
     return nullptr;

@@ -5,13 +5,28 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "emulator/case_less.h"
 #include "platform/types.h"
 
 namespace emu {
+
+// Windows' size limits (Microsoft's "Registry element size limits"), in
+// characters: a name of a double-byte code page counts each of its
+// characters once, as the name Windows keeps in UTF-16 does.
+// Microsoft documents 255 characters for a key name; Windows takes 256 and
+// refuses names from 257 on, as Wine does.
+constexpr std::size_t kMaxKeyNameLength = 256; // one key name, between backslashes
+constexpr std::size_t kMaxValueNameLength = 16383;
+// A key lies at most 512 levels deep, counted from the top of the registry
+// as Windows counts it: HKEY_LOCAL_MACHINE is \REGISTRY\MACHINE (level 2),
+// HKEY_USERS \REGISTRY\USER (2), HKEY_CURRENT_USER a user's key below it
+// (3); so 510 levels of keys fit below the first two, 509 below the last.
+constexpr std::size_t kMaxKeyLevel = 512;
 
 struct RegValue {
     std::string name; // as first written, letter case kept
@@ -20,7 +35,14 @@ struct RegValue {
 };
 
 struct RegKey {
+    RegKey() = default;
+    RegKey(const RegKey &) = delete;
+    RegKey &operator=(const RegKey &) = delete;
+    // Frees the keys below one at a time, however deep the tree.
+    ~RegKey();
+
     std::string name;
+    std::size_t level = 0; // how deep the key lies (see kMaxKeyLevel)
     std::map<std::string, std::shared_ptr<RegKey>, CaseLess> subkeys;
     std::map<std::string, RegValue, CaseLess> values;
     bool deleted = false;
@@ -41,9 +63,12 @@ public:
     // Finds a key by its path below a root; nullptr when absent.
     std::shared_ptr<RegKey> find(HKEY predefined, const std::string &path);
     // Finds or creates every key along the path (no access rules applied).
+    // A path beyond Windows' limits (see keyLimitProblem) throws
+    // RegistryLimitError and creates nothing.
     std::shared_ptr<RegKey> create(HKEY predefined, const std::string &path);
 
-    // Test and host conveniences over create(): set typed values.
+    // Test and host conveniences over create(): set typed values. A value
+    // name beyond Windows' limit throws RegistryLimitError too.
     void setString(HKEY root, const std::string &path, const std::string &name,
                    const std::string &text, DWORD type = REG_SZ);
     void setDword(HKEY root, const std::string &path, const std::string &name, DWORD value);
@@ -71,6 +96,8 @@ public:
     [[nodiscard]] std::size_t openHandleCount() const { return handles_.size(); }
 
     static bool isPredefined(HKEY handle);
+    // The level of a predefined root's key (see kMaxKeyLevel); 0 for none.
+    static std::size_t rootLevel(HKEY predefined);
 
 private:
     std::shared_ptr<RegKey> machine_;
@@ -83,5 +110,40 @@ private:
 
 // Splits a registry path at its backslashes, dropping empty parts.
 std::vector<std::string> splitKeyPath(const std::string &path);
+
+// Visits a key and every key below it, each before its subkeys and these in
+// name order, with its path: the top's path, then a backslash and nameOf(key)
+// for each key on the way down. It keeps its own list of the keys to visit,
+// so a deep tree takes no deeper a stack.
+template <class NameOf, class Visit>
+void walkKeys(const RegKey &top, const std::string &topPath, NameOf nameOf, Visit visit) {
+    std::vector<std::pair<const RegKey *, std::string>> pending;
+    pending.emplace_back(&top, topPath);
+    while (!pending.empty()) {
+        const auto [key, path] = std::move(pending.back());
+        pending.pop_back();
+        visit(*key, path);
+        for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it) {
+            pending.emplace_back(it->second.get(), path + "\\" + nameOf(*it->second));
+        }
+    }
+}
+
+// Makes a key below another, one level deeper (limits not checked).
+std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
+
+// Why the keys named by parts cannot be made below a key of the level given,
+// as Windows refuses them: a name longer than kMaxKeyNameLength characters,
+// or a key deeper than kMaxKeyLevel; empty when they can.
+std::string keyLimitProblem(std::size_t fromLevel, const std::vector<std::string> &parts);
+// Why a value cannot have the name: longer than kMaxValueNameLength
+// characters; empty when it can.
+std::string valueNameProblem(const std::string &name);
+
+// A key or value refused for Windows' size limits.
+class RegistryLimitError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 } // namespace emu

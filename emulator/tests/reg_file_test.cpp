@@ -248,7 +248,7 @@ TEST_F(RegistryRoundTrip, BytesThatAreNoCharacterStayAsTheyAre) {
 }
 
 TEST_F(RegistryRoundTrip, NamesOfAnyBytesComeBackAndPlainOnesStayReadable) {
-    const std::string longName(300, 'k');
+    const std::string longName(emu::kMaxKeyNameLength, 'k'); // the longest Windows allows
     const struct {
         unsigned codePage;
         std::string key;   // below HKCU\Software

@@ -35,15 +35,16 @@ std::string defaultLibraryPath() {
 
 namespace {
 
-void snapshotKey(const emu::RegKey &key, const std::string &path, Snapshot &snapshot) {
-    snapshot.keys[path] = true;
-    for (const auto &[name, value] : key.values) {
-        snapshot.values[path + " \"" + value.name + "\""] =
-            describeValue(value.type, std::string(value.data.begin(), value.data.end()));
-    }
-    for (const auto &[name, child] : key.subkeys) {
-        snapshotKey(*child, path + "\\" + child->name, snapshot);
-    }
+void snapshotKey(const emu::RegKey &top, const std::string &topPath, Snapshot &snapshot) {
+    emu::walkKeys(
+        top, topPath, [](const emu::RegKey &key) { return key.name; },
+        [&snapshot](const emu::RegKey &key, const std::string &path) {
+            snapshot.keys[path] = true;
+            for (const auto &[name, value] : key.values) {
+                snapshot.values[path + " \"" + value.name + "\""] =
+                    describeValue(value.type, std::string(value.data.begin(), value.data.end()));
+            }
+        });
 }
 
 std::string fileContent(const fs::path &path) {
@@ -237,12 +238,12 @@ public:
                    const std::string &text) override {
         std::string path;
         const HKEY root = splitRoot(key, path);
-        registry().setString(root, path, name, text);
+        withinLimits([&] { registry().setString(root, path, name, text); });
     }
     void setDword(const std::string &key, const std::string &name, unsigned long value) override {
         std::string path;
         const HKEY root = splitRoot(key, path);
-        registry().setDword(root, path, name, static_cast<DWORD>(value));
+        withinLimits([&] { registry().setDword(root, path, name, static_cast<DWORD>(value)); });
     }
     std::optional<std::string> valueText(const std::string &key, const std::string &name) override {
         std::string path;
@@ -338,6 +339,15 @@ public:
 
 private:
     static emu::Registry &registry() { return emu::machine().registry; }
+    // Sets a value as the script asks; a key or value name beyond Windows'
+    // limits is the script's error (the name itself may be too long to show).
+    template <class Set> static void withinLimits(Set set) {
+        try {
+            set();
+        } catch (const emu::RegistryLimitError &refused) {
+            throw UsageError(std::string("cannot set the value: ") + refused.what());
+        }
+    }
 
     std::string folder_;
     FolderLock lock_;
