@@ -1,6 +1,7 @@
 // The clocks of the seam: the tick count and Sleep, which bound the waits
 // for programs and services, and the calendar time of the log's time stamps
 // and the setup date.
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 
@@ -27,14 +28,20 @@ std::int64_t systemTimeInSeconds() {
 }
 
 // A sleep lasts at least as long as asked, give or take the tick count's own
-// step (about 16 ms on Windows).
+// step (about 16 ms on Windows). Wine's tick count is a copy its server
+// refreshes, which a busy machine can leave a step or two behind, so the
+// longest of a few measurements counts: a sleep cut short is short in all.
 TEST_F(Clocks, TheTickCountRunsOnThroughASleep) {
     constexpr DWORD kTickStep = 16;
+    constexpr int kMeasurements = 5;
     for (const DWORD sleep : {DWORD{20}, DWORD{100}}) {
-        const DWORD before = win::GetTickCount();
-        win::Sleep(sleep);
-        const DWORD elapsed = win::GetTickCount() - before;
-        EXPECT_GE(elapsed + kTickStep, sleep) << sleep;
+        DWORD longest = 0;
+        for (int i = 0; i < kMeasurements && longest + kTickStep < sleep; ++i) {
+            const DWORD before = win::GetTickCount();
+            win::Sleep(sleep);
+            longest = std::max(longest, win::GetTickCount() - before);
+        }
+        EXPECT_GE(longest + kTickStep, sleep) << sleep;
     }
 }
 
