@@ -25,33 +25,15 @@ struct Suite {
     std::string output; // what the lines after the last case printed
 };
 
-// The length of the UTF-8 character at text[at] with its code point, or 0
-// when the bytes there are no UTF-8 character (overlong forms, surrogates and
-// code points beyond U+10FFFF included).
-std::size_t utf8Character(const std::string &text, std::size_t at, unsigned &point) {
-    const auto byte = [&text](std::size_t i) {
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
-    };
-    const unsigned lead = byte(at);
-    if (lead < 0x80) {
-        point = lead;
-        return 1;
-    }
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (lead < 0xC2 || lead > 0xF4) {
-        return 0;
-    }
-    point = lead & (0x7Fu >> length);
+// The code point of the UTF-8 character of length bytes at text[at]
+// (emu::utf8CharacterAt has found it whole and valid).
+unsigned codePoint(const std::string &text, std::size_t at, std::size_t length) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    unsigned point = length == 1 ? lead : lead & (0x7Fu >> length);
     for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        point = point << 6 | (byte(at + i) & 0x3F);
+        point = point << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3Fu);
     }
-    const unsigned lowest[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool valid =
-        point >= lowest[length] && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
-    return valid ? length : 0;
+    return point;
 }
 
 // Text as XML character data (inAttribute: as an attribute value in double
@@ -62,8 +44,8 @@ std::size_t utf8Character(const std::string &text, std::size_t at, unsigned &poi
 std::string xmlText(const std::string &text, bool inAttribute) {
     std::string xml;
     for (std::size_t at = 0; at < text.size();) {
-        unsigned point = 0;
-        const std::size_t length = utf8Character(text, at, point);
+        const std::size_t length = emu::utf8CharacterAt(text, at);
+        const unsigned point = length == 0 ? 0 : codePoint(text, at, length);
         const bool control =
             point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0xFFFE || point == 0xFFFF;
         if (length == 0 || (control && (inAttribute || point != '\n'))) {
