@@ -49,7 +49,7 @@ unsigned char foldTrail(unsigned char lead, unsigned char trail) {
 // letter case, so they split into characters in the same places, and a
 // trail byte (0x83 0x61 is another character than 0x83 0x41 in code page 932)
 // is folded only as part of its character.
-int compareNamesNoCase(const std::string &a, const std::string &b) {
+int compareNamesNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     unsigned char lead = 0; // the lead byte before a trail byte, else 0
     for (std::size_t i = 0; i < n; ++i) {
@@ -68,7 +68,7 @@ int compareNamesNoCase(const std::string &a, const std::string &b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool equalNoCase(const std::string &a, const std::string &b) {
+bool equalNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareNamesNoCase(a, b) == 0;
 }
 

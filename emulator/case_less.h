@@ -6,11 +6,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace emu {
 
-int compareNamesNoCase(const std::string &a, const std::string &b);
-bool equalNoCase(const std::string &a, const std::string &b);
+int compareNamesNoCase(std::string_view a, std::string_view b);
+bool equalNoCase(std::string_view a, std::string_view b);
 
 struct CaseLess {
     bool operator()(const std::string &a, const std::string &b) const {

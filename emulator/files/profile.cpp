@@ -6,12 +6,16 @@
 // half-written file.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -58,17 +62,74 @@ std::string profileMachinePath(const char *fileName) {
     return name;
 }
 
+// A line of a profile file, its text held by the file it belongs to: the
+// file's content as read, or a text written since.
 struct ProfileLine {
-    std::string text;
+    std::string_view text;
     bool isSection = false;
-    std::string name; // section name, or key name of a key line
+    std::string_view name; // section name, or key name of a key line
     bool isKey = false;
+    bool asRead = false; // the line stands in the file as read, ended by "\r\n"
 };
 
-struct ProfileFile {
+// Splits a file's content into lines. Lines end at a line feed, a carriage
+// return or the two together (a last line may lack an end); a line's text
+// ends at a zero byte. The next of each is found by memchr and kept until
+// passed, so splitting a file costs time proportional to its size.
+class LineSplitter {
+public:
+    LineSplitter() = default;
+    explicit LineSplitter(std::string_view content)
+        : content_(content), nextFeed_(find('\n', 0)), nextReturn_(find('\r', 0)),
+          nextZero_(find('\0', 0)) {}
+
+    [[nodiscard]] bool atEnd() const { return start_ >= content_.size(); }
+
+    // The next line's text, and whether it stands in the content ended by
+    // "\r\n" and not cut at a zero byte.
+    std::string_view next(bool &asRead) {
+        nextFeed_ = nextFeed_ < start_ ? find('\n', start_) : nextFeed_;
+        nextReturn_ = nextReturn_ < start_ ? find('\r', start_) : nextReturn_;
+        nextZero_ = nextZero_ < start_ ? find('\0', start_) : nextZero_;
+        const std::size_t end = std::min(nextFeed_, nextReturn_);
+        std::size_t after = end < content_.size() ? end + 1 : end;
+        if (content_.compare(end, 2, "\r\n") == 0) {
+            ++after;
+        }
+        const std::string_view text = content_.substr(start_, std::min(end, nextZero_) - start_);
+        asRead = text.size() == end - start_ && after == end + 2;
+        start_ = after;
+        return text;
+    }
+
+private:
+    [[nodiscard]] std::size_t find(char wanted, std::size_t from) const {
+        const void *at = std::memchr(content_.data() + from, wanted, content_.size() - from);
+        return at == nullptr
+                   ? content_.size()
+                   : static_cast<std::size_t>(static_cast<const char *>(at) - content_.data());
+    }
+
+    std::string_view content_;
+    std::size_t start_ = 0;
+    std::size_t nextFeed_ = 0;
+    std::size_t nextReturn_ = 0;
+    std::size_t nextZero_ = 0;
+};
+
+// A file read into lines that point into its content, split only as far as
+// a call looks: finding a key near the top of a long file reads no further,
+// and a write copies the lines after the last one looked at as runs of the
+// file as read. A line written keeps its text in the file too, where it
+// never moves.
+class ProfileFile {
+public:
     std::string host;
     bool exists = false;
-    std::vector<ProfileLine> lines;
+
+    ProfileFile() = default;
+    ProfileFile(const ProfileFile &) = delete;
+    ProfileFile &operator=(const ProfileFile &) = delete;
 
     // Opens the file for the given access, sharing reading and writing as
     // Windows does: ERROR_SHARING_VIOLATION while a handle shares less, and
@@ -80,36 +141,163 @@ struct ProfileFile {
         }
         host = resolved.host;
         const DWORD attributes = attributesOf(host);
+        readOnly_ =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return ERROR_ACCESS_DENIED;
         }
         if (!sharingAllows(host, access, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
             return ERROR_SHARING_VIOLATION;
         }
-        std::string content;
-        exists = readRegularFile(host, content);
-        if (!exists) {
-            return ERROR_SUCCESS;
+        exists = readRegularFile(host, content_);
+        unsplit_ = LineSplitter(content_);
+        return ERROR_SUCCESS;
+    }
+
+    // Whether line i exists, splitting the file up to it.
+    bool has(std::size_t i) {
+        while (i >= lines_.size() && !unsplit_.atEnd()) {
+            bool asRead = false;
+            const std::string_view text = unsplit_.next(asRead);
+            lines_.push_back(parse(text));
+            lines_.back().asRead = asRead;
         }
-        // Lines end at a line feed, a carriage return or the two together (a
-        // last line may lack an end); a line's text ends at a zero byte.
-        for (std::size_t start = 0; start < content.size();) {
-            std::size_t end = content.find_first_of("\r\n", start);
-            end = end == std::string::npos ? content.size() : end;
-            std::size_t next = end < content.size() ? end + 1 : end;
-            if (content.compare(end, 2, "\r\n") == 0) {
-                ++next;
+        return i < lines_.size();
+    }
+
+    // The lines split so far; all of them after a look past the last.
+    std::vector<ProfileLine> &lines() { return lines_; }
+
+    // A line of new text, kept by the file.
+    ProfileLine written(std::string text) {
+        return parse(writtenTexts_.emplace_back(std::move(text)));
+    }
+
+    // The index of the section's header line, or -1.
+    [[nodiscard]] long findSection(const std::string &section) {
+        for (std::size_t i = 0; has(i); ++i) {
+            if (lines_[i].isSection && equalNoCase(lines_[i].name, section)) {
+                return static_cast<long>(i);
             }
-            // The zero byte is looked for inside the line only, so a file
-            // is read in time proportional to its size.
-            std::string_view text = std::string_view(content).substr(start, end - start);
-            text = text.substr(0, text.find('\0'));
-            lines.push_back(parse(text));
-            start = next;
+        }
+        return -1;
+    }
+
+    // The end of the section that starts at header (the next header or the end).
+    [[nodiscard]] std::size_t sectionEnd(long header) {
+        std::size_t i = static_cast<std::size_t>(header) + 1;
+        while (has(i) && !lines_[i].isSection) {
+            ++i;
+        }
+        return i;
+    }
+
+    [[nodiscard]] long findKey(long header, const std::string &key) {
+        if (header < 0) {
+            return -1;
+        }
+        for (std::size_t i = static_cast<std::size_t>(header) + 1; has(i) && !lines_[i].isSection;
+             ++i) {
+            if (lines_[i].isKey && equalNoCase(lines_[i].name, key)) {
+                return static_cast<long>(i);
+            }
+        }
+        return -1;
+    }
+
+    [[nodiscard]] bool value(const std::string &section, const std::string &key,
+                             std::string &result) {
+        const long line = findKey(findSection(section), key);
+        if (line < 0) {
+            return false;
+        }
+        const std::string_view text = lines_[static_cast<std::size_t>(line)].text;
+        const auto equals = text.find('=');
+        result = equals == std::string_view::npos ? std::string()
+                                                  : unquote(trim(text.substr(equals + 1)));
+        return true;
+    }
+
+    // The names a null section or key asks for: the sections', or the keys'
+    // of a section (lines with "=" only), each ended by a zero.
+    [[nodiscard]] std::string names(const char *section) {
+        std::string list;
+        const auto add = [&list](const ProfileLine &line) {
+            if (!line.name.empty()) {
+                list += line.name;
+                list += '\0';
+            }
+        };
+        if (section == nullptr) {
+            for (std::size_t i = 0; has(i); ++i) {
+                if (lines_[i].isSection) {
+                    add(lines_[i]);
+                }
+            }
+            return list;
+        }
+        const long header = findSection(section);
+        if (header >= 0) {
+            const std::size_t end = sectionEnd(header);
+            for (std::size_t i = static_cast<std::size_t>(header) + 1; i < end; ++i) {
+                if (lines_[i].isKey && lines_[i].text.find('=') != std::string_view::npos) {
+                    add(lines_[i]);
+                }
+            }
+        }
+        return list;
+    }
+
+    // Writes the lines to a new file beside the old one and renames it over.
+    // A planned fault strikes halfway through the new file, as a disk that
+    // fills up would; the old file stays as it was.
+    DWORD save(DWORD plannedFault) {
+        const std::vector<std::string_view> pieces = contentPieces();
+        std::size_t size = 0;
+        for (const std::string_view piece : pieces) {
+            size += piece.size();
+        }
+        // What the file and its folder were when read stands for now: the
+        // machine does nothing between a profile call's read and its write.
+        std::error_code error;
+        if (!exists && !fs::is_directory(fs::path(host).parent_path(), error)) {
+            return ERROR_PATH_NOT_FOUND;
+        }
+        if (exists && readOnly_) {
+            return ERROR_ACCESS_DENIED;
+        }
+        const std::string temporary = host + ".~new";
+        const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (out < 0) {
+            return ERROR_ACCESS_DENIED;
+        }
+        const std::size_t length = plannedFault == ERROR_SUCCESS ? size : size / 2;
+        const bool written = writePieces(out, pieces, length) && plannedFault == ERROR_SUCCESS;
+        const bool flushed = ::fsync(out) == 0;
+        const bool closed = ::close(out) == 0;
+        if (!written || !flushed || !closed || std::rename(temporary.c_str(), host.c_str()) != 0) {
+            std::remove(temporary.c_str());
+            return plannedFault != ERROR_SUCCESS ? plannedFault : ERROR_DISK_FULL;
         }
         return ERROR_SUCCESS;
     }
 
+    static ProfileLine parse(std::string_view text) {
+        ProfileLine line{text, false, {}, false};
+        const std::string_view content = trimmed(text);
+        if (!content.empty() && content.front() == '[') {
+            const auto close = content.find(']');
+            line.isSection = true;
+            line.name = trimmed(content.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        } else if (!content.empty()) {
+            line.isKey = true;
+            line.name = trimmed(content.substr(0, content.find('=')));
+        }
+        return line;
+    }
+
+private:
     // The whole content of a regular file; false when there is none to read.
     static bool readRegularFile(const std::string &path, std::string &content) {
         const int file = ::open(path.c_str(), O_RDONLY);
@@ -133,130 +321,75 @@ struct ProfileFile {
         return read;
     }
 
-    static ProfileLine parse(std::string_view text) {
-        ProfileLine line{std::string(text), false, {}, false};
-        const std::string_view content = trimmed(text);
-        if (!content.empty() && content.front() == '[') {
-            const auto close = content.find(']');
-            line.isSection = true;
-            line.name = trim(content.substr(
-                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-        } else if (!content.empty()) {
-            line.isKey = true;
-            line.name = trim(content.substr(0, content.find('=')));
+    // The file's new content, each line ended by a carriage return and a
+    // line feed, as pieces to write: lines that still stand in the file as
+    // read, ended that way, are written from it in runs, not copied; the
+    // lines not split yet follow.
+    [[nodiscard]] std::vector<std::string_view> contentPieces() {
+        static constexpr std::string_view kLineEnd = "\r\n";
+        std::vector<std::string_view> pieces;
+        const auto add = [&pieces](std::string_view text, bool asRead) {
+            if (!asRead) {
+                pieces.push_back(text);
+                pieces.push_back(kLineEnd);
+                return;
+            }
+            const std::string_view withEnd(text.data(), text.size() + kLineEnd.size());
+            if (!pieces.empty() && pieces.back().data() + pieces.back().size() == withEnd.data()) {
+                pieces.back() =
+                    std::string_view(pieces.back().data(), pieces.back().size() + withEnd.size());
+            } else {
+                pieces.push_back(withEnd);
+            }
+        };
+        for (const ProfileLine &line : lines_) {
+            add(line.text, line.asRead);
         }
-        return line;
+        while (!unsplit_.atEnd()) {
+            bool asRead = false;
+            const std::string_view text = unsplit_.next(asRead);
+            add(text, asRead);
+        }
+        return pieces;
     }
 
-    // The index of the section's header line, or -1.
-    [[nodiscard]] long findSection(const std::string &section) const {
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i].isSection && equalNoCase(lines[i].name, section)) {
-                return static_cast<long>(i);
+    // Writes the first `length` bytes of the pieces, as few calls as the
+    // system takes.
+    static bool writePieces(int out, const std::vector<std::string_view> &pieces,
+                            std::size_t length) {
+        std::vector<iovec> vectors;
+        for (const std::string_view piece : pieces) {
+            const std::size_t take = std::min(piece.size(), length);
+            if (take > 0) {
+                // writev only reads from the pieces.
+                vectors.push_back({const_cast<char *>(piece.data()), take}); // NOLINT
+            }
+            length -= take;
+        }
+        for (std::size_t at = 0; at < vectors.size();) {
+            const int count = static_cast<int>(std::min<std::size_t>(vectors.size() - at, IOV_MAX));
+            ssize_t written = ::writev(out, &vectors[at], count);
+            if (written <= 0) {
+                return false;
+            }
+            for (; at < vectors.size() && written > 0; ++at) {
+                iovec &vector = vectors[at];
+                if (static_cast<std::size_t>(written) < vector.iov_len) {
+                    vector.iov_base = static_cast<char *>(vector.iov_base) + written;
+                    vector.iov_len -= static_cast<std::size_t>(written);
+                    break;
+                }
+                written -= static_cast<ssize_t>(vector.iov_len);
             }
         }
-        return -1;
-    }
-
-    // The end of the section that starts at header (the next header or the end).
-    [[nodiscard]] std::size_t sectionEnd(long header) const {
-        std::size_t i = static_cast<std::size_t>(header) + 1;
-        while (i < lines.size() && !lines[i].isSection) {
-            ++i;
-        }
-        return i;
-    }
-
-    [[nodiscard]] long findKey(long header, const std::string &key) const {
-        if (header < 0) {
-            return -1;
-        }
-        const std::size_t end = sectionEnd(header);
-        for (std::size_t i = static_cast<std::size_t>(header) + 1; i < end; ++i) {
-            if (lines[i].isKey && equalNoCase(lines[i].name, key)) {
-                return static_cast<long>(i);
-            }
-        }
-        return -1;
-    }
-
-    [[nodiscard]] bool value(const std::string &section, const std::string &key,
-                             std::string &result) const {
-        const long line = findKey(findSection(section), key);
-        if (line < 0) {
-            return false;
-        }
-        const std::string &text = lines[static_cast<std::size_t>(line)].text;
-        const auto equals = text.find('=');
-        result =
-            equals == std::string::npos ? std::string() : unquote(trim(text.substr(equals + 1)));
         return true;
     }
 
-    // The names a null section or key asks for: the sections', or the keys'
-    // of a section (lines with "=" only), each ended by a zero.
-    [[nodiscard]] std::string names(const char *section) const {
-        std::string list;
-        const auto add = [&list](const ProfileLine &line) {
-            if (!line.name.empty()) {
-                list += line.name;
-                list += '\0';
-            }
-        };
-        if (section == nullptr) {
-            for (const ProfileLine &line : lines) {
-                if (line.isSection) {
-                    add(line);
-                }
-            }
-            return list;
-        }
-        const long header = findSection(section);
-        if (header >= 0) {
-            const std::size_t end = sectionEnd(header);
-            for (std::size_t i = static_cast<std::size_t>(header) + 1; i < end; ++i) {
-                if (lines[i].isKey && lines[i].text.find('=') != std::string::npos) {
-                    add(lines[i]);
-                }
-            }
-        }
-        return list;
-    }
-
-    // Writes the lines to a new file beside the old one and renames it over.
-    // A planned fault strikes halfway through the new file, as a disk that
-    // fills up would; the old file stays as it was.
-    DWORD save(DWORD plannedFault) const {
-        std::string content;
-        for (const ProfileLine &line : lines) {
-            content += line.text;
-            content += "\r\n";
-        }
-        const fs::path target(host);
-        std::error_code error;
-        if (!fs::is_directory(target.parent_path(), error)) {
-            return ERROR_PATH_NOT_FOUND;
-        }
-        if (exists && (attributesOf(host) & FILE_ATTRIBUTE_READONLY) != 0) {
-            return ERROR_ACCESS_DENIED;
-        }
-        const std::string temporary = host + ".~new";
-        std::FILE *out = std::fopen(temporary.c_str(), "wb");
-        if (out == nullptr) {
-            return ERROR_ACCESS_DENIED;
-        }
-        const std::size_t length =
-            plannedFault == ERROR_SUCCESS ? content.size() : content.size() / 2;
-        const bool written =
-            std::fwrite(content.data(), 1, length, out) == length && plannedFault == ERROR_SUCCESS;
-        const bool flushed = std::fflush(out) == 0 && ::fsync(fileno(out)) == 0;
-        const bool closed = std::fclose(out) == 0;
-        if (!written || !flushed || !closed || std::rename(temporary.c_str(), host.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            return plannedFault != ERROR_SUCCESS ? plannedFault : ERROR_DISK_FULL;
-        }
-        return ERROR_SUCCESS;
-    }
+    bool readOnly_ = false;
+    std::string content_;                  // the file as read
+    LineSplitter unsplit_;                 // the part of it not split into lines yet
+    std::vector<ProfileLine> lines_;       // the lines split so far, as changed
+    std::deque<std::string> writtenTexts_; // lines written since
 };
 
 // Hands a list of zero-ended names to the caller: ended by a second zero,
@@ -349,13 +482,14 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
         return FALSE;
     }
     const long header = file.findSection(section);
-    auto &lines = file.lines;
+    auto &lines = file.lines();
     if (key == nullptr) {
         if (header < 0) {
             return unchanged();
         }
-        lines.erase(lines.begin() + header,
-                    lines.begin() + static_cast<long>(file.sectionEnd(header)));
+        // The section's end first: finding it may split more of the file.
+        const std::size_t end = file.sectionEnd(header);
+        lines.erase(lines.begin() + header, lines.begin() + static_cast<long>(end));
     } else if (text == nullptr) {
         const long line = file.findKey(header, key);
         if (line < 0) {
@@ -363,19 +497,20 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
         }
         lines.erase(lines.begin() + line);
     } else if (header < 0) {
-        lines.push_back(emu::ProfileFile::parse(std::string("[") + section + "]"));
-        lines.push_back(emu::ProfileFile::parse(std::string(key) + "=" + text));
+        lines.push_back(file.written(std::string("[") + section + "]"));
+        lines.push_back(file.written(std::string(key) + "=" + text));
     } else if (const long line = file.findKey(header, key); line >= 0) {
         auto &existing = lines[static_cast<std::size_t>(line)];
-        existing = emu::ProfileFile::parse(existing.name + "=" + text);
+        existing = file.written(std::string(existing.name) + "=" + text);
     } else {
         // A new key goes after the last non-blank line of its section.
         std::size_t at = file.sectionEnd(header);
-        while (at > static_cast<std::size_t>(header) + 1 && emu::trim(lines[at - 1].text).empty()) {
+        while (at > static_cast<std::size_t>(header) + 1 &&
+               emu::trimmed(lines[at - 1].text).empty()) {
             --at;
         }
         lines.insert(lines.begin() + static_cast<long>(at),
-                     emu::ProfileFile::parse(std::string(key) + "=" + text));
+                     file.written(std::string(key) + "=" + text));
     }
     if (const DWORD rc = file.save(fault); rc != ERROR_SUCCESS) {
         SetLastError(rc);
