@@ -1,5 +1,6 @@
-// A getter call on a thirty-key QLNSETUP.INI. Every getter reads the file
-// afresh, so its floor is a bare open, read and close of the same file.
+// A getter call on a thirty-key QLNSETUP.INI, and the last key's getter on
+// files of 300 and 3,000 keys. Every getter reads the file afresh, so its
+// floor is a bare open, read and close of the same file.
 #include <cstdio>
 #include <cstring>
 
@@ -16,8 +17,8 @@ namespace {
 constexpr const char *kSetupFolder = "C:\\Setup\\";
 constexpr const char *kSetupIni = "C:\\Setup\\QLNSETUP.INI";
 
-void bareIniRead(benchmark::State &state) {
-    ScratchMachine::writeFile(kSetupIni, kSetupIniContent);
+template <int Keys> void bareIniRead(benchmark::State &state) {
+    ScratchMachine::writeFile(kSetupIni, setupIniWithKeys(Keys));
     char buffer[4096];
     for (auto _ : state) {
         std::FILE *file = win::fopen(kSetupIni, "rb");
@@ -32,9 +33,9 @@ void bareIniRead(benchmark::State &state) {
     }
 }
 
-template <const char *(RADOZAVU_CALL *Getter)(const char *)>
+template <const char *(RADOZAVU_CALL *Getter)(const char *), int Keys>
 void getterCall(benchmark::State &state) {
-    ScratchMachine::writeFile(kSetupIni, kSetupIniContent);
+    ScratchMachine::writeFile(kSetupIni, setupIniWithKeys(Keys));
     for (auto _ : state) {
         const char *value = Getter(kSetupFolder);
         if (std::strcmp(value, "NO") != 0) {
@@ -47,10 +48,17 @@ void getterCall(benchmark::State &state) {
 } // namespace
 
 void registerConfigCases() {
-    registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead,
-                 getterCall<GetValidateSettings>, 2.0);
-    registerCase("Getter.LastKey.GetMultipleIniFiles", bareIniRead, getterCall<GetMultipleIniFiles>,
-                 2.0);
+    registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead<30>,
+                 getterCall<GetValidateSettings, 30>, 2.0);
+    registerCase("Getter.LastKey.GetMultipleIniFiles", bareIniRead<30>,
+                 getterCall<GetMultipleIniFiles, 30>, 2.0);
+    registerCase("Getter.LastKey.Keys300", bareIniRead<300>, getterCall<GetMultipleIniFiles, 300>);
+    registerCase("Getter.LastKey.Keys3000", bareIniRead<3000>,
+                 getterCall<GetMultipleIniFiles, 3000>);
+    registerGrowth(
+        "Getter.LastKey",
+        {"Getter.LastKey.GetMultipleIniFiles", "Getter.LastKey.Keys300", "Getter.LastKey.Keys3000"},
+        10);
 }
 
 } // namespace bench

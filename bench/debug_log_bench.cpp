@@ -1,4 +1,4 @@
-// One debug log line into a full ring of 100 and of 1,000 lines. Logging a
+// One debug log line into a full ring of 100, 1,000 and 10,000 lines. Logging a
 // line reads "LastLine" and rewrites the file twice ("LastLine", then the
 // line itself), each rewrite replacing the whole file atomically; the floor
 // does that directly: one read of the same file and two atomic rewrites
@@ -81,8 +81,11 @@ template <int Lines> void logLine(benchmark::State &state) {
 } // namespace
 
 void registerDebugLogCases() {
-    registerCase("DebugLogLine.Ring100", directRewrites<100>, logLine<100>);
+    registerCase("DebugLogLine.Ring100", directRewrites<100>, logLine<100>, 1.5);
     registerCase("DebugLogLine.Ring1000", directRewrites<1000>, logLine<1000>, 1.5);
+    registerCase("DebugLogLine.Ring10000", directRewrites<10000>, logLine<10000>, 1.5);
+    registerGrowth("DebugLogLine",
+                   {"DebugLogLine.Ring100", "DebugLogLine.Ring1000", "DebugLogLine.Ring10000"}, 10);
 }
 
 } // namespace bench

@@ -1,6 +1,9 @@
 #include "floor_reporter.h"
 
 #include <cstdio>
+#include <utility>
+
+#include "target_line.h"
 
 namespace bench {
 namespace {
@@ -12,6 +15,16 @@ const std::string kLibrarySuffix = "/library";
 std::map<std::string, double> &targets() {
     static std::map<std::string, double> byCase;
     return byCase;
+}
+
+struct Growth {
+    std::vector<std::string> cases; // in order of the work
+    double workRatio = 10;
+};
+
+std::map<std::string, Growth> &growths() {
+    static std::map<std::string, Growth> byFamily;
+    return byFamily;
 }
 
 bool endsWith(const std::string &text, const std::string &suffix) {
@@ -34,6 +47,10 @@ void registerCase(const std::string &name, BenchmarkBody floor, BenchmarkBody li
     if (target > 0) {
         targets()[name] = target;
     }
+}
+
+void registerGrowth(const std::string &family, std::vector<std::string> cases, double workRatio) {
+    growths()[family] = Growth{std::move(cases), workRatio};
 }
 
 void FloorReporter::ReportRuns(const std::vector<Run> &runs) {
@@ -63,32 +80,55 @@ void FloorReporter::ReportRuns(const std::vector<Run> &runs) {
     ConsoleReporter::ReportRuns(shown);
 }
 
+const FloorReporter::Result *FloorReporter::judged(const std::string &caseName) const {
+    const auto found = results_.find(caseName);
+    if (found == results_.end()) {
+        return nullptr;
+    }
+    for (const char *statistic : {"median", ""}) {
+        const auto at = found->second.find(statistic);
+        if (at != found->second.end() && at->second.floor > 0 && at->second.library > 0) {
+            return &at->second;
+        }
+    }
+    return nullptr;
+}
+
 void FloorReporter::printSummary(std::ostream &out) const {
-    out << "\nTargets (library time as a multiple of its floor, judged on the wall clock):\n";
+    out << "\nTargets (judged on the wall clock):\n";
     for (const auto &[caseName, target] : targets()) {
-        const auto found = results_.find(caseName);
-        const Result *result = nullptr;
-        if (found != results_.end()) {
-            for (const char *statistic : {"median", ""}) {
-                const auto at = found->second.find(statistic);
-                if (at != found->second.end() && at->second.floor > 0 && at->second.library > 0) {
-                    result = &at->second;
-                    break;
-                }
-            }
-        }
-        char line[256];
+        const std::string goal = "at most " + multiple(target) + " floor";
+        const Result *result = judged(caseName);
         if (result == nullptr) {
-            std::snprintf(line, sizeof line, "  %-40s not run\n", caseName.c_str());
-        } else {
-            const double multiple = result->library / result->floor;
-            const bool met = multiple <= target;
-            std::snprintf(line, sizeof line,
-                          "  %-38s %5.2fx floor, %5.2fx in CPU time (target at most %.1fx): %s\n",
-                          caseName.c_str(), multiple, result->libraryCpu / result->floorCpu, target,
-                          met ? "met" : "MISSED");
+            out << targetLine("emulated", caseName, "-", goal, "not run");
+            continue;
         }
-        out << line;
+        const double times = result->library / result->floor;
+        out << targetLine("emulated", caseName,
+                          multiple(times) + " floor (" +
+                              multiple(result->libraryCpu / result->floorCpu) + " in CPU time)",
+                          goal, verdict(times <= target));
+    }
+    for (const auto &[family, growth] : growths()) {
+        const std::string goal = "at most about " + multiple(growth.workRatio) + " (" +
+                                 multiple(growth.workRatio) + " the work) or the floor's growth";
+        for (std::size_t i = 1; i < growth.cases.size(); ++i) {
+            const Result *from = judged(growth.cases[i - 1]);
+            const Result *to = judged(growth.cases[i]);
+            const std::string what =
+                "growth " + family + ": " + growth.cases[i - 1] + " to " + growth.cases[i];
+            if (from == nullptr || to == nullptr) {
+                out << targetLine("emulated", what, "-", goal, "not run");
+                continue;
+            }
+            const double library = to->library / from->library;
+            const double floor = to->floor / from->floor;
+            const bool met = library <= growth.workRatio * kGrowthAllowance ||
+                             library <= floor * kGrowthAllowance;
+            out << targetLine("emulated", what,
+                              multiple(library) + " (floor " + multiple(floor) + ")", goal,
+                              verdict(met));
+        }
     }
 }
 

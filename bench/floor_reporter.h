@@ -26,13 +26,25 @@ using BenchmarkBody = std::function<void(benchmark::State &)>;
 void registerCase(const std::string &name, BenchmarkBody floor, BenchmarkBody library,
                   double target = 0);
 
+// A family of cases (registered with registerCase) doing the same job on
+// ever more work, each case workRatio times the work of the one before: the
+// summary shows how the library's cost grows from each to the next, beside
+// its floor's growth.
+void registerGrowth(const std::string &family, std::vector<std::string> cases, double workRatio);
+
+// A growth is met when it stays within about the growth of the work (a fifth
+// over it, for the spread of measurements), or within a fifth over the
+// floor's growth, which shows the growth is the least any implementation has.
+inline constexpr double kGrowthAllowance = 1.2;
+
 class FloorReporter : public benchmark::ConsoleReporter {
 public:
     FloorReporter() : benchmark::ConsoleReporter(OO_None) {}
     void ReportRuns(const std::vector<Run> &runs) override;
 
-    // One line per case with a target: its multiple of the floor (the
-    // median when repetitions were asked for) and whether the target is met.
+    // One line per target: each case's multiple of its floor and each
+    // family's growth (medians when repetitions were asked for), in the
+    // form that bench/run.sh --check gathers (target_line.h).
     void printSummary(std::ostream &out) const;
     // Whether a benchmark stopped with an error (its check failed).
     [[nodiscard]] bool anyFailed() const { return anyFailed_; }
@@ -46,6 +58,8 @@ private:
     };
     // By case name, then by statistic ("" for a single run, "mean", "median").
     std::map<std::string, std::map<std::string, Result>> results_;
+    // The result a summary judges: the median, else the single run.
+    [[nodiscard]] const Result *judged(const std::string &caseName) const;
     bool anyFailed_ = false;
 };
 

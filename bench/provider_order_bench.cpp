@@ -1,9 +1,12 @@
 // The network provider order, with the debug log switched off as on an
 // ordinary machine: an add followed by a remove (QLNNET put first, then
-// taken out again, so every iteration starts from the same order), and an
+// taken out again, so every iteration starts from the same order) on the
+// order of a fresh machine and on orders of 10, 1,000 and 100,000
+// providers, and an
 // add that finds QLNNET first already and writes nothing. The floor opens
 // the order key, reads "ProviderOrder" and, where the library writes,
 // writes it back, once per operation.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -34,50 +37,66 @@ std::string storedOrder() {
     return emu::machine().registry.stringValue(HKEY_LOCAL_MACHINE, kOrderKey, kOrderValue);
 }
 
-// Opens the key, reads the order and, with rewrite, stores it again.
-bool bareEdit(bool rewrite) {
+// Opens the key, reads the order into buffer (large enough for it) and,
+// with rewrite, stores it again.
+bool bareEdit(bool rewrite, std::string &buffer) {
     HKEY key = nullptr;
     if (win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrderKey, 0, kOrderAccess, &key) != ERROR_SUCCESS) {
         return false;
     }
-    char order[260] = {};
-    DWORD size = sizeof order;
-    win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr, reinterpret_cast<BYTE *>(order),
-                          &size);
-    LONG rc = ERROR_SUCCESS;
-    if (rewrite) {
-        rc = win::RegSetValueExA(key, kOrderValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(order),
-                                 static_cast<DWORD>(std::strlen(order)));
+    DWORD size = static_cast<DWORD>(buffer.size());
+    LONG rc = win::RegQueryValueExA(key, kOrderValue, nullptr, nullptr,
+                                    reinterpret_cast<BYTE *>(buffer.data()), &size);
+    if (rc == ERROR_SUCCESS && rewrite) {
+        rc = win::RegSetValueExA(key, kOrderValue, 0, REG_SZ,
+                                 reinterpret_cast<const BYTE *>(buffer.data()),
+                                 static_cast<DWORD>(std::strlen(buffer.c_str())));
     }
     win::RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }
 
-void bareAddRemove(benchmark::State &state) {
-    storeOrder(kOtherProviders);
+// An order of the given number of providers: the two of a fresh machine,
+// then others.
+std::string orderOf(int providers) {
+    std::string order = kOtherProviders;
+    char name[32];
+    for (int number = 3; number <= providers; ++number) {
+        std::snprintf(name, sizeof name, ",Provider%06d", number);
+        order += name;
+    }
+    return order;
+}
+
+template <int Providers> void bareAddRemove(benchmark::State &state) {
+    const std::string order = orderOf(Providers);
+    storeOrder(order.c_str());
+    std::string buffer(order.size() + 64, '\0');
     for (auto _ : state) {
-        if (!bareEdit(true) || !bareEdit(true)) {
+        if (!bareEdit(true, buffer) || !bareEdit(true, buffer)) {
             state.SkipWithError("the order cannot be edited");
             break;
         }
     }
 }
 
-void addRemove(benchmark::State &state) {
-    storeOrder(kOtherProviders);
+template <int Providers> void addRemove(benchmark::State &state) {
+    const std::string order = orderOf(Providers);
+    storeOrder(order.c_str());
     for (auto _ : state) {
         os::QLNAddNetworkProvider();
         os::QLNRemoveNetworkProvider();
     }
-    if (storedOrder() != kOtherProviders) {
+    if (storedOrder() != order) {
         state.SkipWithError("add and remove did not give back the order");
     }
 }
 
 void bareOrderRead(benchmark::State &state) {
     storeOrder(kListedFirst);
+    std::string buffer(260, '\0');
     for (auto _ : state) {
-        if (!bareEdit(false)) {
+        if (!bareEdit(false, buffer)) {
             state.SkipWithError("the order cannot be read");
             break;
         }
@@ -97,7 +116,16 @@ void addListedFirst(benchmark::State &state) {
 } // namespace
 
 void registerProviderOrderCases() {
-    registerCase("ProviderOrder.AddThenRemove", bareAddRemove, addRemove);
+    registerCase("ProviderOrder.AddThenRemove", bareAddRemove<2>, addRemove<2>);
+    registerCase("ProviderOrder.AddThenRemove.Entries10", bareAddRemove<10>, addRemove<10>);
+    registerCase("ProviderOrder.AddThenRemove.Entries1000", bareAddRemove<1000>, addRemove<1000>);
+    registerCase("ProviderOrder.AddThenRemove.Entries100000", bareAddRemove<100000>,
+                 addRemove<100000>);
+    registerGrowth("ProviderOrder.AddThenRemove",
+                   {"ProviderOrder.AddThenRemove.Entries10",
+                    "ProviderOrder.AddThenRemove.Entries1000",
+                    "ProviderOrder.AddThenRemove.Entries100000"},
+                   100);
     registerCase("ProviderOrder.AddListedFirst", bareOrderRead, addListedFirst);
 }
 

@@ -5,6 +5,9 @@
 // their default is YES, so that a benchmark sees the value came from the file.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 namespace bench {
 
 inline constexpr const char *kSetupIniContent =
@@ -39,5 +42,20 @@ inline constexpr const char *kSetupIniContent =
     "ExecutableCommandParams=/quiet /norestart\r\n"
     "ShowErrorMessages=NO\r\n"
     "InstallActionLog=\r\n";
+
+// The same file with keys unused by the library put before MultipleIniFiles
+// until the section holds `keys` keys (at least the thirty), so that finding
+// that key passes all of them.
+inline std::string setupIniWithKeys(int keys) {
+    const std::string content = kSetupIniContent;
+    const std::size_t at = content.find("MultipleIniFiles=");
+    std::string padding;
+    char line[64];
+    for (int number = 31; number <= keys; ++number) {
+        std::snprintf(line, sizeof line, "UnusedSetting%05d=NO\r\n", number);
+        padding += line;
+    }
+    return content.substr(0, at) + padding + content.substr(at);
+}
 
 } // namespace bench
