@@ -74,47 +74,39 @@ struct ProfileLine {
 
 // Splits a file's content into lines. Lines end at a line feed, a carriage
 // return or the two together (a last line may lack an end); a line's text
-// ends at a zero byte. The next of each is found by memchr and kept until
-// passed, so splitting a file costs time proportional to its size.
+// ends at a zero byte. strcspn finds the first of the three in one pass (the
+// content is a std::string's, so a zero byte follows its end), so splitting
+// a file costs time proportional to its size.
 class LineSplitter {
 public:
     LineSplitter() = default;
-    explicit LineSplitter(std::string_view content)
-        : content_(content), nextFeed_(find('\n', 0)), nextReturn_(find('\r', 0)),
-          nextZero_(find('\0', 0)) {}
+    explicit LineSplitter(const std::string &content) : content_(content) {}
 
     [[nodiscard]] bool atEnd() const { return start_ >= content_.size(); }
 
     // The next line's text, and whether it stands in the content ended by
     // "\r\n" and not cut at a zero byte.
     std::string_view next(bool &asRead) {
-        nextFeed_ = nextFeed_ < start_ ? find('\n', start_) : nextFeed_;
-        nextReturn_ = nextReturn_ < start_ ? find('\r', start_) : nextReturn_;
-        nextZero_ = nextZero_ < start_ ? find('\0', start_) : nextZero_;
-        const std::size_t end = std::min(nextFeed_, nextReturn_);
+        const char *base = content_.data();
+        std::size_t end = start_ + std::strcspn(base + start_, "\r\n");
+        const std::size_t textEnd = end;
+        while (end < content_.size() && base[end] == '\0') {
+            ++end;
+            end += std::strcspn(base + end, "\r\n");
+        }
         std::size_t after = end < content_.size() ? end + 1 : end;
-        if (content_.compare(end, 2, "\r\n") == 0) {
+        if (base[end] == '\r' && base[end + 1] == '\n') {
             ++after;
         }
-        const std::string_view text = content_.substr(start_, std::min(end, nextZero_) - start_);
-        asRead = text.size() == end - start_ && after == end + 2;
+        const std::string_view text = content_.substr(start_, textEnd - start_);
+        asRead = textEnd == end && after == end + 2;
         start_ = after;
         return text;
     }
 
 private:
-    [[nodiscard]] std::size_t find(char wanted, std::size_t from) const {
-        const void *at = std::memchr(content_.data() + from, wanted, content_.size() - from);
-        return at == nullptr
-                   ? content_.size()
-                   : static_cast<std::size_t>(static_cast<const char *>(at) - content_.data());
-    }
-
     std::string_view content_;
     std::size_t start_ = 0;
-    std::size_t nextFeed_ = 0;
-    std::size_t nextReturn_ = 0;
-    std::size_t nextZero_ = 0;
 };
 
 // A file read into lines that point into its content, split only as far as
