@@ -110,8 +110,7 @@ void FloorReporter::printSummary(std::ostream &out) const {
                           goal, verdict(times <= target));
     }
     for (const auto &[family, growth] : growths()) {
-        const std::string goal = "at most about " + multiple(growth.workRatio) + " (" +
-                                 multiple(growth.workRatio) + " the work) or the floor's growth";
+        const std::string goal = growthGoal(growth.workRatio);
         for (std::size_t i = 1; i < growth.cases.size(); ++i) {
             const Result *from = judged(growth.cases[i - 1]);
             const Result *to = judged(growth.cases[i]);
@@ -123,11 +122,8 @@ void FloorReporter::printSummary(std::ostream &out) const {
             }
             const double library = to->library / from->library;
             const double floor = to->floor / from->floor;
-            const bool met = library <= growth.workRatio * kGrowthAllowance ||
-                             library <= floor * kGrowthAllowance;
-            out << targetLine("emulated", what,
-                              multiple(library) + " (floor " + multiple(floor) + ")", goal,
-                              verdict(met));
+            out << targetLine("emulated", what, growthFigure(library, floor), goal,
+                              verdict(growthMet(library, growth.workRatio, floor)));
         }
     }
 }

@@ -29,13 +29,8 @@ void registerCase(const std::string &name, BenchmarkBody floor, BenchmarkBody li
 // A family of cases (registered with registerCase) doing the same job on
 // ever more work, each case workRatio times the work of the one before: the
 // summary shows how the library's cost grows from each to the next, beside
-// its floor's growth.
+// its floor's growth, judged by growthMet (target_line.h).
 void registerGrowth(const std::string &family, std::vector<std::string> cases, double workRatio);
-
-// A growth is met when it stays within about the growth of the work (a fifth
-// over it, for the spread of measurements), or within a fifth over the
-// floor's growth, which shows the growth is the least any implementation has.
-inline constexpr double kGrowthAllowance = 1.2;
 
 class FloorReporter : public benchmark::ConsoleReporter {
 public:

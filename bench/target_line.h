@@ -25,4 +25,23 @@ inline std::string multiple(double value, const char *suffix = "x") {
     return text;
 }
 
+// A growth (the cost at one size of the work over the cost at the size
+// before) is met when it stays within about the growth of the work (a fifth
+// over it, for the spread of measurements), or within a fifth over the
+// floor's growth, which shows the growth is the least any implementation has.
+inline constexpr double kGrowthAllowance = 1.2;
+
+inline bool growthMet(double growth, double work, double floorGrowth) {
+    return growth <= work * kGrowthAllowance || growth <= floorGrowth * kGrowthAllowance;
+}
+
+inline std::string growthFigure(double growth, double floorGrowth) {
+    return multiple(growth) + " (floor " + multiple(floorGrowth) + ")";
+}
+
+inline std::string growthGoal(double work) {
+    return "at most about " + multiple(work) + " (" + multiple(work) +
+           " the work) or the floor's growth";
+}
+
 } // namespace bench

@@ -5,8 +5,8 @@
 //       DLLs an installer's process has loaded already
 //   radozavu_wine_bench [--quick]
 //       repeated loads with those system DLLs loaded, beside a trivial mingw
-//       DLL loaded the same way; one getter call and one debug log line
-//       beside their floors
+//       DLL loaded the same way; one getter call, and one debug log line
+//       into rings of 100, 1,000 and 10,000 lines, beside their floors
 //   radozavu_wine_bench gzip-copy compress SOURCE DESTINATION LEVEL
 //   radozavu_wine_bench gzip-copy expand SOURCE DESTINATION
 //       one gzip copy by the DLL, timed in this process ("seconds: S"), for
@@ -24,6 +24,7 @@
 
 #include "debug_log_ring.h"
 #include "setup_ini.h"
+#include "target_line.h"
 
 namespace {
 
@@ -205,7 +206,8 @@ bool timeLoads(const Timing &timing) {
     return loadsWorked;
 }
 
-bool timeGetter(const Timing &timing, HMODULE library, HMODULE trivial) {
+// The getter's cost as a multiple of its floor, for the summary.
+bool timeGetter(const Timing &timing, HMODULE library, HMODULE trivial, double &multipleOfFloor) {
     const std::string setupFolder = programFolder() + "bench-setup\\";
     const std::string setupIni = setupFolder + "QLNSETUP.INI";
     CreateDirectoryA(setupFolder.c_str(), nullptr);
@@ -235,16 +237,27 @@ bool timeGetter(const Timing &timing, HMODULE library, HMODULE trivial) {
     print("GetPrivateProfileStringA alone", calls[1], "floor", calls[0]);
     print("TRIVIAL.DLL EchoFolder call", calls[2]);
     print("RADOZAVU.DLL GetValidateSettings call", calls[3], "floor", calls[0]);
+    multipleOfFloor = calls[3] / calls[0];
     if (!readsWorked) {
         std::printf("a read failed\n");
     }
     return readsWorked;
 }
 
+// One debug log line's cost beside its floor, in microseconds.
+struct LineCost {
+    double floor = 0;
+    double library = 0;
+    double profileCalls = 0; // the line's three profile calls made directly
+};
+
 // The debug log is not exported; the provider order's removal logs through
 // it. With no provider order key it logs exactly two lines ("Entered" and
-// "Exiting") and touches nothing else.
-bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, HMODULE library) {
+// "Exiting") and touches nothing else. The log's switch and ring size are
+// read at the library's first log line of a load, so each ring size has a
+// load of its own, made after its file is in place.
+bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, int ringLines,
+                      LineCost &cost) {
     constexpr const char *kOrderKey = "System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOrderKey);
     HKEY order = nullptr;
@@ -253,19 +266,43 @@ bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, HMODU
         std::printf("the provider order key cannot be removed from the prefix\n");
         return false;
     }
-    const auto removeProvider = exported<Remove>(library, "HKRemoveNetworkProviderEX");
+    if (!writeFile(windowsIni, bench::fullDebugLogRing(ringLines).c_str())) {
+        std::printf("%s cannot be written\n", windowsIni.c_str());
+        return false;
+    }
+    HMODULE library = LoadLibraryA("RADOZAVU.DLL");
+    const auto removeProvider =
+        library != nullptr ? exported<Remove>(library, "HKRemoveNetworkProviderEX") : nullptr;
     const auto lastLine = [&windowsIni] {
         return GetPrivateProfileIntA("DebugIniMsgs", "LastLine", -1, windowsIni.c_str());
     };
     const UINT before = lastLine();
-    removeProvider();
-    if (removeProvider == nullptr || lastLine() != (before % 1000) + 2) {
+    if (removeProvider != nullptr) {
+        removeProvider();
+    }
+    if (removeProvider == nullptr || lastLine() != (before % static_cast<UINT>(ringLines)) + 2) {
         std::printf("HKRemoveNetworkProviderEX did not log its two lines\n");
+        if (library != nullptr) {
+            FreeLibrary(library);
+        }
         return false;
     }
     bool rewritesWorked = true;
     std::string content;
-    std::printf("One debug log line into a full ring of 1,000 lines:\n");
+    // What a logged line asks of the system's profile functions, made
+    // directly: LastLine read and written, then the line itself.
+    const auto profileCalls = [&windowsIni, &lastLine, ringLines] {
+        const UINT line = lastLine() % static_cast<UINT>(ringLines) + 1;
+        char number[16];
+        std::snprintf(number, sizeof number, "%u", line);
+        WritePrivateProfileStringA("DebugIniMsgs", "LastLine", number, windowsIni.c_str());
+        char key[16];
+        std::snprintf(key, sizeof key, "%03u", line);
+        WritePrivateProfileStringA("DebugIniMsgs", key,
+                                   "[Tue Mar 07 02:05 PM 2006] HKRemoveNetworkProviderEX: Entered",
+                                   windowsIni.c_str());
+    };
+    std::printf("One debug log line into a full ring of %d lines:\n", ringLines);
     const std::vector<double> lines =
         medianMicroseconds(timing, {[&] {
                                         rewritesWorked = readWhole(windowsIni, content) &&
@@ -273,26 +310,57 @@ bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, HMODU
                                                          replaceAtomically(windowsIni, content) &&
                                                          rewritesWorked;
                                     },
-                                    [&] { removeProvider(); }});
-    print("floor: a read and two atomic rewrites", lines[0]);
-    print("RADOZAVU.DLL, per line logged", lines[1] / 2, "floor", lines[0]);
+                                    profileCalls, [&] { removeProvider(); }});
+    FreeLibrary(library);
+    cost = LineCost{lines[0], lines[2] / 2, lines[1]};
+    print("floor: a read and two atomic rewrites", cost.floor);
+    print("its three profile calls made directly", cost.profileCalls, "floor", cost.floor);
+    print("RADOZAVU.DLL, per line logged", cost.library, "floor", cost.floor);
     if (!rewritesWorked) {
         std::printf("a rewrite failed\n");
     }
     return rewritesWorked;
 }
 
+constexpr double kGetterTarget = 2.0;
+constexpr double kLogLineTarget = 1.5;
+constexpr int kRingSizes[] = {100, 1000, 10000};
+
+// The targets, in the form bench/run.sh --check gathers.
+void printTargets(double getter, const std::vector<LineCost> &lines) {
+    std::printf("\nTargets (judged on QueryPerformanceCounter):\n");
+    const std::string floorGoal = "at most " + bench::multiple(kGetterTarget) + " floor";
+    std::printf("%s", bench::targetLine("Wine", "Getter.FirstKey.GetValidateSettings",
+                                        bench::multiple(getter) + " floor", floorGoal,
+                                        bench::verdict(getter <= kGetterTarget))
+                          .c_str());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const double times = lines[i].library / lines[i].floor;
+        std::printf("%s", bench::targetLine(
+                              "Wine", "DebugLogLine.Ring" + std::to_string(kRingSizes[i]),
+                              bench::multiple(times) + " floor (its profile calls alone " +
+                                  bench::multiple(lines[i].profileCalls / lines[i].floor) + ")",
+                              "at most " + bench::multiple(kLogLineTarget) + " floor",
+                              bench::verdict(times <= kLogLineTarget))
+                              .c_str());
+        if (i == 0) {
+            continue;
+        }
+        const double growth = lines[i].library / lines[i - 1].library;
+        const double floorGrowth = lines[i].floor / lines[i - 1].floor;
+        const double work = static_cast<double>(kRingSizes[i]) / kRingSizes[i - 1];
+        std::printf("%s", bench::targetLine(
+                              "Wine",
+                              "growth DebugLogLine: Ring" + std::to_string(kRingSizes[i - 1]) +
+                                  " to Ring" + std::to_string(kRingSizes[i]),
+                              bench::growthFigure(growth, floorGrowth), bench::growthGoal(work),
+                              bench::verdict(bench::growthMet(growth, work, floorGrowth)))
+                              .c_str());
+    }
+}
+
 int repeatedWork(const Timing &timing) {
     if (!loadSystemDlls() || !timeLoads(timing)) {
-        return 1;
-    }
-    // The log's switch and ring size are read at the library's first log
-    // line of a load: the file is in place before the library is loaded.
-    char windowsFolder[MAX_PATH];
-    GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
-    const std::string windowsIni = std::string(windowsFolder) + "\\QLNQUILL.INI";
-    if (!writeFile(windowsIni, bench::fullDebugLogRing(1000).c_str())) {
-        std::printf("%s cannot be written\n", windowsIni.c_str());
         return 1;
     }
     HMODULE library = LoadLibraryA("RADOZAVU.DLL");
@@ -301,11 +369,23 @@ int repeatedWork(const Timing &timing) {
         std::printf("the DLLs cannot be loaded\n");
         return 1;
     }
-    const bool timed =
-        timeGetter(timing, library, trivial) && timeDebugLogLine(timing, windowsIni, library);
+    double getter = 0;
+    bool timed = timeGetter(timing, library, trivial, getter);
     FreeLibrary(trivial);
     FreeLibrary(library);
+    char windowsFolder[MAX_PATH];
+    GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
+    const std::string windowsIni = std::string(windowsFolder) + "\\QLNQUILL.INI";
+    std::vector<LineCost> lines;
+    for (const int ringLines : kRingSizes) {
+        LineCost cost;
+        timed = timed && timeDebugLogLine(timing, windowsIni, ringLines, cost);
+        lines.push_back(cost);
+    }
     DeleteFileA(windowsIni.c_str());
+    if (timed) {
+        printTargets(getter, lines);
+    }
     return timed ? 0 : 1;
 }
 
