@@ -500,15 +500,10 @@ bool apply(Registry &registry, const RegFileOperation &operation) {
         return false;
     }
     if (operation.kind == RegFileOperation::DeleteValue) {
-        key->values.erase(operation.valueName);
+        removeValue(*key, operation.valueName);
         return true;
     }
-    RegValue &value = key->values[operation.valueName];
-    if (value.name.empty()) {
-        value.name = operation.valueName;
-    }
-    value.type = operation.type;
-    value.data = operation.data;
+    storeValue(*key, operation.valueName, operation.type, operation.data);
     return true;
 }
 

@@ -142,7 +142,7 @@ LONG deleteValue(HKEY key, LPCSTR valueName) {
     if (LONG rc = openKeyFor(key, KEY_SET_VALUE, open); rc != ERROR_SUCCESS) {
         return rc;
     }
-    return static_cast<LONG>(open->key->values.erase(text(valueName)) == 1 ? ERROR_SUCCESS
+    return static_cast<LONG>(emu::removeValue(*open->key, text(valueName)) ? ERROR_SUCCESS
                                                                            : ERROR_FILE_NOT_FOUND);
 }
 
@@ -291,17 +291,12 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
     if (!emu::valueNameProblem(name).empty()) {
         return ERROR_INVALID_PARAMETER;
     }
-    emu::RegValue &value = open->key->values[name];
-    if (value.name.empty()) {
-        value.name = name;
-    }
     // A string whose size leaves out the terminator right after its text
     // is stored with it, as Windows does (it reads that one byte more).
     if (isStringType(type) && dataSize != 0 && data[dataSize - 1] != 0 && data[dataSize] == 0) {
         ++dataSize;
     }
-    value.type = type;
-    value.data.assign(data, data + dataSize);
+    emu::storeValue(*open->key, name, type, std::vector<BYTE>(data, data + dataSize));
     return ERROR_SUCCESS;
 }
 

@@ -41,6 +41,29 @@ RegKey::~RegKey() {
     }
 }
 
+std::uint64_t nextValuesVersion() {
+    static std::uint64_t last = 0;
+    return ++last;
+}
+
+void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data) {
+    RegValue &value = key.values[name];
+    if (value.name.empty()) {
+        value.name = name;
+    }
+    value.type = type;
+    value.data = std::move(data);
+    key.valuesVersion = nextValuesVersion();
+}
+
+bool removeValue(RegKey &key, const std::string &name) {
+    if (key.values.erase(name) == 0) {
+        return false;
+    }
+    key.valuesVersion = nextValuesVersion();
+    return true;
+}
+
 std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name) {
     auto child = std::make_shared<RegKey>();
     child->name = name;
@@ -173,13 +196,7 @@ void Registry::setBinary(HKEY root, const std::string &path, const std::string &
     if (const std::string problem = valueNameProblem(name); !problem.empty()) {
         throw RegistryLimitError(problem);
     }
-    auto key = create(root, path);
-    auto &value = key->values[name];
-    if (value.name.empty()) {
-        value.name = name;
-    }
-    value.type = type;
-    value.data = std::move(data);
+    storeValue(*create(root, path), name, type, std::move(data));
 }
 
 const RegValue *Registry::value(HKEY root, const std::string &path, const std::string &name) {

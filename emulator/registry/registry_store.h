@@ -34,6 +34,9 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
+// The next number for RegKey::valuesVersion.
+std::uint64_t nextValuesVersion();
+
 struct RegKey {
     RegKey() = default;
     RegKey(const RegKey &) = delete;
@@ -46,6 +49,10 @@ struct RegKey {
     std::map<std::string, std::shared_ptr<RegKey>, CaseLess> subkeys;
     std::map<std::string, RegValue, CaseLess> values;
     bool deleted = false;
+    // A number no other state of any key's values has had: it changes with
+    // every change of this key's values (storeValue, removeValue), so that
+    // whoever kept what the key held can tell whether it still holds it.
+    std::uint64_t valuesVersion = nextValuesVersion();
     // Access rules that tests set: opening the key with a write right
     // (or creating a subkey below it) is refused; or any opening is.
     bool denyWrite = false;
@@ -131,6 +138,12 @@ void walkKeys(const RegKey &top, const std::string &topPath, NameOf nameOf, Visi
 
 // Makes a key below another, one level deeper (limits not checked).
 std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
+
+// Stores a value in a key; a value new to the key keeps its name as first
+// written, letter case and all.
+void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data);
+// Removes a value from a key; false when the key holds none of that name.
+bool removeValue(RegKey &key, const std::string &name);
 
 // Why the keys named by parts cannot be made below a key of the level given,
 // as Windows refuses them: a name longer than kMaxKeyNameLength characters,

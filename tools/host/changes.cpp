@@ -46,25 +46,77 @@ void eachMissing(const Map &from, const Map &in, Describe describe) {
     }
 }
 
+// A registry value as the report names it: its key's path and its name.
+std::string valuePath(const std::string &key, const std::string &name) {
+    return key + " \"" + name + "\"";
+}
+
+// Lines about registry values, told in the order of the values' report
+// names (valuePath), whatever order they were found in.
+class ValueLines {
+public:
+    void add(std::string path, const char *label, std::string details) {
+        lines_.push_back({std::move(path), label, std::move(details)});
+    }
+    void addTo(Report &report) {
+        std::sort(lines_.begin(), lines_.end(),
+                  [](const Line &a, const Line &b) { return a.path < b.path; });
+        for (Line &line : lines_) {
+            report.add(line.label, line.details);
+        }
+    }
+
+private:
+    struct Line {
+        std::string path;
+        const char *label;
+        std::string details;
+    };
+    std::vector<Line> lines_;
+};
+
+// Values are compared only in the keys whose values the two snapshots do
+// not share. Added and changed values are told in one run in
+// the order of their names, the removed ones after them.
 void describeRegistry(const Snapshot &before, const Snapshot &after, const CallEvents &,
                       Report &report) {
+    using Values = std::shared_ptr<const KeyValues>;
     eachMissing(after.keys, before.keys,
                 [&](const std::string &key, bool) { report.add("registry key added", key); });
     eachMissing(before.keys, after.keys,
                 [&](const std::string &key, bool) { report.add("registry key removed", key); });
-    for (const auto &[value, data] : after.values) {
-        const auto old = before.values.find(value);
-        if (old == before.values.end()) {
-            report.add("registry value added", value + " = " + data);
-        } else if (old->second != data) {
-            report.add("registry value changed",
-                       value + " = " + data + " (was " + old->second + ")");
+    static const KeyValues kNone;
+    ValueLines addedOrChanged;
+    ValueLines removed;
+    const auto compareKey = [&](const std::string &key, const KeyValues &was, const KeyValues &is) {
+        for (const auto &[name, data] : is) {
+            std::string path = valuePath(key, name);
+            const auto old = was.find(name);
+            if (old == was.end()) {
+                addedOrChanged.add(path, "registry value added", path + " = " + data);
+            } else if (old->second != data) {
+                addedOrChanged.add(path, "registry value changed",
+                                   path + " = " + data + " (was " + old->second + ")");
+            }
+        }
+        for (const auto &[name, data] : was) {
+            if (is.count(name) == 0) {
+                std::string path = valuePath(key, name);
+                removed.add(path, "registry value removed", path + " (was " + data + ")");
+            }
+        }
+    };
+    for (const auto &[key, values] : after.values) {
+        const auto old = before.values.find(key);
+        const Values was = old != before.values.end() ? old->second : nullptr;
+        if (was != values) {
+            compareKey(key, was ? *was : kNone, *values);
         }
     }
     eachMissing(before.values, after.values,
-                [&](const std::string &value, const std::string &data) {
-                    report.add("registry value removed", value + " (was " + data + ")");
-                });
+                [&](const std::string &key, const Values &was) { compareKey(key, *was, kNone); });
+    addedOrChanged.addTo(report);
+    removed.addTo(report);
 }
 
 void describeFiles(const Snapshot &before, const Snapshot &after, const CallEvents &,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,10 +20,17 @@ struct ProcessState {
     unsigned long exitCode = 0;
 };
 
+// The values of a registry key as the report compares them: name ->
+// describeValue.
+using KeyValues = std::map<std::string, std::string>;
+
 // The machine's state as far as the report compares it.
 struct Snapshot {
-    std::map<std::string, bool> keys;                // registry keys by full path
-    std::map<std::string, std::string> values;       // "key path" "name" -> describeValue
+    std::map<std::string, bool> keys; // registry keys by full path
+    // Registry values by their key's full path. Two snapshots may share the
+    // values of a key that did not change between them, which the report
+    // then need not compare.
+    std::map<std::string, std::shared_ptr<const KeyValues>> values;
     std::map<std::string, std::string> files;        // path -> "folder" or describeFile
     std::map<unsigned long, ProcessState> processes; // by process id
     std::map<std::uintptr_t, std::string> windows;   // top-level window -> title

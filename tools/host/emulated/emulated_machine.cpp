@@ -8,7 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
+#include <utility>
 
 #include "changes.h"
 #include "emulated/folder_lock.h"
@@ -35,15 +38,46 @@ std::string defaultLibraryPath() {
 
 namespace {
 
-void snapshotKey(const emu::RegKey &top, const std::string &topPath, Snapshot &snapshot) {
-    emu::walkKeys(
-        top, topPath, [](const emu::RegKey &key) { return key.name; },
-        [&snapshot](const emu::RegKey &key, const std::string &path) {
-            snapshot.keys[path] = true;
+// The values of the registry's keys as the report compares them, kept from
+// one snapshot to the next: a key whose values did not change since (the
+// same key, the same valuesVersion) gives the same KeyValues again, so a
+// snapshot describes only what changed and the report compares only that.
+class KeyValuesCache {
+public:
+    std::shared_ptr<const KeyValues> of(const emu::RegKey &key) {
+        Entry &entry = next_[&key];
+        const auto kept = entries_.find(&key);
+        if (kept != entries_.end() && kept->second.version == key.valuesVersion) {
+            entry = kept->second;
+        } else {
+            auto values = std::make_shared<KeyValues>();
             for (const auto &[name, value] : key.values) {
-                snapshot.values[path + " \"" + value.name + "\""] =
+                (*values)[value.name] =
                     describeValue(value.type, std::string(value.data.begin(), value.data.end()));
             }
+            entry = Entry{key.valuesVersion, std::move(values)};
+        }
+        return entry.values;
+    }
+    // Ends a snapshot: keys no longer in the registry are forgotten.
+    void endSnapshot() { entries_ = std::exchange(next_, {}); }
+
+private:
+    struct Entry {
+        std::uint64_t version = 0;
+        std::shared_ptr<const KeyValues> values;
+    };
+    std::map<const emu::RegKey *, Entry> entries_; // as of the last snapshot
+    std::map<const emu::RegKey *, Entry> next_;    // the snapshot being taken
+};
+
+void snapshotKey(const emu::RegKey &top, const std::string &topPath, KeyValuesCache &cache,
+                 Snapshot &snapshot) {
+    emu::walkKeys(
+        top, topPath, [](const emu::RegKey &key) { return key.name; },
+        [&](const emu::RegKey &key, const std::string &path) {
+            snapshot.keys[path] = true;
+            snapshot.values[path] = cache.of(key);
         });
 }
 
@@ -56,7 +90,7 @@ std::string fileContent(const fs::path &path) {
 
 // The whole machine: its registry, its drives, its processes, windows and
 // services.
-Snapshot takeSnapshot() {
+Snapshot takeSnapshot(KeyValuesCache &cache) {
     emu::Machine &m = emu::machine();
     Snapshot snapshot;
     for (const auto &[root, name] :
@@ -64,9 +98,10 @@ Snapshot takeSnapshot() {
           std::pair{HKEY_USERS, "HKU"}}) {
         const auto key = m.registry.root(root);
         for (const auto &[childName, child] : key->subkeys) {
-            snapshotKey(*child, std::string(name) + "\\" + child->name, snapshot);
+            snapshotKey(*child, std::string(name) + "\\" + child->name, cache, snapshot);
         }
     }
+    cache.endSnapshot();
     for (const auto &[letter, drive] : m.drives) {
         std::error_code error;
         for (auto it = fs::recursive_directory_iterator(drive.hostFolder, error);
@@ -223,11 +258,11 @@ public:
         if (symbol == nullptr) {
             throw UsageError("the library does not export " + exportName);
         }
-        const Snapshot before = takeSnapshot();
+        const Snapshot before = takeSnapshot(keyValues_);
         const LogMarks marks = logMarks();
         Outcome outcome{callExport(*findExport(exportName), symbol, arguments), {}, {}};
         const CallEvents events = eventsSince(marks);
-        outcome.changes = describeChanges(before, takeSnapshot(), events);
+        outcome.changes = describeChanges(before, takeSnapshot(keyValues_), events);
         for (const BoxRecord &box : events.boxes) {
             outcome.boxTexts.push_back(box.text);
         }
@@ -353,6 +388,7 @@ private:
     FolderLock lock_;
     emu::SavedState loaded_;
     void *library_ = nullptr;
+    KeyValuesCache keyValues_;
 };
 
 } // namespace

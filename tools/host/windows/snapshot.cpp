@@ -3,6 +3,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <fstream>
 #include <sstream>
 
@@ -79,7 +81,7 @@ bool storedPath(HKEY root, const std::string &path, std::string &stored) {
     return true;
 }
 
-void snapshotValue(HKEY key, const std::string &keyPath, const char *name, Snapshot &snapshot) {
+void snapshotValue(HKEY key, const char *name, KeyValues &values) {
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
@@ -89,12 +91,16 @@ void snapshotValue(HKEY key, const std::string &keyPath, const char *name, Snaps
     if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data.data()), &size) ==
         ERROR_SUCCESS) {
         data.resize(size);
-        snapshot.values[keyPath + " \"" + name + "\""] = describeValue(type, data);
+        values[name] = describeValue(type, data);
     }
 }
 
-void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot) {
+// The values of the keys a snapshot takes, by key path, until it is whole.
+using ValuesByKey = std::map<std::string, KeyValues>;
+
+void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot, ValuesByKey &values) {
     snapshot.keys[keyPath] = true;
+    KeyValues &own = values[keyPath];
     char name[16384];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof name;
@@ -102,7 +108,7 @@ void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot) {
             ERROR_SUCCESS) {
             break;
         }
-        snapshotValue(key, keyPath, name, snapshot);
+        snapshotValue(key, name, own);
     }
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof name;
@@ -112,7 +118,7 @@ void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot) {
         }
         handles::UniqueKey child;
         if (RegOpenKeyExA(key, name, 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
-            snapshotKey(child.get(), keyPath + "\\" + name, snapshot);
+            snapshotKey(child.get(), keyPath + "\\" + name, snapshot, values);
         }
     }
 }
@@ -208,6 +214,7 @@ void RealSnapshots::watch(const std::vector<std::string> &places) {
 
 Snapshot RealSnapshots::take() {
     Snapshot snapshot;
+    ValuesByKey values;
     for (const KeyWatch &watched : keys_) {
         std::string path;
         handles::UniqueKey key;
@@ -217,10 +224,13 @@ Snapshot RealSnapshots::take() {
         }
         const std::string keyPath = watched.name + "\\" + path;
         if (watched.value.empty()) {
-            snapshotKey(key.get(), keyPath, snapshot);
+            snapshotKey(key.get(), keyPath, snapshot, values);
         } else {
-            snapshotValue(key.get(), keyPath, watched.value.c_str(), snapshot);
+            snapshotValue(key.get(), watched.value.c_str(), values[keyPath]);
         }
+    }
+    for (auto &[keyPath, found] : values) {
+        snapshot.values[keyPath] = std::make_shared<const KeyValues>(std::move(found));
     }
     for (const std::string &place : paths_) {
         const std::string path = storedFilePath(place);
