@@ -22,13 +22,16 @@ std::size_t skipBlanks(const std::string &text, std::size_t at) {
     return at;
 }
 
-std::string trimRight(const std::string &text) {
+// The length of text without its trailing blanks.
+std::size_t trimmedLength(const std::string &text) {
     std::size_t end = text.size();
     while (end > 0 && isBlank(text[end - 1])) {
         --end;
     }
-    return text.substr(0, end);
+    return end;
 }
+
+std::string trimRight(const std::string &text) { return text.substr(0, trimmedLength(text)); }
 
 // True when only blanks, or blanks and a comment, follow position at.
 bool onlyBlanksOrComment(const std::string &text, std::size_t at) {
@@ -347,14 +350,18 @@ private:
         if (at >= line.size() || line[at] != ':') {
             return fail("':' must follow hex or hex(n)");
         }
+        // A line ending in a backslash goes on in the next: the lines are
+        // joined in place, so a long value is read in time proportional to
+        // its length.
         std::string bytes = line.substr(at + 1);
-        for (std::string text = trimRight(bytes); !text.empty() && text.back() == '\\';
-             text = trimRight(bytes)) {
+        for (std::size_t kept = trimmedLength(bytes); kept > 0 && bytes[kept - 1] == '\\';
+             kept = trimmedLength(bytes)) {
             if (index_ + 1 >= lines_.size()) {
                 return fail("the file ends inside a continued value");
             }
             ++index_;
-            bytes = text.substr(0, text.size() - 1) + lines_[index_];
+            bytes.resize(kept - 1);
+            bytes += lines_[index_];
         }
         operation.kind = RegFileOperation::SetValue;
         operation.type = type;
