@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/paths.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 
@@ -16,8 +17,8 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "SHELLEXECUTEINFOA is 60 bytes on
 namespace actions {
 namespace {
 // CreateProcessA may write into the command line; it gets a copy in a
-// buffer of at least this many bytes.
-constexpr std::size_t kCommandLineBufferSize = 260;
+// buffer of at least a path buffer's size.
+constexpr std::size_t kCommandLineBufferSize = paths::kPathBufferSize;
 } // namespace
 
 int RunAndWait(const char *commandLine) {

@@ -2,7 +2,7 @@
 // ZepProj.dll after Rezedev.dll has been loaded from the install folder.
 #include <string>
 
-#include "actions/action_paths.h"
+#include "base/paths.h"
 #include "platform/processes.h"
 #include "radozavu.h"
 
@@ -18,12 +18,9 @@ int ConfigureWriteMonitorPaths(const char *installFolder) {
     if (installFolder == nullptr || *installFolder == '\0') {
         return 1;
     }
-    // The backslash is added even after one that ends the folder already;
-    // the file functions read the two as one.
-    const std::string folder = std::string(installFolder) + "\\";
-    const std::string rezedev = folder + "Rezedev.dll";
-    const std::string zepProj = folder + "ZepProj.dll";
-    if (!actions::fitsPath(rezedev) || !actions::fitsPath(zepProj) ||
+    const std::string rezedev = paths::join(installFolder, "Rezedev.dll");
+    const std::string zepProj = paths::join(installFolder, "ZepProj.dll");
+    if (!paths::fits(rezedev) || !paths::fits(zepProj) ||
         win::LoadLibraryA(rezedev.c_str()) == nullptr) {
         return 0;
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "base/paths.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "radozavu.h"
@@ -12,7 +13,7 @@ namespace {
 
 constexpr const char *kServiceName = "QLNSvc40";
 constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40";
-constexpr const char *kServiceProgram = "\\QLNSYNCService.exe";
+constexpr const char *kServiceProgram = "QLNSYNCService.exe";
 constexpr const char *kServiceDisplayName = "Brevanta Synchronization Service 5.0";
 constexpr const char *kServiceAccount = "LocalSystem";
 constexpr DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
@@ -42,7 +43,7 @@ int configureDependentServices(const char *folder) {
     if (folder == nullptr || *folder == '\0') {
         return 1;
     }
-    const std::string path = std::string(folder) + "\\" + kSiblingLibrary;
+    const std::string path = paths::join(folder, kSiblingLibrary);
     const HMODULE library = win::LoadLibraryA(path.c_str());
     if (library == nullptr) {
         return 0;
@@ -67,7 +68,7 @@ extern "C" RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
         return 0;
     }
     // Every value is tried, also after a failed one.
-    bool written = writeText(key.get(), "ImagePath", std::string(serviceFolder) + kServiceProgram);
+    bool written = writeText(key.get(), "ImagePath", paths::join(serviceFolder, kServiceProgram));
     written = writeDword(key.get(), "ErrorControl", SERVICE_ERROR_IGNORE) && written;
     written = writeText(key.get(), "Description", kServiceDisplayName) && written;
     written = writeText(key.get(), "DisplayName", kServiceDisplayName) && written;

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "radozavu.h"
 
 namespace {
@@ -20,7 +21,7 @@ const char *returnSetting(frame::ReturnedText &result, const char *folder, const
 // The folder already ends in a backslash, so the default holds two in a row,
 // which the file functions read as one.
 std::string fileBesideSetup(const char *folder, const char *fileName) {
-    return std::string(folder != nullptr ? folder : "") + "\\" + fileName;
+    return paths::join(folder, fileName);
 }
 
 bool isErrorReadingValue(const std::string &value) {

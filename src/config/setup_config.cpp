@@ -4,18 +4,17 @@
 
 #include "frame/application.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/profile.h"
 #include "platform/user.h"
 
 namespace config {
 namespace {
 constexpr DWORD kValueBufferSize = 1024;
-// The system's path buffers hold 259 characters and the terminator.
-constexpr std::size_t kMaxPathLength = 259;
 } // namespace
 
 std::string FilePath(const char *folder) {
-    return std::string(folder != nullptr ? folder : "") + kFileName;
+    return paths::append(folder, kFileName);
 }
 
 std::string SetupConfig(const char *folder, const char *key, const char *defaultText) {
@@ -24,7 +23,7 @@ std::string SetupConfig(const char *folder, const char *key, const char *default
     // A longer path names no file the system can open: the key reads as its
     // default, as from a missing file, and the path never reaches the
     // profile functions (one system's crash on it).
-    if (path.size() > kMaxPathLength) {
+    if (!paths::fits(path)) {
         std::snprintf(raw, sizeof raw, "%s", defaultText != nullptr ? defaultText : "");
     } else {
         win::GetPrivateProfileStringA(kSection, key, defaultText, raw, sizeof raw, path.c_str());

@@ -6,6 +6,7 @@
 #include "platform/file_io.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 
@@ -20,7 +21,7 @@ void AppendActionLogLine(const std::string &profilePath, const std::string &mess
     char logPath[1024];
     const DWORD length = win::GetPrivateProfileStringA(
         config::kSection, "InstallActionLog", "", logPath, sizeof logPath, profilePath.c_str());
-    if (length == 0 || length > kMaxActionLogPathLength) {
+    if (length == 0 || length > paths::kMaxPathLength) {
         return;
     }
     const handles::UniqueFileHandle file(win::CreateFileA(

@@ -8,6 +8,7 @@
 #include "base/per_load.h"
 #include "logging/time_stamp.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/profile.h"
 #include "registry/product_registry.h"
 
@@ -16,15 +17,14 @@ namespace {
 
 constexpr const char *kSection = "DebugIniMsgs";
 constexpr const char *kFileName = "QLNQUILL.INI";
-constexpr DWORD kPathBufferSize = 260;
 // A message is formatted into 1,024 bytes: at most 1,023 characters are kept.
 constexpr std::size_t kMaxMessageLength = 1023;
 constexpr UINT kDefaultMaxLine = 100;
 
 // folder + "\QLNQUILL.INI", or empty when that would not fit in a path buffer.
 std::string fileInFolder(const char *folder) {
-    std::string path = std::string(folder) + "\\" + kFileName;
-    return path.size() < kPathBufferSize ? path : std::string();
+    std::string path = paths::join(folder, kFileName);
+    return paths::fits(path) ? path : std::string();
 }
 
 std::string formatMessage(const char *format, va_list arguments) {
@@ -108,13 +108,13 @@ DebugLog windowsLog(&WindowsIniPath);
 } // namespace
 
 std::string InstallIniPath() {
-    char folder[kPathBufferSize];
+    char folder[paths::kPathBufferSize];
     registry::GetInstallLocation(folder, sizeof folder);
     return fileInFolder(folder);
 }
 
 std::string WindowsIniPath() {
-    char folder[kPathBufferSize];
+    char folder[paths::kPathBufferSize];
     const DWORD length = win::ExpandEnvironmentStringsA("%WINDIR%", folder, sizeof folder);
     if (length == 0 || length > sizeof folder) {
         return {};

@@ -28,10 +28,10 @@ KeyNames &keyNames() {
     return *names;
 }
 
-// The text results of ReadProductString: a short buffer for values under 260
-// bytes and a text that grows for longer ones.
+// The text results of ReadProductString: a path buffer for values shorter
+// than one and a text that grows for longer ones.
 struct StringResults {
-    char shortText[260] = {};
+    char shortText[paths::kPathBufferSize] = {};
     std::vector<char> longText;
 };
 StringResults &stringResults() {
@@ -185,7 +185,7 @@ int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, ch
 
 void GetInstallLocation(char *buffer, DWORD size) {
     const auto useDefault = [&] { mbtext::copyBounded(buffer, size, kDefaultInstallFolder); };
-    char path[260];
+    char path[paths::kPathBufferSize];
     const int length = std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s", kRoot, CompanyKeyName(),
                                      ProductKeyName(), "Current Version");
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
@@ -205,11 +205,9 @@ void GetInstallLocation(char *buffer, DWORD size) {
         useDefault();
         return;
     }
-    std::memcpy(buffer, value.text.c_str(), value.text.size() + 1);
-    const char *last = mbtext::findLastChar(buffer, '\\');
-    if (last != nullptr && last[1] == '\0') {
-        buffer[last - buffer] = '\0';
-    }
+    std::string location = value.text;
+    mbtext::removeTrailingBackslash(location);
+    std::memcpy(buffer, location.c_str(), location.size() + 1);
 }
 
 } // namespace registry

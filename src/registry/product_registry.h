@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "base/handles.h"
+#include "base/paths.h"
 #include "platform/types.h"
 
 namespace registry {
@@ -15,8 +16,9 @@ namespace registry {
 constexpr REGSAM kReadAccess = KEY_READ;
 constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
-// The longest company or product key name, in bytes.
-constexpr std::size_t kMaxKeyNameLength = 259;
+// The longest company or product key name, in bytes: the names are kept in
+// path buffers.
+constexpr std::size_t kMaxKeyNameLength = paths::kMaxPathLength;
 
 // Sets the company and product key names; false (and nothing changed) when
 // a name is missing or longer than kMaxKeyNameLength.
@@ -37,7 +39,7 @@ DWORD ReadProductDword(const char *section, const char *valueName, DWORD default
 DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue);
 // The text of a value of a section, whatever its type and length, up to its
 // first zero byte: in storage of the store that stays valid until the next
-// call for a value of the same kind (under 260 bytes, or longer); or
+// call for a value of the same kind (shorter than a path buffer, or longer); or
 // defaultText itself.
 const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
                               HKEY root);
