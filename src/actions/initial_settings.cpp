@@ -3,6 +3,7 @@
 // the setup folder, and the initial registry file imported with the
 // system's registry editor.
 #include <string>
+#include <utility>
 
 #include "actions/process_runner.h"
 #include "config/setup_config.h"
@@ -11,13 +12,9 @@
 #include "base/handles.h"
 #include "base/mbtext.h"
 #include "base/paths.h"
-#include "platform/profile.h"
 #include "radozavu.h"
 
 namespace {
-
-constexpr const char *kPreferencesFileName = "QLNINIT.INI";
-constexpr const char *kRegistryFileName = "QLNCFG.REG";
 
 bool exists(const std::string &path) {
     return win::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -30,17 +27,16 @@ bool found(const std::string &path) {
 }
 
 // A file setting of the setup configuration, taken as it stands (no
-// environment references expanded). False when the value is longer than a
-// path can be.
+// environment references expanded), read with room for one byte more than a
+// path: false when the value is longer than a path can be.
 bool fileSetting(const std::string &configurationFile, const char *key,
                  const std::string &defaultPath, std::string &path) {
-    char value[paths::kMaxPathLength + 2];
-    const DWORD length = win::GetPrivateProfileStringA(
-        config::kSection, key, defaultPath.c_str(), value, sizeof value, configurationFile.c_str());
-    if (length > paths::kMaxPathLength) {
+    std::string value = config::ReadRawSetting(configurationFile, key, defaultPath.c_str(),
+                                               paths::kMaxPathLength + 2);
+    if (!paths::fits(value)) {
         return false;
     }
-    path.assign(value, length);
+    path = std::move(value);
     return true;
 }
 
@@ -74,16 +70,18 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     }
 
     std::string preferencesFile;
-    const std::string installedPreferences = paths::joinOnce(targetFolder, kPreferencesFileName);
-    if (fileSetting(configurationFile, "InitialPreferencesFile",
-                    paths::joinOnce(setupFolder, kPreferencesFileName), preferencesFile) &&
+    const std::string installedPreferences =
+        paths::joinOnce(targetFolder, config::kInitialPreferencesFileName);
+    if (fileSetting(configurationFile, config::kInitialPreferencesKey,
+                    paths::joinOnce(setupFolder, config::kInitialPreferencesFileName),
+                    preferencesFile) &&
         exists(preferencesFile) && paths::fits(installedPreferences)) {
         win::CopyFileA(preferencesFile.c_str(), installedPreferences.c_str(), FALSE);
     }
 
     std::string registryFile;
-    if (fileSetting(configurationFile, "InitialRegFile",
-                    paths::joinOnce(setupFolder, kRegistryFileName), registryFile) &&
+    if (fileSetting(configurationFile, config::kInitialRegistryKey,
+                    paths::joinOnce(setupFolder, config::kInitialRegistryFileName), registryFile) &&
         exists(registryFile)) {
         // The post-install step starts the editor through the shell, which
         // finds REGEDIT.EXE on the system's path and takes the file as a
@@ -101,7 +99,8 @@ extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preference
     if (preferencesFile == nullptr || destinationFolder == nullptr || !found(preferencesFile)) {
         return 0;
     }
-    const std::string destination = paths::append(destinationFolder, kPreferencesFileName);
+    const std::string destination =
+        paths::append(destinationFolder, config::kInitialPreferencesFileName);
     if (paths::fits(destination)) {
         win::CopyFileA(preferencesFile, destination.c_str(), FALSE);
     }
@@ -115,9 +114,8 @@ extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
     }
     const std::string pattern = paths::append(sourceFolder, "*.ini");
     WIN32_FIND_DATAA data;
-    const handles::UniqueFindHandle search(paths::fits(pattern)
-                                               ? win::FindFirstFileA(pattern.c_str(), &data)
-                                               : INVALID_HANDLE_VALUE);
+    const handles::UniqueFindHandle search(
+        paths::fits(pattern) ? win::FindFirstFileA(pattern.c_str(), &data) : INVALID_HANDLE_VALUE);
     if (!search) {
         return 0;
     }
