@@ -2,8 +2,8 @@
 // ZepProj.dll after Rezedev.dll has been loaded from the install folder.
 #include <string>
 
+#include "apps/sibling_libraries.h"
 #include "base/paths.h"
-#include "platform/processes.h"
 #include "radozavu.h"
 
 namespace {
@@ -18,18 +18,18 @@ int ConfigureWriteMonitorPaths(const char *installFolder) {
     if (installFolder == nullptr || *installFolder == '\0') {
         return 1;
     }
-    const std::string rezedev = paths::join(installFolder, "Rezedev.dll");
-    const std::string zepProj = paths::join(installFolder, "ZepProj.dll");
-    if (!paths::fits(rezedev) || !paths::fits(zepProj) ||
-        win::LoadLibraryA(rezedev.c_str()) == nullptr) {
+    const std::string services = paths::join(installFolder, apps::kServicesLibrary);
+    const std::string writeMonitorPath = paths::join(installFolder, apps::kWriteMonitorLibrary);
+    if (!paths::fits(services) || !paths::fits(writeMonitorPath) ||
+        apps::LoadSiblingLibrary(services) == nullptr) {
         return 0;
     }
-    const HMODULE writeMonitor = win::LoadLibraryA(zepProj.c_str());
+    const HMODULE writeMonitor = apps::LoadSiblingLibrary(writeMonitorPath);
     if (writeMonitor == nullptr) {
         return 0;
     }
-    const auto entry = reinterpret_cast<PopulateWriteMonitorPaths>(reinterpret_cast<void (*)()>(
-        win::GetProcAddress(writeMonitor, "HKPopulateWriteMonitorPaths")));
+    const auto entry = apps::SiblingEntryPoint<PopulateWriteMonitorPaths>(
+        writeMonitor, "HKPopulateWriteMonitorPaths");
     return entry != nullptr ? entry() : 0;
 }
 

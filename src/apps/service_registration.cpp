@@ -4,8 +4,8 @@
 #include <string>
 
 #include "base/handles.h"
+#include "apps/sibling_libraries.h"
 #include "base/paths.h"
-#include "platform/processes.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 
@@ -18,7 +18,6 @@ constexpr const char *kServiceDisplayName = "Brevanta Synchronization Service 5.
 constexpr const char *kServiceAccount = "LocalSystem";
 constexpr DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
 
-constexpr const char *kSiblingLibrary = "Rezedev.dll";
 constexpr const char *kConfigureEntryPoint = "HKConfigureDependentServices";
 constexpr int kConfigureSelector = 1;
 // The sibling libraries' entry points are called as this library's exports are.
@@ -43,14 +42,12 @@ int configureDependentServices(const char *folder) {
     if (folder == nullptr || *folder == '\0') {
         return 1;
     }
-    const std::string path = paths::join(folder, kSiblingLibrary);
-    const HMODULE library = win::LoadLibraryA(path.c_str());
+    const HMODULE library = apps::LoadSiblingLibrary(paths::join(folder, apps::kServicesLibrary));
     if (library == nullptr) {
         return 0;
     }
-    // Through void (*)(), the function type that converts to any other.
-    const auto configure = reinterpret_cast<ConfigureDependentServices>(
-        reinterpret_cast<void (*)()>(win::GetProcAddress(library, kConfigureEntryPoint)));
+    const auto configure =
+        apps::SiblingEntryPoint<ConfigureDependentServices>(library, kConfigureEntryPoint);
     if (configure == nullptr) {
         return 0;
     }
