@@ -89,7 +89,7 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
         // instead. Both are the forms installers of the product have always
         // used, so each keeps its own.
         const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
-        actions::ShellRunAndWait("REGEDIT.EXE", true, nullptr, parameters.c_str());
+        actions::ShellRunAndWait("REGEDIT.EXE", parameters.c_str());
     }
     return 1;
 }

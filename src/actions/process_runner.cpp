@@ -39,19 +39,19 @@ int RunAndWait(const char *commandLine) {
     return 1;
 }
 
-void ShellRunAndWait(const char *program, bool wait, const char *verb, const char *parameters) {
+void ShellRunAndWait(const char *program, const char *parameters) {
     SHELLEXECUTEINFOA execute{};
     execute.cbSize = sizeof execute;
     execute.fMask = SEE_MASK_NOCLOSEPROCESS;
     execute.hwnd = nullptr;
-    execute.lpVerb = verb;
+    execute.lpVerb = nullptr;
     execute.lpFile = program;
     execute.lpParameters = parameters;
     execute.lpDirectory = nullptr;
     execute.nShow = SW_SHOWNORMAL;
     win::ShellExecuteExA(&execute);
     const handles::UniqueHandle process(execute.hProcess);
-    if (wait && process) {
+    if (process) {
         win::WaitForSingleObject(process.get(), INFINITE);
     }
 }

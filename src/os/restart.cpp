@@ -70,7 +70,7 @@ HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE to
     return 0;
 }
 
-void ShutDownComputer(UINT action) {
+void RestartComputer() {
     DebugLogInstall("EWX_REBOOT");
     if (IsWindowsNt4OrLater()) {
         AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr);
@@ -83,7 +83,7 @@ void ShutDownComputer(UINT action) {
         return;
     }
     DebugLogInstall("ExitWindowsEx(EWX_REBOOT)");
-    win::ExitWindowsEx(action, 0);
+    win::ExitWindowsEx(EWX_REBOOT, 0);
 }
 
 } // namespace os
@@ -94,6 +94,6 @@ extern "C" RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord * /*rec
     if (HWND agent = win::FindWindowA(nullptr, os::kAgentWindowTitle); agent != nullptr) {
         win::SendMessageA(agent, WM_CLOSE, 0, 0);
     }
-    os::ShutDownComputer(EWX_REBOOT);
+    os::RestartComputer();
     return 0;
 }

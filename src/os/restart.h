@@ -23,9 +23,9 @@ bool IsWindowsNt4Sp6OrLater();
 // HRESULT (0x8007xxxx), or 0 when the system names no error.
 HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token);
 
-// Marks "ExitWindows" in the user's product key and asks Windows to restart;
-// action is the ExitWindowsEx flag of a restart, EWX_REBOOT. The results of
-// the system calls are not examined: a refused restart leaves Windows running.
-void ShutDownComputer(UINT action);
+// Marks "ExitWindows" in the user's product key and asks Windows to restart.
+// The results of the system calls are not examined: a refused restart leaves
+// Windows running.
+void RestartComputer();
 
 } // namespace os

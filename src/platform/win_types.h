@@ -188,7 +188,6 @@ constexpr DWORD MAKELANGID(WORD primary, WORD sub) {
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
-#define IDC_ARROW MAKEINTRESOURCEA(32512)
 
 // Waits.
 constexpr DWORD INFINITE = 0xFFFFFFFF;
