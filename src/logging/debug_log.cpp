@@ -102,8 +102,17 @@ private:
     per_load::PerLoad<CachedSwitches> cached_;
 };
 
-DebugLog installLog(&InstallIniPath);
-DebugLog windowsLog(&WindowsIniPath);
+// The two logs are made on first use, as all per-load state is (a PerLoad
+// registers itself when it is built): the library's load step may run before
+// the static objects of this file have been constructed.
+DebugLog &installLog() {
+    static DebugLog log(&InstallIniPath);
+    return log;
+}
+DebugLog &windowsLog() {
+    static DebugLog log(&WindowsIniPath);
+    return log;
+}
 
 } // namespace
 
@@ -128,7 +137,7 @@ std::string WindowsIniPath() {
 int DebugLogInstall(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    const int result = installLog.log(format, arguments);
+    const int result = installLog().log(format, arguments);
     va_end(arguments);
     return result;
 }
@@ -137,7 +146,7 @@ int DebugLogInstall(const char *format, ...) {
 int DebugLogWindows(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    const int result = windowsLog.log(format, arguments);
+    const int result = windowsLog().log(format, arguments);
     va_end(arguments);
     return result;
 }
