@@ -34,8 +34,8 @@ std::string shellFolderPath(int folder) {
 // "Common Desktop" of the Shell Folders key; empty when it cannot be read.
 std::string registeredCommonDesktop() {
     char path[paths::kPathBufferSize];
-    if (registry::ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", path,
-                                     sizeof path) == 0) {
+    if (!registry::ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", path,
+                                      sizeof path)) {
         return {};
     }
     return path;

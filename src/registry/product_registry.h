@@ -43,17 +43,18 @@ DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue);
 // defaultText itself.
 const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
                               HKEY root);
-// Stores a REG_DWORD value, creating the keys on the way. 1 or 0.
-int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root);
+// Stores a REG_DWORD value, creating the keys on the way. True when stored.
+bool WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root);
 // Stores text as REG_SZ; with no text deletes the value; with no value name
-// deletes the section key. 1 or 0.
-int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root);
+// deletes the section key. True when done.
+bool WriteProductString(const char *section, const char *valueName, const char *text, HKEY root);
 
 // Reads a value of any key, whatever its type, into the caller's buffer of
-// size bytes: 1 when the value fits (a value that fills the buffer without a
-// terminator loses its last byte to one), else 0 and the buffer as it was.
-int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
-                       DWORD size);
+// size bytes: true when the value fits (a value that fills the buffer without
+// a terminator loses its last byte to one), else false and the buffer as it
+// was.
+bool ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
+                        DWORD size);
 
 // The product's install folder without a trailing backslash, or the default
 // folder when none is registered or the value with its terminator does not
