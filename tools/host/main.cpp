@@ -14,6 +14,7 @@
 #include "junit_report.h"
 #include "machine.h"
 #include "script.h"
+#include "transcript.h"
 
 namespace fs = std::filesystem;
 

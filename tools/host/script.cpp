@@ -10,6 +10,7 @@
 #include "emulator/persistence/number_text.h"
 #include "kill_points.h"
 #include "registry_path.h"
+#include "transcript.h"
 
 namespace host {
 
