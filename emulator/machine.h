@@ -23,15 +23,16 @@
 
 namespace emu {
 
-// Drive types, as GetDriveTypeA reports them.
+// Drive types: the machine's names for the DRIVE_ values GetDriveTypeA
+// reports (platform/win_types.h), where each number is written once.
 enum DriveType : UINT {
-    DriveUnknown = 0,
-    DriveNoRootDir = 1,
-    DriveRemovable = 2,
-    DriveFixed = 3,
-    DriveRemote = 4,
-    DriveCdrom = 5,
-    DriveRamdisk = 6,
+    DriveUnknown = DRIVE_UNKNOWN,
+    DriveNoRootDir = DRIVE_NO_ROOT_DIR,
+    DriveRemovable = DRIVE_REMOVABLE,
+    DriveFixed = DRIVE_FIXED,
+    DriveRemote = DRIVE_REMOTE,
+    DriveCdrom = DRIVE_CDROM,
+    DriveRamdisk = DRIVE_RAMDISK,
 };
 
 struct Drive {

@@ -12,7 +12,6 @@
 #include <set>
 #include <vector>
 
-#include "actions/action_paths.h"
 #include "fuzz_machine.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
@@ -20,6 +19,7 @@
 #include "platform/files.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/system.h"
 #include "radozavu.h"
 #include "registry/product_registry.h"
@@ -91,10 +91,9 @@ void checkFolderJoins(const std::string &text) {
                  "a trailing backslash removal of \"" + fuzz::visible(text) + "\" cut more");
     // A text cut off inside a double-byte character takes the backslash
     // added to it into that character; no rule can mend such a text.
-    const std::string folder = actions::folderAndBackslash(text.c_str());
-    fuzz::expect(endsInsideCharacter(text) ||
-                     (mbtext::endsWithBackslash(folder) &&
-                      actions::folderAndBackslash(folder.c_str()) == folder),
+    const std::string folder = paths::joinOnce(text.c_str(), "");
+    fuzz::expect(endsInsideCharacter(text) || (mbtext::endsWithBackslash(folder) &&
+                                               paths::joinOnce(folder.c_str(), "") == folder),
                  "\"" + fuzz::visible(text) + "\" does not end in one backslash as a folder");
 
     const std::string cut = EditCustomizedInstallPathEX(text.c_str());

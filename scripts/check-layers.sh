@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The library's folders depend downward only. Each folder of src/ may include
-# the folders listed before it and itself, never one listed after it; the
-# emulated machine is no layer of the library at all. docs/architecture.md
-# explains the layers; this list is the one place that orders them.
+# the folders listed before it in src/layers.txt and itself, never one listed
+# after it; the emulated machine is no layer of the library at all.
+# docs/architecture.md explains the layers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(platform base registry frame config logging compress os apps actions)
+mapfile -t layers < <(grep -E '^[a-z_]+$' src/layers.txt)
 
 status=0
 for ((i = 0; i < ${#layers[@]}; i++)); do
@@ -23,7 +23,7 @@ done
 for folder in src/*/; do
     name=$(basename "$folder")
     if [[ " ${layers[*]} " != *" $name "* ]]; then
-        echo "src/$name is in no layer: add it to scripts/check-layers.sh" >&2
+        echo "src/$name is in no layer: add it to src/layers.txt" >&2
         status=1
     fi
 done

@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever the build and the tests need and this
 # Debian machine lacks. Runs as root; does nothing when all is there.
-# With the argument "linux" only what the Linux build on the emulated machine
-# needs (the demo); without it everything, the DLL's cross build and Wine too.
+# With the argument "linux" only what the default preset (the Linux build on
+# the emulated machine, which the demo runs) configures and builds with;
+# without it everything: the Linux tests' tools, the DLL's cross build, Wine,
+# the release package and the installers the Wine suite builds.
 set -euo pipefail
 
-# python3: the host's JUnit report is checked with its XML parser.
-linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev python3)
-packages=("${linux_packages[@]}" g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386
-          xvfb xauth)
-if [ "${1:-}" = linux ]; then
-    packages=("${linux_packages[@]}")
+# python3: the host's JUnit report is checked with its XML parser. Google
+# Benchmark: the benchmarks build with everything else.
+linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev python3
+                libbenchmark-dev)
+packages=("${linux_packages[@]}")
+if [ "${1:-}" != linux ]; then
+    # The DLL's cross build and Wine, with a virtual display for its boxes.
+    packages+=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth)
+    # The locale sources from which the logging tests build a German locale.
+    packages+=(locales)
+    # The installer engine of the example installer the Wine suite runs.
+    packages+=(nsis)
+    # The MSVC-compatible import library of the release package.
+    packages+=(llvm)
+    # Hardening and style: clang with libFuzzer and its sanitizers for the fuzz
+    # targets, clang-tidy and clang-format.
+    packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
+    # The gzip program the benchmarks compare with.
+    packages+=(gzip)
 fi
-# The locale sources from which the logging tests build a German locale.
-packages+=(locales)
-# The installer engine of the example installer the Wine suite runs.
-packages+=(nsis)
-# The MSVC-compatible import library of the release package.
-packages+=(llvm)
-# Hardening and style: clang with libFuzzer and its sanitizers for the fuzz targets,
-# clang-tidy and clang-format.
-packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
-# The benchmarks: Google Benchmark, and the gzip program they compare with.
-packages+=(libbenchmark-dev gzip)
 
 missing=()
 for package in "${packages[@]}"; do

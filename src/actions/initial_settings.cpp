@@ -3,21 +3,18 @@
 // the setup folder, and the initial registry file imported with the
 // system's registry editor.
 #include <string>
+#include <utility>
 
-#include "actions/action_paths.h"
 #include "actions/process_runner.h"
 #include "config/setup_config.h"
 #include "platform/file_operations.h"
 #include "platform/files.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
-#include "platform/profile.h"
+#include "base/paths.h"
 #include "radozavu.h"
 
 namespace {
-
-constexpr const char *kPreferencesFileName = "QLNINIT.INI";
-constexpr const char *kRegistryFileName = "QLNCFG.REG";
 
 bool exists(const std::string &path) {
     return win::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -30,17 +27,16 @@ bool found(const std::string &path) {
 }
 
 // A file setting of the setup configuration, taken as it stands (no
-// environment references expanded). False when the value is longer than a
-// path can be.
+// environment references expanded), read with room for one byte more than a
+// path: false when the value is longer than a path can be.
 bool fileSetting(const std::string &configurationFile, const char *key,
                  const std::string &defaultPath, std::string &path) {
-    char value[actions::kMaxPathLength + 2];
-    const DWORD length = win::GetPrivateProfileStringA(
-        config::kSection, key, defaultPath.c_str(), value, sizeof value, configurationFile.c_str());
-    if (length > actions::kMaxPathLength) {
+    std::string value = config::ReadRawSetting(configurationFile, key, defaultPath.c_str(),
+                                               paths::kMaxPathLength + 2);
+    if (!paths::fits(value)) {
         return false;
     }
-    path.assign(value, length);
+    path = std::move(value);
     return true;
 }
 
@@ -53,7 +49,7 @@ std::string quoted(const std::string &text) { return "\"" + text + "\""; }
 // on that drive), the path goes in double quotes so that it stays one
 // argument.
 std::string registryEditorArgument(const std::string &registryFile) {
-    char shortPath[actions::kMaxPathLength + 1];
+    char shortPath[paths::kPathBufferSize];
     const DWORD length = win::GetShortPathNameA(registryFile.c_str(), shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath) {
         return quoted(registryFile);
@@ -68,23 +64,24 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     if (setupFolder == nullptr || targetFolder == nullptr) {
         return 0;
     }
-    const std::string setup = actions::folderAndBackslash(setupFolder);
-    const std::string configurationFile = setup + config::kFileName;
-    if (!actions::fitsPath(configurationFile)) {
+    const std::string configurationFile = paths::joinOnce(setupFolder, config::kFileName);
+    if (!paths::fits(configurationFile)) {
         return 1; // no path of the setup folder fits: both steps are left out
     }
 
     std::string preferencesFile;
     const std::string installedPreferences =
-        actions::folderAndBackslash(targetFolder) + kPreferencesFileName;
-    if (fileSetting(configurationFile, "InitialPreferencesFile", setup + kPreferencesFileName,
+        paths::joinOnce(targetFolder, config::kInitialPreferencesFileName);
+    if (fileSetting(configurationFile, config::kInitialPreferencesKey,
+                    paths::joinOnce(setupFolder, config::kInitialPreferencesFileName),
                     preferencesFile) &&
-        exists(preferencesFile) && actions::fitsPath(installedPreferences)) {
+        exists(preferencesFile) && paths::fits(installedPreferences)) {
         win::CopyFileA(preferencesFile.c_str(), installedPreferences.c_str(), FALSE);
     }
 
     std::string registryFile;
-    if (fileSetting(configurationFile, "InitialRegFile", setup + kRegistryFileName, registryFile) &&
+    if (fileSetting(configurationFile, config::kInitialRegistryKey,
+                    paths::joinOnce(setupFolder, config::kInitialRegistryFileName), registryFile) &&
         exists(registryFile)) {
         // The post-install step starts the editor through the shell, which
         // finds REGEDIT.EXE on the system's path and takes the file as a
@@ -92,7 +89,7 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
         // instead. Both are the forms installers of the product have always
         // used, so each keeps its own.
         const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
-        actions::ShellRunAndWait("REGEDIT.EXE", true, nullptr, parameters.c_str());
+        actions::ShellRunAndWait("REGEDIT.EXE", parameters.c_str());
     }
     return 1;
 }
@@ -102,8 +99,9 @@ extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preference
     if (preferencesFile == nullptr || destinationFolder == nullptr || !found(preferencesFile)) {
         return 0;
     }
-    const std::string destination = std::string(destinationFolder) + kPreferencesFileName;
-    if (actions::fitsPath(destination)) {
+    const std::string destination =
+        paths::append(destinationFolder, config::kInitialPreferencesFileName);
+    if (paths::fits(destination)) {
         win::CopyFileA(preferencesFile, destination.c_str(), FALSE);
     }
     return 0;
@@ -114,18 +112,17 @@ extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
     if (sourceFolder == nullptr || destinationFolder == nullptr) {
         return 0;
     }
-    const std::string pattern = std::string(sourceFolder) + "*.ini";
+    const std::string pattern = paths::append(sourceFolder, "*.ini");
     WIN32_FIND_DATAA data;
-    const handles::UniqueFindHandle search(actions::fitsPath(pattern)
-                                               ? win::FindFirstFileA(pattern.c_str(), &data)
-                                               : INVALID_HANDLE_VALUE);
+    const handles::UniqueFindHandle search(
+        paths::fits(pattern) ? win::FindFirstFileA(pattern.c_str(), &data) : INVALID_HANDLE_VALUE);
     if (!search) {
         return 0;
     }
     do {
-        const std::string source = std::string(sourceFolder) + data.cFileName;
-        const std::string destination = std::string(destinationFolder) + data.cFileName;
-        if (actions::fitsPath(source) && actions::fitsPath(destination)) {
+        const std::string source = paths::append(sourceFolder, data.cFileName);
+        const std::string destination = paths::append(destinationFolder, data.cFileName);
+        if (paths::fits(source) && paths::fits(destination)) {
             win::CopyFileA(source.c_str(), destination.c_str(), FALSE);
         }
     } while (win::FindNextFileA(search.get(), &data));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/paths.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 
@@ -16,8 +17,8 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "SHELLEXECUTEINFOA is 60 bytes on
 namespace actions {
 namespace {
 // CreateProcessA may write into the command line; it gets a copy in a
-// buffer of at least this many bytes.
-constexpr std::size_t kCommandLineBufferSize = 260;
+// buffer of at least a path buffer's size.
+constexpr std::size_t kCommandLineBufferSize = paths::kPathBufferSize;
 } // namespace
 
 int RunAndWait(const char *commandLine) {
@@ -38,19 +39,19 @@ int RunAndWait(const char *commandLine) {
     return 1;
 }
 
-void ShellRunAndWait(const char *program, bool wait, const char *verb, const char *parameters) {
+void ShellRunAndWait(const char *program, const char *parameters) {
     SHELLEXECUTEINFOA execute{};
     execute.cbSize = sizeof execute;
     execute.fMask = SEE_MASK_NOCLOSEPROCESS;
     execute.hwnd = nullptr;
-    execute.lpVerb = verb;
+    execute.lpVerb = nullptr;
     execute.lpFile = program;
     execute.lpParameters = parameters;
     execute.lpDirectory = nullptr;
     execute.nShow = SW_SHOWNORMAL;
     win::ShellExecuteExA(&execute);
     const handles::UniqueHandle process(execute.hProcess);
-    if (wait && process) {
+    if (process) {
         win::WaitForSingleObject(process.get(), INFINITE);
     }
 }

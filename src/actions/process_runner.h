@@ -8,8 +8,8 @@ namespace actions {
 // not be started.
 int RunAndWait(const char *commandLine);
 
-// Starts a program with parameters through the shell (verb null: the
-// default verb) and, with wait, waits without a time limit for it to end.
-void ShellRunAndWait(const char *program, bool wait, const char *verb, const char *parameters);
+// Starts a program with parameters through the shell, with its default verb,
+// and waits without a time limit for it to end.
+void ShellRunAndWait(const char *program, const char *parameters);
 
 } // namespace actions

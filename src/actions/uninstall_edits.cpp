@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "actions/action_paths.h"
+#include "base/paths.h"
 #include "frame/returned_text.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
@@ -55,7 +55,7 @@ extern "C" RADOZAVU_API(int) DeleteRegPackageNameEX(const char *installerKeyName
     // it. A key path longer than a path buffer names no list.
     handles::UniqueKey sourceList;
     const auto open = [&sourceList](HKEY root, const std::string &path) {
-        return actions::fitsPath(path) &&
+        return paths::fits(path) &&
                win::RegOpenKeyA(root, path.c_str(), sourceList.put()) == ERROR_SUCCESS;
     };
     if (!open(HKEY_LOCAL_MACHINE, machineSourceList) && !open(HKEY_CURRENT_USER, userSourceList)) {

@@ -2,8 +2,8 @@
 // ZepProj.dll after Rezedev.dll has been loaded from the install folder.
 #include <string>
 
-#include "actions/action_paths.h"
-#include "platform/processes.h"
+#include "apps/sibling_libraries.h"
+#include "base/paths.h"
 #include "radozavu.h"
 
 namespace {
@@ -18,21 +18,18 @@ int ConfigureWriteMonitorPaths(const char *installFolder) {
     if (installFolder == nullptr || *installFolder == '\0') {
         return 1;
     }
-    // The backslash is added even after one that ends the folder already;
-    // the file functions read the two as one.
-    const std::string folder = std::string(installFolder) + "\\";
-    const std::string rezedev = folder + "Rezedev.dll";
-    const std::string zepProj = folder + "ZepProj.dll";
-    if (!actions::fitsPath(rezedev) || !actions::fitsPath(zepProj) ||
-        win::LoadLibraryA(rezedev.c_str()) == nullptr) {
+    const std::string services = paths::join(installFolder, apps::kServicesLibrary);
+    const std::string writeMonitorPath = paths::join(installFolder, apps::kWriteMonitorLibrary);
+    if (!paths::fits(services) || !paths::fits(writeMonitorPath) ||
+        apps::LoadSiblingLibrary(services) == nullptr) {
         return 0;
     }
-    const HMODULE writeMonitor = win::LoadLibraryA(zepProj.c_str());
+    const HMODULE writeMonitor = apps::LoadSiblingLibrary(writeMonitorPath);
     if (writeMonitor == nullptr) {
         return 0;
     }
-    const auto entry = reinterpret_cast<PopulateWriteMonitorPaths>(reinterpret_cast<void (*)()>(
-        win::GetProcAddress(writeMonitor, "HKPopulateWriteMonitorPaths")));
+    const auto entry = apps::SiblingEntryPoint<PopulateWriteMonitorPaths>(
+        writeMonitor, "HKPopulateWriteMonitorPaths");
     return entry != nullptr ? entry() : 0;
 }
 

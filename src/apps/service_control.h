@@ -15,7 +15,9 @@ constexpr DWORD kStopBudgetMs = 60000;
 bool IsServiceRunning(const char *serviceName);
 
 // Stops a service, first its active dependents when asked to, within budgetMs
-// for the whole operation. The caller opens and closes both handles. The
+// for the whole operation. The library always asks (stopDependentsFirst
+// false is left to the tests, which show the manager refusing to stop a
+// service whose dependents run). The caller opens and closes both handles. The
 // result is a Win32 error code: ERROR_SUCCESS, ERROR_TIMEOUT when the budget
 // ran out, or the code of the service call that failed.
 DWORD StopServiceAndDependents(SC_HANDLE manager, SC_HANDLE service, bool stopDependentsFirst,

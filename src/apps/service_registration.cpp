@@ -4,7 +4,8 @@
 #include <string>
 
 #include "base/handles.h"
-#include "platform/processes.h"
+#include "apps/sibling_libraries.h"
+#include "base/paths.h"
 #include "platform/registry.h"
 #include "radozavu.h"
 
@@ -12,12 +13,11 @@ namespace {
 
 constexpr const char *kServiceName = "QLNSvc40";
 constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40";
-constexpr const char *kServiceProgram = "\\QLNSYNCService.exe";
+constexpr const char *kServiceProgram = "QLNSYNCService.exe";
 constexpr const char *kServiceDisplayName = "Brevanta Synchronization Service 5.0";
 constexpr const char *kServiceAccount = "LocalSystem";
 constexpr DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
 
-constexpr const char *kSiblingLibrary = "Rezedev.dll";
 constexpr const char *kConfigureEntryPoint = "HKConfigureDependentServices";
 constexpr int kConfigureSelector = 1;
 // The sibling libraries' entry points are called as this library's exports are.
@@ -42,14 +42,12 @@ int configureDependentServices(const char *folder) {
     if (folder == nullptr || *folder == '\0') {
         return 1;
     }
-    const std::string path = std::string(folder) + "\\" + kSiblingLibrary;
-    const HMODULE library = win::LoadLibraryA(path.c_str());
+    const HMODULE library = apps::LoadSiblingLibrary(paths::join(folder, apps::kServicesLibrary));
     if (library == nullptr) {
         return 0;
     }
-    // Through void (*)(), the function type that converts to any other.
-    const auto configure = reinterpret_cast<ConfigureDependentServices>(
-        reinterpret_cast<void (*)()>(win::GetProcAddress(library, kConfigureEntryPoint)));
+    const auto configure =
+        apps::SiblingEntryPoint<ConfigureDependentServices>(library, kConfigureEntryPoint);
     if (configure == nullptr) {
         return 0;
     }
@@ -67,7 +65,7 @@ extern "C" RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
         return 0;
     }
     // Every value is tried, also after a failed one.
-    bool written = writeText(key.get(), "ImagePath", std::string(serviceFolder) + kServiceProgram);
+    bool written = writeText(key.get(), "ImagePath", paths::join(serviceFolder, kServiceProgram));
     written = writeDword(key.get(), "ErrorControl", SERVICE_ERROR_IGNORE) && written;
     written = writeText(key.get(), "Description", kServiceDisplayName) && written;
     written = writeText(key.get(), "DisplayName", kServiceDisplayName) && written;

@@ -16,7 +16,10 @@ void onReset(std::function<void()> reset);
 }
 
 // A value that lives for one load of the library and starts afresh with the
-// next load (T's default value).
+// next load (T's default value). Hold it, and any object holding one, in a
+// function's static, made on first use, never at namespace scope: the load
+// step of the shared object may run before the static objects of a file are
+// constructed.
 template <class T> class PerLoad {
 public:
     PerLoad() {

@@ -7,20 +7,21 @@
 #include "platform/files.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "radozavu.h"
 
 namespace {
 
 const char *returnSetting(frame::ReturnedText &result, const char *folder, const char *key,
                           const char *defaultText) {
-    return result.set(config::SetupConfig(folder, key, defaultText));
+    return result.set(config::ReadSetting(folder, key, defaultText));
 }
 
 // The default of a file setting: the folder, a backslash and the file name.
 // The folder already ends in a backslash, so the default holds two in a row,
 // which the file functions read as one.
 std::string fileBesideSetup(const char *folder, const char *fileName) {
-    return std::string(folder != nullptr ? folder : "") + "\\" + fileName;
+    return paths::join(folder, fileName);
 }
 
 bool isErrorReadingValue(const std::string &value) {
@@ -62,20 +63,20 @@ RADOZAVU_SETTING_GETTER(GetMultipleIniFiles, "MultipleIniFiles", "YES")
 
 extern "C" RADOZAVU_API(const char *) GetInitialPreferencesFile(const char *setupFolder) {
     static frame::ReturnedText result;
-    const std::string fallback = fileBesideSetup(setupFolder, "QLNINIT.INI");
-    return returnSetting(result, setupFolder, "InitialPreferencesFile", fallback.c_str());
+    const std::string fallback = fileBesideSetup(setupFolder, config::kInitialPreferencesFileName);
+    return returnSetting(result, setupFolder, config::kInitialPreferencesKey, fallback.c_str());
 }
 
 extern "C" RADOZAVU_API(const char *) GetInitialRegFile(const char *setupFolder) {
     static frame::ReturnedText result;
-    const std::string fallback = fileBesideSetup(setupFolder, "QLNCFG.REG");
-    return returnSetting(result, setupFolder, "InitialRegFile", fallback.c_str());
+    const std::string fallback = fileBesideSetup(setupFolder, config::kInitialRegistryFileName);
+    return returnSetting(result, setupFolder, config::kInitialRegistryKey, fallback.c_str());
 }
 
 extern "C" RADOZAVU_API(const char *) GetExecuteOnCompletion(const char *setupFolder) {
     static frame::ReturnedText result;
     std::string value =
-        config::SetupConfig(setupFolder, "ExecuteOnCompletion", config::kErrorReadingValue);
+        config::ReadSetting(setupFolder, "ExecuteOnCompletion", config::kErrorReadingValue);
     if (!isErrorReadingValue(value)) {
         WIN32_FIND_DATAA found{};
         const handles::UniqueFindHandle search(win::FindFirstFileA(value.c_str(), &found));
@@ -92,6 +93,6 @@ extern "C" RADOZAVU_API(const char *) GetExecuteOnCompletion(const char *setupFo
 extern "C" RADOZAVU_API(const char *) GetExecutableCmdLineOptions(const char *setupFolder) {
     static frame::ReturnedText result;
     std::string value =
-        config::SetupConfig(setupFolder, "ExecutableCommandParams", config::kErrorReadingValue);
+        config::ReadSetting(setupFolder, "ExecutableCommandParams", config::kErrorReadingValue);
     return result.set(isErrorReadingValue(value) ? std::string() : std::move(value));
 }

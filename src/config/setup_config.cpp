@@ -1,34 +1,39 @@
 #include "config/setup_config.h"
 
-#include <cstdio>
+#include <vector>
 
 #include "frame/application.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/profile.h"
 #include "platform/user.h"
 
 namespace config {
 namespace {
-constexpr DWORD kValueBufferSize = 1024;
-// The system's path buffers hold 259 characters and the terminator.
-constexpr std::size_t kMaxPathLength = 259;
+constexpr std::size_t kValueBufferSize = 1024;
 } // namespace
 
-std::string FilePath(const char *folder) {
-    return std::string(folder != nullptr ? folder : "") + kFileName;
+std::string FilePath(const char *folder) { return paths::append(folder, kFileName); }
+
+std::string ReadRawSetting(const std::string &path, const char *key, const char *defaultText,
+                           std::size_t room) {
+    std::vector<char> value(room);
+    const DWORD length = win::GetPrivateProfileStringA(kSection, key, defaultText, value.data(),
+                                                       static_cast<DWORD>(room), path.c_str());
+    return std::string(value.data(), length);
 }
 
-std::string SetupConfig(const char *folder, const char *key, const char *defaultText) {
+std::string ReadSetting(const char *folder, const char *key, const char *defaultText) {
     const std::string path = FilePath(folder);
-    char raw[kValueBufferSize];
     // A longer path names no file the system can open: the key reads as its
     // default, as from a missing file, and the path never reaches the
     // profile functions (one system's crash on it).
-    if (path.size() > kMaxPathLength) {
-        std::snprintf(raw, sizeof raw, "%s", defaultText != nullptr ? defaultText : "");
-    } else {
-        win::GetPrivateProfileStringA(kSection, key, defaultText, raw, sizeof raw, path.c_str());
-    }
+    const std::string value = paths::fits(path)
+                                  ? ReadRawSetting(path, key, defaultText, kValueBufferSize)
+                                  : std::string(defaultText != nullptr ? defaultText : "")
+                                        .substr(0, kValueBufferSize - 1);
+    // The value is taken as text: up to its first zero byte.
+    const char *raw = value.c_str();
     char expanded[kValueBufferSize];
     const DWORD length = win::ExpandEnvironmentStringsA(raw, expanded, sizeof expanded);
     // A failed expansion, or one too long for the buffer, keeps the raw value.
@@ -39,7 +44,7 @@ std::string SetupConfig(const char *folder, const char *key, const char *default
 }
 
 void SetupMessageBox(const char *folder, const char *text) {
-    const std::string show = SetupConfig(folder, "ShowErrorMessages", "NO");
+    const std::string show = ReadSetting(folder, "ShowErrorMessages", "NO");
     if (mbtext::compareNoCase(show.c_str(), "NO") == 0) {
         return;
     }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/paths.h"
+
 namespace frame {
 
 // The application object's start-up step, run when the library is loaded.
@@ -15,7 +17,8 @@ void startApplication();
 // title of message boxes that have none of their own.
 const std::string &productDisplayName();
 
-// The longest display name the library keeps, in bytes.
-constexpr std::size_t kMaxDisplayNameLength = 259;
+// The longest display name the library keeps, in bytes: a path buffer's
+// worth.
+constexpr std::size_t kMaxDisplayNameLength = paths::kMaxPathLength;
 
 } // namespace frame

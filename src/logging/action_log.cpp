@@ -6,7 +6,7 @@
 #include "platform/file_io.h"
 #include "base/handles.h"
 #include "base/mbtext.h"
-#include "platform/profile.h"
+#include "base/paths.h"
 #include "radozavu.h"
 
 namespace logging {
@@ -17,14 +17,13 @@ void AppendActionLogLine(const std::string &profilePath, const std::string &mess
     }
     // Read into more room than a path takes, so that a value too long for a
     // path is refused instead of being cut into the path of another file.
-    char logPath[1024];
-    const DWORD length = win::GetPrivateProfileStringA(
-        config::kSection, "InstallActionLog", "", logPath, sizeof logPath, profilePath.c_str());
-    if (length == 0 || length > kMaxActionLogPathLength) {
+    const std::string logPath =
+        config::ReadRawSetting(profilePath, config::kActionLogKey, "", 1024);
+    if (logPath.empty() || !paths::fits(logPath)) {
         return;
     }
     const handles::UniqueFileHandle file(win::CreateFileA(
-        logPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        logPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return;
     }

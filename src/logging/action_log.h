@@ -10,8 +10,6 @@ namespace logging {
 // The longest parameter text of HKSetupAddActionLog that is used, in bytes:
 // the profile file path, "|" and the message.
 constexpr std::size_t kMaxActionParamLength = 519;
-// The longest log file path that is used, in bytes.
-constexpr std::size_t kMaxActionLogPathLength = 259;
 
 // Appends "<stamp> : <message>" and a line end to the log file that the
 // profile file names. Nothing is written, and nothing reported, when the

@@ -8,6 +8,7 @@
 #include "base/per_load.h"
 #include "logging/time_stamp.h"
 #include "base/mbtext.h"
+#include "base/paths.h"
 #include "platform/profile.h"
 #include "registry/product_registry.h"
 
@@ -16,15 +17,14 @@ namespace {
 
 constexpr const char *kSection = "DebugIniMsgs";
 constexpr const char *kFileName = "QLNQUILL.INI";
-constexpr DWORD kPathBufferSize = 260;
 // A message is formatted into 1,024 bytes: at most 1,023 characters are kept.
 constexpr std::size_t kMaxMessageLength = 1023;
 constexpr UINT kDefaultMaxLine = 100;
 
 // folder + "\QLNQUILL.INI", or empty when that would not fit in a path buffer.
 std::string fileInFolder(const char *folder) {
-    std::string path = std::string(folder) + "\\" + kFileName;
-    return path.size() < kPathBufferSize ? path : std::string();
+    std::string path = paths::join(folder, kFileName);
+    return paths::fits(path) ? path : std::string();
 }
 
 std::string formatMessage(const char *format, va_list arguments) {
@@ -102,19 +102,28 @@ private:
     per_load::PerLoad<CachedSwitches> cached_;
 };
 
-DebugLog installLog(&InstallIniPath);
-DebugLog windowsLog(&WindowsIniPath);
+// The two logs are made on first use, as all per-load state is (a PerLoad
+// registers itself when it is built): the library's load step may run before
+// the static objects of this file have been constructed.
+DebugLog &installLog() {
+    static DebugLog log(&InstallIniPath);
+    return log;
+}
+DebugLog &windowsLog() {
+    static DebugLog log(&WindowsIniPath);
+    return log;
+}
 
 } // namespace
 
 std::string InstallIniPath() {
-    char folder[kPathBufferSize];
+    char folder[paths::kPathBufferSize];
     registry::GetInstallLocation(folder, sizeof folder);
     return fileInFolder(folder);
 }
 
 std::string WindowsIniPath() {
-    char folder[kPathBufferSize];
+    char folder[paths::kPathBufferSize];
     const DWORD length = win::ExpandEnvironmentStringsA("%WINDIR%", folder, sizeof folder);
     if (length == 0 || length > sizeof folder) {
         return {};
@@ -128,7 +137,7 @@ std::string WindowsIniPath() {
 int DebugLogInstall(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    const int result = installLog.log(format, arguments);
+    const int result = installLog().log(format, arguments);
     va_end(arguments);
     return result;
 }
@@ -137,7 +146,7 @@ int DebugLogInstall(const char *format, ...) {
 int DebugLogWindows(const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    const int result = windowsLog.log(format, arguments);
+    const int result = windowsLog().log(format, arguments);
     va_end(arguments);
     return result;
 }

@@ -2,6 +2,7 @@
 // desktop, and the file of the setup program the library runs in.
 #include <string>
 
+#include "base/paths.h"
 #include "frame/busy_cursor.h"
 #include "frame/returned_text.h"
 #include "platform/module_file.h"
@@ -22,7 +23,7 @@ std::string shellFolderPath(int folder) {
     if (FAILED(win::SHGetSpecialFolderLocation(nullptr, folder, &items))) {
         return {};
     }
-    char path[MAX_PATH] = "";
+    char path[paths::kPathBufferSize] = "";
     if (!win::SHGetPathFromIDListA(items, path)) {
         path[0] = '\0';
     }
@@ -32,9 +33,9 @@ std::string shellFolderPath(int folder) {
 
 // "Common Desktop" of the Shell Folders key; empty when it cannot be read.
 std::string registeredCommonDesktop() {
-    char path[MAX_PATH];
-    if (registry::ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", path,
-                                     sizeof path) == 0) {
+    char path[paths::kPathBufferSize];
+    if (!registry::ReadRegistryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", path,
+                                      sizeof path)) {
         return {};
     }
     return path;
@@ -73,9 +74,9 @@ extern "C" RADOZAVU_API(int) HKSetupGetCommonDesktopFolderLocation(const SetupCa
 
 extern "C" RADOZAVU_API(const char *) HKGetSetupExePath(void) {
     static frame::ReturnedText result;
-    char path[MAX_PATH] = "";
-    const DWORD length = win::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char path[paths::kPathBufferSize] = "";
+    const DWORD length = win::GetModuleFileNameA(nullptr, path, sizeof path);
     // Windows XP leaves a path that does not fit unterminated.
-    path[length < MAX_PATH ? length : MAX_PATH - 1] = '\0';
+    path[length < sizeof path ? length : sizeof path - 1] = '\0';
     return result.set(path);
 }

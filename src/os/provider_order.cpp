@@ -25,10 +25,10 @@ constexpr const char *kRemove = "QLNRemoveNetworkProvider";
 // an empty order. Its type is not examined: the text ends at its first zero.
 // Any other failure is returned, so that an order that is there but cannot
 // be read is never taken for an empty one and written over.
-LONG readOrder(HKEY key, std::string &order) {
+DWORD readOrder(HKEY key, std::string &order) {
     registry::StringValue value = registry::ReadStringValue(key, kOrderValue);
     order = std::move(value.text);
-    return value.status == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_SUCCESS) : value.status;
+    return value.status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : value.status;
 }
 
 // Opens the order key and reads the order for an operation, logging the
@@ -41,7 +41,7 @@ bool openAndReadOrder(const char *operation, const char *opened, handles::Unique
         return false;
     }
     DebugLogWindows("%s: %s", operation, opened);
-    if (const LONG rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
+    if (const DWORD rc = readOrder(key.get(), order); rc != ERROR_SUCCESS) {
         DebugLogWindows("%s: RegQueryValueEx returns %d", operation, static_cast<int>(rc));
         return false;
     }
@@ -49,10 +49,10 @@ bool openAndReadOrder(const char *operation, const char *opened, handles::Unique
 }
 
 // Stores the order as REG_SZ, its length not counting the terminator.
-LONG writeOrder(HKEY key, const std::string &order) {
-    return win::RegSetValueExA(key, kOrderValue, 0, REG_SZ,
-                               reinterpret_cast<const BYTE *>(order.c_str()),
-                               static_cast<DWORD>(order.size()));
+DWORD writeOrder(HKEY key, const std::string &order) {
+    return static_cast<DWORD>(win::RegSetValueExA(key, kOrderValue, 0, REG_SZ,
+                                                  reinterpret_cast<const BYTE *>(order.c_str()),
+                                                  static_cast<DWORD>(order.size())));
 }
 
 // One pass of an add or a remove in the debug log: "<name>: Entered" as it
@@ -74,7 +74,7 @@ private:
 // Logs a remove that read order and made plan of it, from the order it read
 // on; rc is the result of the write, if there was one.
 void logRemove(LoggedPass &pass, const std::string &order, const ProviderRemovePlan &plan,
-               LONG rc) {
+               DWORD rc) {
     DebugLogWindows("QLNRemoveNetworkProvider: After RegQueryValueEx  =%s", order.c_str());
     if (order.empty()) {
         pass.closeWith("No szValue - returning TRUE");
@@ -118,7 +118,7 @@ void logListed(LoggedPass &pass, const std::string &order) {
 
 // Logs the pass of an add that finds order, movesTold moves into the story
 // of plan; rc is the result of the write, if there was one.
-void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPlan &plan, LONG rc,
+void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPlan &plan, DWORD rc,
                 std::size_t movesTold) {
     DebugLogWindows("QLNAddNetworkProvider: ProviderOrder=%s", order.c_str());
     if (plan.listedFirst) {
@@ -159,38 +159,34 @@ void logAddPass(LoggedPass &pass, const std::string &order, const ProviderAddPla
 
 } // namespace
 
-BOOL QLNAddNetworkProvider() {
+void QLNAddNetworkProvider() {
     const frame::BusyCursor busy;
     LoggedPass pass(kAdd);
     handles::UniqueKey key;
     std::string order;
     if (!openAndReadOrder(kAdd, "RegOpenKeyEx returned ERROR_SUCCESS", key, order)) {
-        return TRUE;
+        return;
     }
     // The order is read once and written once, whatever the number of
     // entries QLNNET to take out on the way to the head.
     const ProviderAddPlan plan = PlanProviderAdd(order);
-    const LONG rc =
-        plan.listedFirst ? static_cast<LONG>(ERROR_SUCCESS) : writeOrder(key.get(), plan.newOrder);
+    const DWORD rc = plan.listedFirst ? ERROR_SUCCESS : writeOrder(key.get(), plan.newOrder);
     key.reset();
     logAddPass(pass, order, plan, rc, 0);
-    return TRUE;
 }
 
-BOOL QLNRemoveNetworkProvider() {
+void QLNRemoveNetworkProvider() {
     const frame::BusyCursor busy;
     LoggedPass pass(kRemove);
     handles::UniqueKey key;
     std::string order;
     if (!openAndReadOrder(kRemove, "Inside loop -1", key, order)) {
-        return TRUE;
+        return;
     }
     const ProviderRemovePlan plan = PlanProviderRemove(order);
-    const LONG rc =
-        plan.listed ? writeOrder(key.get(), plan.newOrder) : static_cast<LONG>(ERROR_SUCCESS);
+    const DWORD rc = plan.listed ? writeOrder(key.get(), plan.newOrder) : ERROR_SUCCESS;
     key.reset();
     logRemove(pass, order, plan, rc);
-    return TRUE;
 }
 
 } // namespace os

@@ -17,12 +17,12 @@ constexpr const char *kProviderName = "QLNNET";
 // Names are matched at the start of an entry, case-sensitively. The order
 // is read once and the new one written once, in time proportional to its
 // length however many entries QLNNET it holds; an order that cannot be read
-// or stored is left as it is. Always TRUE: failures reach only the debug log.
-BOOL QLNAddNetworkProvider();
+// or stored is left as it is. Failures reach only the debug log.
+void QLNAddNetworkProvider();
 
 // Takes the first entry that begins with QLNNET out of the order, up to and
 // including the comma after it; an order that cannot be read is left as it
-// is. Always TRUE.
-BOOL QLNRemoveNetworkProvider();
+// is. Failures reach only the debug log.
+void QLNRemoveNetworkProvider();
 
 } // namespace os

@@ -15,11 +15,6 @@ namespace {
 
 using logging::DebugLogInstall;
 
-HRESULT lastErrorAsHresult() {
-    const DWORD code = win::GetLastError();
-    return code == ERROR_SUCCESS ? 0 : static_cast<HRESULT>(0x80070000u | (code & 0xFFFFu));
-}
-
 } // namespace
 
 bool IsWindowsNt4OrLater() {
@@ -32,18 +27,18 @@ bool IsWindowsNt4Sp6OrLater() {
     return version.isNt() && version.major() == 4 && version.servicePackAtLeast("Service Pack 6");
 }
 
-HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token) {
+DWORD AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token) {
     handles::UniqueHandle processToken;
     if (token == nullptr) {
         if (!win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
                                    processToken.put())) {
-            return lastErrorAsHresult();
+            return win::GetLastError();
         }
         token = processToken.get();
     }
     LUID privilege{};
     if (!win::LookupPrivilegeValueA(nullptr, privilegeName, &privilege)) {
-        return lastErrorAsHresult();
+        return win::GetLastError();
     }
     // First learn the privilege's attributes: the system reports only a
     // privilege whose state the call changed, so a previous state left empty
@@ -55,7 +50,7 @@ HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE to
     DWORD previousSize = 0;
     if (!win::AdjustTokenPrivileges(token, FALSE, &query, sizeof previous, &previous,
                                     &previousSize)) {
-        return lastErrorAsHresult();
+        return win::GetLastError();
     }
     previous.PrivilegeCount = 1;
     previous.Privileges[0].Luid = privilege;
@@ -65,14 +60,16 @@ HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE to
         previous.Privileges[0].Attributes &= ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED);
     }
     if (!win::AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr)) {
-        return lastErrorAsHresult();
+        return win::GetLastError();
     }
-    return 0;
+    return ERROR_SUCCESS;
 }
 
-void ShutDownComputer(UINT action) {
+void RestartComputer() {
     DebugLogInstall("EWX_REBOOT");
     if (IsWindowsNt4OrLater()) {
+        // Without the privilege Windows refuses the restart below, which
+        // leaves it running: the request is made either way.
         AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr);
     }
     registry::WriteProductDword("Reserved", "ExitWindows", 1, HKEY_CURRENT_USER);
@@ -83,7 +80,7 @@ void ShutDownComputer(UINT action) {
         return;
     }
     DebugLogInstall("ExitWindowsEx(EWX_REBOOT)");
-    win::ExitWindowsEx(action, 0);
+    win::ExitWindowsEx(EWX_REBOOT, 0);
 }
 
 } // namespace os
@@ -94,6 +91,6 @@ extern "C" RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord * /*rec
     if (HWND agent = win::FindWindowA(nullptr, os::kAgentWindowTitle); agent != nullptr) {
         win::SendMessageA(agent, WM_CLOSE, 0, 0);
     }
-    os::ShutDownComputer(EWX_REBOOT);
+    os::RestartComputer();
     return 0;
 }

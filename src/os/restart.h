@@ -19,13 +19,13 @@ bool IsWindowsNt4Sp6OrLater();
 
 // Sets (enable non-zero) or clears one privilege of a token, keeping its
 // other attribute bits; a null token means the current process's token,
-// opened and closed here. 0 on success, else the system's error as an
-// HRESULT (0x8007xxxx), or 0 when the system names no error.
-HRESULT AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token);
+// opened and closed here. ERROR_SUCCESS, or the error code of the system
+// call that failed.
+DWORD AdjustProcessPrivilege(const char *privilegeName, BOOL enable, HANDLE token);
 
-// Marks "ExitWindows" in the user's product key and asks Windows to restart;
-// action is the ExitWindowsEx flag of a restart, EWX_REBOOT. The results of
-// the system calls are not examined: a refused restart leaves Windows running.
-void ShutDownComputer(UINT action);
+// Marks "ExitWindows" in the user's product key and asks Windows to restart.
+// The results of the system calls are not examined: a refused restart leaves
+// Windows running.
+void RestartComputer();
 
 } // namespace os

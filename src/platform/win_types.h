@@ -51,7 +51,7 @@ constexpr int MAX_PATH = 260;
 
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
-// Error codes.
+// Error codes, all of them here, by number.
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
@@ -64,13 +64,29 @@ constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_BAD_PATHNAME = 161;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_TOO_MANY_POSTS = 298;
 constexpr DWORD ERROR_NOACCESS = 998;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
+constexpr DWORD ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
+constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
+constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr DWORD ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
+constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr DWORD ERROR_DATABASE_DOES_NOT_EXIST = 1065;
+constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
+constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
+constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr DWORD ERROR_PRIVILEGE_NOT_HELD = 1314;
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 
 // Registry.
@@ -188,7 +204,6 @@ constexpr DWORD MAKELANGID(WORD primary, WORD sub) {
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
-#define IDC_ARROW MAKEINTRESOURCEA(32512)
 
 // Waits.
 constexpr DWORD INFINITE = 0xFFFFFFFF;
@@ -200,10 +215,6 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 constexpr UINT CP_ACP = 0;
 
 // Programs, shell execution, file moves and system time (post-install actions).
-constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
-constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
-constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
-
 struct STARTUPINFOA {
     DWORD cb;
     LPSTR lpReserved;
@@ -295,8 +306,6 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 
-// Modules.
-constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 // Windows, processes, named objects, the heap and services.
 #define CALLBACK
 using SIZE_T = std::size_t;
@@ -306,15 +315,6 @@ using SC_HANDLE = SC_HANDLE__ *;
 using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 
 constexpr UINT WM_CLOSE = 0x0010;
-
-constexpr DWORD ERROR_TOO_MANY_POSTS = 298;
-constexpr DWORD ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
-constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
-constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
-constexpr DWORD ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
-constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
-constexpr DWORD ERROR_DATABASE_DOES_NOT_EXIST = 1065;
-constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 
 constexpr ACCESS_MASK PROCESS_TERMINATE = 0x0001;
 constexpr ACCESS_MASK PROCESS_ALL_ACCESS = 0x001F0FFF;
@@ -365,11 +365,6 @@ struct ENUM_SERVICE_STATUSA {
 };
 using LPENUM_SERVICE_STATUSA = ENUM_SERVICE_STATUSA *;
 // Logging and restart: file contents, tokens and privileges, ending Windows.
-constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
-constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
-constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
-constexpr DWORD ERROR_PRIVILEGE_NOT_HELD = 1314;
-
 using PLONG = LONG *;
 using PDWORD = DWORD *;
 using PHANDLE = HANDLE *;

@@ -28,10 +28,10 @@ KeyNames &keyNames() {
     return *names;
 }
 
-// The text results of ReadProductString: a short buffer for values under 260
-// bytes and a text that grows for longer ones.
+// The text results of ReadProductString: a path buffer for values shorter
+// than one and a text that grows for longer ones.
 struct StringResults {
-    char shortText[260] = {};
+    char shortText[paths::kPathBufferSize] = {};
     std::vector<char> longText;
 };
 StringResults &stringResults() {
@@ -133,59 +133,55 @@ const char *ReadProductString(const char *section, const char *valueName, const 
     return results.longText.data();
 }
 
-int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root) {
+bool WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root) {
     handles::UniqueKey key = OpenProductSection(section, root, true);
     if (!key) {
-        return 0;
+        return false;
     }
     return win::RegSetValueExA(key.get(), valueName, 0, REG_DWORD,
                                reinterpret_cast<const BYTE *>(&value),
-                               sizeof value) == ERROR_SUCCESS
-               ? 1
-               : 0;
+                               sizeof value) == ERROR_SUCCESS;
 }
 
-int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root) {
+bool WriteProductString(const char *section, const char *valueName, const char *text, HKEY root) {
     if (valueName == nullptr) {
         handles::UniqueKey product = OpenProductKey(root, false);
-        return product && win::RegDeleteKeyA(product.get(), section) == ERROR_SUCCESS ? 1 : 0;
+        return product && win::RegDeleteKeyA(product.get(), section) == ERROR_SUCCESS;
     }
     handles::UniqueKey key = OpenProductSection(section, root, true);
     if (!key) {
-        return 0;
+        return false;
     }
     if (text == nullptr) {
-        return win::RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
+        return win::RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS;
     }
     return win::RegSetValueExA(key.get(), valueName, 0, REG_SZ,
                                reinterpret_cast<const BYTE *>(text),
-                               static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS
-               ? 1
-               : 0;
+                               static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
 }
 
-int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
-                       DWORD size) {
+bool ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
+                        DWORD size) {
     handles::UniqueKey key;
     if (size == 0 ||
         win::RegOpenKeyExA(root, keyPath, 0, kReadAccess, key.put()) != ERROR_SUCCESS) {
-        return 0;
+        return false;
     }
     const StringValue value = ReadStringValue(key.get(), valueName, size);
     if (value.status != ERROR_SUCCESS) {
-        return 0;
+        return false;
     }
     // A value that fills the buffer without a terminator gives up its last
     // byte to one.
     const std::size_t length = std::min<std::size_t>(value.text.size(), size - 1);
     std::memcpy(buffer, value.text.data(), length);
     buffer[length] = '\0';
-    return 1;
+    return true;
 }
 
 void GetInstallLocation(char *buffer, DWORD size) {
     const auto useDefault = [&] { mbtext::copyBounded(buffer, size, kDefaultInstallFolder); };
-    char path[260];
+    char path[paths::kPathBufferSize];
     const int length = std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s", kRoot, CompanyKeyName(),
                                      ProductKeyName(), "Current Version");
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
@@ -205,11 +201,9 @@ void GetInstallLocation(char *buffer, DWORD size) {
         useDefault();
         return;
     }
-    std::memcpy(buffer, value.text.c_str(), value.text.size() + 1);
-    const char *last = mbtext::findLastChar(buffer, '\\');
-    if (last != nullptr && last[1] == '\0') {
-        buffer[last - buffer] = '\0';
-    }
+    std::string location = value.text;
+    mbtext::removeTrailingBackslash(location);
+    std::memcpy(buffer, location.c_str(), location.size() + 1);
 }
 
 } // namespace registry

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "base/handles.h"
+#include "base/paths.h"
 #include "platform/types.h"
 
 namespace registry {
@@ -15,8 +16,9 @@ namespace registry {
 constexpr REGSAM kReadAccess = KEY_READ;
 constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
-// The longest company or product key name, in bytes.
-constexpr std::size_t kMaxKeyNameLength = 259;
+// The longest company or product key name, in bytes: the names are kept in
+// path buffers.
+constexpr std::size_t kMaxKeyNameLength = paths::kMaxPathLength;
 
 // Sets the company and product key names; false (and nothing changed) when
 // a name is missing or longer than kMaxKeyNameLength.
@@ -37,21 +39,22 @@ DWORD ReadProductDword(const char *section, const char *valueName, DWORD default
 DWORD ReadPreferenceDword(const char *valueName, DWORD defaultValue);
 // The text of a value of a section, whatever its type and length, up to its
 // first zero byte: in storage of the store that stays valid until the next
-// call for a value of the same kind (under 260 bytes, or longer); or
+// call for a value of the same kind (shorter than a path buffer, or longer); or
 // defaultText itself.
 const char *ReadProductString(const char *section, const char *valueName, const char *defaultText,
                               HKEY root);
-// Stores a REG_DWORD value, creating the keys on the way. 1 or 0.
-int WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root);
+// Stores a REG_DWORD value, creating the keys on the way. True when stored.
+bool WriteProductDword(const char *section, const char *valueName, DWORD value, HKEY root);
 // Stores text as REG_SZ; with no text deletes the value; with no value name
-// deletes the section key. 1 or 0.
-int WriteProductString(const char *section, const char *valueName, const char *text, HKEY root);
+// deletes the section key. True when done.
+bool WriteProductString(const char *section, const char *valueName, const char *text, HKEY root);
 
 // Reads a value of any key, whatever its type, into the caller's buffer of
-// size bytes: 1 when the value fits (a value that fills the buffer without a
-// terminator loses its last byte to one), else 0 and the buffer as it was.
-int ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
-                       DWORD size);
+// size bytes: true when the value fits (a value that fills the buffer without
+// a terminator loses its last byte to one), else false and the buffer as it
+// was.
+bool ReadRegistryString(HKEY root, const char *keyPath, const char *valueName, char *buffer,
+                        DWORD size);
 
 // The product's install folder without a trailing backslash, or the default
 // folder when none is registered or the value with its terminator does not

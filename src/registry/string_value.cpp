@@ -13,8 +13,8 @@ StringValue ReadStringValue(HKEY key, const char *valueName, DWORD limit) {
     DWORD size = whole ? 0 : limit;
     do {
         data.assign(static_cast<std::size_t>(size) + 1, '\0'); // a zero after any bytes read
-        value.status = win::RegQueryValueExA(key, valueName, nullptr, nullptr,
-                                             reinterpret_cast<BYTE *>(data.data()), &size);
+        value.status = static_cast<DWORD>(win::RegQueryValueExA(
+            key, valueName, nullptr, nullptr, reinterpret_cast<BYTE *>(data.data()), &size));
     } while (whole && value.status == ERROR_MORE_DATA);
     if (value.status == ERROR_SUCCESS) {
         value.size = size;

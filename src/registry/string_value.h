@@ -13,8 +13,9 @@ namespace registry {
 
 struct StringValue {
     // ERROR_SUCCESS; ERROR_FILE_NOT_FOUND for a missing value; ERROR_MORE_DATA
-    // for one over the reader's limit; or whatever else the system answers.
-    LONG status = ERROR_FILE_NOT_FOUND;
+    // for one over the reader's limit; or whatever else the system answers
+    // (the registry's LONG result, taken as the library's error code).
+    DWORD status = ERROR_FILE_NOT_FOUND;
     // The stored size in bytes, the terminator counted when one was stored.
     DWORD size = 0;
     // The stored bytes up to the first zero, or all of them when none is zero;

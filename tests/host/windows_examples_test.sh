@@ -6,14 +6,15 @@
 # every expectation met; then on the emulated machine through the Linux host;
 # then their transcripts compared call by call (compare_transcripts.sh), and
 # the JUnit reports of the Wine runs checked against them (junit_check.py).
-#   windows_examples_test.sh RADOZAVU.EXE EMULATED-HOST EXAMPLES-FOLDER
+#   RADOZAVU_EMULATED_HOST=LINUX-HOST windows_examples_test.sh RADOZAVU.EXE EXAMPLES-FOLDER
+# (the windows-x86 test preset names the default preset's host).
 set -euo pipefail
 windows_host=$1
-emulated_host=$2
-examples=$3
+examples=$2
+emulated_host=${RADOZAVU_EMULATED_HOST:-}
 here=$(cd "$(dirname "$0")" && pwd)
 if [ ! -x "$emulated_host" ]; then
-    echo "no emulated host at $emulated_host: build the default preset first"
+    echo "no emulated host at '$emulated_host' (RADOZAVU_EMULATED_HOST): build the default preset first"
     exit 1
 fi
 source "$here/../wine/fresh-prefix.sh"

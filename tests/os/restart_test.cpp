@@ -205,13 +205,13 @@ class AdjustProcessPrivilege : public MachineTest {};
 TEST_F(AdjustProcessPrivilege, SetsAndClearsOnlyTheEnabledBit) {
     auto &privileges = machine().processToken.privileges;
     privileges["SeShutdownPrivilege"] = SE_PRIVILEGE_ENABLED_BY_DEFAULT;
-    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(privileges["SeShutdownPrivilege"],
               SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
-    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(privileges["SeShutdownPrivilege"],
               SE_PRIVILEGE_ENABLED_BY_DEFAULT | SE_PRIVILEGE_ENABLED);
-    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", FALSE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", FALSE, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(privileges["SeShutdownPrivilege"], SE_PRIVILEGE_ENABLED_BY_DEFAULT);
     // The process token it opened is closed again (checked after every test).
 }
@@ -220,7 +220,7 @@ TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
     HANDLE token = nullptr;
     ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(),
                                       TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
-    EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), ERROR_SUCCESS);
     EXPECT_EQ(machine().processToken.privileges["SeDebugPrivilege"], SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(emu::openHandleCount(), 1u);
 
@@ -228,26 +228,26 @@ TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
     ASSERT_TRUE(
         win::OpenProcessToken(win::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &adjustOnly));
     EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", FALSE, adjustOnly),
-              static_cast<HRESULT>(0x80070005)); // the previous state needs TOKEN_QUERY
+              ERROR_ACCESS_DENIED); // the previous state needs TOKEN_QUERY
     EXPECT_TRUE(win::CloseHandle(token));
     EXPECT_TRUE(win::CloseHandle(adjustOnly));
 }
 
-TEST_F(AdjustProcessPrivilege, FailuresComeBackAsHresults) {
+TEST_F(AdjustProcessPrivilege, FailuresComeBackAsTheirErrorCodes) {
     EXPECT_EQ(os::AdjustProcessPrivilege("SeNoSuchPrivilege", TRUE, nullptr),
-              static_cast<HRESULT>(0x80070521)); // ERROR_NO_SUCH_PRIVILEGE
+              ERROR_NO_SUCH_PRIVILEGE);
     machine().processToken.openRefused = true;
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
-              static_cast<HRESULT>(0x80070005));
+              ERROR_ACCESS_DENIED);
     machine().processToken.openRefused = false;
     machine().version.platform = VER_PLATFORM_WIN32_WINDOWS; // no tokens at all
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
-              static_cast<HRESULT>(0x80070078));
+              ERROR_CALL_NOT_IMPLEMENTED);
 
     // A privilege the token does not hold is not an error of the call.
     machine().version.platform = VER_PLATFORM_WIN32_NT;
     machine().processToken.privileges.erase("SeShutdownPrivilege");
-    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), 0);
+    EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(machine().processToken.privileges.count("SeShutdownPrivilege"), 0u);
 }
 

@@ -25,7 +25,7 @@ TEST_F(StringValueReader, TakesTheStoredBytesAsTheyAre) {
         std::optional<std::string> stored; // nullopt: no such value
         DWORD type;
         DWORD limit;
-        LONG status;
+        DWORD status;
         DWORD size;
         std::string text;
         bool terminated;

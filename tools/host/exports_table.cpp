@@ -1,12 +1,15 @@
 #include "exports_table.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <tuple>
 #include <type_traits>
 
+#include "emulator/persistence/number_text.h"
 #include "frame/export_list.h"
+#include "host_error.h"
 
 namespace host {
 
@@ -170,6 +173,33 @@ std::string CallResult::describe() const {
 
 CallResult callExport(const ExportInfo &info, void *symbol, const CallArguments &arguments) {
     return info.call(symbol, arguments);
+}
+
+void checkCall(const std::string &exportName, const CallArguments &arguments) {
+    const ExportInfo *info = findExport(exportName);
+    if (info == nullptr) {
+        throw UsageError("unknown export: " + exportName + " (radozavu exports lists them)");
+    }
+    const std::size_t expected = argumentCount(info->signature);
+    if (arguments.plain.size() != expected) {
+        throw UsageError(exportName + " takes " + std::to_string(expected) + " argument" +
+                         (expected == 1 ? "" : "s") + " (" + info->arguments + "), " +
+                         std::to_string(arguments.plain.size()) + " given");
+    }
+    if (info->signature != Signature::Record &&
+        (arguments.hasParam || arguments.owner != 0 || arguments.noRecord)) {
+        throw UsageError(exportName + " takes no call record: --param, --owner and --no-record "
+                                      "do not apply");
+    }
+    for (std::size_t i = 0; i < expected; ++i) {
+        const std::string &argument = arguments.plain[i];
+        if (isIntegerArgument(info->signature, i) &&
+            argument.find("$result") == std::string::npos &&
+            !emu::readNumber(argument, INT32_MIN, INT32_MAX)) {
+            throw UsageError(exportName + ": argument " + std::to_string(i + 1) + " is " +
+                             emu::numberRange(INT32_MIN, INT32_MAX) + ", not " + argument);
+        }
+    }
 }
 
 } // namespace host

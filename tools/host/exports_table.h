@@ -67,4 +67,9 @@ struct CallResult {
 // their text. Throws std::invalid_argument on a malformed integer.
 CallResult callExport(const ExportInfo &info, void *symbol, const CallArguments &arguments);
 
+// Throws UsageError unless the export exists and takes these arguments: their
+// number, record options only for a record export, integers where it takes
+// integers (an argument holding $result is checked when it is known).
+void checkCall(const std::string &exportName, const CallArguments &arguments);
+
 } // namespace host

@@ -7,30 +7,13 @@
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "exports_table.h"
+#include "host_error.h"
 
 namespace host {
-
-// A failure of the host itself: a machine that cannot be opened, a library
-// that does not load, a file that cannot be written.
-struct HostError : std::runtime_error {
-    explicit HostError(const std::string &message)
-        : std::runtime_error(message), message_(message) {}
-    // The whole message, bytes after a NUL included (what() ends at the first).
-    [[nodiscard]] const std::string &message() const { return message_; }
-
-private:
-    std::string message_;
-};
-
-// A command line or script line that cannot run as written.
-struct UsageError : HostError {
-    using HostError::HostError;
-};
 
 // What one call gave and did.
 struct Outcome {
@@ -101,7 +84,8 @@ unsigned checkCodePage(const HostOptions &options);
 
 // The machine subcommands of this platform (radozavu machine ...), their
 // usage, their lines of the host's usage and what the usage says of the
-// machine.
+// machine: declared with the machine, since each platform's folder defines
+// them beside its machine (emulated/new_machine.cpp, windows/).
 int machineCommand(const std::vector<std::string> &words);
 extern const char *const kMachineUsage;
 extern const char *const kMachineSummary;
@@ -110,26 +94,6 @@ extern const char *const kMachineHelp;
 // The option that names another build of the library, and its default.
 extern const char *const kLibraryOption;
 std::string defaultLibraryPath();
-
-// Throws UsageError unless the export exists and takes these arguments: their
-// number, record options only for a record export, integers where it takes
-// integers (an argument holding $result is checked when it is known).
-void checkCall(const std::string &exportName, const CallArguments &arguments);
-
-// An outcome as the transcript shows it, in UTF-8: the result line, then the
-// changes.
-std::string describeOutcome(const std::string &exportName, const Outcome &outcome,
-                            unsigned codePage);
-
-// Text of the machine's code page as the transcript and the journal show it:
-// UTF-8, with \x{NN} for control characters and bytes that are no character.
-std::string visible(const std::string &text, unsigned codePage);
-
-// Text as the user wrote it (a command-line word, a script's line or name:
-// UTF-8 with the host's own \x{NN} escapes) shown on one line: control
-// characters, bytes that are no UTF-8 and any byte of alsoEscaped as \x{NN},
-// which the host reads back as the same bytes; the rest as written.
-std::string asWritten(const std::string &text, const std::string &alsoEscaped = "");
 
 // The platform marks of script lines: the name of the machine this host
 // drives ("emulated" or "windows").

@@ -14,6 +14,7 @@
 #include "junit_report.h"
 #include "machine.h"
 #include "script.h"
+#include "transcript.h"
 
 namespace fs = std::filesystem;
 
@@ -200,7 +201,7 @@ int reportProblems(const Script &script) {
 // first failure. The status is the worst of theirs.
 int runScripts(std::vector<std::string> words, const std::string &library) {
     if (wantsHelp(words)) {
-        std::cout << kRunUsage << kScriptHelp;
+        std::cout << kRunUsage << scriptHelp();
         return 0;
     }
     const HostOptions options = takeHostOptions(words, library);

@@ -1,6 +1,6 @@
 #include "registry_path.h"
 
-#include "machine.h"
+#include "host_error.h"
 
 namespace host {
 

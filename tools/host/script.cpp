@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -10,55 +11,46 @@
 #include "emulator/persistence/number_text.h"
 #include "kill_points.h"
 #include "registry_path.h"
+#include "transcript.h"
 
 namespace host {
 
-const char *const kScriptHelp =
-    R"(Script lines (# outside double quotes starts a comment; blank lines are skipped):
-  EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
-                                    call an export ($result: the last result)
-  expect result TEXT | expect result-not TEXT
-  expect value KEY NAME TEXT        (REG_SZ text, or a REG_DWORD in decimal)
-  expect no-value KEY NAME | expect key KEY | expect no-key KEY
-  expect file PATH | expect no-file PATH | expect file-contains PATH TEXT
-  expect boxes N | expect box-text TEXT                 (of the last call)
-  expect changes N | expect change TEXT                 (of the last call)
-  write PATH <<END ... END          write a file on the machine (CRLF lines)
-  set-sz KEY NAME TEXT | set-dword KEY NAME NUMBER (0 to 4294967295)
-  answer NUMBER [closing TITLE ...] the user answers every message box so (0 to
-                                    11), after closing the programs of those windows
-  put-sibling-libraries FOLDER      copy Rezedev.dll and ZepProj.dll there
-  wait MILLISECONDS                 time passes on the machine's clock (0 to 4294967295)
-KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
-Text is UTF-8, converted to the machine's code page; \x{NN} is one byte exactly.
-The whole script is checked before its first line runs; a script with problems
-is refused with every problem listed (exit status 2). A failed expectation
-stops the script with exit status 1.
-)";
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The word that begins at or after line[at] (blanks skipped before it), with
+// at moved past it; nothing at the end of the line or at a comment.
+std::optional<std::string> nextWord(const std::string &line, std::size_t &at) {
+    while (at < line.size() && isBlank(line[at])) {
+        ++at;
+    }
+    if (at >= line.size() || line[at] == '#') {
+        return std::nullopt;
+    }
+    std::string word;
+    bool quoted = false;
+    while (at < line.size() && (quoted || (!isBlank(line[at]) && line[at] != '#'))) {
+        if (line[at] == '"') {
+            quoted = !quoted;
+        } else {
+            word += line[at];
+        }
+        ++at;
+    }
+    if (quoted) {
+        throw UsageError("unclosed double quote");
+    }
+    return word;
+}
+
+} // namespace
 
 std::vector<std::string> splitWords(const std::string &line) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size() && line[i] != '#') {
-        if (blank(line[i])) {
-            ++i;
-            continue;
-        }
-        std::string word;
-        bool quoted = false;
-        while (i < line.size() && (quoted || (!blank(line[i]) && line[i] != '#'))) {
-            if (line[i] == '"') {
-                quoted = !quoted;
-            } else {
-                word += line[i];
-            }
-            ++i;
-        }
-        if (quoted) {
-            throw UsageError("unclosed double quote");
-        }
-        words.push_back(word);
+    std::size_t at = 0;
+    while (std::optional<std::string> word = nextWord(line, at)) {
+        words.push_back(std::move(*word));
     }
     return words;
 }
@@ -109,32 +101,11 @@ struct ScriptFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The forms of the expectations: the kind, its number of words with
-// "expect", and how it is written.
-struct ExpectationForm {
-    const char *kind;
-    std::size_t words;
-    const char *form;
-};
-const ExpectationForm kExpectations[] = {
-    {"result", 3, "expect result TEXT"},
-    {"result-not", 3, "expect result-not TEXT"},
-    {"value", 5, "expect value KEY NAME TEXT"},
-    {"no-value", 4, "expect no-value KEY NAME"},
-    {"key", 3, "expect key KEY"},
-    {"no-key", 3, "expect no-key KEY"},
-    {"file", 3, "expect file PATH"},
-    {"no-file", 3, "expect no-file PATH"},
-    {"file-contains", 4, "expect file-contains PATH TEXT"},
-    {"boxes", 3, "expect boxes NUMBER"},
-    {"box-text", 3, "expect box-text TEXT"},
-    {"changes", 3, "expect changes NUMBER"},
-    {"change", 3, "expect change TEXT"},
-};
+using Words = std::vector<std::string>;
 
 bool holdsResult(const std::string &word) { return word.find("$result") != std::string::npos; }
 
-void need(const std::vector<std::string> &words, std::size_t count, const char *form) {
+void need(const Words &words, std::size_t count, const char *form) {
     if (words.size() != count) {
         throw UsageError(std::string("expected: ") + form);
     }
@@ -154,65 +125,47 @@ unsigned long long numberArgument(const std::string &command, const std::string 
 constexpr unsigned long long kDwordMax = 0xFFFFFFFFu;
 constexpr unsigned long long kLastButton = 11; // IDCONTINUE
 
-const ExpectationForm &expectationForm(const std::vector<std::string> &words) {
-    if (words.size() >= 2) {
-        for (const ExpectationForm &form : kExpectations) {
-            if (words[1] == form.kind) {
-                return form;
-            }
-        }
-    }
-    throw UsageError(words.size() < 2
-                         ? "expect what? (result, value, key, file, boxes, box-text, change)"
-                         : "unknown expectation: " + words[1]);
-}
+// The words after the command: every one may name a path or a registry key.
+Words everyArgument(const Words &words) { return Words(words.begin() + 1, words.end()); }
+Words firstArgument(const Words &words) { return {words[1]}; }
+Words noPlaces(const Words & /*words*/) { return {}; }
+
+class Runner;
+
+// What the word after an expectation's kind is: checked when the script is
+// read (a registry root, a number) and watched when it is a place.
+enum class Subject { Text, Number, Key, Path };
+
+// One expectation: its kind, its number of words with "expect", how it is
+// written, what it is about and how it is judged.
+struct Expectation {
+    const char *kind;
+    std::size_t words;
+    const char *form;
+    Subject subject;
+    void (Runner::*judge)(const Words &words);
+};
+
+// One script command: its lines of run --help (none where another
+// command's line tells it), whether the transcript shows the line before it
+// runs, the checks that need no machine (words holding $result are checked
+// when run), how it runs, and which of its words may name places the change
+// report watches.
+struct Command {
+    const char *name;
+    const char *help;
+    bool echoed;
+    void (*check)(const Words &words);
+    void (Runner::*run)(const Statement &statement, const Words &words);
+    Words (*places)(const Words &words);
+};
+
+const Command &commandFor(const std::string &name);
+const Expectation &expectationFor(const Words &words);
 
 // The checks of one line that need no machine: the command, its form, its
 // registry roots and numbers. Words holding $result are checked when run.
-void checkStatement(const std::vector<std::string> &words) {
-    const std::string &command = words[0];
-    std::string rest;
-    if (command == "expect") {
-        const ExpectationForm &form = expectationForm(words);
-        need(words, form.words, form.form);
-        const std::string kind = form.kind;
-        if (kind == "value" || kind == "no-value" || kind == "key" || kind == "no-key") {
-            splitRoot(words[2], rest);
-        } else if ((kind == "boxes" || kind == "changes") && !holdsResult(words[2])) {
-            numberArgument("expect " + kind, words[2], kDwordMax);
-        }
-    } else if (command == "write") {
-        need(words, 3, "write PATH <<MARK, then the lines, then MARK");
-        if (words[2].rfind("<<", 0) != 0 || words[2].size() < 3) {
-            throw UsageError("expected: write PATH <<MARK");
-        }
-    } else if (command == "set-sz" || command == "set-dword") {
-        need(words, 4, "set-sz|set-dword KEY NAME VALUE");
-        splitRoot(words[1], rest);
-        if (command == "set-dword" && !holdsResult(words[3])) {
-            numberArgument(command, words[3], kDwordMax);
-        }
-    } else if (command == "answer") {
-        if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
-            throw UsageError("expected: answer NUMBER [closing TITLE ...]");
-        }
-        if (!holdsResult(words[1])) {
-            numberArgument(command, words[1], kLastButton);
-        }
-    } else if (command == "wait") {
-        need(words, 2, "wait MILLISECONDS");
-        if (!holdsResult(words[1])) {
-            numberArgument(command, words[1], kDwordMax);
-        }
-    } else if (command == "put-sibling-libraries") {
-        need(words, 2, "put-sibling-libraries FOLDER");
-    } else if (findExport(command) == nullptr) {
-        throw UsageError("unknown command or export: " + command +
-                         " (radozavu run --help, radozavu exports)");
-    } else {
-        checkCall(command, parseCallArguments(words, 1));
-    }
-}
+void checkStatement(const Words &words) { commandFor(words[0]).check(words); }
 
 class Runner {
 public:
@@ -226,7 +179,7 @@ public:
                 asWritten(statement.source) + ")\n");
             return;
         }
-        std::vector<std::string> words = statement.words;
+        Words words = statement.words;
         for (std::string &word : words) {
             for (auto at = word.find("$result"); at != std::string::npos;
                  at = word.find("$result", at)) {
@@ -237,8 +190,8 @@ public:
         if (words != statement.words) {
             checkStatement(words);
         }
-        const std::string &command = words[0];
-        if (command != "expect") {
+        const Command &command = commandFor(words[0]);
+        if (command.echoed) {
             say("> " + asWritten(statement.source) + "\n");
         }
         if (!statement.reason.empty()) {
@@ -247,45 +200,111 @@ public:
                     ? "  (may differ between the machines: " + reason + ")\n"
                     : "  (only on the " + statement.onlyOn + " machine: " + reason + ")\n");
         }
-        if (command == "expect") {
-            expect(words);
-        } else if (command == "write") {
-            machine_.writeFile(words[1], statement.content);
-            report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) +
-                   " bytes)");
-        } else if (command == "set-sz" || command == "set-dword") {
-            if (command == "set-sz") {
-                machine_.setString(words[1], words[2], words[3]);
-            } else {
-                machine_.setDword(
-                    words[1], words[2],
-                    static_cast<unsigned long>(numberArgument(command, words[3], kDwordMax)));
-            }
-            report("  (set " + words[1] + " \"" + words[2] + "\")");
-        } else if (command == "answer") {
-            machine_.setAnswer(
-                static_cast<int>(numberArgument(command, words[1], kLastButton)),
-                std::vector<std::string>(
-                    words.begin() +
-                        std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(words.size())),
-                    words.end()));
-        } else if (command == "wait") {
-            machine_.wait(numberArgument(command, words[1], kDwordMax));
-            report("  (the machine's clock moved on " + words[1] + " ms)");
-        } else if (command == "put-sibling-libraries") {
-            machine_.putSiblingLibraries(words[1]);
-            report("  (put Rezedev.dll and ZepProj.dll into " + words[1] + ")");
-        } else {
-            const Outcome outcome = machine_.call(command, parseCallArguments(words, 1));
-            say(describeOutcome(command, outcome, machine_.codePage()));
-            lastResult_ = outcome.result.describe();
-            lastChanges_ = outcome.changes;
-            lastBoxTexts_ = outcome.boxTexts;
-        }
+        (this->*command.run)(statement, words);
     }
 
     // What the lines run since the last call printed.
     std::string takePrinted() { return std::exchange(printed_, {}); }
+
+    // The commands.
+    void callExport(const Statement & /*statement*/, const Words &words) {
+        const Outcome outcome = machine_.call(words[0], parseCallArguments(words, 1));
+        say(describeOutcome(words[0], outcome, machine_.codePage()));
+        lastResult_ = outcome.result.describe();
+        lastChanges_ = outcome.changes;
+        lastBoxTexts_ = outcome.boxTexts;
+    }
+    void expect(const Statement & /*statement*/, const Words &words) {
+        (this->*expectationFor(words).judge)(words);
+    }
+    void write(const Statement &statement, const Words &words) {
+        machine_.writeFile(words[1], statement.content);
+        report("  (wrote " + words[1] + ", " + std::to_string(statement.content.size()) +
+               " bytes)");
+    }
+    void setString(const Statement & /*statement*/, const Words &words) {
+        machine_.setString(words[1], words[2], words[3]);
+        reportSet(words);
+    }
+    void setDword(const Statement & /*statement*/, const Words &words) {
+        machine_.setDword(
+            words[1], words[2],
+            static_cast<unsigned long>(numberArgument(words[0], words[3], kDwordMax)));
+        reportSet(words);
+    }
+    void answer(const Statement & /*statement*/, const Words &words) {
+        machine_.setAnswer(static_cast<int>(numberArgument(words[0], words[1], kLastButton)),
+                           Words(words.begin() + std::min<std::ptrdiff_t>(
+                                                     3, static_cast<std::ptrdiff_t>(words.size())),
+                                 words.end()));
+    }
+    void wait(const Statement & /*statement*/, const Words &words) {
+        machine_.wait(numberArgument(words[0], words[1], kDwordMax));
+        report("  (the machine's clock moved on " + words[1] + " ms)");
+    }
+    void putSiblingLibraries(const Statement & /*statement*/, const Words &words) {
+        machine_.putSiblingLibraries(words[1]);
+        report("  (put Rezedev.dll and ZepProj.dll into " + words[1] + ")");
+    }
+
+    // The expectations.
+    void resultIs(const Words &words) {
+        check(lastResult_ == words[2], "result is " + words[2], lastResult_);
+    }
+    void resultIsNot(const Words &words) {
+        check(lastResult_ != words[2], "result is not " + words[2], lastResult_);
+    }
+    void valueIs(const Words &words) {
+        const std::optional<std::string> value = machine_.valueText(words[2], words[3]);
+        check(value == words[4], words[2] + " \"" + words[3] + "\" is \"" + words[4] + "\"",
+              valueSeen(value));
+    }
+    void noValue(const Words &words) {
+        const std::optional<std::string> value = machine_.valueText(words[2], words[3]);
+        check(!value, words[2] + " has no value \"" + words[3] + "\"", valueSeen(value));
+    }
+    void keyExists(const Words &words) {
+        const bool exists = machine_.keyExists(words[2]);
+        check(exists, "key " + words[2] + " exists", exists ? "exists" : "absent");
+    }
+    void noKey(const Words &words) {
+        const bool exists = machine_.keyExists(words[2]);
+        check(!exists, "key " + words[2] + " does not exist", exists ? "exists" : "absent");
+    }
+    void fileExists(const Words &words) {
+        const bool exists = machine_.readFile(words[2]).has_value();
+        check(exists, "file " + words[2] + " exists", exists ? "exists" : "absent");
+    }
+    void noFile(const Words &words) {
+        const bool exists = machine_.readFile(words[2]).has_value();
+        check(!exists, "file " + words[2] + " does not exist", exists ? "exists" : "absent");
+    }
+    void fileContains(const Words &words) {
+        const std::optional<std::string> content = machine_.readFile(words[2]);
+        check(content && content->find(words[3]) != std::string::npos,
+              words[2] + " contains \"" + words[3] + "\"",
+              content ? "\"" + content->substr(0, 200) + "\"" : "no file");
+    }
+    void boxes(const Words &words) {
+        checkCount(lastBoxTexts_.size(), words,
+                   "the last call showed " + words[2] + " message box(es)");
+    }
+    void changes(const Words &words) {
+        checkCount(lastChanges_.size(), words, "the last call made " + words[2] + " change(s)");
+    }
+    void boxText(const Words &words) {
+        std::string seen;
+        for (const std::string &text : lastBoxTexts_) {
+            seen += "\"" + text + "\" ";
+        }
+        check(mentions(lastBoxTexts_, words[2]), "the last call's boxes say \"" + words[2] + "\"",
+              seen.empty() ? "nothing" : seen);
+    }
+    void change(const Words &words) {
+        check(mentions(lastChanges_, words[2]),
+              "the last call's changes mention \"" + words[2] + "\"",
+              std::to_string(lastChanges_.size()) + " changes");
+    }
 
 private:
     // Text already in UTF-8, to the transcript and the journal.
@@ -296,6 +315,7 @@ private:
     }
     // A line of the machine's code page, shown in UTF-8.
     void report(const std::string &line) { say(visible(line, machine_.codePage()) + "\n"); }
+    void reportSet(const Words &words) { report("  (set " + words[1] + " \"" + words[2] + "\")"); }
 
     void check(bool holds, const std::string &what, const std::string &got) {
         if (!holds) {
@@ -303,96 +323,197 @@ private:
         }
         report("  ok: " + what);
     }
-
-    void expect(const std::vector<std::string> &words) {
-        const std::string &kind = words[1];
-        if (kind == "result" || kind == "result-not") {
-            const bool equal = lastResult_ == words[2];
-            check(kind == "result" ? equal : !equal,
-                  "result " + std::string(kind == "result" ? "is " : "is not ") + words[2],
-                  lastResult_);
-        } else if (kind == "value" || kind == "no-value") {
-            const std::optional<std::string> value = machine_.valueText(words[2], words[3]);
-            const std::string got = value ? "\"" + *value + "\"" : std::string("no value");
-            if (kind == "value") {
-                check(value == words[4], words[2] + " \"" + words[3] + "\" is \"" + words[4] + "\"",
-                      got);
-            } else {
-                check(!value, words[2] + " has no value \"" + words[3] + "\"", got);
-            }
-        } else if (kind == "key" || kind == "no-key") {
-            const bool exists = machine_.keyExists(words[2]);
-            check(kind == "key" ? exists : !exists,
-                  "key " + words[2] + (kind == "key" ? " exists" : " does not exist"),
-                  exists ? "exists" : "absent");
-        } else if (kind == "file" || kind == "no-file" || kind == "file-contains") {
-            const std::optional<std::string> content = machine_.readFile(words[2]);
-            if (kind == "file-contains") {
-                check(content && content->find(words[3]) != std::string::npos,
-                      words[2] + " contains \"" + words[3] + "\"",
-                      content ? "\"" + content->substr(0, 200) + "\"" : "no file");
-            } else {
-                check(kind == "file" ? content.has_value() : !content,
-                      "file " + words[2] + (kind == "file" ? " exists" : " does not exist"),
-                      content ? "exists" : "absent");
-            }
-        } else if (kind == "boxes" || kind == "changes") {
-            const std::size_t count = kind == "boxes" ? lastBoxTexts_.size() : lastChanges_.size();
-            const unsigned long long wanted = numberArgument("expect " + kind, words[2], kDwordMax);
-            check(count == wanted,
-                  kind == "boxes" ? "the last call showed " + words[2] + " message box(es)"
-                                  : "the last call made " + words[2] + " change(s)",
-                  std::to_string(count));
-        } else {
-            bool found = false;
-            std::string seen;
-            if (kind == "box-text") {
-                for (const std::string &text : lastBoxTexts_) {
-                    found = found || text.find(words[2]) != std::string::npos;
-                    seen += "\"" + text + "\" ";
-                }
-            } else {
-                for (const std::string &change : lastChanges_) {
-                    found = found || change.find(words[2]) != std::string::npos;
-                }
-                seen = std::to_string(lastChanges_.size()) + " changes";
-            }
-            check(found,
-                  "the last call's " +
-                      std::string(kind == "change" ? "changes mention" : "boxes say") + " \"" +
-                      words[2] + "\"",
-                  seen.empty() ? "nothing" : seen);
-        }
+    void checkCount(std::size_t count, const Words &words, const std::string &what) {
+        const unsigned long long wanted = numberArgument("expect " + words[1], words[2], kDwordMax);
+        check(count == wanted, what, std::to_string(count));
+    }
+    static std::string valueSeen(const std::optional<std::string> &value) {
+        return value ? "\"" + *value + "\"" : std::string("no value");
+    }
+    static bool mentions(const Words &texts, const std::string &part) {
+        return std::any_of(texts.begin(), texts.end(), [&part](const std::string &text) {
+            return text.find(part) != std::string::npos;
+        });
     }
 
     Machine &machine_;
     std::ostream &out_;
     std::ostream &journal_;
     std::string lastResult_;
-    std::vector<std::string> lastChanges_;
-    std::vector<std::string> lastBoxTexts_;
+    Words lastChanges_;
+    Words lastBoxTexts_;
     std::string printed_;
 };
 
+const Expectation kExpectations[] = {
+    {"result", 3, "expect result TEXT", Subject::Text, &Runner::resultIs},
+    {"result-not", 3, "expect result-not TEXT", Subject::Text, &Runner::resultIsNot},
+    {"value", 5, "expect value KEY NAME TEXT", Subject::Key, &Runner::valueIs},
+    {"no-value", 4, "expect no-value KEY NAME", Subject::Key, &Runner::noValue},
+    {"key", 3, "expect key KEY", Subject::Key, &Runner::keyExists},
+    {"no-key", 3, "expect no-key KEY", Subject::Key, &Runner::noKey},
+    {"file", 3, "expect file PATH", Subject::Path, &Runner::fileExists},
+    {"no-file", 3, "expect no-file PATH", Subject::Path, &Runner::noFile},
+    {"file-contains", 4, "expect file-contains PATH TEXT", Subject::Path, &Runner::fileContains},
+    {"boxes", 3, "expect boxes NUMBER", Subject::Number, &Runner::boxes},
+    {"box-text", 3, "expect box-text TEXT", Subject::Text, &Runner::boxText},
+    {"changes", 3, "expect changes NUMBER", Subject::Number, &Runner::changes},
+    {"change", 3, "expect change TEXT", Subject::Text, &Runner::change},
+};
+
+const Expectation &expectationFor(const Words &words) {
+    if (words.size() >= 2) {
+        for (const Expectation &expectation : kExpectations) {
+            if (words[1] == expectation.kind) {
+                return expectation;
+            }
+        }
+    }
+    throw UsageError(words.size() < 2
+                         ? "expect what? (result, value, key, file, boxes, box-text, change)"
+                         : "unknown expectation: " + words[1]);
+}
+
+void checkExpect(const Words &words) {
+    const Expectation &expectation = expectationFor(words);
+    need(words, expectation.words, expectation.form);
+    std::string rest;
+    if (expectation.subject == Subject::Key) {
+        splitRoot(words[2], rest);
+    } else if (expectation.subject == Subject::Number && !holdsResult(words[2])) {
+        numberArgument("expect " + words[1], words[2], kDwordMax);
+    }
+}
+
+// An expectation's key or path (the word after its kind).
+Words expectedPlaces(const Words &words) {
+    const Subject subject = expectationFor(words).subject;
+    return subject == Subject::Key || subject == Subject::Path ? Words{words[2]} : Words();
+}
+
+void checkWrite(const Words &words) {
+    need(words, 3, "write PATH <<MARK, then the lines, then MARK");
+    if (words[2].rfind("<<", 0) != 0 || words[2].size() < 3) {
+        throw UsageError("expected: write PATH <<MARK");
+    }
+}
+
+void checkSet(const Words &words) {
+    need(words, 4, "set-sz|set-dword KEY NAME VALUE");
+    std::string rest;
+    splitRoot(words[1], rest);
+}
+
+void checkSetDword(const Words &words) {
+    checkSet(words);
+    if (!holdsResult(words[3])) {
+        numberArgument(words[0], words[3], kDwordMax);
+    }
+}
+
+void checkAnswer(const Words &words) {
+    if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
+        throw UsageError("expected: answer NUMBER [closing TITLE ...]");
+    }
+    if (!holdsResult(words[1])) {
+        numberArgument(words[0], words[1], kLastButton);
+    }
+}
+
+void checkWait(const Words &words) {
+    need(words, 2, "wait MILLISECONDS");
+    if (!holdsResult(words[1])) {
+        numberArgument(words[0], words[1], kDwordMax);
+    }
+}
+
+void checkPutSiblingLibraries(const Words &words) {
+    need(words, 2, "put-sibling-libraries FOLDER");
+}
+
+void checkCallLine(const Words &words) {
+    if (findExport(words[0]) == nullptr) {
+        throw UsageError("unknown command or export: " + words[0] +
+                         " (radozavu run --help, radozavu exports)");
+    }
+    checkCall(words[0], parseCallArguments(words, 1));
+}
+
+// Any line whose first word is no command below: a call of the export of
+// that name.
+const Command kExportCall = {
+    nullptr,
+    "  EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]\n"
+    "                                    call an export ($result: the last result)\n",
+    true,
+    checkCallLine,
+    &Runner::callExport,
+    everyArgument};
+
+const Command kCommands[] = {
+    {"expect",
+     "  expect result TEXT | expect result-not TEXT\n"
+     "  expect value KEY NAME TEXT        (REG_SZ text, or a REG_DWORD in decimal)\n"
+     "  expect no-value KEY NAME | expect key KEY | expect no-key KEY\n"
+     "  expect file PATH | expect no-file PATH | expect file-contains PATH TEXT\n"
+     "  expect boxes N | expect box-text TEXT                 (of the last call)\n"
+     "  expect changes N | expect change TEXT                 (of the last call)\n",
+     false, checkExpect, &Runner::expect, expectedPlaces},
+    {"write", "  write PATH <<END ... END          write a file on the machine (CRLF lines)\n",
+     true, checkWrite, &Runner::write, everyArgument},
+    {"set-sz", "  set-sz KEY NAME TEXT | set-dword KEY NAME NUMBER (0 to 4294967295)\n", true,
+     checkSet, &Runner::setString, firstArgument},
+    {"set-dword", nullptr, true, checkSetDword, &Runner::setDword, firstArgument},
+    {"answer",
+     "  answer NUMBER [closing TITLE ...] the user answers every message box so (0 to\n"
+     "                                    11), after closing the programs of those windows\n",
+     true, checkAnswer, &Runner::answer, noPlaces},
+    {"put-sibling-libraries",
+     "  put-sibling-libraries FOLDER      copy Rezedev.dll and ZepProj.dll there\n", true,
+     checkPutSiblingLibraries, &Runner::putSiblingLibraries, everyArgument},
+    {"wait",
+     "  wait MILLISECONDS                 time passes on the machine's clock (0 to 4294967295)\n",
+     true, checkWait, &Runner::wait, noPlaces},
+};
+
+const Command &commandFor(const std::string &name) {
+    for (const Command &command : kCommands) {
+        if (name == command.name) {
+            return command;
+        }
+    }
+    return kExportCall;
+}
+
 } // namespace
+
+std::string scriptHelp() {
+    std::string help =
+        "Script lines (# outside double quotes starts a comment; blank lines are skipped):\n";
+    help += kExportCall.help;
+    for (const Command &command : kCommands) {
+        help += command.help != nullptr ? command.help : "";
+    }
+    return help + R"(KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
+Text is UTF-8, converted to the machine's code page; \x{NN} is one byte exactly.
+The whole script is checked before its first line runs; a script with problems
+is refused with every problem listed (exit status 2). A failed expectation
+stops the script with exit status 1.
+)";
+}
 
 namespace {
 
-// The text of a line after its first count words (splitWords' rules).
+// The text of a line after its first count words, read by splitWords' rules,
+// and the blanks after them.
 std::string afterWords(const std::string &line, std::size_t count) {
-    std::size_t i = 0;
-    bool quoted = false;
-    for (std::size_t words = 0; words < count && i < line.size(); ++words) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
-            ++i;
-        }
-        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
-            quoted = line[i++] == '"' ? !quoted : quoted;
-        }
+    std::size_t at = 0;
+    for (std::size_t words = 0; words < count && nextWord(line, at); ++words) {
     }
-    return line.substr(line.find_first_not_of(" \t", i) == std::string::npos
-                           ? line.size()
-                           : line.find_first_not_of(" \t", i));
+    while (at < line.size() && isBlank(line[at])) {
+        ++at;
+    }
+    return line.substr(at);
 }
 
 // Takes a platform mark off the front of a line's words and source into the
@@ -442,18 +563,8 @@ std::vector<std::string> namedPlaces(const Script &script) {
         }
     };
     for (const Statement &statement : script.statements) {
-        const std::vector<std::string> &words = statement.words;
-        if (words[0] == "set-sz" || words[0] == "set-dword") {
-            add(words[1]);
-        } else if (words[0] == "expect") {
-            const std::string &kind = words[1];
-            if (kind != "result" && kind != "result-not" && kind != "boxes" && kind != "box-text" &&
-                kind != "changes" && kind != "change") {
-                add(words[2]);
-            }
-        } else if (words[0] != "answer" && words[0] != "wait") {
-            std::for_each(words.begin() + 1, words.end(), add);
-        }
+        const Words named = commandFor(statement.words[0]).places(statement.words);
+        std::for_each(named.begin(), named.end(), add);
     }
     return places;
 }

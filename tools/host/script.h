@@ -78,7 +78,7 @@ struct ScriptRun {
 ScriptRun runScript(const Script &script, const std::string &name, Machine &machine,
                     std::ostream &out, std::ostream &err, std::ostream &journal);
 
-// The script language, for run --help.
-extern const char *const kScriptHelp;
+// The script language, for run --help: a line for each command.
+std::string scriptHelp();
 
 } // namespace host

@@ -22,6 +22,7 @@
 #include "emulator/persistence/machine_settings.h"
 #include "machine.h"
 #include "registry_path.h"
+#include "transcript.h"
 
 namespace fs = std::filesystem;
 

@@ -16,6 +16,7 @@
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/machine_folder.h"
 #include "machine.h"
+#include "transcript.h"
 
 namespace host {
 namespace {
