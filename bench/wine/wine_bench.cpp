@@ -390,7 +390,7 @@ int gzipCopy(int argc, char **argv) {
     int copies = 0;
     bool copied = true;
     do {
-        copied = copy() && copied;
+        copied = copy();
         ++copies;
     } while (copied && processorSeconds() - processorStart < 0.5);
     const double elapsed = (secondsNow() - start) / copies;
