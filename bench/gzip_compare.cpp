@@ -3,21 +3,27 @@
 // the gzip program on the same files, at levels 1, 6 and 9:
 //   radozavu_gzip_compare [--scale N] [--runs N] [--wine PROGRAM] DATA_FOLDER
 // The sample files are written into DATA_FOLDER afresh. Each measurement is
-// the median wall time of --runs runs, the copies taking turns; gzip's time
-// is that of its whole process, as a user running it would see. With --wine,
-// the real RADOZAVU.DLL makes the same copies under Wine as well, timed
-// inside its process by PROGRAM (radozavu_wine_bench.exe, run with wine in
-// the prefix that WINEPREFIX names). Throughput is counted in bytes of the
-// plain file either way. Every copy is checked: each expansion must give
-// back the plain file. Exits non-zero when a copy fails or is wrong.
+// the median of --runs runs, the copies taking turns, in wall-clock time and
+// in processor time (user and system): the wall clock is what a user waits,
+// the processor time what stays comparable on a machine busy with other
+// work. gzip's time is that of its whole process, as a user running it would
+// see. With --wine, the real RADOZAVU.DLL makes the same copies under Wine
+// as well, timed inside its process by PROGRAM (radozavu_wine_bench.exe, run
+// with wine in the prefix that WINEPREFIX names), and beside it a plain copy
+// over the DLL's own zlib (what zlib built the same way does without the
+// export). Throughput is counted in bytes of the plain file everywhere.
+// Every copy is checked: each expansion must give back the plain file.
+// Exits non-zero when a copy fails or is wrong.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +48,14 @@ namespace {
 constexpr double kMinimumThroughputRatio = 0.95;
 constexpr double kMaximumSizeExcess = 0.005;
 constexpr int kLevels[] = {1, 6, 9};
+
+// The copies made under Wine, by radozavu_wine_bench.exe: the DLL's export,
+// then the plain zlib copy; each names its files with its own word.
+struct WineCopier {
+    const char *command;
+    const char *word;
+};
+constexpr WineCopier kWineCopiers[] = {{"gzip-copy", "dll"}, {"zlib-copy", "zlib"}};
 
 struct Options {
     long scale = 1;
@@ -70,16 +84,31 @@ bool parseOptions(int argc, char **argv, Options &options) {
     return !options.dataFolder.empty();
 }
 
-// One copy: makes it, and sets seconds to the time it took; false when it
-// failed.
-using Copy = std::function<bool(double &seconds)>;
+// The time a copy took: on the wall clock, and the processor time (user and
+// system) of the process that made it.
+struct Took {
+    double seconds = 0;
+    double processorSeconds = 0;
+};
 
-// A copy timed from the outside, on the wall clock.
+// One copy: makes it, and sets what it took; false when it failed.
+using Copy = std::function<bool(Took &took)>;
+
+double processorSecondsNow() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A copy made in this process, timed around it.
 Copy timedFromOutside(std::function<bool()> copy) {
-    return [copy = std::move(copy)](double &seconds) {
+    return [copy = std::move(copy)](Took &took) {
         const auto start = std::chrono::steady_clock::now();
+        const double processorStart = processorSecondsNow();
         const bool copied = copy();
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        took.processorSeconds = processorSecondsNow() - processorStart;
+        took.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return copied;
     };
 }
@@ -89,9 +118,15 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+double secondsOf(const timeval &time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
+
 // Runs a program found on the PATH, its standard output going to
-// outputPath; true when it ended with exit code 0.
-bool runProgram(const std::vector<std::string> &arguments, const std::string &outputPath) {
+// outputPath; true when it ended with exit code 0. Sets the processor time
+// its process took.
+bool runProgram(const std::vector<std::string> &arguments, const std::string &outputPath,
+                double &processorSeconds) {
     std::vector<std::string> copies = arguments;
     std::vector<char *> argv;
     for (std::string &argument : copies) {
@@ -106,8 +141,21 @@ bool runProgram(const std::vector<std::string> &arguments, const std::string &ou
     const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    return spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+    rusage usage{};
+    const bool ended = spawned == 0 && wait4(child, &status, 0, &usage) == child;
+    processorSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A copy by a program, as a user would run it.
+Copy programCopy(std::vector<std::string> arguments, std::string outputPath) {
+    return [arguments = std::move(arguments), outputPath = std::move(outputPath)](Took &took) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool copied = runProgram(arguments, outputPath, took.processorSeconds);
+        took.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return copied;
+    };
 }
 
 std::string contentOf(const std::string &path) {
@@ -124,56 +172,90 @@ std::string underWine(const std::string &hostPath) {
     return path;
 }
 
-// A copy by the real DLL under Wine: the program times the export call in
-// its own process and prints "seconds: S".
-Copy wineCopy(const Options &options, std::vector<std::string> arguments) {
-    return [&options, arguments = std::move(arguments)](double &seconds) {
-        std::vector<std::string> command{"wine", options.wineProgram, "gzip-copy"};
+// A copy under Wine, by the DLL's export (gzip-copy) or by the plain zlib
+// copy (zlib-copy): the program times it in its own process and prints
+// "seconds: S cpu: C".
+Copy wineCopy(const Options &options, const char *copier, std::vector<std::string> arguments) {
+    return [&options, copier, arguments = std::move(arguments)](Took &took) {
+        std::vector<std::string> command{"wine", options.wineProgram, copier};
         command.insert(command.end(), arguments.begin(), arguments.end());
         const std::string report = (fs::path(options.dataFolder) / "wine-report").string();
-        if (!runProgram(command, report)) {
+        // The Wine process's own processor time counts its start too: the
+        // program's report is taken instead.
+        double wholeProcess = 0;
+        if (!runProgram(command, report, wholeProcess)) {
             return false;
         }
         const std::string text = contentOf(report);
-        const std::size_t at = text.find("seconds: ");
-        return at != std::string::npos &&
-               (seconds = std::strtod(text.c_str() + at + 9, nullptr)) > 0;
+        const std::size_t seconds = text.find("seconds: ");
+        const std::size_t cpu = text.find(" cpu: ");
+        return seconds != std::string::npos && cpu != std::string::npos &&
+               (took.seconds = std::strtod(text.c_str() + seconds + 9, nullptr)) > 0 &&
+               (took.processorSeconds = std::strtod(text.c_str() + cpu + 6, nullptr)) >= 0;
     };
 }
 
 // Times the copies, taking turns (and each run starting with the next one),
 // so that whatever else the machine does weighs on all of them alike. The
-// median seconds of each.
-std::vector<double> timeSideBySide(long runs, const std::vector<Copy> &copies, bool &succeeded) {
+// median wall-clock and processor seconds of each.
+std::vector<Took> timeSideBySide(long runs, const std::vector<Copy> &copies, bool &succeeded) {
     std::vector<std::vector<double>> seconds(copies.size());
+    std::vector<std::vector<double>> processorSeconds(copies.size());
     for (long run = 0; run < runs; ++run) {
         for (std::size_t turn = 0; turn < copies.size(); ++turn) {
             const std::size_t which = (turn + static_cast<std::size_t>(run)) % copies.size();
-            double taken = 0;
-            succeeded = copies[which](taken) && succeeded;
-            seconds[which].push_back(taken);
+            Took took;
+            succeeded = copies[which](took) && succeeded;
+            seconds[which].push_back(took.seconds);
+            processorSeconds[which].push_back(took.processorSeconds);
         }
     }
-    std::vector<double> medians;
-    for (const std::vector<double> &taken : seconds) {
-        medians.push_back(median(taken));
+    std::vector<Took> medians;
+    for (std::size_t which = 0; which < copies.size(); ++which) {
+        medians.push_back({median(seconds[which]), median(processorSeconds[which])});
     }
     return medians;
 }
 
 const char *verdict(double ratio) { return ratio >= kMinimumThroughputRatio ? "met" : "MISSED"; }
 
-// One line of throughputs: the library's, gzip's, their ratio and, with a
-// third time, the DLL's under Wine and its ratio.
-void printThroughput(const std::string &file, int level, const char *operation,
-                     std::size_t plainSize, const std::vector<double> &seconds) {
-    const double mebibytes = static_cast<double>(plainSize) / (1024.0 * 1024.0);
-    std::printf("%-24s %5d  %-8s %10.1f %10.1f %8.2fx %-6s", file.c_str(), level, operation,
-                mebibytes / seconds[0], mebibytes / seconds[1], seconds[1] / seconds[0],
-                verdict(seconds[1] / seconds[0]));
-    if (seconds.size() == 3) {
-        std::printf(" %10.1f %8.2fx %s", mebibytes / seconds[2], seconds[1] / seconds[2],
-                    verdict(seconds[1] / seconds[2]));
+// One measurement: the times of the library's copy, gzip's and, under Wine,
+// the DLL's and the plain zlib copy's, in that order.
+struct Measurement {
+    std::string file;
+    int level;
+    const char *operation;
+    std::size_t plainSize;
+    std::vector<Took> took;
+};
+
+void printHeader(bool withWine) {
+    std::printf("%-24s %5s  %-8s %10s %10s %9s %-6s", "file", "level", "", "ours MiB/s",
+                "gzip MiB/s", "ours/gzip", "");
+    if (withWine) {
+        std::printf(" %10s %9s %-6s %10s %9s", "DLL MiB/s", "DLL/gzip", "", "zlib MiB/s",
+                    "zlib/gzip");
+    }
+    std::printf("  (target >= 0.95x)\n");
+}
+
+// One line of throughputs, on the wall clock or in processor time: the
+// library's, gzip's, their ratio and, under Wine, the DLL's and its ratio,
+// then the plain zlib copy's and its ratio (a reference, no target).
+void printThroughput(const Measurement &measurement, double Took::*time) {
+    const double mebibytes = static_cast<double>(measurement.plainSize) / (1024.0 * 1024.0);
+    const auto throughput = [&](std::size_t which) {
+        return mebibytes / (measurement.took[which].*time);
+    };
+    const auto ratio = [&](std::size_t which) {
+        return (measurement.took[1].*time) / (measurement.took[which].*time);
+    };
+    std::printf("%-24s %5d  %-8s %10.1f %10.1f %8.2fx %-6s", measurement.file.c_str(),
+                measurement.level, measurement.operation, throughput(0), throughput(1), ratio(0),
+                verdict(ratio(0)));
+    if (measurement.took.size() == 4) {
+        std::printf(" %10.1f %8.2fx %-6s %10.1f %8.2fx", throughput(2), ratio(2), verdict(ratio(2)),
+                    throughput(3), ratio(3));
     }
     std::printf("\n");
 }
@@ -200,20 +282,14 @@ int main(int argc, char **argv) {
 
     bool succeeded = true;
     std::ofstream(onHost("empty"), std::ios::binary);
-    const std::vector<double> start = timeSideBySide(
-        2 * options.runs + 1, {timedFromOutside([&] {
-            return runProgram({"gzip", "-c", "-n", "-6", onHost("empty")}, onHost("empty.gz"));
-        })},
-        succeeded);
+    const std::vector<Took> start = timeSideBySide(
+        2 * options.runs + 1,
+        {programCopy({"gzip", "-c", "-n", "-6", onHost("empty")}, onHost("empty.gz"))}, succeeded);
     std::printf("The library's zlib %s; gzip's process start and end alone (an empty file): "
-                "%.2f ms\n\n",
-                zlibVersion(), start[0] * 1000);
-    std::printf("%-24s %5s  %-8s %10s %10s %9s %-6s", "file", "level", "", "ours MiB/s",
-                "gzip MiB/s", "ours/gzip", "");
-    if (withWine) {
-        std::printf(" %10s %9s", "DLL MiB/s", "DLL/gzip");
-    }
-    std::printf("  (target >= 0.95x)\n");
+                "%.2f ms, %.2f ms of processor time\n\nOn the wall clock:\n",
+                zlibVersion(), start[0].seconds * 1000, start[0].processorSeconds * 1000);
+    printHeader(withWine);
+    std::vector<Measurement> measurements;
 
     struct SizeRow {
         std::string file;
@@ -233,25 +309,32 @@ int main(int argc, char **argv) {
                     return QLNSetupCompressFile(onD(sample.name).c_str(),
                                                 onD(stem + ".ours.gz").c_str(), level) != nullptr;
                 }),
-                timedFromOutside([&] {
-                    return runProgram({"gzip", "-c", "-n", "-" + levelText, onHost(sample.name)},
-                                      onHost(stem + ".gzip.gz"));
-                })};
+                programCopy({"gzip", "-c", "-n", "-" + levelText, onHost(sample.name)},
+                            onHost(stem + ".gzip.gz"))};
             if (withWine) {
-                packing.push_back(
-                    wineCopy(options, {"compress", underWine(onHost(sample.name)),
-                                       underWine(onHost(stem + ".dll.gz")), levelText}));
+                for (const WineCopier &copier : kWineCopiers) {
+                    packing.push_back(
+                        wineCopy(options, copier.command,
+                                 {"compress", underWine(onHost(sample.name)),
+                                  underWine(onHost(stem + "." + copier.word + ".gz")), levelText}));
+                }
             }
-            printThroughput(sample.name, level, "compress", sample.size,
-                            timeSideBySide(options.runs, packing, succeeded));
-            // The DLL's gzip file must expand to the plain file too.
-            if (withWine && (QLNSetupUncompressFile(onD(stem + ".dll.gz").c_str(),
-                                                    onD(stem + ".dll.check").c_str()) == nullptr ||
-                             contentOf(onHost(stem + ".dll.check")) != plain)) {
-                std::printf("%s.dll.gz does not expand to the file\n", stem.c_str());
-                succeeded = false;
+            measurements.push_back({sample.name, level, "compress", sample.size,
+                                    timeSideBySide(options.runs, packing, succeeded)});
+            printThroughput(measurements.back(), &Took::seconds);
+            // The gzip files made under Wine must expand to the plain file too.
+            if (withWine) {
+                for (const WineCopier &copier : kWineCopiers) {
+                    const std::string packed = stem + "." + copier.word + ".gz";
+                    if (QLNSetupUncompressFile(onD(packed).c_str(), onD(stem + ".check").c_str()) ==
+                            nullptr ||
+                        contentOf(onHost(stem + ".check")) != plain) {
+                        std::printf("%s does not expand to the file\n", packed.c_str());
+                        succeeded = false;
+                    }
+                    fs::remove(onHost(stem + ".check"));
+                }
             }
-            fs::remove(onHost(stem + ".dll.check"));
             sizes.push_back({sample.name, level, sample.size,
                              fs::file_size(onHost(stem + ".ours.gz")),
                              fs::file_size(onHost(stem + ".gzip.gz")),
@@ -264,18 +347,18 @@ int main(int argc, char **argv) {
                     return QLNSetupUncompressFile(onD(stem + ".ours.gz").c_str(),
                                                   onD(expanded[0]).c_str()) != nullptr;
                 }),
-                timedFromOutside([&] {
-                    return runProgram({"gzip", "-d", "-c", onHost(stem + ".ours.gz")},
-                                      onHost(expanded[1]));
-                })};
+                programCopy({"gzip", "-d", "-c", onHost(stem + ".ours.gz")}, onHost(expanded[1]))};
             if (withWine) {
-                expanded.push_back(stem + ".dll.out");
-                expanding.push_back(
-                    wineCopy(options, {"expand", underWine(onHost(stem + ".ours.gz")),
-                                       underWine(onHost(expanded[2]))}));
+                for (const WineCopier &copier : kWineCopiers) {
+                    expanded.push_back(stem + "." + copier.word + ".out");
+                    expanding.push_back(wineCopy(options, copier.command,
+                                                 {"expand", underWine(onHost(stem + ".ours.gz")),
+                                                  underWine(onHost(expanded.back()))}));
+                }
             }
-            printThroughput(sample.name, level, "expand", sample.size,
-                            timeSideBySide(options.runs, expanding, succeeded));
+            measurements.push_back({sample.name, level, "expand", sample.size,
+                                    timeSideBySide(options.runs, expanding, succeeded)});
+            printThroughput(measurements.back(), &Took::seconds);
             for (const std::string &name : expanded) {
                 if (contentOf(onHost(name)) != plain) {
                     std::printf("%s: the expansion did not give back the file\n", name.c_str());
@@ -284,6 +367,12 @@ int main(int argc, char **argv) {
                 fs::remove(onHost(name));
             }
         }
+    }
+
+    std::printf("\nIn processor time (user and system; under Wine, of the copy alone):\n");
+    printHeader(withWine);
+    for (const Measurement &measurement : measurements) {
+        printThroughput(measurement, &Took::processorSeconds);
     }
 
     std::printf("\n%-24s %5s %12s %12s %12s %9s %-6s", "file", "level", "plain bytes", "ours bytes",

@@ -1,6 +1,6 @@
 // Copies of a file into and out of the gzip format for the installer script.
 // The plain file is read or written with the C runtime's buffered files, the
-// gzip file with zlib, 1,024 bytes at a time. Every failure gives 0.
+// gzip file with zlib, 128 KiB at a time. Every failure gives 0.
 //
 // A copy onto its own source is refused before anything is opened for
 // writing: it would truncate the very file it is about to read. A copy over
@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/buffered_files.h"
 #include "platform/file_io.h"
@@ -21,7 +22,15 @@
 
 namespace {
 
-constexpr unsigned kChunkSize = 1024;
+// The pieces a copy moves at a time, and zlib's own buffer for the gzip
+// file. Pieces this large pass the C runtime's buffer by (it reads and writes
+// them in one system call each) and reach zlib whole: a write of at least the
+// buffer's size is compressed straight from the piece, and a read of at least
+// twice its size is expanded straight into it. Small pieces cost a copy
+// through each buffer and a system call for every 4 KiB of the plain file,
+// which under Wine cost a quarter to half of an expansion's processor time.
+constexpr unsigned kGzipBufferSize = 64 * 1024;
+constexpr unsigned kChunkSize = 2 * kGzipBufferSize;
 
 // zlib takes -1 (its default level) and 0 (stored, not compressed) to 9.
 // gzsetparams accepts any other number too, and the first write then fails,
@@ -177,13 +186,15 @@ extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
     if (!packed) {
         return nullptr;
     }
+    gzbuffer(packed.get(), kGzipBufferSize);
     if (isCompressionLevel(level)) {
         gzsetparams(packed.get(), level, Z_DEFAULT_STRATEGY);
     }
-    char chunk[kChunkSize];
+    std::vector<char> chunk(kChunkSize);
     std::size_t count = 0;
-    while ((count = std::fread(chunk, 1, kChunkSize, plain.get())) > 0) {
-        if (gzwrite(packed.get(), chunk, static_cast<unsigned>(count)) != static_cast<int>(count)) {
+    while ((count = std::fread(chunk.data(), 1, kChunkSize, plain.get())) > 0) {
+        if (gzwrite(packed.get(), chunk.data(), static_cast<unsigned>(count)) !=
+            static_cast<int>(count)) {
             return nullptr;
         }
     }
@@ -215,10 +226,11 @@ extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
     if (!packed) {
         return nullptr;
     }
-    char chunk[kChunkSize];
+    gzbuffer(packed.get(), kGzipBufferSize);
+    std::vector<char> chunk(kChunkSize);
     int count = 0;
-    while ((count = gzread(packed.get(), chunk, kChunkSize)) > 0) {
-        if (std::fwrite(chunk, static_cast<std::size_t>(count), 1, plain.get()) != 1) {
+    while ((count = gzread(packed.get(), chunk.data(), kChunkSize)) > 0) {
+        if (std::fwrite(chunk.data(), static_cast<std::size_t>(count), 1, plain.get()) != 1) {
             return nullptr;
         }
     }
