@@ -38,6 +38,7 @@
 #include "emulator/machine.h"
 #include "radozavu.h"
 #include "sample_files.h"
+#include "target_line.h"
 
 extern char **environ;
 
@@ -217,7 +218,7 @@ std::vector<Took> timeSideBySide(long runs, const std::vector<Copy> &copies, boo
     return medians;
 }
 
-const char *verdict(double ratio) { return ratio >= kMinimumThroughputRatio ? "met" : "MISSED"; }
+const char *verdict(double ratio) { return bench::verdict(ratio >= kMinimumThroughputRatio); }
 
 // One measurement: the times of the library's copy, gzip's and, under Wine,
 // the DLL's and the plain zlib copy's, in that order.
@@ -262,6 +263,58 @@ void printThroughput(const Measurement &measurement, double Took::*time) {
 
 } // namespace
 
+// The output sizes of one file at one level: the plain file's, the
+// library's, gzip's and, under Wine, the DLL's.
+struct SizeRow {
+    std::string file;
+    int level;
+    std::uintmax_t plain, ours, gzip, dll;
+};
+
+// The targets in the form bench/run.sh --check gathers: every copy's
+// throughput against gzip's in processor time (the wall clock of a copy
+// swings with the machine's load far more than its processor time), and
+// every output's size.
+void printTargets(const std::vector<Measurement> &measurements, const std::vector<SizeRow> &sizes,
+                  bool withWine) {
+    std::printf("\nTargets (throughput judged in processor time):\n");
+    const std::string goal = "at least " + bench::multiple(kMinimumThroughputRatio) + " gzip's";
+    for (const Measurement &measurement : measurements) {
+        const std::string what = measurement.file + ", level " + std::to_string(measurement.level) +
+                                 ", " + measurement.operation;
+        const auto line = [&](const char *where, std::size_t which) {
+            const double ratio =
+                measurement.took[1].processorSeconds / measurement.took[which].processorSeconds;
+            std::printf("%s",
+                        bench::targetLine(where, "gzip " + what, bench::multiple(ratio) + " gzip's",
+                                          goal, verdict(ratio))
+                            .c_str());
+        };
+        line("emulated", 0);
+        if (measurement.took.size() == 4) {
+            line("Wine", 2);
+        }
+    }
+    for (const SizeRow &row : sizes) {
+        const auto line = [&row](const char *where, std::uintmax_t size) {
+            const double excess = (static_cast<double>(size) - static_cast<double>(row.gzip)) /
+                                  static_cast<double>(row.gzip);
+            char figure[32];
+            std::snprintf(figure, sizeof figure, "%+.3f%% against gzip's", excess * 100);
+            std::printf("%s", bench::targetLine(where,
+                                                "gzip size " + row.file + ", level " +
+                                                    std::to_string(row.level),
+                                                figure, "within 0.5% of gzip's",
+                                                bench::verdict(excess <= kMaximumSizeExcess))
+                                  .c_str());
+        };
+        line("emulated", row.ours);
+        if (withWine) {
+            line("Wine", row.dll);
+        }
+    }
+}
+
 int main(int argc, char **argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
@@ -291,11 +344,6 @@ int main(int argc, char **argv) {
     printHeader(withWine);
     std::vector<Measurement> measurements;
 
-    struct SizeRow {
-        std::string file;
-        int level;
-        std::uintmax_t plain, ours, gzip, dll;
-    };
     std::vector<SizeRow> sizes;
     for (const bench::SampleFile &sample :
          bench::sampleFiles(static_cast<std::size_t>(options.scale))) {
@@ -392,6 +440,7 @@ int main(int argc, char **argv) {
         }
         std::printf("\n");
     }
+    printTargets(measurements, sizes, withWine);
     if (!succeeded) {
         std::printf("\na copy failed or was wrong\n");
     }
