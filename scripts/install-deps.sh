@@ -7,8 +7,9 @@ set -euo pipefail
 
 # python3: the host's JUnit report is checked with its XML parser.
 linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev python3)
+# wine64 beside wine32:i386: the 64-bit prefix in which the 32-bit DLL runs under WoW64.
 packages=("${linux_packages[@]}" g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386
-          xvfb xauth)
+          wine64 xvfb xauth)
 if [ "${1:-}" = linux ]; then
     packages=("${linux_packages[@]}")
 fi
