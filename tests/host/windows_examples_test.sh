@@ -6,11 +6,16 @@
 # every expectation met; then on the emulated machine through the Linux host;
 # then their transcripts compared call by call (compare_transcripts.sh), and
 # the JUnit reports of the Wine runs checked against them (junit_check.py).
-#   windows_examples_test.sh RADOZAVU.EXE EMULATED-HOST EXAMPLES-FOLDER
+#   windows_examples_test.sh RADOZAVU.EXE EMULATED-HOST EXAMPLES-FOLDER [MACHINE]
+# The prefix is 32-bit, or 64-bit (radozavu.exe under WoW64) with
+# RADOZAVU_WINE_ARCH=win64 (fresh-prefix.sh). MACHINE is the kind of the
+# emulated machine compared with, as `machine new` takes it ("--windows xp";
+# empty: the host's default machine).
 set -euo pipefail
 windows_host=$1
 emulated_host=$2
 examples=$3
+read -r -a machine_kind <<<"${4:-}"
 here=$(cd "$(dirname "$0")" && pwd)
 if [ ! -x "$emulated_host" ]; then
     echo "no emulated host at $emulated_host: build the default preset first"
@@ -45,12 +50,12 @@ if ! bash "$work/on-wine.sh"; then
     exit 1
 fi
 
-"$emulated_host" machine new "$work/machine" --with-product-running >/dev/null
+"$emulated_host" machine new "$work/machine" "${machine_kind[@]}" --with-product-running >/dev/null
 status=0
 for script in install upgrade removal; do
     "$emulated_host" run --machine "$work/machine" "$examples/$script.script" \
         >"$work/$script.emulated"
-    echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine, $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine"
+    echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine ($WINEARCH), $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine ${machine_kind[*]}"
     "$here/compare_transcripts.sh" "$work/$script.emulated" "$work/$script.windows" \
         "examples/$script.script" || status=1
     python3 "$here/junit_check.py" "$work/$script.xml" "$work/$script.windows" \
