@@ -142,12 +142,14 @@ std::string registryName(HKEY key) {
     }
     // A ULONG of the name's length in bytes, then the name in UTF-16.
     std::vector<ULONG> information(1024);
-    ULONG needed = 0;
     LONG status = 0;
-    while ((status = queryKey(key, kKeyNameInformation, information.data(),
-                              static_cast<ULONG>(information.size() * sizeof(ULONG)), &needed)) ==
-               kBufferOverflow ||
-           status == kBufferTooSmall) {
+    for (;;) {
+        const auto bytes = static_cast<ULONG>(information.size() * sizeof(ULONG));
+        ULONG needed = 0;
+        status = queryKey(key, kKeyNameInformation, information.data(), bytes, &needed);
+        if ((status != kBufferOverflow && status != kBufferTooSmall) || needed <= bytes) {
+            break;
+        }
         information.resize(needed / sizeof(ULONG) + 1);
     }
     if (status != 0) {
@@ -218,9 +220,9 @@ std::string storedFilePath(std::string path) {
 }
 
 // Under WoW64 a path in the system folder names a file of SysWOW64 (and one in
-// Sysnative a file of System32): the path of the folder a file really lies
-// in, taken from its nearest folder that exists (GetFinalPathNameByHandleA),
-// with the rest of the path after it. The snapshot then reads it with the
+// Sysnative a file of System32): the path where it really lies, taken from
+// the longest part of it that exists (GetFinalPathNameByHandleA), with the
+// rest of the path after it. The snapshot then reads it with the
 // redirection off.
 std::string realFilePath(const std::string &path) {
     for (auto end = path.size(); end != std::string::npos && end > 3;
