@@ -7,9 +7,11 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "emulator/machine.h"
 #include "platform.h"
+#include "platform/profile.h"
 
 namespace fs = std::filesystem;
 
@@ -61,5 +63,15 @@ std::string hostPath(const std::string &machinePath) {
 std::string name() { return "the emulated machine"; }
 
 bool underWine() { return false; }
+
+// Windows gives a 32-bit process under WoW64, and only such a process, the
+// variable PROCESSOR_ARCHITEW6432 (the machine's own architecture): the
+// emulated machine is asked through its environment.
+bool runsUnderWow64() {
+    const char *const variable = "%PROCESSOR_ARCHITEW6432%";
+    char expanded[64];
+    const DWORD length = win::ExpandEnvironmentStringsA(variable, expanded, sizeof expanded);
+    return length > 0 && length <= sizeof expanded && std::string(expanded) != variable;
+}
 
 } // namespace conformance::platform

@@ -31,7 +31,8 @@ void printCoverage(const ::testing::UnitTest &run) {
     std::printf("seam coverage: %d/%d seam functions have conformance cases (%d calls); "
                 "known Wine differences marked: %d\n",
                 covered, functions, calls, kKnownDifferenceMarks);
-    std::printf("on %s: %d cases passed, %d failed, %d skipped\n", platform::name().c_str(),
+    std::printf("on %s%s: %d cases passed, %d failed, %d skipped\n", platform::name().c_str(),
+                platform::runsUnderWow64() ? " (64-bit, the suite under WoW64)" : "",
                 run.successful_test_count(), run.failed_test_count(), run.skipped_test_count());
     for (const std::string &reason : differencesMet()) {
         std::printf("known Wine difference met: %s\n", reason.c_str());

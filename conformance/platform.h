@@ -22,5 +22,9 @@ std::string hostPath(const std::string &machinePath);
 // "the emulated machine", "Wine <version>" or "Windows".
 std::string name();
 bool underWine();
+// Whether the suite, a 32-bit program, runs under WoW64 on a 64-bit Windows:
+// a case whose behaviour differs on such a machine asks this and checks what
+// that machine does.
+bool runsUnderWow64();
 
 } // namespace conformance::platform

@@ -114,7 +114,11 @@ TEST_F(Services, ControlsAreTakenOrRefusedByTheServiceState) {
     const Outcome refused = control(kStubborn, SERVICE_CONTROL_STOP);
     EXPECT_EQ(refused.error, DWORD{ERROR_INVALID_SERVICE_CONTROL});
     if (knownWineDifference("ControlService gives no status with a refused control")) {
-        EXPECT_EQ(refused.state, 0u);
+        // Its service manager sends back whatever its reply held: nothing in
+        // a 32-bit prefix, leftovers that change from run to run in a 64-bit
+        // one. Either way no state.
+        EXPECT_FALSE(refused.state >= SERVICE_STOPPED && refused.state <= SERVICE_PAUSED)
+            << refused.state;
     } else {
         EXPECT_EQ(refused.state, DWORD{SERVICE_RUNNING}) << "the status comes with the refusal";
     }

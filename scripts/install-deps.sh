@@ -13,8 +13,10 @@ linux_packages=(cmake ninja-build g++ make zlib1g-dev googletest libgtest-dev py
                 libbenchmark-dev)
 packages=("${linux_packages[@]}")
 if [ "${1:-}" != linux ]; then
-    # The DLL's cross build and Wine, with a virtual display for its boxes.
-    packages+=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth)
+    # The DLL's cross build and Wine, with a virtual display for its boxes;
+    # wine64 beside wine32:i386 for the 64-bit prefix in which the 32-bit DLL
+    # runs under WoW64.
+    packages+=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth)
     # The locale sources from which the logging tests build a German locale.
     packages+=(locales)
     # The installer engine of the example installer the Wine suite runs.

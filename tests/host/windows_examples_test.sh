@@ -6,11 +6,16 @@
 # every expectation met; then on the emulated machine through the Linux host;
 # then their transcripts compared call by call (compare_transcripts.sh), and
 # the JUnit reports of the Wine runs checked against them (junit_check.py).
-#   RADOZAVU_EMULATED_HOST=LINUX-HOST windows_examples_test.sh RADOZAVU.EXE EXAMPLES-FOLDER
-# (the windows-x86 test preset names the default preset's host).
+#   RADOZAVU_EMULATED_HOST=LINUX-HOST windows_examples_test.sh RADOZAVU.EXE EXAMPLES-FOLDER [MACHINE]
+# (the windows-x86 test preset names the default preset's host). The prefix
+# is 32-bit, or 64-bit (radozavu.exe under WoW64) with RADOZAVU_WINE_ARCH=win64
+# (fresh-prefix.sh). MACHINE is the kind of the emulated machine compared
+# with, as `machine new` takes it ("--windows 11"; empty: the host's default
+# machine).
 set -euo pipefail
 windows_host=$1
 examples=$2
+read -r -a machine_kind <<<"${3:-}"
 emulated_host=${RADOZAVU_EMULATED_HOST:-}
 here=$(cd "$(dirname "$0")" && pwd)
 if [ ! -x "$emulated_host" ]; then
@@ -46,12 +51,12 @@ if ! bash "$work/on-wine.sh"; then
     exit 1
 fi
 
-"$emulated_host" machine new "$work/machine" --with-product-running >/dev/null
+"$emulated_host" machine new "$work/machine" "${machine_kind[@]}" --with-product-running >/dev/null
 status=0
 for script in install upgrade removal; do
     "$emulated_host" run --machine "$work/machine" "$examples/$script.script" \
         >"$work/$script.emulated"
-    echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine, $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine"
+    echo "examples/$script.script: $(grep -c '^  ok:' "$work/$script.windows") expectations met under Wine ($WINEARCH), $(grep -c '^  ok:' "$work/$script.emulated") on the emulated machine ${machine_kind[*]}"
     "$here/compare_transcripts.sh" "$work/$script.emulated" "$work/$script.windows" \
         "examples/$script.script" || status=1
     python3 "$here/junit_check.py" "$work/$script.xml" "$work/$script.windows" \

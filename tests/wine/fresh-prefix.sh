@@ -1,13 +1,17 @@
-# Sourced by the scripts that run programs under Wine: a fresh 32-bit prefix
-# in a scratch folder ($work), made and idle, whose Wine processes are ended
-# (wineserver -k) and which is removed when the script exits.
+# Sourced by the scripts that run programs under Wine: a fresh prefix in a
+# scratch folder ($work), made and idle, whose Wine processes are ended
+# (wineserver -k) and which is removed when the script exits. The prefix is
+# 32-bit unless RADOZAVU_WINE_ARCH is win64: then a 64-bit Windows 10 on which
+# the 32-bit programs run under WoW64 (boot-prefix.sh).
 #
 # With RADOZAVU_WINE_TEMPLATE set (the windows-x86 test preset sets it), the
-# prefix is a copy of a template made once by wineboot (prefix-template.sh):
-# a copy takes a second where wineboot takes ten, and every test still starts
-# from an untouched prefix of its own.
+# prefix is a copy of a template made once (prefix-template.sh; the 64-bit
+# one at the same name with "-win64" added): a copy takes a second where
+# wineboot takes ten, and every test still starts from an untouched prefix of
+# its own.
 work=$(mktemp -d /tmp/radozavu-wine-XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
+wine_arch=${RADOZAVU_WINE_ARCH:-win32}
+export WINEPREFIX=$work/prefix WINEARCH=$wine_arch WINEDEBUG=-all
 display_server=""
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
@@ -19,11 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -n "${RADOZAVU_WINE_TEMPLATE:-}" ]; then
-    "$(dirname "${BASH_SOURCE[0]}")/prefix-template.sh" "$RADOZAVU_WINE_TEMPLATE"
-    cp -a "$RADOZAVU_WINE_TEMPLATE/prefix" "$WINEPREFIX"
+    template=$RADOZAVU_WINE_TEMPLATE
+    [ "$wine_arch" = win32 ] || template+="-$wine_arch"
+    "$(dirname "${BASH_SOURCE[0]}")/prefix-template.sh" "$template" "$wine_arch"
+    cp -a "$template/prefix" "$WINEPREFIX"
 else
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    "$(dirname "${BASH_SOURCE[0]}")/boot-prefix.sh" "$WINEPREFIX" "$wine_arch"
 fi
 
 # A virtual display of the script's own for the Wine programs it starts next

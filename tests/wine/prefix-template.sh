@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Makes the template Wine prefix that fresh-prefix.sh copies, once: a fresh
-# 32-bit prefix made by wineboot, its server ended. Tests started together
-# wait for the one that makes it (a lock), and a template made by another
-# Wine version is made again. The template is only ever copied, never run.
-#   prefix-template.sh FOLDER
+# prefix of the kind asked for made by boot-prefix.sh, its server ended.
+# Tests started together wait for the one that makes it (a lock of the
+# template's own, so the two kinds are made side by side), and a template
+# made by another Wine version is made again. The template is only ever
+# copied, never run.
+#   prefix-template.sh FOLDER win32|win64
 set -euo pipefail
 template=$1
+arch=$2
 mkdir -p "$(dirname "$template")"
 exec 9>"$template.lock"
 flock 9
@@ -16,7 +19,6 @@ fi
 rm -rf "$template"
 making=$(mktemp -d "$template.making-XXXXXX")
 trap 'WINEPREFIX=$making/prefix wineserver -k >/dev/null 2>&1 || true; rm -rf "$making"' EXIT
-WINEPREFIX=$making/prefix WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
-WINEPREFIX=$making/prefix wineserver -w
+"$(dirname "${BASH_SOURCE[0]}")/boot-prefix.sh" "$making/prefix" "$arch"
 echo "$version" >"$making/wine-version"
 mv "$making" "$template"

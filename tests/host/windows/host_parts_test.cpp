@@ -117,4 +117,61 @@ TEST(HostSnapshots, TellWhatChangedInTheWatchedPlacesAndProcesses) {
     RemoveDirectoryA("C:\\radozavu-host-test");
 }
 
+// Run in a 32-bit prefix and, as wine64.host-parts, under WoW64 in a 64-bit
+// one: a key and a file named as the 32-bit host sees them are reported where
+// they lie, as a 64-bit registry editor and file manager show them.
+TEST(HostSnapshots, NameKeysAndFilesWhereTheyLie) {
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    char realSystem[MAX_PATH];
+    ASSERT_GT(wow64 ? GetSystemWow64DirectoryA(realSystem, MAX_PATH)
+                    : GetSystemDirectoryA(realSystem, MAX_PATH),
+              0u);
+    const std::string file = std::string(system) + "\\radozavu-host-test.txt";
+    const struct {
+        HKEY root;
+        const char *watched;
+        const char *reported; // under WoW64; elsewhere the key as watched
+    } keys[] = {
+        {HKEY_LOCAL_MACHINE, "HKLM\\Software\\RadozavuHostTest",
+         "HKLM\\Software\\Wow6432Node\\RadozavuHostTest"},
+        {HKEY_CURRENT_USER, "HKCU\\Software\\RadozavuHostTest", "HKCU\\Software\\RadozavuHostTest"},
+    };
+    host::RealSnapshots snapshots;
+    snapshots.watch({keys[0].watched, keys[1].watched, file});
+    const host::Snapshot before = snapshots.before();
+    for (const auto &key : keys) {
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyA(key.root, std::strchr(key.watched, '\\') + 1, &created), 0);
+        RegCloseKey(created);
+    }
+    HANDLE written =
+        CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(written, INVALID_HANDLE_VALUE);
+    CloseHandle(written);
+
+    std::vector<std::string> changes = host::describeChanges(before, snapshots.after(), {});
+    const auto lowered = [](std::string text) {
+        CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+        return text;
+    };
+    std::transform(changes.begin(), changes.end(), changes.begin(), lowered);
+    for (const auto &key : keys) {
+        EXPECT_TRUE(reports(changes, lowered(std::string("registry key added      ") +
+                                             (wow64 ? key.reported : key.watched))))
+            << key.watched;
+    }
+    EXPECT_TRUE(
+        reports(changes, lowered("file created            " + std::string(realSystem) +
+                                 "\\radozavu-host-test.txt (" + host::describeFile("") + ")")));
+    EXPECT_EQ(changes.size(), 3u);
+
+    for (const auto &key : keys) {
+        RegDeleteKeyA(key.root, std::strchr(key.watched, '\\') + 1);
+    }
+    DeleteFileA(file.c_str());
+}
+
 } // namespace

@@ -42,10 +42,11 @@ std::string lower(std::string text) {
 }
 
 // The path of a key with each name spelt as the registry stores it, or
-// nothing when the key does not exist.
-bool storedPath(HKEY root, const std::string &path, std::string &stored) {
+// nothing when the key does not exist; in the registry view given (0: the
+// process's own).
+bool storedPath(HKEY root, const std::string &path, REGSAM view, std::string &stored) {
     handles::UniqueKey key;
-    if (RegOpenKeyExA(root, "", 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, "", 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
         return false;
     }
     stored.clear();
@@ -69,7 +70,7 @@ bool storedPath(HKEY root, const std::string &path, std::string &stored) {
         }
         handles::UniqueKey child;
         if (!matched ||
-            RegOpenKeyExA(key.get(), found, 0, KEY_READ, child.put()) != ERROR_SUCCESS) {
+            RegOpenKeyExA(key.get(), found, 0, KEY_READ | view, child.put()) != ERROR_SUCCESS) {
             return false;
         }
         if (!stored.empty()) {
@@ -98,7 +99,8 @@ void snapshotValue(HKEY key, const char *name, KeyValues &values) {
 // The values of the keys a snapshot takes, by key path, until it is whole.
 using ValuesByKey = std::map<std::string, KeyValues>;
 
-void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot, ValuesByKey &values) {
+void snapshotKey(HKEY key, const std::string &keyPath, REGSAM view, Snapshot &snapshot,
+                 ValuesByKey &values) {
     snapshot.keys[keyPath] = true;
     KeyValues &own = values[keyPath];
     char name[16384];
@@ -117,10 +119,78 @@ void snapshotKey(HKEY key, const std::string &keyPath, Snapshot &snapshot, Value
             break;
         }
         handles::UniqueKey child;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
-            snapshotKey(child.get(), keyPath + "\\" + name, snapshot, values);
+        if (RegOpenKeyExA(key, name, 0, KEY_READ | view, child.put()) == ERROR_SUCCESS) {
+            snapshotKey(child.get(), keyPath + "\\" + name, view, snapshot, values);
         }
     }
+}
+
+// A 32-bit process on 64-bit Windows (WoW64) sees the registry's 32-bit
+// view, in which HKLM\Software\... is another key
+// (HKLM\SOFTWARE\WOW6432Node\...). There the host reads both views and
+// names every key where it lies, as a 64-bit registry editor shows it;
+// elsewhere the one view there is, as the key's path names it.
+bool runsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) != FALSE && wow64 != FALSE;
+}
+
+// The registry's own name of an open key ("\REGISTRY\MACHINE\SOFTWARE\..."),
+// through ntdll's NtQueryKey; empty when it cannot be had.
+std::string registryName(HKEY key) {
+    using QueryKey = LONG(NTAPI *)(HANDLE, int, void *, ULONG, ULONG *);
+    static const auto queryKey = reinterpret_cast<QueryKey>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+    constexpr int kKeyNameInformation = 3;
+    constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
+    constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023);
+    if (queryKey == nullptr) {
+        return {};
+    }
+    // A ULONG of the name's length in bytes, then the name in UTF-16.
+    std::vector<ULONG> information(1024);
+    LONG status = 0;
+    for (;;) {
+        const auto bytes = static_cast<ULONG>(information.size() * sizeof(ULONG));
+        ULONG needed = 0;
+        status = queryKey(key, kKeyNameInformation, information.data(), bytes, &needed);
+        if ((status != kBufferOverflow && status != kBufferTooSmall) || needed <= bytes) {
+            break;
+        }
+        information.resize(needed / sizeof(ULONG) + 1);
+    }
+    if (status != 0) {
+        return {};
+    }
+    const auto *name = reinterpret_cast<const wchar_t *>(information.data() + 1);
+    const int length = static_cast<int>(information[0] / sizeof(wchar_t));
+    const int size = WideCharToMultiByte(CP_ACP, 0, name, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, length, text.data(), size, nullptr, nullptr);
+    return text;
+}
+
+// A key's path under its root, taken from its registry name: the names after
+// \REGISTRY\MACHINE (HKLM), \REGISTRY\USER (HKU) or \REGISTRY\USER\<the
+// user's SID> (HKCU). Empty when the name is not of that form.
+std::string pathUnderRoot(HKEY root, const std::string &registryName) {
+    const std::string machine = "\\REGISTRY\\MACHINE\\";
+    const std::string users = "\\REGISTRY\\USER\\";
+    const auto startsWith = [&](const std::string &start) {
+        return registryName.size() > start.size() &&
+               lstrcmpiA(registryName.substr(0, start.size()).c_str(), start.c_str()) == 0;
+    };
+    if (root == HKEY_LOCAL_MACHINE && startsWith(machine)) {
+        return registryName.substr(machine.size());
+    }
+    if (root == HKEY_USERS && startsWith(users)) {
+        return registryName.substr(users.size());
+    }
+    if (root == HKEY_CURRENT_USER && startsWith(users)) {
+        const auto afterUser = registryName.find('\\', users.size());
+        return afterUser == std::string::npos ? std::string() : registryName.substr(afterUser + 1);
+    }
+    return {};
 }
 
 std::string fileContent(const std::string &path) {
@@ -154,6 +224,36 @@ std::string storedFilePath(std::string path) {
     char stored[MAX_PATH * 4];
     const DWORD length = GetLongPathNameA(path.c_str(), stored, sizeof stored);
     return length > 0 && length < sizeof stored ? std::string(stored, length) : path;
+}
+
+// Under WoW64 a path in the system folder names a file of SysWOW64 (and one in
+// Sysnative a file of System32): the path where it really lies, taken from
+// the longest part of it that exists (GetFinalPathNameByHandleA), with the
+// rest of the path after it. The snapshot then reads it with the
+// redirection off.
+std::string realFilePath(const std::string &path) {
+    for (auto end = path.size(); end != std::string::npos && end > 3;
+         end = path.rfind('\\', end - 1)) {
+        const std::string existing = path.substr(0, end);
+        const handles::UniqueFileHandle folder(
+            CreateFileA(existing.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folder) {
+            continue;
+        }
+        char real[MAX_PATH * 4];
+        const DWORD length =
+            GetFinalPathNameByHandleA(folder.get(), real, sizeof real, VOLUME_NAME_DOS);
+        std::string named(real, length > 0 && length < sizeof real ? length : 0);
+        if (named.rfind("\\\\?\\", 0) == 0) {
+            named.erase(0, 4);
+        }
+        if (named.empty() || lstrcmpiA(named.c_str(), existing.c_str()) == 0) {
+            return path;
+        }
+        return named + path.substr(end);
+    }
+    return path;
 }
 
 std::string processImage(DWORD id, const char *exeFile) {
@@ -194,7 +294,7 @@ BOOL CALLBACK addWindow(HWND window, LPARAM found) {
 
 } // namespace
 
-RealSnapshots::RealSnapshots() {
+RealSnapshots::RealSnapshots() : wow64_(runsUnderWow64()) {
     for (const FixedKey &key : kLibraryKeys) {
         keys_.push_back({key.root, key.name, key.path, key.value});
     }
@@ -215,28 +315,45 @@ void RealSnapshots::watch(const std::vector<std::string> &places) {
 Snapshot RealSnapshots::take() {
     Snapshot snapshot;
     ValuesByKey values;
+    const std::vector<REGSAM> views =
+        wow64_ ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY} : std::vector<REGSAM>{0};
     for (const KeyWatch &watched : keys_) {
-        std::string path;
-        handles::UniqueKey key;
-        if (!storedPath(watched.root, watched.path, path) ||
-            RegOpenKeyExA(watched.root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
-            continue;
-        }
-        const std::string keyPath = watched.name + "\\" + path;
-        if (watched.value.empty()) {
-            snapshotKey(key.get(), keyPath, snapshot, values);
-        } else {
-            snapshotValue(key.get(), watched.value.c_str(), values[keyPath]);
+        for (const REGSAM view : views) {
+            std::string path;
+            handles::UniqueKey key;
+            if (!storedPath(watched.root, watched.path, view, path) ||
+                RegOpenKeyExA(watched.root, path.c_str(), 0, KEY_READ | view, key.put()) !=
+                    ERROR_SUCCESS) {
+                continue;
+            }
+            if (view != 0) {
+                const std::string where = pathUnderRoot(watched.root, registryName(key.get()));
+                path = where.empty() ? path : where;
+            }
+            const std::string keyPath = watched.name + "\\" + path;
+            if (watched.value.empty()) {
+                snapshotKey(key.get(), keyPath, view, snapshot, values);
+            } else {
+                snapshotValue(key.get(), watched.value.c_str(), values[keyPath]);
+            }
         }
     }
     for (auto &[keyPath, found] : values) {
         snapshot.values[keyPath] = std::make_shared<const KeyValues>(std::move(found));
     }
     for (const std::string &place : paths_) {
-        const std::string path = storedFilePath(place);
+        std::string path = storedFilePath(place);
+        void *redirection = nullptr;
+        if (wow64_) {
+            path = realFilePath(path);
+            Wow64DisableWow64FsRedirection(&redirection);
+        }
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
             snapshotPath(path, attributes, snapshot);
+        }
+        if (wow64_) {
+            Wow64RevertWow64FsRedirection(redirection);
         }
     }
     const handles::UniqueFileHandle list(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -308,12 +425,21 @@ Snapshot RealSnapshots::after() {
 }
 
 std::vector<std::string> RealSnapshots::librariesLoaded() const {
+    // The system folder, and under WoW64 the one its 32-bit libraries really
+    // lie in (SysWOW64).
+    std::vector<std::string> systemFolders;
     char system[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    const std::string systemFolder = lower(std::string(system, length) + "\\");
+    UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    systemFolders.push_back(lower(std::string(system, length) + "\\"));
+    if (wow64_ && (length = GetSystemWow64DirectoryA(system, MAX_PATH)) > 0 && length < MAX_PATH) {
+        systemFolders.push_back(lower(std::string(system, length) + "\\"));
+    }
     std::vector<std::string> loaded;
     for (const std::string &module : loadedModules()) {
-        if (modulesBefore_.count(module) == 0 && lower(module).rfind(systemFolder, 0) != 0) {
+        const std::string name = lower(module);
+        if (modulesBefore_.count(module) == 0 &&
+            std::none_of(systemFolders.begin(), systemFolders.end(),
+                         [&](const std::string &folder) { return name.rfind(folder, 0) == 0; })) {
             loaded.push_back(module);
         }
     }

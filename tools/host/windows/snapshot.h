@@ -45,6 +45,9 @@ private:
         std::string value; // one value only; empty: the key, its values and subkeys
     };
     std::vector<KeyWatch> keys_;
+    // A 32-bit host on 64-bit Windows: both registry views are read, and
+    // keys and files are named where they really lie.
+    bool wow64_;
     std::set<std::string> paths_;
     std::map<DWORD, handles::UniqueHandle> processes_; // the processes of before()
     std::map<DWORD, std::string> images_;              // and their images
