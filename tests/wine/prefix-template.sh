@@ -10,7 +10,9 @@ set -euo pipefail
 template=$1
 arch=$2
 mkdir -p "$(dirname "$template")"
-exec 9>"$template.lock"
+# Opened without truncating it, so that waiting leaves the file as it was:
+# a test that watches the build folder sees no change of it.
+exec 9<>"$template.lock"
 flock 9
 version=$(wine --version)
 if [ -f "$template/wine-version" ] && [ "$(cat "$template/wine-version")" = "$version" ]; then
