@@ -46,6 +46,13 @@ struct VersionInfo {
     DWORD build = 2600;
     std::string servicePack = "Service Pack 2";
     bool queryFails = false; // GetVersionExA reports failure
+    // Windows 8.1 and later tell a program the version above (6.2 build
+    // 9200) unless it is manifested for Windows 10; such a program is told
+    // this one (0: the answer does not depend on the manifest).
+    DWORD manifestedMajor = 0;
+    DWORD manifestedMinor = 0;
+    DWORD manifestedBuild = 0;
+    bool programManifested = false; // the setup program is manifested for Windows 10
 };
 
 struct MessageBoxRecord {
@@ -179,6 +186,10 @@ struct Machine {
     std::string windowsFolder = "C:\\WINDOWS";
     std::map<std::string, std::string, CaseLess> environment;
     VersionInfo version;
+    // A 64-bit Windows: the 32-bit library runs under WOW64, with the
+    // registry's 32-bit view (registry/wow64_registry.h) and System32
+    // redirected to SysWOW64 (files/).
+    bool x64 = false;
     UINT codePage = 1252;
     User user;
     Clock clock;
