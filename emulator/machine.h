@@ -260,6 +260,10 @@ void configureStandardMachine(const std::string &hostFolder);
 // existing folder and file name without regard to letter case. Returns false
 // when the path names no mapped drive.
 bool hostPath(const std::string &machinePath, std::string &result);
+// The machine path a path names as the 32-bit library sees the file system:
+// on a 64-bit machine %windir%\System32 is SysWOW64 (but for the folders
+// WOW64 leaves alone) and %windir%\Sysnative is System32; else the path.
+std::string redirectedPath(const std::string &machinePath);
 
 // Starts a process of the given program (no code runs: the machine only
 // knows that it exists and whether it has ended).

@@ -352,14 +352,17 @@ bool hasManifestedVersion(const Machine &m) { return m.version.manifestedMajor !
 
 // "architecture = x64": a 64-bit Windows; absent, a 32-bit one.
 Setting architecture() {
-    return {"architecture", [](Machine &m) { return std::string(m.x64 ? "x64" : "x86"); },
+    return {"architecture",
+            [](Machine &m) { return std::string(m.x64 ? "x64" : "x86"); },
             [](Machine &m, Reader &, const Line &line) {
                 if (line.value != "x86" && line.value != "x64") {
                     Reader::fail(line.number, "architecture: x86 or x64, not " + line.value);
                 }
                 m.x64 = line.value == "x64";
             },
-            true, false, isX64};
+            true,
+            false,
+            isX64};
 }
 
 // "manifested-version = 10.0.19045": what a program manifested for Windows
@@ -384,7 +387,9 @@ Setting manifestedVersion() {
                 m.version.manifestedBuild =
                     static_cast<DWORD>(Reader::parseNumber(line, parts[2], kDword));
             },
-            true, false, hasManifestedVersion};
+            true,
+            false,
+            hasManifestedVersion};
 }
 
 // "program-manifested = yes": the setup program is manifested for Windows 10
@@ -398,7 +403,9 @@ Setting programManifested() {
                 }
                 m.version.programManifested = line.value == "yes";
             },
-            true, false, hasManifestedVersion};
+            true,
+            false,
+            hasManifestedVersion};
 }
 
 void writeDrives(Machine &m, std::ostream &out) {

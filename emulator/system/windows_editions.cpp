@@ -73,8 +73,8 @@ void addWow64Environment(Machine &m, bool programW6432) {
 void configureUsersLayout(const std::string &hostFolder, bool x64) {
     Machine &m = machine();
     makeFolders(hostFolder,
-                {"Windows/System32", "Program Files/Common Files", "ProgramData", "Users/Public/Desktop",
-                 "Users/Public/Documents", "Users/Administrator/Desktop",
+                {"Windows/System32", "Program Files/Common Files", "ProgramData",
+                 "Users/Public/Desktop", "Users/Public/Documents", "Users/Administrator/Desktop",
                  "Users/Administrator/AppData/Roaming", "Users/Administrator/AppData/Local/Temp"});
     makeProgram(hostFolder, "Windows/regedit.exe");
     if (x64) {
@@ -215,7 +215,8 @@ void addStandardServices() {
         Service &service = m.services.add(name, SERVICE_RUNNING);
         service.displayName = display;
         service.acceptsStop = std::string(name) != "RpcSs";
-        m.registry.create(HKEY_LOCAL_MACHINE, std::string("SYSTEM\\CurrentControlSet\\Services\\") + name);
+        m.registry.create(HKEY_LOCAL_MACHINE,
+                          std::string("SYSTEM\\CurrentControlSet\\Services\\") + name);
     }
     Service &webClient = m.services.add("WebClient", SERVICE_STOPPED);
     webClient.displayName = "WebClient";
@@ -258,8 +259,8 @@ void configureWindows(const std::string &hostFolder, const WindowsEdition &editi
     }
     Machine &m = machine();
     m.x64 = x64;
-    m.version = VersionInfo{edition.platform, edition.major, edition.minor, edition.build,
-                            edition.servicePack, false};
+    m.version = VersionInfo{edition.platform, edition.major,       edition.minor,
+                            edition.build,    edition.servicePack, false};
     if (x64 && !hasUsersFolder(edition)) {
         m.version.minor = kXp64Minor;
         m.version.build = kXp64Build;

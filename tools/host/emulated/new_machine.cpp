@@ -90,8 +90,8 @@ bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
                          edition.no64BitReason);
     }
     if (arch == "x86" && !edition.has32Bit) {
-        throw UsageError("no x86 machine of Windows " + std::string(edition.name) +
-                         ": Windows " + edition.name + " is 64-bit only");
+        throw UsageError("no x86 machine of Windows " + std::string(edition.name) + ": Windows " +
+                         edition.name + " is 64-bit only");
     }
     return arch == "x64";
 }
@@ -102,8 +102,8 @@ bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
 // there, and renamed into place, which succeeds only over a folder that is
 // absent or empty: a machine new killed part-way leaves the target as it
 // was, and the next one for that target removes the abandoned build.
-void createMachine(const std::string &folder, const std::string &windows,
-                   const std::string &arch, unsigned codePage, bool withProductRunning) {
+void createMachine(const std::string &folder, const std::string &windows, const std::string &arch,
+                   unsigned codePage, bool withProductRunning) {
     const emu::WindowsEdition &edition = editionOf(windows);
     const bool x64 = is64Bit(edition, arch);
     if (!emu::isSupportedCodePage(codePage)) {

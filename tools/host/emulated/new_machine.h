@@ -11,7 +11,7 @@ namespace host {
 // withProductRunning, an installed Quillane whose programs and services run)
 // and makes it the current machine. Refuses a folder that exists and is not
 // empty. Interrupted, it leaves the folder as it was or a whole machine.
-void createMachine(const std::string &folder, const std::string &windows,
-                   const std::string &arch, unsigned codePage, bool withProductRunning);
+void createMachine(const std::string &folder, const std::string &windows, const std::string &arch,
+                   unsigned codePage, bool withProductRunning);
 
 } // namespace host
