@@ -73,7 +73,7 @@ void addWow64Environment(Machine &m, bool programW6432) {
 void configureUsersLayout(const std::string &hostFolder, bool x64) {
     Machine &m = machine();
     makeFolders(hostFolder,
-                {"Windows/System32", "Program Files/Common Files", "ProgramData",
+                {"Windows/System32/drivers/etc", "Program Files/Common Files", "ProgramData",
                  "Users/Public/Desktop", "Users/Public/Documents", "Users/Administrator/Desktop",
                  "Users/Administrator/AppData/Roaming", "Users/Administrator/AppData/Local/Temp"});
     makeProgram(hostFolder, "Windows/regedit.exe");
