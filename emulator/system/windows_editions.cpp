@@ -109,7 +109,10 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
         addWow64Environment(m, true);
     }
     const std::string programFiles = m.environment["ProgramFiles"];
-    const std::string system = x64 ? "C:\\Windows\\SysWOW64" : "C:\\Windows\\system32";
+    // The system folder keeps its name under WOW64 (the file system
+    // redirects it); the 32-bit programs' own is SysWOW64.
+    const std::string system = "C:\\Windows\\system32";
+    const std::string systemX86 = x64 ? "C:\\Windows\\SysWOW64" : system;
     m.specialFolders = {
         {CSIDL_DESKTOP, profile + "\\Desktop"},
         {CSIDL_DRIVES, ""},
@@ -119,7 +122,7 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
         {CSIDL_COMMON_APPDATA, "C:\\ProgramData"},
         {CSIDL_WINDOWS, "C:\\Windows"},
         {CSIDL_SYSTEM, system},
-        {CSIDL_SYSTEMX86, system},
+        {CSIDL_SYSTEMX86, systemX86},
         {CSIDL_PROGRAM_FILES, programFiles},
         {CSIDL_PROGRAM_FILESX86, programFiles},
         {CSIDL_PROGRAM_FILES_COMMON, m.environment["CommonProgramFiles"]},
