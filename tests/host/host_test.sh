@@ -259,6 +259,9 @@ s/^window = /frame = /|unknown setting in [windows]: frame
 /^\[processes\]/{n;p}|a process is listed twice
 s/^answer = .*/answer = 12/|answer: not a number from 0 to 11: 12
 s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not above the id of the running process 1000
+/^codepage = /i architecture = arm|architecture: x86 or x64, not arm
+/^codepage = /i manifested-version = 10.0|manifested-version: MAJOR.MINOR.BUILD, not 10.0
+/^codepage = /i program-manifested = maybe|program-manifested: yes or no, not maybe
 TABLE
 cp "$work/product.conf" "$conf"
 
