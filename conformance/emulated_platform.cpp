@@ -1,5 +1,7 @@
 // The cases on Linux: a fresh emulated Windows XP machine for every case,
-// its drive C: in a temporary host folder. After every case no handle, key or
+// its drive C: in a temporary host folder; with RADOZAVU_CONFORMANCE_WINDOWS
+// set to "10-x64" (conformance.emulated.x64), a Windows 10 x64 machine on
+// which the suite runs under WOW64. After every case no handle, key or
 // system buffer may be left open.
 #include <stdlib.h>
 
@@ -10,6 +12,8 @@
 #include <string>
 
 #include "emulator/machine.h"
+#include "emulator/registry/wow64_registry.h"
+#include "emulator/system/windows_editions.h"
 #include "platform.h"
 #include "platform/profile.h"
 
@@ -23,6 +27,12 @@ std::string &driveFolder() {
     return folder;
 }
 
+// The machine of the run: Windows 10 x64, or the standard XP machine.
+bool &windows10X64() {
+    static bool x64 = false;
+    return x64;
+}
+
 } // namespace
 
 void startRun() {
@@ -33,12 +43,25 @@ void startRun() {
         throw std::runtime_error("cannot make a folder for drive C: in " + pattern);
     }
     driveFolder() = pattern;
+    const char *windows = std::getenv("RADOZAVU_CONFORMANCE_WINDOWS");
+    if (windows != nullptr && *windows != '\0') {
+        if (std::string(windows) != "10-x64") {
+            throw std::runtime_error(std::string("RADOZAVU_CONFORMANCE_WINDOWS: only 10-x64 is "
+                                                 "known, not ") +
+                                     windows);
+        }
+        windows10X64() = true;
+    }
 }
 
 void startCase() {
     emu::resetMachine();
     fs::remove_all(driveFolder());
-    emu::configureStandardMachine(driveFolder());
+    if (windows10X64()) {
+        emu::configureWindows(driveFolder(), *emu::findWindowsEdition("10"), true);
+    } else {
+        emu::configureStandardMachine(driveFolder());
+    }
     fs::create_directories(hostPath(scratchFolder()));
 }
 
@@ -60,7 +83,18 @@ std::string hostPath(const std::string &machinePath) {
     return host;
 }
 
-std::string name() { return "the emulated machine"; }
+std::string name() {
+    return windows10X64() ? "the emulated machine (Windows 10 x64)" : "the emulated machine";
+}
+
+bool underWow64() { return emu::machine().x64; }
+
+std::vector<std::string> subkeyNames(HKEY root, const std::string &path, REGSAM view) {
+    return emu::subkeyNames(root, path, emu::uses32BitView(view));
+}
+
+// The machine is made afresh for every case: nothing outlives one.
+void removeKey(HKEY, const std::string &, REGSAM) {}
 
 bool underWine() { return false; }
 

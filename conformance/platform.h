@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/types.h"
 
 namespace conformance::platform {
 
@@ -19,6 +22,18 @@ void endCase();
 // machine path on this computer.
 const std::string &scratchFolder();
 std::string hostPath(const std::string &machinePath);
+// Whether the suite runs as a 32-bit process of a 64-bit Windows (WOW64):
+// the emulated machine configured as Windows 10 x64 (conformance.emulated.x64)
+// or a 64-bit Wine prefix.
+bool underWow64();
+// The names of a key's subkeys as the view asks (0, KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY) enumerates them; empty when the key cannot be opened.
+// Enumeration is no function of the seam, so the fixture does it.
+std::vector<std::string> subkeyNames(HKEY root, const std::string &path, REGSAM view);
+// Removes a key and everything below it in a view, where a case made one
+// outside the scratch key (HKEY_LOCAL_MACHINE\Software ...).
+void removeKey(HKEY root, const std::string &path, REGSAM view);
+
 // "the emulated machine", "Wine <version>" or "Windows".
 std::string name();
 bool underWine();

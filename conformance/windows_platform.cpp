@@ -55,6 +55,38 @@ std::string name() {
     return wineVersion != nullptr ? std::string("Wine ") + wineVersion() : "Windows";
 }
 
+bool underWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) != FALSE && wow64 != FALSE;
+}
+
+std::vector<std::string> subkeyNames(HKEY root, const std::string &path, REGSAM view) {
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | view, &key) !=
+        ERROR_SUCCESS) {
+        return names;
+    }
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD index = 0; RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+         ++index, size = sizeof name) {
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+void removeKey(HKEY root, const std::string &path, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(root, path.c_str(), view, 0);
+}
+
 bool underWine() {
     static const bool wine = name() != "Windows";
     return wine;

@@ -47,6 +47,13 @@ struct VersionInfo {
     DWORD build = 2600;
     std::string servicePack = "Service Pack 2";
     bool queryFails = false; // GetVersionExA reports failure
+    // Windows 8.1 and later tell a program the version above (6.2 build
+    // 9200) unless it is manifested for Windows 10; such a program is told
+    // this one (0: the answer does not depend on the manifest).
+    DWORD manifestedMajor = 0;
+    DWORD manifestedMinor = 0;
+    DWORD manifestedBuild = 0;
+    bool programManifested = false; // the setup program is manifested for Windows 10
 };
 
 struct MessageBoxRecord {
@@ -180,6 +187,10 @@ struct Machine {
     std::string windowsFolder = "C:\\WINDOWS";
     std::map<std::string, std::string, CaseLess> environment;
     VersionInfo version;
+    // A 64-bit Windows: the 32-bit library runs under WOW64, with the
+    // registry's 32-bit view (registry/wow64_registry.h) and System32
+    // redirected to SysWOW64 (files/).
+    bool x64 = false;
     UINT codePage = 1252;
     User user;
     Clock clock;
@@ -250,6 +261,10 @@ void configureStandardMachine(const std::string &hostFolder);
 // existing folder and file name without regard to letter case. Returns false
 // when the path names no mapped drive.
 bool hostPath(const std::string &machinePath, std::string &result);
+// The machine path a path names as the 32-bit library sees the file system:
+// on a 64-bit machine %windir%\System32 is SysWOW64 (but for the folders
+// WOW64 leaves alone) and %windir%\Sysnative is System32; else the path.
+std::string redirectedPath(const std::string &machinePath);
 
 // Starts a process of the given program (no code runs: the machine only
 // knows that it exists and whether it has ended).

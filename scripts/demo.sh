@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: rehearses the installation, an upgrade and the removal of
 # Quillane with the library, on an emulated Windows XP machine whose copy of
-# the product runs, and prints what every call did to the machine.
+# the product runs, and prints what every call did to the machine; then the
+# installation on Windows 11 x64, where the 32-bit installer runs under
+# WOW64, and the lines of its transcript that differ from XP's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +20,18 @@ echo "== A Windows XP machine with Quillane installed and running"
 for script in install upgrade removal; do
     echo
     echo "== examples/$script.script"
-    "$host" run --machine "$work/machine" "examples/$script.script"
+    "$host" run --machine "$work/machine" "examples/$script.script" | tee "$work/$script.xp"
 done
 echo
 echo "== Every expectation of the install, upgrade and removal was met."
+
+echo
+echo "== A Windows 11 x64 machine with Quillane installed and running"
+"$host" machine new "$work/windows-11" --windows 11 --with-product-running
+echo
+echo "== examples/windows-11/install.script"
+"$host" run --machine "$work/windows-11" examples/windows-11/install.script >"$work/install.11"
+cat "$work/install.11"
+echo
+echo "== The install's lines that differ: XP (<) and Windows 11 x64 (>), docs/todays-windows.md"
+diff "$work/install.xp" "$work/install.11" | grep '^[<>]' || true

@@ -60,6 +60,51 @@ std::string matchEntry(const fs::path &folder, const std::string &name) {
     return found.empty() ? name : found;
 }
 
+// The folders of System32 that WOW64 does not redirect (Microsoft's "File
+// System Redirector", Windows 7 and later), each as its path parts.
+const std::vector<std::vector<std::string>> kSharedSystemFolders = {
+    {"catroot"}, {"catroot2"}, {"driverstore"}, {"drivers", "etc"}, {"logfiles"}, {"spool"},
+};
+
+bool startsWith(const std::vector<std::string> &parts, std::size_t from,
+                const std::vector<std::string> &prefix) {
+    if (parts.size() < from + prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (!equalNoCase(parts[from + i], prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The file system as the 32-bit library sees it on a 64-bit machine: the
+// Windows folder's System32 is SysWOW64, but for its shared folders, and
+// Sysnative is the real System32.
+void redirectSystemFolder(char drive, std::vector<std::string> &parts) {
+    const Machine &m = machine();
+    if (!m.x64 || m.windowsFolder.size() < 2 ||
+        std::toupper(static_cast<unsigned char>(m.windowsFolder[0])) != drive) {
+        return;
+    }
+    bool trailing = false;
+    const std::vector<std::string> windowsParts = splitPath(m.windowsFolder.substr(2), trailing);
+    const std::size_t at = windowsParts.size();
+    if (!startsWith(parts, 0, windowsParts) || parts.size() <= at) {
+        return;
+    }
+    if (equalNoCase(parts[at], "Sysnative")) {
+        parts[at] = "System32";
+    } else if (equalNoCase(parts[at], "System32") &&
+               std::none_of(kSharedSystemFolders.begin(), kSharedSystemFolders.end(),
+                            [&](const std::vector<std::string> &shared) {
+                                return startsWith(parts, at + 1, shared);
+                            })) {
+        parts[at] = "SysWOW64";
+    }
+}
+
 } // namespace
 
 bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
@@ -98,6 +143,7 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
         }
         parts.push_back(std::move(part));
     }
+    redirectSystemFolder(letter, parts);
     resolved.drive = letter;
     resolved.parts = parts;
     resolved.trailingSeparator = trailing && !parts.empty();
@@ -107,6 +153,18 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
     }
     resolved.host = host.string();
     return true;
+}
+
+std::string redirectedPath(const std::string &machinePath) {
+    ResolvedPath resolved;
+    if (!machine().x64 || !resolvePath(machinePath, resolved)) {
+        return machinePath;
+    }
+    std::string path = std::string(1, resolved.drive) + ":";
+    for (const std::string &part : resolved.parts) {
+        path += "\\" + part;
+    }
+    return resolved.parts.empty() || resolved.trailingSeparator ? path + "\\" : path;
 }
 
 bool hostPath(const std::string &machinePath, std::string &result) {

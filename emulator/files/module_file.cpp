@@ -1,5 +1,6 @@
-// The running program's file on the emulated machine. Like Windows XP,
-// GetModuleFileNameA cuts a path that does not fit without terminating it.
+// The running program's file on the emulated machine. GetModuleFileNameA
+// cuts a path that does not fit: Windows XP and earlier leave it without a
+// terminator, Vista and later end it in the buffer's last byte.
 #include <cstring>
 
 #include "emulator/machine.h"
@@ -21,6 +22,10 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         return length;
     }
     std::memcpy(fileName, program.c_str(), size);
+    const emu::VersionInfo &version = emu::machine().version;
+    if (size != 0 && version.platform == VER_PLATFORM_WIN32_NT && version.major >= 6) {
+        fileName[size - 1] = '\0';
+    }
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return size;
 }

@@ -290,6 +290,10 @@ struct Setting {
     std::function<void(Machine &, Reader &, const Line &)> read;
     bool optional = false;  // absent from the files of earlier versions
     bool readFirst = false; // read before the others, which depend on it
+    // Written only where this says so (a setting of the machines of today,
+    // left out of the others' files, which stay as earlier versions wrote
+    // them); nullptr: always written.
+    bool (*written)(const Machine &) = nullptr;
 };
 
 // A number from 0 to high, kept where get points.
@@ -341,6 +345,67 @@ template <class Get> Setting texts(const char *name, Get get) {
                 }
                 get(m) = read;
             }};
+}
+
+bool isX64(const Machine &m) { return m.x64; }
+bool hasManifestedVersion(const Machine &m) { return m.version.manifestedMajor != 0; }
+
+// "architecture = x64": a 64-bit Windows; absent, a 32-bit one.
+Setting architecture() {
+    return {"architecture",
+            [](Machine &m) { return std::string(m.x64 ? "x64" : "x86"); },
+            [](Machine &m, Reader &, const Line &line) {
+                if (line.value != "x86" && line.value != "x64") {
+                    Reader::fail(line.number, "architecture: x86 or x64, not " + line.value);
+                }
+                m.x64 = line.value == "x64";
+            },
+            true,
+            false,
+            isX64};
+}
+
+// "manifested-version = 10.0.19045": what a program manifested for Windows
+// 10 is told, on Windows 8.1 and later.
+Setting manifestedVersion() {
+    return {"manifested-version",
+            [](Machine &m) {
+                return std::to_string(m.version.manifestedMajor) + "." +
+                       std::to_string(m.version.manifestedMinor) + "." +
+                       std::to_string(m.version.manifestedBuild);
+            },
+            [](Machine &m, Reader &, const Line &line) {
+                const auto parts = split(line.value, '.');
+                if (parts.size() != 3) {
+                    Reader::fail(line.number,
+                                 "manifested-version: MAJOR.MINOR.BUILD, not " + line.value);
+                }
+                m.version.manifestedMajor =
+                    static_cast<DWORD>(Reader::parseNumber(line, parts[0], kDword));
+                m.version.manifestedMinor =
+                    static_cast<DWORD>(Reader::parseNumber(line, parts[1], kDword));
+                m.version.manifestedBuild =
+                    static_cast<DWORD>(Reader::parseNumber(line, parts[2], kDword));
+            },
+            true,
+            false,
+            hasManifestedVersion};
+}
+
+// "program-manifested = yes": the setup program is manifested for Windows 10
+// and told the manifested version.
+Setting programManifested() {
+    return {"program-manifested",
+            [](Machine &m) { return std::string(m.version.programManifested ? "yes" : "no"); },
+            [](Machine &m, Reader &, const Line &line) {
+                if (line.value != "yes" && line.value != "no") {
+                    Reader::fail(line.number, "program-manifested: yes or no, not " + line.value);
+                }
+                m.version.programManifested = line.value == "yes";
+            },
+            true,
+            false,
+            hasManifestedVersion};
 }
 
 void writeDrives(Machine &m, std::ostream &out) {
@@ -542,6 +607,9 @@ const std::vector<Section> &sections() {
              number("build", kDword, [](Machine &m) -> DWORD & { return m.version.build; }),
              text("service-pack",
                   [](Machine &m) -> std::string & { return m.version.servicePack; }),
+             architecture(),
+             manifestedVersion(),
+             programManifested(),
              // Text is decoded in the code page, so it is read first.
              {"codepage", [](Machine &m) { return std::to_string(m.codePage); },
               [](Machine &m, Reader &reader, const Line &line) {
@@ -675,7 +743,9 @@ std::string writeSettings() {
         out << (&section == &sections().front() ? "" : "\n") << section.comment << "["
             << section.name << "]\n";
         for (const Setting &setting : section.settings) {
-            out << setting.name << " = " << setting.write(m) << "\n";
+            if (setting.written == nullptr || setting.written(m)) {
+                out << setting.name << " = " << setting.write(m) << "\n";
+            }
         }
         if (section.writeEntries != nullptr) {
             section.writeEntries(m, out);

@@ -138,19 +138,24 @@ bool findCommandProgram(const std::string &commandLine, std::string &program,
     }
 }
 
-bool isRegistryEditor(const std::string &program) {
+bool isProgram(const std::string &program, const std::string &path) {
     std::string host;
-    std::string editorHost;
-    return hostPath(program, host) && hostPath(registryEditorPath(), editorHost) &&
-           host == editorHost;
+    std::string programHost;
+    return hostPath(program, host) && hostPath(path, programHost) && host == programHost;
 }
 
+// A program starts under its real path: one named in System32 by the 32-bit
+// library on a 64-bit machine is the 32-bit one in SysWOW64.
 std::shared_ptr<Process> launch(StartedProgram started, const std::string &arguments) {
+    started.image = redirectedPath(started.image);
     auto process = startProcess(started.image);
     started.processId = process->id;
     machine().startedPrograms.push_back(started);
-    if (isRegistryEditor(started.image)) {
-        runRegistryEditor(process, arguments);
+    if (isProgram(started.image, registryEditorPath())) {
+        runRegistryEditor(process, arguments, false);
+    } else if (machine().x64 &&
+               isProgram(started.image, machine().windowsFolder + "\\SysWOW64\\regedit.exe")) {
+        runRegistryEditor(process, arguments, true);
     }
     return process;
 }

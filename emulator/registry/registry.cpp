@@ -1,8 +1,10 @@
 // The registry functions of the emulated machine, with Windows' access rules,
-// error codes, size conventions and size limits.
+// error codes, size conventions and size limits, and on a 64-bit machine the
+// views of WOW64 (KEY_WOW64_64KEY, KEY_WOW64_32KEY; wow64_registry.h).
 #include <cstring>
 
 #include "emulator/machine.h"
+#include "emulator/registry/wow64_registry.h"
 #include "platform/registry.h"
 
 namespace {
@@ -39,9 +41,9 @@ LONG checkAccess(const RegKey &key, REGSAM access) {
     return ERROR_SUCCESS;
 }
 
-// Walks from a key along a relative path; nullptr when a part is missing.
-std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::string &path) {
-    for (const std::string &part : emu::splitKeyPath(path)) {
+// Walks from a key along path parts; nullptr when a part is missing.
+std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::vector<std::string> &parts) {
+    for (const std::string &part : parts) {
         auto it = key->subkeys.find(part);
         if (it == key->subkeys.end()) {
             return nullptr;
@@ -49,6 +51,38 @@ std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::string &pat
         key = it->second;
     }
     return key;
+}
+
+std::string joinKeyPath(const std::vector<std::string> &parts) {
+    std::string path;
+    for (const std::string &part : parts) {
+        path += (path.empty() ? "" : "\\") + part;
+    }
+    return path;
+}
+
+// What a call that names a subkey of an open key walks: the key it starts
+// from and the parts of the path, with the root and stored path of where
+// it leads. On a 64-bit machine the path goes from the root, as stored for
+// the view the call asks for (wow64_registry.h); a call that names no
+// subkey stays on the open key.
+struct Walk {
+    std::shared_ptr<RegKey> from;
+    std::vector<std::string> parts;
+    HKEY root = nullptr;
+    std::vector<std::string> path; // of the key the walk leads to
+};
+
+Walk walkFor(const Registry::OpenKey &parent, const std::string &subKey, REGSAM access) {
+    std::vector<std::string> path = emu::splitKeyPath(parent.path);
+    const std::vector<std::string> parts = emu::splitKeyPath(subKey);
+    path.insert(path.end(), parts.begin(), parts.end());
+    if (!emu::machine().x64 || parts.empty()) {
+        return {parent.key, parts, parent.root, path};
+    }
+    HKEY root = parent.root;
+    path = emu::storedKeyPath(root, path, emu::uses32BitView(access));
+    return {registry().root(root), path, root, path};
 }
 
 bool isStringType(DWORD type) {
@@ -77,14 +111,15 @@ LONG openKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
     if (hasLeadingSeparator(subKey)) {
         return ERROR_BAD_PATHNAME;
     }
-    auto target = walk(parent->key, text(subKey));
+    const Walk named = walkFor(*parent, text(subKey), access);
+    auto target = walk(named.from, named.parts);
     if (!target) {
         return ERROR_FILE_NOT_FOUND;
     }
     if (LONG rc = checkAccess(*target, access); rc != ERROR_SUCCESS) {
         return rc;
     }
-    *result = registry().open(target, access);
+    *result = registry().open(target, access, named.root, joinKeyPath(named.path));
     return ERROR_SUCCESS;
 }
 
@@ -100,8 +135,9 @@ LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD dis
     if (hasLeadingSeparator(subKey)) {
         return ERROR_BAD_PATHNAME;
     }
-    auto current = parent->key;
-    const auto parts = emu::splitKeyPath(text(subKey));
+    const Walk named = walkFor(*parent, text(subKey), access);
+    auto current = named.from;
+    const std::vector<std::string> &parts = named.parts;
     std::size_t existing = 0;
     while (existing < parts.size()) {
         auto it = current->subkeys.find(parts[existing]);
@@ -133,7 +169,7 @@ LONG createKey(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, LPDWORD dis
     if (disposition != nullptr) {
         *disposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
-    *result = registry().open(current, access);
+    *result = registry().open(current, access, named.root, joinKeyPath(named.path));
     return ERROR_SUCCESS;
 }
 
@@ -318,17 +354,15 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    const auto parts = emu::splitKeyPath(subKey);
+    // The process's own view: RegDeleteKeyA takes no access mask.
+    const Walk named = walkFor(*parent, subKey, 0);
+    const std::vector<std::string> &parts = named.parts;
     if (parts.empty()) {
         // An empty subkey deletes the key of the handle itself.
         return parent->predefined ? static_cast<LONG>(ERROR_ACCESS_DENIED) : deleteKey(parent->key);
     }
-    std::string holderPath;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        holderPath += parts[i] + "\\";
-    }
-    auto holder = walk(parent->key, holderPath);
-    auto target = holder ? walk(holder, parts.back()) : nullptr;
+    auto holder = walk(named.from, std::vector<std::string>(parts.begin(), parts.end() - 1));
+    auto target = holder ? walk(holder, {parts.back()}) : nullptr;
     if (!target) {
         return ERROR_FILE_NOT_FOUND;
     }

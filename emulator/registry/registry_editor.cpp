@@ -6,6 +6,7 @@
 
 #include "emulator/files/files_internal.h"
 #include "emulator/registry/reg_file.h"
+#include "emulator/registry/wow64_registry.h"
 
 namespace emu {
 namespace {
@@ -46,7 +47,7 @@ bool isKnownSwitch(const std::string &argument) {
     return name == "s" || name == "S" || name == "i" || name == "I";
 }
 
-RegistryImport importFile(const std::string &file) {
+RegistryImport importFile(const std::string &file, bool view32) {
     RegistryImport result{file, false, {}};
     std::string host;
     std::ifstream in;
@@ -65,7 +66,11 @@ RegistryImport importFile(const std::string &file) {
         result.problem = parse.problem;
         return result;
     }
-    const std::size_t skipped = applyRegFile(machine().registry, parse.operations);
+    std::vector<RegFileOperation> operations = parse.operations;
+    for (RegFileOperation &operation : operations) {
+        operation.keyPath = storedKeyPath(operation.root, operation.keyPath, view32);
+    }
+    const std::size_t skipped = applyRegFile(machine().registry, operations);
     if (skipped != 0) {
         result.problem = std::to_string(skipped) + " changes refused: access denied";
         return result;
@@ -76,7 +81,8 @@ RegistryImport importFile(const std::string &file) {
 
 } // namespace
 
-void runRegistryEditor(const std::shared_ptr<Process> &process, const std::string &arguments) {
+void runRegistryEditor(const std::shared_ptr<Process> &process, const std::string &arguments,
+                       bool view32) {
     std::vector<std::string> files;
     std::string problem;
     for (const std::string &argument : splitArguments(arguments)) {
@@ -92,14 +98,14 @@ void runRegistryEditor(const std::shared_ptr<Process> &process, const std::strin
         problem = "no file to import";
     }
     Machine &m = machine();
-    m.clock.schedule(m.clock.now() + kRunTime, [process, files, problem] {
+    m.clock.schedule(m.clock.now() + kRunTime, [process, files, problem, view32] {
         DWORD exitCode = 0;
         if (!problem.empty()) {
             machine().registryImports.push_back(RegistryImport{"", false, problem});
             exitCode = 1;
         } else {
             for (const std::string &file : files) {
-                machine().registryImports.push_back(importFile(file));
+                machine().registryImports.push_back(importFile(file, view32));
                 exitCode = machine().registryImports.back().imported ? exitCode : 1;
             }
         }

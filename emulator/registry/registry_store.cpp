@@ -233,16 +233,16 @@ std::shared_ptr<RegKey> Registry::holderOf(const RegKey &key) {
     return nullptr;
 }
 
-HKEY Registry::open(std::shared_ptr<RegKey> key, REGSAM access) {
+HKEY Registry::open(std::shared_ptr<RegKey> key, REGSAM access, HKEY root, std::string path) {
     const std::uintptr_t handle = nextHandle_;
     nextHandle_ += 4;
-    handles_[handle] = OpenKey{std::move(key), access, false};
+    handles_[handle] = OpenKey{std::move(key), access, false, root, std::move(path)};
     return reinterpret_cast<HKEY>(handle);
 }
 
 const Registry::OpenKey *Registry::lookup(HKEY handle) {
     if (isPredefined(handle)) {
-        predefinedView_ = OpenKey{root(handle), KEY_ALL_ACCESS, true};
+        predefinedView_ = OpenKey{root(handle), KEY_ALL_ACCESS, true, handle, {}};
         return predefinedView_.key ? &predefinedView_ : nullptr;
     }
     auto it = handles_.find(reinterpret_cast<std::uintptr_t>(handle));

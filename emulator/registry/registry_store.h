@@ -90,12 +90,15 @@ public:
     // no longer in the tree.
     std::shared_ptr<RegKey> holderOf(const RegKey &key);
 
-    // Handles of open keys.
-    HKEY open(std::shared_ptr<RegKey> key, REGSAM access);
+    // Handles of open keys, with where the key lies: below which root, on
+    // which path (as stored, see wow64_registry.h).
+    HKEY open(std::shared_ptr<RegKey> key, REGSAM access, HKEY root, std::string path);
     struct OpenKey {
         std::shared_ptr<RegKey> key;
         REGSAM access = 0;
         bool predefined = false;
+        HKEY root = nullptr;
+        std::string path;
     };
     // The open key behind a handle (predefined roots included); nullptr if none.
     const OpenKey *lookup(HKEY handle);

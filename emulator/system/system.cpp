@@ -23,9 +23,10 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    info->dwMajorVersion = v.major;
-    info->dwMinorVersion = v.minor;
-    info->dwBuildNumber = v.build;
+    const bool manifested = v.programManifested && v.manifestedMajor != 0;
+    info->dwMajorVersion = manifested ? v.manifestedMajor : v.major;
+    info->dwMinorVersion = manifested ? v.manifestedMinor : v.minor;
+    info->dwBuildNumber = manifested ? v.manifestedBuild : v.build;
     info->dwPlatformId = v.platform;
     std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
     std::strncpy(info->szCSDVersion, v.servicePack.c_str(), sizeof info->szCSDVersion - 1);

@@ -31,6 +31,25 @@ run machine new "$machine"
 check "a machine is not created over another" status_is 2
 run machine new "$work/other" --windows 3.11
 check "an unknown Windows version is refused" status_is 2
+check "the refusal lists the known versions" error_has "(known: 95 98 me nt4 nt4sp6 2000 xp 2003 vista 7 8.1 10 11)"
+for refused in "98 x64:Windows had no 64-bit edition" "11 x86:Windows 11 is 64-bit only" "10 arm:--arch takes x86 or x64"; do
+    words=${refused%%:*}
+    run machine new "$work/other" --windows "${words% *}" --arch "${words#* }"
+    check "--windows ${words% *} --arch ${words#* } is refused with the reason" \
+        eval 'status_is 2 && error_has "${refused#*:}"'
+done
+
+# A 64-bit machine: the installer's keys in the 32-bit view, stored where a
+# 64-bit registry editor shows them; HKLM64 names the 64-bit view.
+run machine new "$work/x64" --windows 10 --arch x64
+printf '%s\n' 'set-sz HKLM\Software\Brevanta Seen 32' 'set-sz HKLM64\Software\Brevanta Seen 64' \
+    'expect value HKLM\Software\WOW6432Node\Brevanta Seen 32' 'expect value HKLM64\Software\Brevanta Seen 64' \
+    >"$work/x64.script"
+run run --machine "$work/x64" "$work/x64.script"
+check "script lines name the installer's view, HKLM64 the 64-bit one" status_is 0
+check "the 32-bit view is stored below WOW6432Node" \
+    grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Brevanta]' "$work/x64/state/registry.reg"
+check "a 64-bit machine keeps its architecture" grep -qx "architecture = x64" "$work/x64/state/machine.conf"
 
 run call --machine "$machine" NoSuchExport
 check "an unknown export is a usage error" status_is 2
@@ -240,6 +259,9 @@ s/^window = /frame = /|unknown setting in [windows]: frame
 /^\[processes\]/{n;p}|a process is listed twice
 s/^answer = .*/answer = 12/|answer: not a number from 0 to 11: 12
 s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not above the id of the running process 1000
+/^codepage = /i architecture = arm|architecture: x86 or x64, not arm
+/^codepage = /i manifested-version = 10.0|manifested-version: MAJOR.MINOR.BUILD, not 10.0
+/^codepage = /i program-manifested = maybe|program-manifested: yes or no, not maybe
 TABLE
 cp "$work/product.conf" "$conf"
 

@@ -20,6 +20,7 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
+#include "emulator/registry/wow64_registry.h"
 #include "machine.h"
 #include "registry_path.h"
 #include "transcript.h"
@@ -272,24 +273,24 @@ public:
 
     void setString(const std::string &key, const std::string &name,
                    const std::string &text) override {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        HKEY root = nullptr;
+        const std::string path = storedKey(key, root);
         withinLimits([&] { registry().setString(root, path, name, text); });
     }
     void setDword(const std::string &key, const std::string &name, unsigned long value) override {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        HKEY root = nullptr;
+        const std::string path = storedKey(key, root);
         withinLimits([&] { registry().setDword(root, path, name, static_cast<DWORD>(value)); });
     }
     std::optional<std::string> valueText(const std::string &key, const std::string &name) override {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        HKEY root = nullptr;
+        const std::string path = storedKey(key, root);
         const emu::RegValue *value = registry().value(root, path, name);
         return value != nullptr ? std::optional(host::valueText(*value)) : std::nullopt;
     }
     bool keyExists(const std::string &key) override {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        HKEY root = nullptr;
+        const std::string path = storedKey(key, root);
         return registry().keyExists(root, path);
     }
     void writeFile(const std::string &path, const std::string &content) override {
@@ -375,6 +376,13 @@ public:
 
 private:
     static emu::Registry &registry() { return emu::machine().registry; }
+    // Where a key a script names is stored: in the installer's (32-bit)
+    // view, or the 64-bit one for a root such as HKLM64.
+    static std::string storedKey(const std::string &key, HKEY &root) {
+        const KeyName name = splitKey(key);
+        root = name.root;
+        return emu::storedKeyPath(root, name.path, !name.view64 && emu::uses32BitView(0));
+    }
     // Sets a value as the script asks; a key or value name beyond Windows'
     // limits is the script's error (the name itself may be too long to show).
     template <class Set> static void withinLimits(Set set) {

@@ -18,6 +18,7 @@
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
 #include "emulator/persistence/number_text.h"
+#include "emulator/system/windows_editions.h"
 #include "machine.h"
 #include "script.h"
 
@@ -25,41 +26,6 @@ namespace fs = std::filesystem;
 
 namespace host {
 namespace {
-
-struct WindowsVersion {
-    const char *name;
-    DWORD platform, major, minor, build;
-    const char *servicePack;
-};
-
-const WindowsVersion kVersions[] = {
-    {"95", VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950, ""},
-    {"98", VER_PLATFORM_WIN32_WINDOWS, 4, 10, 1998, " A "},
-    {"me", VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3000, " "},
-    {"nt4", VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 1"},
-    {"nt4sp6", VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 6a"},
-    {"2000", VER_PLATFORM_WIN32_NT, 5, 0, 2195, "Service Pack 4"},
-    {"xp", VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 2"},
-    {"2003", VER_PLATFORM_WIN32_NT, 5, 2, 3790, "Service Pack 1"},
-    {"vista", VER_PLATFORM_WIN32_NT, 6, 0, 6000, ""},
-};
-
-void applyDefaultRegistry() {
-    emu::Registry &r = emu::machine().registry;
-    const HKEY machine = HKEY_LOCAL_MACHINE;
-    const HKEY user = HKEY_CURRENT_USER;
-    r.setString(machine, "System\\CurrentControlSet\\Control\\NetworkProvider\\Order",
-                "ProviderOrder", "RDPNP,LanmanWorkstation,WebClient");
-    r.setString(user, "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Folders",
-                "Desktop", "C:\\Documents and Settings\\Administrator\\Desktop");
-    r.create(machine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-    r.create(machine, "SOFTWARE\\Classes\\Installer\\Products");
-    r.create(user, "Software\\Microsoft\\Installer\\Products");
-    r.create(machine, "SYSTEM\\CurrentControlSet\\Services");
-    r.create(machine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager");
-    r.setString(machine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot",
-                "C:\\WINDOWS");
-}
 
 // The builds of machine new beside a target: ".NAME.new-XXXXXX".
 std::string buildPrefix(const fs::path &target) {
@@ -98,23 +64,48 @@ void refuseUnlessEmpty(const fs::path &target) {
     }
 }
 
+// The version machine new asks for; an unknown name is refused with the
+// known ones.
+const emu::WindowsEdition &editionOf(const std::string &windows) {
+    const emu::WindowsEdition *edition = emu::findWindowsEdition(windows);
+    if (edition == nullptr) {
+        throw UsageError("unknown Windows version: " + windows +
+                         " (known: " + emu::windowsEditionNames() + ")");
+    }
+    return *edition;
+}
+
+// Whether the machine is the 64-bit edition: as --arch asks (x86 or x64), by
+// default the 32-bit one where there was one. An edition that never existed
+// is refused with the reason.
+bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
+    if (arch.empty()) {
+        return !edition.has32Bit;
+    }
+    if (arch != "x86" && arch != "x64") {
+        throw UsageError("--arch takes x86 or x64, not " + arch);
+    }
+    if (arch == "x64" && !edition.has64Bit) {
+        throw UsageError("no x64 machine of Windows " + std::string(edition.name) + ": " +
+                         edition.no64BitReason);
+    }
+    if (arch == "x86" && !edition.has32Bit) {
+        throw UsageError("no x86 machine of Windows " + std::string(edition.name) + ": Windows " +
+                         edition.name + " is 64-bit only");
+    }
+    return arch == "x64";
+}
+
 } // namespace
 
 // The machine is built in a folder of its own beside the target, saved
 // there, and renamed into place, which succeeds only over a folder that is
 // absent or empty: a machine new killed part-way leaves the target as it
 // was, and the next one for that target removes the abandoned build.
-void createMachine(const std::string &folder, const std::string &windows, unsigned codePage,
-                   bool withProductRunning) {
-    const WindowsVersion *version = nullptr;
-    for (const WindowsVersion &candidate : kVersions) {
-        if (windows == candidate.name) {
-            version = &candidate;
-        }
-    }
-    if (version == nullptr) {
-        throw UsageError("unknown Windows version: " + windows);
-    }
+void createMachine(const std::string &folder, const std::string &windows, const std::string &arch,
+                   unsigned codePage, bool withProductRunning) {
+    const emu::WindowsEdition &edition = editionOf(windows);
+    const bool x64 = is64Bit(edition, arch);
     if (!emu::isSupportedCodePage(codePage)) {
         throw UsageError("unsupported code page: " + std::to_string(codePage));
     }
@@ -131,10 +122,8 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
     {
         FolderLock lock(build, "machine new", true);
         emu::resetMachine();
-        emu::configureStandardMachine(emu::driveFolder(build, 'C'));
+        emu::configureWindows(emu::driveFolder(build, 'C'), edition, x64);
         emu::Machine &m = emu::machine();
-        m.version = emu::VersionInfo{version->platform, version->major,       version->minor,
-                                     version->build,    version->servicePack, false};
         m.codePage = codePage;
         for (const auto &[letter, type] :
              {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
@@ -142,7 +131,6 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
             fs::create_directories(emu::driveFolder(build, letter));
             m.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
         }
-        applyDefaultRegistry();
         emu::setUserAnswer(IDOK, {});
         if (withProductRunning) {
             startProductPrograms();
@@ -167,16 +155,18 @@ void createMachine(const std::string &folder, const std::string &windows, unsign
 }
 
 const char *const kMachineUsage =
-    "usage: radozavu machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]\n"
-    "                            [--no-wait]\n"
-    "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista (default xp); N: 1252 (default), 932,\n"
-    "936, 949 or 950.\n";
+    "usage: radozavu machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
+    "                            [--with-product-running] [--no-wait]\n"
+    "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista 7 8.1 10 11 (default xp); --arch x64\n"
+    "for xp, 2003, 7, 8.1, 10 and 11 (11 is x64 only; default x86 where there was one);\n"
+    "N: 1252 (default), 932, 936, 949 or 950.\n";
 
 const char *const kMachineSummary =
-    "  machine new DIR [--windows VERSION] [--codepage N] [--with-product-running]\n"
+    "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
+    "                 [--with-product-running]\n"
     "                 create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6\n"
-    "                 2000 xp 2003 vista; default xp; code page 1252 or 932 ...),\n"
-    "                 optionally with Quillane installed and its programs running\n";
+    "                 2000 xp 2003 vista 7 8.1 10 11; default xp; code page 1252 or 932\n"
+    "                 ...), optionally with Quillane installed and its programs running\n";
 const char *const kMachineHelp =
     "The machine folder defaults to $RADOZAVU_MACHINE, else ./machine. A command\n"
     "holds the folder for its whole run; another waits for it, or with --no-wait\n"
@@ -189,6 +179,7 @@ int machineCommand(const std::vector<std::string> &arguments) {
     const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
     std::string folder;
     std::string windows = "xp";
+    std::string arch;
     unsigned codePage = 1252;
     bool withProductRunning = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -199,6 +190,8 @@ int machineCommand(const std::vector<std::string> &arguments) {
             continue; // machine new never waits (createMachine)
         } else if (optionValue(words, i, "--windows", value)) {
             windows = value;
+        } else if (optionValue(words, i, "--arch", value)) {
+            arch = value;
         } else if (optionValue(words, i, "--codepage", value)) {
             const auto number = emu::readUnsigned(value, 65535);
             if (!number) {
@@ -218,8 +211,9 @@ int machineCommand(const std::vector<std::string> &arguments) {
     if (folder.empty()) {
         throw UsageError("machine new needs a folder");
     }
-    createMachine(folder, windows, codePage, withProductRunning);
-    std::cout << "created a Windows " << windows << " machine in " << folder
+    createMachine(folder, windows, arch, codePage, withProductRunning);
+    std::cout << "created a Windows " << windows << (emu::machine().x64 ? " x64" : "")
+              << " machine in " << folder
               << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;
 }

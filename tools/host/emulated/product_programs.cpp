@@ -5,18 +5,24 @@
 #include <string>
 
 #include "emulator/machine.h"
+#include "emulator/registry/wow64_registry.h"
 
 namespace host {
 namespace {
 
-constexpr const char *kInstallFolder = "C:\\Program Files\\Brevanta\\Quillane";
 constexpr UINT kExitRequest = 0x101D;
+
+// Where the 32-bit installer put the product: its Program Files folder (on
+// a 64-bit Windows, C:\Program Files (x86)).
+std::string installFolder() {
+    return emu::machine().environment["ProgramFiles"] + "\\Brevanta\\Quillane";
+}
 
 // Starts a program of the install folder with its windows, each closing
 // (and ending the program) a while after the message it obeys.
 DWORD startProgram(const std::string &file, const std::vector<std::string> &titles, UINT closesOn,
                    std::uint64_t delay) {
-    const auto process = emu::startProcess(std::string(kInstallFolder) + "\\" + file);
+    const auto process = emu::startProcess(installFolder() + "\\" + file);
     for (const std::string &title : titles) {
         emu::closeWindowOn(emu::createWindow(title, process->id), closesOn, delay, true);
     }
@@ -25,7 +31,7 @@ DWORD startProgram(const std::string &file, const std::vector<std::string> &titl
 
 void writeProductFile(const std::string &name) {
     std::string host;
-    emu::hostPath(std::string(kInstallFolder) + "\\" + name, host);
+    emu::hostPath(installFolder() + "\\" + name, host);
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
     std::ofstream(host, std::ios::binary) << "MZ";
 }
@@ -34,9 +40,12 @@ void writeProductFile(const std::string &name) {
 
 void startProductPrograms() {
     emu::Machine &m = emu::machine();
-    const std::string product = "Software\\Brevanta\\Quillane";
+    // The installer's keys, in its (32-bit) view of the registry.
+    HKEY root = HKEY_LOCAL_MACHINE;
+    const std::string product =
+        emu::storedKeyPath(root, "Software\\Brevanta\\Quillane", emu::uses32BitView(0));
     m.registry.setString(HKEY_LOCAL_MACHINE, product + "\\Current Version", "Install Location",
-                         std::string(kInstallFolder) + "\\");
+                         installFolder() + "\\");
     m.registry.setString(HKEY_LOCAL_MACHINE, product + "\\Current Version", "ProductName",
                          "Quillane");
     for (const char *file : {"QLNCLIENT.EXE", "QLNSRVCON.EXE", "QLNSRVAGT.EXE", "QLNAGENT.EXE",

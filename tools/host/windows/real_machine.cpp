@@ -163,20 +163,22 @@ public:
     }
 
 private:
+    // A key in the host's (32-bit) view, or in the 64-bit one for a root
+    // such as HKLM64.
+    static REGSAM view(const KeyName &name) { return name.view64 ? KEY_WOW64_64KEY : 0; }
     static handles::UniqueKey open(const std::string &key) {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        const KeyName name = splitKey(key);
         handles::UniqueKey opened;
-        RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, opened.put());
+        RegOpenKeyExA(name.root, name.path.c_str(), 0, KEY_READ | view(name), opened.put());
         return opened;
     }
     static void setValue(const std::string &key, const std::string &name, DWORD type,
                          const void *data, std::size_t size) {
-        std::string path;
-        const HKEY root = splitRoot(key, path);
+        const KeyName named = splitKey(key);
         handles::UniqueKey opened;
-        const LONG created = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                             nullptr, opened.put(), nullptr);
+        const LONG created =
+            RegCreateKeyExA(named.root, named.path.c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE | view(named), nullptr, opened.put(), nullptr);
         if (created != ERROR_SUCCESS ||
             RegSetValueExA(opened.get(), name.c_str(), 0, type, static_cast<const BYTE *>(data),
                            static_cast<DWORD>(size)) != ERROR_SUCCESS) {

@@ -1,0 +1,50 @@
+// The Windows versions a machine can be built as, one table for the host's
+// machine new and the conformance fixture: what each reports through
+// GetVersionExA, which processors it had editions for, and what a fresh
+// installation holds that the library and the host can see (folders,
+// environment, shell folders, registry values, services).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace emu {
+
+struct WindowsEdition {
+    const char *name; // as machine new takes it: "xp", "10", ...
+    DWORD platform, major, minor, build;
+    const char *servicePack;
+    bool has32Bit, has64Bit;
+    // What a program manifested for Windows 10 is told (Windows 8.1 and
+    // later tell a program without that manifest 6.2 build 9200); 0 when the
+    // answer does not depend on the manifest.
+    DWORD manifestedMajor, manifestedMinor, manifestedBuild;
+    // The network provider order a fresh installation has.
+    const char *providerOrder;
+    // Why there is no 64-bit machine of this version, when there is none.
+    const char *no64BitReason;
+};
+
+// Every version, oldest first.
+const std::vector<WindowsEdition> &windowsEditions();
+// The version of that name; nullptr when there is none.
+const WindowsEdition *findWindowsEdition(const std::string &name);
+// The names, separated by blanks ("95 98 ... 11").
+std::string windowsEditionNames();
+// Whether the version keeps its users' folders in C:\Users (Windows 7 and
+// later) rather than C:\Documents and Settings.
+bool hasUsersFolder(const WindowsEdition &edition);
+
+// Makes the current machine (a fresh one) an installation of the edition,
+// 64-bit (the library running under WOW64) or 32-bit, its C: drive in
+// hostFolder: the Windows folder with its registry editors, the program,
+// profile and shared folders, the environment a 32-bit process sees, the
+// shell's folders, the version GetVersionExA reports and the registry values
+// a fresh installation holds in each view, with its standard services. The
+// 32-bit XP (configureStandardMachine) and the earlier versions keep the
+// layout this model has always given them.
+void configureWindows(const std::string &hostFolder, const WindowsEdition &edition, bool x64);
+
+} // namespace emu
