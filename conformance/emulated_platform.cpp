@@ -98,14 +98,4 @@ void removeKey(HKEY, const std::string &, REGSAM) {}
 
 bool underWine() { return false; }
 
-// Windows gives a 32-bit process under WoW64, and only such a process, the
-// variable PROCESSOR_ARCHITEW6432 (the machine's own architecture): the
-// emulated machine is asked through its environment.
-bool runsUnderWow64() {
-    const char *const variable = "%PROCESSOR_ARCHITEW6432%";
-    char expanded[64];
-    const DWORD length = win::ExpandEnvironmentStringsA(variable, expanded, sizeof expanded);
-    return length > 0 && length <= sizeof expanded && std::string(expanded) != variable;
-}
-
 } // namespace conformance::platform

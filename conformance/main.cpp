@@ -32,7 +32,7 @@ void printCoverage(const ::testing::UnitTest &run) {
                 "known Wine differences marked: %d\n",
                 covered, functions, calls, kKnownDifferenceMarks);
     std::printf("on %s%s: %d cases passed, %d failed, %d skipped\n", platform::name().c_str(),
-                platform::runsUnderWow64() ? " (64-bit, the suite under WoW64)" : "",
+                platform::underWow64() ? " (64-bit, the suite under WoW64)" : "",
                 run.successful_test_count(), run.failed_test_count(), run.skipped_test_count());
     for (const std::string &reason : differencesMet()) {
         std::printf("known Wine difference met: %s\n", reason.c_str());

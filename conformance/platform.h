@@ -24,7 +24,8 @@ const std::string &scratchFolder();
 std::string hostPath(const std::string &machinePath);
 // Whether the suite runs as a 32-bit process of a 64-bit Windows (WOW64):
 // the emulated machine configured as Windows 10 x64 (conformance.emulated.x64)
-// or a 64-bit Wine prefix.
+// or a 64-bit Wine prefix. A case whose behaviour differs on such a machine
+// asks this and checks what that machine does.
 bool underWow64();
 // The names of a key's subkeys as the view asks (0, KEY_WOW64_32KEY or
 // KEY_WOW64_64KEY) enumerates them; empty when the key cannot be opened.
@@ -37,9 +38,5 @@ void removeKey(HKEY root, const std::string &path, REGSAM view);
 // "the emulated machine", "Wine <version>" or "Windows".
 std::string name();
 bool underWine();
-// Whether the suite, a 32-bit program, runs under WoW64 on a 64-bit Windows:
-// a case whose behaviour differs on such a machine asks this and checks what
-// that machine does.
-bool runsUnderWow64();
 
 } // namespace conformance::platform

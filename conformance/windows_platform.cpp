@@ -92,9 +92,4 @@ bool underWine() {
     return wine;
 }
 
-bool runsUnderWow64() {
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) != FALSE && wow64 != FALSE;
-}
-
 } // namespace conformance::platform

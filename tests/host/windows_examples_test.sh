@@ -23,10 +23,14 @@ if [ ! -x "$emulated_host" ]; then
     exit 1
 fi
 source "$here/../wine/fresh-prefix.sh"
+# The emulated machine is made first: the prefix is given its network
+# provider order, the one a fresh install of that Windows has.
+"$emulated_host" machine new "$work/machine" "${machine_kind[@]}" --with-product-running >/dev/null
+provider_order=$(sed -n 's/^"ProviderOrder"="\(.*\)"\r\{0,1\}$/\1/p' "$work/machine/state/registry.reg")
 mkdir "$work/drive-d"
 ln -s "$work/drive-d" "$WINEPREFIX/dosdevices/d:"
 wine reg add 'HKLM\System\CurrentControlSet\Control\NetworkProvider\Order' /v ProviderOrder \
-    /t REG_SZ /d RDPNP,LanmanWorkstation,WebClient /f >/dev/null 2>&1
+    /t REG_SZ /d "$provider_order" /f >/dev/null 2>&1
 # Every later program of the prefix runs on the virtual display: none may
 # find a server started without one.
 wineserver -w
@@ -51,7 +55,6 @@ if ! bash "$work/on-wine.sh"; then
     exit 1
 fi
 
-"$emulated_host" machine new "$work/machine" "${machine_kind[@]}" --with-product-running >/dev/null
 status=0
 for script in install upgrade removal; do
     "$emulated_host" run --machine "$work/machine" "$examples/$script.script" \

@@ -26,6 +26,13 @@ KeyName splitKey(const std::string &key) {
     return name;
 }
 
+const char *rootName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) {
+        return "HKLM";
+    }
+    return root == HKEY_CURRENT_USER ? "HKCU" : "HKU";
+}
+
 HKEY splitRoot(const std::string &path, std::string &rest) {
     const KeyName name = splitKey(path);
     rest = name.path;

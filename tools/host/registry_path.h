@@ -23,4 +23,8 @@ KeyName splitKey(const std::string &key);
 // The key's root, with the rest of the path in rest (either view).
 HKEY splitRoot(const std::string &path, std::string &rest);
 
+// The short name of a root as reports name keys ("HKLM", "HKCU", "HKU"),
+// whatever name a script gave it.
+const char *rootName(HKEY root);
+
 } // namespace host

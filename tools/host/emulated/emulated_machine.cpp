@@ -95,12 +95,10 @@ std::string fileContent(const fs::path &path) {
 Snapshot takeSnapshot(KeyValuesCache &cache) {
     emu::Machine &m = emu::machine();
     Snapshot snapshot;
-    for (const auto &[root, name] :
-         {std::pair{HKEY_LOCAL_MACHINE, "HKLM"}, std::pair{HKEY_CURRENT_USER, "HKCU"},
-          std::pair{HKEY_USERS, "HKU"}}) {
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
         const auto key = m.registry.root(root);
         for (const auto &[childName, child] : key->subkeys) {
-            snapshotKey(*child, std::string(name) + "\\" + child->name, cache, snapshot);
+            snapshotKey(*child, std::string(rootName(root)) + "\\" + child->name, cache, snapshot);
         }
     }
     cache.endSnapshot();

@@ -22,7 +22,7 @@ const char *const kMachineUsage =
     "usage: radozavu machine start-product\n"
     "Installs stand-ins of Quillane on this computer and starts them, as a machine made\n"
     "with --with-product-running has them: the programs QLNCLIENT.EXE, QLNSRVCON.EXE,\n"
-    "QLNSRVAGT.EXE and QLNAGENT.EXE in C:\\Program Files\\Brevanta\\Quillane with their\n"
+    "QLNSRVAGT.EXE and QLNAGENT.EXE in %ProgramFiles%\\Brevanta\\Quillane with their\n"
     "windows, and the services QLNSyncServer50 (with its dependents QLNSyncIndex50 and\n"
     "QLNSyncWatch50) and QLNAlert50. Run it only on a computer made for trying installs\n"
     "(a throwaway virtual machine or Wine prefix).\n";
@@ -37,7 +37,19 @@ const char *const kMachineHelp =
 
 namespace {
 
-constexpr const char *kInstallFolder = "C:\\Program Files\\Brevanta\\Quillane";
+// The product's folder where its 32-bit installer puts it: under the
+// Program Files folder a 32-bit process is given (C:\Program Files (x86) on
+// a 64-bit Windows).
+std::string programFilesFolder() {
+    char folder[MAX_PATH];
+    const DWORD length = ExpandEnvironmentStringsA("%ProgramFiles%", folder, sizeof folder);
+    if (length == 0 || length > sizeof folder || folder[0] == '%') {
+        throw HostError("cannot find the Program Files folder (%ProgramFiles%)");
+    }
+    return folder;
+}
+
+std::string installFolder() { return programFilesFolder() + "\\Brevanta\\Quillane"; }
 
 struct ProductProgram {
     const char *file;
@@ -64,7 +76,7 @@ const ProductService kServices[] = {
     {"QLNAlert50", "Quillane Alert Service 5.0", ""},
 };
 
-std::string installed(const std::string &file) { return std::string(kInstallFolder) + "\\" + file; }
+std::string installed(const std::string &file) { return installFolder() + "\\" + file; }
 
 void copyStandIn(const char *standIn, const std::string &file) {
     if (CopyFileA((programFolder() + standIn).c_str(), installed(file).c_str(), FALSE) == FALSE) {
@@ -130,7 +142,7 @@ void startService(SC_HANDLE manager, const ProductService &service) {
 
 void setInstallLocation() {
     handles::UniqueKey key;
-    const std::string location = std::string(kInstallFolder) + "\\";
+    const std::string location = installFolder() + "\\";
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brevanta\\Quillane\\Current Version", 0,
                         nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         throw HostError("cannot write the product's key");
@@ -143,8 +155,8 @@ void setInstallLocation() {
 }
 
 void startProduct() {
-    CreateDirectoryA("C:\\Program Files\\Brevanta", nullptr);
-    CreateDirectoryA(kInstallFolder, nullptr);
+    CreateDirectoryA((programFilesFolder() + "\\Brevanta").c_str(), nullptr);
+    CreateDirectoryA(installFolder().c_str(), nullptr);
     CreateDirectoryA(installed("BIN").c_str(), nullptr);
     setInstallLocation();
     for (const ProductProgram &program : kPrograms) {
@@ -179,7 +191,7 @@ int machineCommand(const std::vector<std::string> &words) {
                          "(radozavu machine --help)");
     }
     startProduct();
-    std::cout << "Quillane's stand-ins installed in " << kInstallFolder
+    std::cout << "Quillane's stand-ins installed in " << installFolder()
               << ", its programs and services running\n";
     return 0;
 }

@@ -20,19 +20,18 @@ namespace {
 // and the pending file operations.
 struct FixedKey {
     HKEY root;
-    const char *name;
     const char *path;
     const char *value;
 };
 const FixedKey kLibraryKeys[] = {
-    {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Brevanta", ""},
-    {HKEY_CURRENT_USER, "HKCU", "Software\\Brevanta", ""},
-    {HKEY_LOCAL_MACHINE, "HKLM", "System\\CurrentControlSet\\Control\\NetworkProvider\\Order", ""},
-    {HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40", ""},
-    {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", ""},
-    {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Classes\\Installer\\Products", ""},
-    {HKEY_CURRENT_USER, "HKCU", "Software\\Microsoft\\Installer\\Products", ""},
-    {HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+    {HKEY_LOCAL_MACHINE, "Software\\Brevanta", ""},
+    {HKEY_CURRENT_USER, "Software\\Brevanta", ""},
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\NetworkProvider\\Order", ""},
+    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40", ""},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", ""},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Installer\\Products", ""},
+    {HKEY_CURRENT_USER, "Software\\Microsoft\\Installer\\Products", ""},
+    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
      "PendingFileRenameOperations"},
 };
 
@@ -296,7 +295,7 @@ BOOL CALLBACK addWindow(HWND window, LPARAM found) {
 
 RealSnapshots::RealSnapshots() : wow64_(runsUnderWow64()) {
     for (const FixedKey &key : kLibraryKeys) {
-        keys_.push_back({key.root, key.name, key.path, key.value});
+        keys_.push_back({key.root, key.path, key.value});
     }
 }
 
@@ -305,7 +304,7 @@ void RealSnapshots::watch(const std::vector<std::string> &places) {
         if (place.rfind("HK", 0) == 0) {
             std::string path;
             const HKEY root = splitRoot(place, path);
-            keys_.push_back({root, place.substr(0, place.find('\\')), path, ""});
+            keys_.push_back({root, path, ""});
         } else if (place.size() > 3 && place.find_first_not_of('\\', 3) != std::string::npos) {
             paths_.insert(place);
         }
@@ -330,7 +329,7 @@ Snapshot RealSnapshots::take() {
                 const std::string where = pathUnderRoot(watched.root, registryName(key.get()));
                 path = where.empty() ? path : where;
             }
-            const std::string keyPath = watched.name + "\\" + path;
+            const std::string keyPath = std::string(rootName(watched.root)) + "\\" + path;
             if (watched.value.empty()) {
                 snapshotKey(key.get(), keyPath, view, snapshot, values);
             } else {

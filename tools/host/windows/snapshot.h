@@ -40,7 +40,6 @@ private:
 
     struct KeyWatch {
         HKEY root;
-        std::string name; // "HKLM", ...
         std::string path;
         std::string value; // one value only; empty: the key, its values and subkeys
     };
