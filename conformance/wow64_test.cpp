@@ -19,9 +19,6 @@
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
-#ifndef _WIN32
-#include "emulator/wow64_constants.h"
-#endif
 
 namespace conformance {
 namespace {

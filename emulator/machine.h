@@ -180,40 +180,32 @@ struct RegistryImport {
 // when a folder of the path may not be listed).
 enum class ShortNames { Generated, Off, LookupFails };
 
+// The whole machine, its parts grouped by what they model.
 struct Machine {
-    Registry registry;
-    std::map<char, Drive> drives; // upper-case drive letter -> drive
-    std::string currentDirectory = "C:\\";
-    std::string windowsFolder = "C:\\WINDOWS";
-    std::map<std::string, std::string, CaseLess> environment;
+    // ---- The Windows installed ----
     VersionInfo version;
     // A 64-bit Windows: the 32-bit library runs under WOW64, with the
     // registry's 32-bit view (registry/wow64_registry.h) and System32
     // redirected to SysWOW64 (files/).
     bool x64 = false;
     UINT codePage = 1252;
-    User user;
-    Clock clock;
-    HandleTable handles;
-    DWORD lastError = 0;
-    std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
-    DWORD nextProcessId = 1000;
-    std::vector<LoadedLibrary> libraries; // in the order they were loaded
-    // The string resources of the modules (module handle -> string id ->
-    // text), each table given by its module as it loaded.
-    std::map<HINSTANCE, std::map<UINT, std::string>> stringTables;
-    // Programs, file changes and the system clock.
-    std::vector<StartedProgram> startedPrograms; // in the order they were started
-    std::vector<RegistryImport> registryImports; // in the order they ran
+    std::string windowsFolder = "C:\\WINDOWS";
+    std::map<std::string, std::string, CaseLess> environment;
+    // The shell's special folders (CSIDL number -> machine path). A folder
+    // not listed is absent; one with an empty path has an item identifier
+    // list but no file-system path.
+    std::map<int, std::string> specialFolders;
+
+    // ---- The registry ----
+    Registry registry;
+
+    // ---- Drives and files ----
+    std::map<char, Drive> drives; // upper-case drive letter -> drive
+    std::string currentDirectory = "C:\\";
+    ShortNames shortNames = ShortNames::Generated;
     // Files held open by running programs (machine paths): deleting,
     // replacing or moving them fails with ERROR_SHARING_VIOLATION.
     std::vector<std::string> filesInUse;
-    // The system time as a FILETIME (100-nanosecond intervals since 1601,
-    // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
-    std::uint64_t systemTime = 127862139000000000ull; // Tue 2006-03-07 14:05:00 UTC
-    std::uint64_t systemTimeSetAt = 100000;           // the clock's reading at its start
-    ShortNames shortNames = ShortNames::Generated;
-
     // Buffered and gzip files (fopen, gzopen): each open one holds a kernel
     // file handle, as a C runtime stream does on Windows.
     std::map<const void *, HANDLE> openStreams;
@@ -221,27 +213,46 @@ struct Machine {
     // then every read fails with an I/O error (machine path -> offset).
     std::map<std::string, long, CaseLess> readFailsFrom;
 
-    // The shell's special folders (CSIDL number -> machine path). A folder
-    // not listed is absent; one with an empty path has an item identifier
-    // list but no file-system path.
-    std::map<int, std::string> specialFolders;
+    // ---- The process the library runs in (the setup program) ----
+    // Its program file, as GetModuleFileNameA gives it for no module.
+    std::string programFile;
+    HandleTable handles;
+    DWORD lastError = 0;
+    std::vector<LoadedLibrary> libraries; // in the order they were loaded
+    // The string resources of the modules (module handle -> string id ->
+    // text), each table given by its module as it loaded.
+    std::map<HINSTANCE, std::map<UINT, std::string>> stringTables;
+    std::set<void *> heapBlocks; // blocks taken from the process heap
+    bool heapExhausted = false;  // HeapAlloc fails
     // Item identifier lists the shell handed out and nobody freed yet.
     std::map<const void *, std::string> shellItemLists;
-    // The program file of the process the library runs in (the setup
-    // program), as GetModuleFileNameA gives it for no module.
-    std::string programFile;
-    Desktop desktop;
+    ProcessToken processToken;
+
+    // ---- Other programs, their windows and the services ----
+    std::map<DWORD, std::shared_ptr<Process>> processes; // by process id
+    DWORD nextProcessId = 1000;
+    std::vector<StartedProgram> startedPrograms; // in the order they were started
+    std::vector<RegistryImport> registryImports; // in the order they ran
     // Named kernel objects; a name lives as long as some handle or process
     // holds its object. Names are case-sensitive.
     std::map<std::string, std::weak_ptr<KernelObject>> namedObjects;
+    Desktop desktop;
     ServiceManager services;
-    std::set<void *> heapBlocks; // blocks taken from the process heap
-    bool heapExhausted = false;  // HeapAlloc fails
-    // Logging and restart.
+
+    // ---- Time ----
+    Clock clock;
+    // The system time as a FILETIME (100-nanosecond intervals since 1601,
+    // UTC) at clock reading systemTimeSetAt; it runs on with the clock.
+    std::uint64_t systemTime = 127862139000000000ull; // Tue 2006-03-07 14:05:00 UTC
+    std::uint64_t systemTimeSetAt = 100000;           // the clock's reading at its start
     Calendar calendar;
+
+    // ---- The user in front of the machine ----
+    User user;
+
+    // ---- Faults and the end of Windows ----
     // Registry and file operations made to fail at a chosen call.
     Faults faults;
-    ProcessToken processToken;
     std::vector<RestartRequest> restartRequests; // in the order they were made
     // Runs as the system takes each request, so a test can look at the
     // machine at that moment.

@@ -5,7 +5,6 @@
 
 #include "emulator/machine.h"
 #include "emulator/case_less.h"
-#include "emulator/wow64_constants.h"
 
 namespace emu {
 namespace {

@@ -6,7 +6,6 @@
 
 #include "emulator/machine.h"
 #include "emulator/registry/wow64_registry.h"
-#include "emulator/wow64_constants.h"
 
 namespace fs = std::filesystem;
 

@@ -110,6 +110,10 @@ constexpr ACCESS_MASK GENERIC_WRITE = 0x40000000;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+// The registry view a call asks for beside its access rights, on a 64-bit
+// Windows (the library asks for none; the emulated machine models them).
+constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
 
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
@@ -301,6 +305,16 @@ using PCIDLIST_ABSOLUTE = const ITEMIDLIST *;
 constexpr int CSIDL_DESKTOP = 0x0000;
 constexpr int CSIDL_DRIVES = 0x0011;
 constexpr int CSIDL_COMMON_DESKTOPDIRECTORY = 0x0019;
+// The folders a machine of today has besides (the library asks for none).
+constexpr int CSIDL_APPDATA = 0x001a;
+constexpr int CSIDL_LOCAL_APPDATA = 0x001c;
+constexpr int CSIDL_COMMON_APPDATA = 0x0023;
+constexpr int CSIDL_WINDOWS = 0x0024;
+constexpr int CSIDL_SYSTEM = 0x0025;
+constexpr int CSIDL_PROGRAM_FILES = 0x0026;
+constexpr int CSIDL_SYSTEMX86 = 0x0029;
+constexpr int CSIDL_PROGRAM_FILESX86 = 0x002a;
+constexpr int CSIDL_PROGRAM_FILES_COMMON = 0x002b;
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
