@@ -72,4 +72,17 @@ bool equalNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareNamesNoCase(a, b) == 0;
 }
 
+bool startsWithNames(const std::vector<std::string> &parts, std::size_t from,
+                     const std::vector<std::string> &prefix) {
+    if (parts.size() < from + prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (!equalNoCase(parts[from + i], prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace emu

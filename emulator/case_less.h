@@ -7,11 +7,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace emu {
 
 int compareNamesNoCase(std::string_view a, std::string_view b);
 bool equalNoCase(std::string_view a, std::string_view b);
+// Whether the names of a path (its folders or keys, one a part), from the
+// part at `from` on, begin with the names of prefix, without regard to case.
+bool startsWithNames(const std::vector<std::string> &parts, std::size_t from,
+                     const std::vector<std::string> &prefix);
 
 struct CaseLess {
     bool operator()(const std::string &a, const std::string &b) const {

@@ -66,19 +66,6 @@ const std::vector<std::vector<std::string>> kSharedSystemFolders = {
     {"catroot"}, {"catroot2"}, {"driverstore"}, {"drivers", "etc"}, {"logfiles"}, {"spool"},
 };
 
-bool startsWith(const std::vector<std::string> &parts, std::size_t from,
-                const std::vector<std::string> &prefix) {
-    if (parts.size() < from + prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (!equalNoCase(parts[from + i], prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The file system as the 32-bit library sees it on a 64-bit machine: the
 // Windows folder's System32 is SysWOW64, but for its shared folders, and
 // Sysnative is the real System32.
@@ -91,7 +78,7 @@ void redirectSystemFolder(char drive, std::vector<std::string> &parts) {
     bool trailing = false;
     const std::vector<std::string> windowsParts = splitPath(m.windowsFolder.substr(2), trailing);
     const std::size_t at = windowsParts.size();
-    if (!startsWith(parts, 0, windowsParts) || parts.size() <= at) {
+    if (!startsWithNames(parts, 0, windowsParts) || parts.size() <= at) {
         return;
     }
     if (equalNoCase(parts[at], "Sysnative")) {
@@ -99,7 +86,7 @@ void redirectSystemFolder(char drive, std::vector<std::string> &parts) {
     } else if (equalNoCase(parts[at], "System32") &&
                std::none_of(kSharedSystemFolders.begin(), kSharedSystemFolders.end(),
                             [&](const std::vector<std::string> &shared) {
-                                return startsWith(parts, at + 1, shared);
+                                return startsWithNames(parts, at + 1, shared);
                             })) {
         parts[at] = "SysWOW64";
     }

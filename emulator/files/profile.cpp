@@ -274,6 +274,8 @@ public:
         return ERROR_SUCCESS;
     }
 
+private:
+    // A line of the text given: a section header, a key, or neither.
     static ProfileLine parse(std::string_view text) {
         ProfileLine line{text, false, {}, false};
         const std::string_view content = trimmed(text);
@@ -289,7 +291,6 @@ public:
         return line;
     }
 
-private:
     // The whole content of a regular file; false when there is none to read.
     static bool readRegularFile(const std::string &path, std::string &content) {
         const int file = ::open(path.c_str(), O_RDONLY);

@@ -104,16 +104,7 @@ std::vector<RedirectPoint> redirectPoints(HKEY root, const std::vector<std::stri
 template <class List>
 bool startsWithListed(const std::vector<std::string> &parts, std::size_t from, const List &list) {
     return std::any_of(std::begin(list), std::end(list), [&](const char *listed) {
-        const std::vector<std::string> names = splitKeyPath(listed);
-        if (parts.size() - from < names.size()) {
-            return false;
-        }
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (!equalNoCase(parts[from + i], names[i])) {
-                return false;
-            }
-        }
-        return true;
+        return startsWithNames(parts, from, splitKeyPath(listed));
     });
 }
 
