@@ -49,9 +49,9 @@ void getterCall(benchmark::State &state) {
 
 void registerConfigCases() {
     registerCase("Getter.FirstKey.GetValidateSettings", bareIniRead<30>,
-                 getterCall<GetValidateSettings, 30>, 2.0);
+                 getterCall<GetValidateSettings, 30>, kGetterTarget);
     registerCase("Getter.LastKey.GetMultipleIniFiles", bareIniRead<30>,
-                 getterCall<GetMultipleIniFiles, 30>, 2.0);
+                 getterCall<GetMultipleIniFiles, 30>, kGetterTarget);
     registerCase("Getter.LastKey.Keys300", bareIniRead<300>, getterCall<GetMultipleIniFiles, 300>);
     registerCase("Getter.LastKey.Keys3000", bareIniRead<3000>,
                  getterCall<GetMultipleIniFiles, 3000>);

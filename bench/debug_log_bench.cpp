@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "support/scratch_machine.h"
 #include "cases.h"
@@ -55,8 +56,8 @@ bool replaceAtomically(const std::string &path, const std::string &content) {
     return ::close(file) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
-template <int Lines> void directRewrites(benchmark::State &state) {
-    writeFullRing(Lines);
+void directRewrites(benchmark::State &state, int lines) {
+    writeFullRing(lines);
     std::string content;
     for (auto _ : state) {
         if (!readWhole(ScratchMachine::hostPath(kWindowsIni), content) ||
@@ -68,8 +69,8 @@ template <int Lines> void directRewrites(benchmark::State &state) {
     }
 }
 
-template <int Lines> void logLine(benchmark::State &state) {
-    writeFullRing(Lines);
+void logLine(benchmark::State &state, int lines) {
+    writeFullRing(lines);
     for (auto _ : state) {
         if (logging::DebugLogWindows(kLoggedMessage, kLoggedOrder) == 0) {
             state.SkipWithError("the log is switched off");
@@ -81,11 +82,14 @@ template <int Lines> void logLine(benchmark::State &state) {
 } // namespace
 
 void registerDebugLogCases() {
-    registerCase("DebugLogLine.Ring100", directRewrites<100>, logLine<100>, 1.5);
-    registerCase("DebugLogLine.Ring1000", directRewrites<1000>, logLine<1000>, 1.5);
-    registerCase("DebugLogLine.Ring10000", directRewrites<10000>, logLine<10000>, 1.5);
-    registerGrowth("DebugLogLine",
-                   {"DebugLogLine.Ring100", "DebugLogLine.Ring1000", "DebugLogLine.Ring10000"}, 10);
+    std::vector<std::string> cases;
+    for (const int lines : kRingSizes) {
+        cases.push_back("DebugLogLine.Ring" + std::to_string(lines));
+        registerCase(
+            cases.back(), [lines](benchmark::State &state) { directRewrites(state, lines); },
+            [lines](benchmark::State &state) { logLine(state, lines); }, kLogLineTarget);
+    }
+    registerGrowth("DebugLogLine", cases, 10);
 }
 
 } // namespace bench

@@ -8,6 +8,11 @@
 
 namespace bench {
 
+// The rings the benchmarks log into, each ten times the one before, and the
+// most a logged line may cost as a multiple of its floor in each.
+inline constexpr int kRingSizes[] = {100, 1000, 10000};
+inline constexpr double kLogLineTarget = 1.5;
+
 inline constexpr const char *kLoggedMessage = "QLNAddNetworkProvider: ProviderOrder=%s";
 inline constexpr const char *kLoggedOrder = "LanmanWorkstation,WebClient";
 

@@ -10,6 +10,9 @@
 
 namespace bench {
 
+// The most a getter call may cost as a multiple of its floor.
+inline constexpr double kGetterTarget = 2.0;
+
 inline constexpr const char *kSetupIniContent =
     "[Configuration]\r\n"
     "ValidateSettings=NO\r\n"

@@ -328,40 +328,37 @@ bool timeDebugLogLine(const Timing &timing, const std::string &windowsIni, int r
     return rewritesWorked;
 }
 
-constexpr double kGetterTarget = 2.0;
-constexpr double kLogLineTarget = 1.5;
-constexpr int kRingSizes[] = {100, 1000, 10000};
-
 // The targets, in the form bench/run.sh --check gathers.
 void printTargets(double getter, const std::vector<LineCost> &lines) {
     std::printf("\nTargets (judged on QueryPerformanceCounter):\n");
-    const std::string floorGoal = "at most " + bench::multiple(kGetterTarget) + " floor";
+    const std::string floorGoal = "at most " + bench::multiple(bench::kGetterTarget) + " floor";
     std::printf("%s", bench::targetLine("Wine", "Getter.FirstKey.GetValidateSettings",
                                         bench::multiple(getter) + " floor", floorGoal,
-                                        bench::verdict(getter <= kGetterTarget))
+                                        bench::verdict(getter <= bench::kGetterTarget))
                           .c_str());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const double times = lines[i].library / lines[i].floor;
         std::printf("%s", bench::targetLine(
-                              "Wine", "DebugLogLine.Ring" + std::to_string(kRingSizes[i]),
+                              "Wine", "DebugLogLine.Ring" + std::to_string(bench::kRingSizes[i]),
                               bench::multiple(times) + " floor (its profile calls alone " +
                                   bench::multiple(lines[i].profileCalls / lines[i].floor) + ")",
-                              "at most " + bench::multiple(kLogLineTarget) + " floor",
-                              bench::verdict(times <= kLogLineTarget))
+                              "at most " + bench::multiple(bench::kLogLineTarget) + " floor",
+                              bench::verdict(times <= bench::kLogLineTarget))
                               .c_str());
         if (i == 0) {
             continue;
         }
         const double growth = lines[i].library / lines[i - 1].library;
         const double floorGrowth = lines[i].floor / lines[i - 1].floor;
-        const double work = static_cast<double>(kRingSizes[i]) / kRingSizes[i - 1];
-        std::printf("%s", bench::targetLine(
-                              "Wine",
-                              "growth DebugLogLine: Ring" + std::to_string(kRingSizes[i - 1]) +
-                                  " to Ring" + std::to_string(kRingSizes[i]),
-                              bench::growthFigure(growth, floorGrowth), bench::growthGoal(work),
-                              bench::verdict(bench::growthMet(growth, work, floorGrowth)))
-                              .c_str());
+        const double work = static_cast<double>(bench::kRingSizes[i]) / bench::kRingSizes[i - 1];
+        std::printf("%s",
+                    bench::targetLine(
+                        "Wine",
+                        "growth DebugLogLine: Ring" + std::to_string(bench::kRingSizes[i - 1]) +
+                            " to Ring" + std::to_string(bench::kRingSizes[i]),
+                        bench::growthFigure(growth, floorGrowth), bench::growthGoal(work),
+                        bench::verdict(bench::growthMet(growth, work, floorGrowth)))
+                        .c_str());
     }
 }
 
@@ -383,7 +380,7 @@ int repeatedWork(const Timing &timing) {
     GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
     const std::string windowsIni = std::string(windowsFolder) + "\\QLNQUILL.INI";
     std::vector<LineCost> lines;
-    for (const int ringLines : kRingSizes) {
+    for (const int ringLines : bench::kRingSizes) {
         LineCost cost;
         timed = timed && timeDebugLogLine(timing, windowsIni, ringLines, cost);
         lines.push_back(cost);
