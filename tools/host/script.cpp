@@ -122,6 +122,15 @@ unsigned long long numberArgument(const std::string &command, const std::string 
     return *value;
 }
 
+// A number argument as a script's check sees it: one that holds $result is
+// checked when its line runs.
+void checkNumberArgument(const std::string &command, const std::string &text,
+                         unsigned long long high) {
+    if (!holdsResult(text)) {
+        numberArgument(command, text, high);
+    }
+}
+
 constexpr unsigned long long kDwordMax = 0xFFFFFFFFu;
 constexpr unsigned long long kLastButton = 11; // IDCONTINUE
 
@@ -380,8 +389,8 @@ void checkExpect(const Words &words) {
     std::string rest;
     if (expectation.subject == Subject::Key) {
         splitRoot(words[2], rest);
-    } else if (expectation.subject == Subject::Number && !holdsResult(words[2])) {
-        numberArgument("expect " + words[1], words[2], kDwordMax);
+    } else if (expectation.subject == Subject::Number) {
+        checkNumberArgument("expect " + words[1], words[2], kDwordMax);
     }
 }
 
@@ -406,25 +415,19 @@ void checkSet(const Words &words) {
 
 void checkSetDword(const Words &words) {
     checkSet(words);
-    if (!holdsResult(words[3])) {
-        numberArgument(words[0], words[3], kDwordMax);
-    }
+    checkNumberArgument(words[0], words[3], kDwordMax);
 }
 
 void checkAnswer(const Words &words) {
     if (words.size() < 2 || (words.size() > 2 && words[2] != "closing")) {
         throw UsageError("expected: answer NUMBER [closing TITLE ...]");
     }
-    if (!holdsResult(words[1])) {
-        numberArgument(words[0], words[1], kLastButton);
-    }
+    checkNumberArgument(words[0], words[1], kLastButton);
 }
 
 void checkWait(const Words &words) {
     need(words, 2, "wait MILLISECONDS");
-    if (!holdsResult(words[1])) {
-        numberArgument(words[0], words[1], kDwordMax);
-    }
+    checkNumberArgument(words[0], words[1], kDwordMax);
 }
 
 void checkPutSiblingLibraries(const Words &words) {
