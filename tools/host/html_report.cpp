@@ -88,9 +88,10 @@ std::string effectOf(const std::string &change) {
 // Numbers the folded lists, so that each has its own switch.
 class Page {
 public:
-    // A list, folded behind its count when it is long.
-    std::string list(const std::string &items, std::size_t count, const std::string &what) {
-        if (count <= kFoldAfter) {
+    // A list, folded behind its count when it is long or asked to be.
+    std::string list(const std::string &items, std::size_t count, const std::string &what,
+                     bool fold = false) {
+        if (count <= kFoldAfter && !fold) {
             return "<ul>" + items + "</ul>";
         }
         const std::string id = "fold-" + std::to_string(++folds_);
@@ -248,7 +249,7 @@ std::string differencesSection(Page &page, const MatrixRun &matrix,
     std::size_t foldedCount = 0;
     for (const Difference &each : found) {
         if (matrix.foldFolders && each.onlyFolders) {
-            folded += difference(page, matrix, each);
+            folded += "<li>" + difference(page, matrix, each) + "</li>";
             ++foldedCount;
         } else {
             shown += difference(page, matrix, each);
@@ -262,7 +263,7 @@ std::string differencesSection(Page &page, const MatrixRun &matrix,
     if (foldedCount > 0) {
         html += "<p>Lines that differ only in the folders each edition names its own way "
                 "(Program Files (x86), WOW6432Node, SysWOW64):</p>" +
-                page.list("<li>" + folded + "</li>", foldedCount, "lines folded");
+                page.list(folded, foldedCount, "lines folded", true);
     }
     return html + "</section>";
 }

@@ -126,8 +126,9 @@ std::vector<Difference> differences(const MatrixRun &matrix) {
         for (std::size_t i = 0; i < script.statements.size(); ++i) {
             Difference difference{s, i, {}, false};
             for (const EditionRun &edition : matrix.editions) {
-                if (!edition.couldNotRun.empty() || !edition.runs[s]) {
-                    continue;
+                if (!edition.couldNotRun.empty() || !edition.runs[s] ||
+                    i >= edition.runs[s]->printed.size()) {
+                    continue; // a line an edition never reached tells nothing of it
                 }
                 const std::string printed = printedOn(script, *edition.runs[s], i);
                 auto variant = std::find_if(difference.variants.begin(), difference.variants.end(),

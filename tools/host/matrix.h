@@ -66,8 +66,9 @@ struct Difference {
     bool onlyFolders = false; // the variants agree once each edition's folders are named alike
 };
 
-// The script lines whose transcripts differ between the editions that ran,
-// in script and line order.
+// The script lines whose transcripts differ between the editions that ran
+// them, in script and line order (a line after a failure that stopped its
+// script on an edition is compared between the others).
 std::vector<Difference> differences(const MatrixRun &matrix);
 
 // A transcript line with the folders an edition names its own way (Program

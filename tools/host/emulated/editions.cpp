@@ -199,6 +199,7 @@ MatrixRun runEditions(const HostOptions &options, const std::vector<ScriptReport
         copiedX64 = emu::machine().x64;
         editions = editionsAsked(options, copiedX64, matrix.skipped);
         for (const Edition &edition : editions) {
+            fs::create_directories(root / edition.name);
             for (const char *part : {"state", "drives"}) {
                 fs::copy(fs::path(options.folder) / part, root / edition.name / part,
                          fs::copy_options::recursive);
