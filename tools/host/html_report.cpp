@@ -56,9 +56,9 @@ struct ChangeKind {
     const char *kind;
 };
 constexpr ChangeKind kKinds[] = {
-    {"registry", "registry"},  {"file", "files"},        {"folder", "files"},
-    {"message", "message boxes"}, {"window", "programs"}, {"program", "programs"},
-    {"process", "programs"},   {"library", "programs"},  {"service", "services"},
+    {"registry", "registry"},     {"file", "files"},       {"folder", "files"},
+    {"message", "message boxes"}, {"window", "programs"},  {"program", "programs"},
+    {"process", "programs"},      {"library", "programs"}, {"service", "services"},
 };
 constexpr const char *kKindOrder[] = {"registry", "files",         "programs",
                                       "services", "message boxes", "other"};
@@ -107,18 +107,17 @@ public:
         std::vector<std::pair<std::string, std::string>> changes; // kind, item
         std::istringstream lines(shown);
         for (std::string line; std::getline(lines, line);) {
-            const bool change = line.rfind("  ", 0) == 0 && line.size() > 2 && line[2] != ' ' &&
-                                line[2] != '(' && line.rfind("  ok: ", 0) != 0 &&
-                                line.rfind("  failed: ", 0) != 0 &&
-                                line.rfind("  could not run: ", 0) != 0 &&
-                                line.find("  ", 2) != std::string::npos;
+            const bool change =
+                line.rfind("  ", 0) == 0 && line.size() > 2 && line[2] != ' ' && line[2] != '(' &&
+                line.rfind("  ok: ", 0) != 0 && line.rfind("  failed: ", 0) != 0 &&
+                line.rfind("  could not run: ", 0) != 0 && line.find("  ", 2) != std::string::npos;
             if (!change) {
                 head += shownText(line) + "\n";
                 continue;
             }
             const std::string item = line.substr(2);
-            changes.emplace_back(kindOf(item), "<li" + htmlAttribute("class", effectOf(item)) + ">" +
-                                                   shownText(item) + "</li>");
+            changes.emplace_back(kindOf(item), "<li" + htmlAttribute("class", effectOf(item)) +
+                                                   ">" + shownText(item) + "</li>");
         }
         std::string html = "<div class=\"printed\">" + head;
         for (const char *kind : kKindOrder) {
@@ -132,8 +131,8 @@ public:
             }
             if (count > 0) {
                 html += "<div" + htmlAttribute("class", std::string("kind ") + kind) + "><h4>" +
-                        shownText(kind) + "</h4>" + list(items, count, std::string(kind) + " changes") +
-                        "</div>";
+                        shownText(kind) + "</h4>" +
+                        list(items, count, std::string(kind) + " changes") + "</div>";
             }
         }
         return html + "</div>";
@@ -217,8 +216,9 @@ std::string failures(const MatrixRun &matrix) {
             if (run && run->status != 0) {
                 const std::string status = runStatus(matrix, edition, s);
                 items += "<li" + htmlAttribute("class", statusClass(status)) + "><b>" +
-                         shownText(edition.name) + "</b>: " + shownText(matrix.scripts[s].name) + ", " +
-                         shownText(status) + ": <code>" + shownText(run->failure) + "</code></li>";
+                         shownText(edition.name) + "</b>: " + shownText(matrix.scripts[s].name) +
+                         ", " + shownText(status) + ": <code>" + shownText(run->failure) +
+                         "</code></li>";
             }
         }
     }
@@ -228,13 +228,15 @@ std::string failures(const MatrixRun &matrix) {
 std::string difference(Page &page, const MatrixRun &matrix, const Difference &found) {
     const ScriptReport &script = matrix.scripts[found.script];
     const Statement &statement = script.script->statements[found.statement];
-    std::string html = "<div class=\"difference differs\"" + htmlAttribute("data-script", script.name) +
+    std::string html = "<div class=\"difference differs\"" +
+                       htmlAttribute("data-script", script.name) +
                        htmlAttribute("data-line", std::to_string(statement.line)) + "><h3>" +
                        shownText(script.name + ":" + std::to_string(statement.line)) + " <code>" +
                        shownText(statement.source) + "</code></h3>";
     for (const Variant &variant : found.variants) {
-        html += "<div class=\"variant\"><p class=\"editions\">on " + shownText(joined(variant.editions)) +
-                "</p>" + page.printed(variant.printed) + "</div>";
+        html += "<div class=\"variant\"><p class=\"editions\">on " +
+                shownText(joined(variant.editions)) + "</p>" + page.printed(variant.printed) +
+                "</div>";
     }
     return html + "</div>";
 }
@@ -272,7 +274,8 @@ std::string scriptSection(Page &page, const MatrixRun &matrix, std::size_t s,
                           const std::set<std::pair<std::size_t, std::size_t>> &differing) {
     const ScriptReport &script = matrix.scripts[s];
     std::string html = "<section class=\"script\"" + htmlAttribute("data-script", script.name) +
-                       "><h2>" + shownText(script.name) + "</h2><table class=\"lines\"><thead><tr>"
+                       "><h2>" + shownText(script.name) +
+                       "</h2><table class=\"lines\"><thead><tr>"
                        "<th>line</th><th>script line</th>";
     for (const EditionRun &edition : matrix.editions) {
         html += "<th>" + shownText(edition.name) + "</th>";
@@ -284,8 +287,8 @@ std::string scriptSection(Page &page, const MatrixRun &matrix, std::size_t s,
         const bool differs = differing.count({s, i}) > 0;
         html += "<tr" +
                 htmlAttribute("class", std::string("line") +
-                                       (statement.words[0] == "expect" ? " expect" : "") +
-                                       (differs ? " differs" : "")) +
+                                           (statement.words[0] == "expect" ? " expect" : "") +
+                                           (differs ? " differs" : "")) +
                 htmlAttribute("data-line", std::to_string(statement.line)) + "><td>" +
                 std::to_string(statement.line) + "</td><td class=\"source\">" +
                 shownText(statement.source) + "</td>";
@@ -293,13 +296,13 @@ std::string scriptSection(Page &page, const MatrixRun &matrix, std::size_t s,
         for (const EditionRun &edition : matrix.editions) {
             const std::string status = lineStatus(edition, s, statement, i);
             html += "<td" + htmlAttribute("class", statusClass(status)) +
-                    htmlAttribute("data-edition", edition.name) + htmlAttribute("data-status", status) +
-                    ">" + shownText(status) + "</td>";
-            if (edition.couldNotRun.empty() && edition.runs[s] && i < edition.runs[s]->printed.size()) {
+                    htmlAttribute("data-edition", edition.name) +
+                    htmlAttribute("data-status", status) + ">" + shownText(status) + "</td>";
+            if (edition.couldNotRun.empty() && edition.runs[s] &&
+                i < edition.runs[s]->printed.size()) {
                 const std::string printed = printedOn(*script.script, *edition.runs[s], i);
-                auto variant =
-                    std::find_if(variants.begin(), variants.end(),
-                                 [&](const Variant &v) { return v.printed == printed; });
+                auto variant = std::find_if(variants.begin(), variants.end(),
+                                            [&](const Variant &v) { return v.printed == printed; });
                 if (variant == variants.end()) {
                     variants.push_back({printed, {edition.name}});
                 } else {
@@ -346,8 +349,8 @@ std::string htmlReport(const MatrixRun &matrix) {
                        shownText("radozavu run " + names) + "</title><style>" + kStyle +
                        "</style></head><body><h1>radozavu run</h1><p>" +
                        std::to_string(matrix.scripts.size()) + " script(s) on " +
-                       std::to_string(matrix.editions.size()) +
-                       " machine(s); exit status " + std::to_string(worstStatus(matrix)) + "</p>";
+                       std::to_string(matrix.editions.size()) + " machine(s); exit status " +
+                       std::to_string(worstStatus(matrix)) + "</p>";
     for (const std::string &note : matrix.skipped) {
         html += "<p class=\"skipped\">skipped: " + shownText(note) + "</p>";
     }

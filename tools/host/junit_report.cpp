@@ -167,9 +167,9 @@ struct Counts {
 };
 
 std::string systemOut(const std::string &output, const char *indent) {
-    return output.empty()
-               ? std::string()
-               : indent + std::string("<system-out>") + markupText(output, false) + "</system-out>\n";
+    return output.empty() ? std::string()
+                          : indent + std::string("<system-out>") + markupText(output, false) +
+                                "</system-out>\n";
 }
 
 std::string caseXml(const std::string &suiteName, const std::string &scriptName,

@@ -304,8 +304,8 @@ int runMatrix(const HostOptions &options, const std::vector<ScriptReport> &scrip
     for (const EditionRun &edition : matrix.editions) {
         for (std::size_t s = 0; s < scripts.size(); ++s) {
             const std::optional<ScriptRun> &run = edition.runs[s];
-            suites.push_back({scripts[s].name, scripts[s].script, run, edition.name,
-                              edition.couldNotRun});
+            suites.push_back(
+                {scripts[s].name, scripts[s].script, run, edition.name, edition.couldNotRun});
             if (run && run->status != 0) {
                 std::cerr << edition.name << ": " << scripts[s].name << ":"
                           << scripts[s].script->statements[run->printed.size() - 1].line << ": "
@@ -349,9 +349,10 @@ int runScripts(std::vector<std::string> words, const std::string &library) {
     if (!options.check && !matrix) {
         machine = openMachine(options, "run " + names);
     }
-    const unsigned codePage = machine                                 ? machine->codePage()
-                              : matrix && options.folder.empty() ? (options.codePage == 0 ? 1252 : options.codePage)
-                                                                      : checkCodePage(options);
+    const unsigned codePage = machine ? machine->codePage()
+                              : matrix && options.folder.empty()
+                                  ? (options.codePage == 0 ? 1252 : options.codePage)
+                                  : checkCodePage(options);
     std::vector<Script> scripts;
     int status = 0;
     for (std::size_t i = 0; i < reports.size(); ++i) {

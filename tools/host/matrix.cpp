@@ -36,8 +36,8 @@ struct FolderSpelling {
 };
 constexpr FolderSpelling kFolderSpellings[] = {
     {"\\Program Files (x86)", "\\Program Files"}, // 32-bit programs on a 64-bit Windows
-    {"\\WOW6432Node", ""},                       // the 32-bit registry view
-    {"\\SysWOW64", "\\System32"},                // the 32-bit system folder
+    {"\\WOW6432Node", ""},                        // the 32-bit registry view
+    {"\\SysWOW64", "\\System32"},                 // the 32-bit system folder
     {"C:\\WINDOWS\\", "C:\\Windows\\"},           // the Windows folder as XP spells it
     {"HKLM\\SOFTWARE\\", "HKLM\\Software\\"},     // the root keys as each version spells them
     {"HKLM\\SYSTEM\\", "HKLM\\System\\"},
@@ -61,11 +61,12 @@ std::string cell(std::string text, std::size_t width) {
 
 std::string printedOn(const Script &script, const ScriptRun &run, std::size_t statement) {
     if (statement >= run.printed.size()) {
-        return "(not run: the script stopped at line " +
-               std::to_string(stoppedAt(script, run)) + ")\n";
+        return "(not run: the script stopped at line " + std::to_string(stoppedAt(script, run)) +
+               ")\n";
     }
     const std::string &printed = run.printed[statement];
-    const std::size_t echoEnd = printed.rfind("> ", 0) == 0 ? printed.find('\n') : std::string::npos;
+    const std::size_t echoEnd =
+        printed.rfind("> ", 0) == 0 ? printed.find('\n') : std::string::npos;
     std::string shown = echoEnd == std::string::npos ? printed : printed.substr(echoEnd + 1);
     if (run.status != 0 && statement + 1 == run.printed.size()) {
         shown += (run.status == 1 ? "  failed: " : "  could not run: ") + run.failure + "\n";
@@ -173,8 +174,8 @@ std::string describeMatrix(const MatrixRun &matrix) {
     for (std::size_t s = 0; s < matrix.scripts.size(); ++s) {
         header += "  " + cell(matrix.scripts[s].name, widths[s]);
     }
-    text << "\n== The editions by script\n" << header.substr(0, header.find_last_not_of(' ') + 1)
-         << "\n";
+    text << "\n== The editions by script\n"
+         << header.substr(0, header.find_last_not_of(' ') + 1) << "\n";
     for (const EditionRun &edition : matrix.editions) {
         std::string row = cell(edition.name, nameWidth);
         for (std::size_t s = 0; s < matrix.scripts.size(); ++s) {

@@ -23,10 +23,10 @@ struct EditionRun {
 };
 
 struct MatrixRun {
-    std::vector<ScriptReport> scripts;  // the command's scripts, checked (run left unset)
-    std::vector<EditionRun> editions;   // in the order asked for
-    std::vector<std::string> skipped;   // notes on editions that never existed
-    bool foldFolders = false;           // differences that only name folders are folded
+    std::vector<ScriptReport> scripts; // the command's scripts, checked (run left unset)
+    std::vector<EditionRun> editions;  // in the order asked for
+    std::vector<std::string> skipped;  // notes on editions that never existed
+    bool foldFolders = false;          // differences that only name folders are folded
 };
 
 // Runs the checked scripts in turn on the machine, in one command: each to

@@ -33,8 +33,7 @@ struct Edition {
 
 // The editions asked for, version by version, each architecture asked for
 // (by default the version's own); those that never existed become notes.
-std::vector<Edition> editionsAsked(const HostOptions &options,
-                                   const std::optional<bool> &copiedX64,
+std::vector<Edition> editionsAsked(const HostOptions &options, const std::optional<bool> &copiedX64,
                                    std::vector<std::string> &skipped) {
     std::vector<Edition> editions;
     for (const std::string &version : options.windows) {
@@ -218,9 +217,8 @@ MatrixRun runEditions(const HostOptions &options, const std::vector<ScriptReport
             const fs::path results = root / ("." + editions[index].name + ".results");
             const pid_t child = fork();
             if (child == 0) {
-                const EditionRun run =
-                    runEdition(options, editions[index], root / editions[index].name, scripts,
-                               copied);
+                const EditionRun run = runEdition(options, editions[index],
+                                                  root / editions[index].name, scripts, copied);
                 std::ofstream out(results, std::ios::binary);
                 putResults(out, run);
                 out.close();
