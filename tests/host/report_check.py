@@ -12,6 +12,9 @@ import re
 import sys
 
 
+VOID = {"meta", "input", "br", "hr", "img", "link"}  # elements without an end tag
+
+
 class Dom(html.parser.HTMLParser):
     """The cells of the report: the status of each script line per edition,
     the table's cells, the text of the differences section."""
@@ -21,7 +24,6 @@ class Dom(html.parser.HTMLParser):
         self.line_status = {}  # (script, line, edition) -> status
         self.table = {}  # (edition, script) -> text
         self.differences = []
-        self.elements = set()
         self._script = None
         self._line = None
         self._cell = None
@@ -30,8 +32,8 @@ class Dom(html.parser.HTMLParser):
 
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
-        self.elements.add(tag)
-        self._depth += 1
+        if tag not in VOID:
+            self._depth += 1
         if tag == "section" and "data-script" in a:
             self._script = a["data-script"]
         if tag == "section" and a.get("id") == "differences":
