@@ -67,7 +67,7 @@ std::vector<Edition> editionsAsked(const HostOptions &options, const std::option
 // The editions folder: made, or refused unless empty, so that no earlier
 // run's machines or transcripts are mixed with this one's.
 fs::path editionsFolder(const HostOptions &options) {
-    const fs::path folder = options.editionsFolder.empty() ? "editions" : options.editionsFolder;
+    fs::path folder = options.editionsFolder.empty() ? "editions" : options.editionsFolder;
     std::error_code error;
     if (fs::exists(folder, error) && !fs::is_empty(folder, error)) {
         throw HostError("the editions folder " + folder.string() +
