@@ -61,7 +61,8 @@ constexpr const char *kCallUsage =
     "Calls one export (radozavu exports lists them) and prints its result and what it\n"
     "changed. Text is UTF-8, converted to the machine's code page; \\x{NN} is one byte.\n";
 constexpr const char *kRunUsage =
-    "usage: radozavu run [--machine DIR] [--no-wait] [--check] [--junit FILE] SCRIPT ...\n"
+    "usage: radozavu run [--machine DIR] [--no-wait] [--check] [--junit FILE]\n"
+    "                    [--report html=FILE] SCRIPT ...\n"
     "Checks every script, then runs each in turn, each to its end or its first failure;\n"
     "the exit status is the worst of theirs. SCRIPT - reads the script from standard\n"
     "input. --check only checks the scripts (against the machine's code page when the\n"
