@@ -39,7 +39,8 @@ check "the table, the page and the differences agree with the editions' own reco
     python3 "$(dirname "$0")/report_check.py" "$work/editions" "$work/out" "$work/dom.html" \
     "${scripts[@]}"
 mkdir -p "$(dirname "$artefact")"
-check "the page's first screen is kept" browse --screenshot="$artefact" "$work/report.html"
+check "the page's first screen is kept" \
+    eval 'test -s "$work/report.html" && browse --screenshot="$artefact" "$work/report.html"'
 
 # A copy of a given machine is told each edition's version; the machine
 # itself is left as it was.
@@ -61,7 +62,7 @@ run run --machine "$work/given" --report html="$work/hostile.html" "$work/hostil
 check "one machine's run writes the page" status_is 0
 browse --dump-dom "$work/hostile.html" >"$work/hostile-dom.html"
 check "a <script> in a script line is no element of the page" \
-    test "$(grep -c '<script' "$work/hostile-dom.html")" -eq 0
+    eval 'test -s "$work/hostile.html" && ! grep -q "<script" "$work/hostile-dom.html"'
 check "it shows as text" grep -qF '&lt;script&gt;alert(1)&lt;/script&gt;' "$work/hostile-dom.html"
 check "]]> and a control character show as text" grep -qF "]]&gt; &amp; 'quoted' \\x{07}" "$work/hostile-dom.html"
 finish
