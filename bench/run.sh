@@ -28,7 +28,7 @@ case "${1:-}" in
     log=build/bench/check.log
     : >"$log"
     failed=()
-    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh"; do
+    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh" "bench/host_matrix.sh"; do
         echo "== $step" | tee -a "$log"
         # shellcheck disable=SC2086 # the steps are split into their words
         if ! $step >>"$log" 2>&1; then

@@ -28,6 +28,8 @@ if [ "${1:-}" != linux ]; then
     packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
     # The gzip program the benchmarks compare with.
     packages+=(gzip)
+    # The browser that loads the host's HTML report, headless, in its test.
+    packages+=(chromium)
 fi
 
 missing=()

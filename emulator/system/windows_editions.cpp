@@ -251,6 +251,19 @@ bool hasUsersFolder(const WindowsEdition &edition) {
            (edition.major > 6 || (edition.major == 6 && edition.minor >= 1));
 }
 
+VersionInfo editionVersion(const WindowsEdition &edition, bool x64) {
+    VersionInfo version{edition.platform, edition.major,       edition.minor,
+                        edition.build,    edition.servicePack, false};
+    if (x64 && !hasUsersFolder(edition)) {
+        version.minor = kXp64Minor;
+        version.build = kXp64Build;
+    }
+    version.manifestedMajor = edition.manifestedMajor;
+    version.manifestedMinor = edition.manifestedMinor;
+    version.manifestedBuild = edition.manifestedBuild;
+    return version;
+}
+
 void configureWindows(const std::string &hostFolder, const WindowsEdition &edition, bool x64) {
     if (hasUsersFolder(edition)) {
         configureUsersLayout(hostFolder, x64);
@@ -261,15 +274,7 @@ void configureWindows(const std::string &hostFolder, const WindowsEdition &editi
     }
     Machine &m = machine();
     m.x64 = x64;
-    m.version = VersionInfo{edition.platform, edition.major,       edition.minor,
-                            edition.build,    edition.servicePack, false};
-    if (x64 && !hasUsersFolder(edition)) {
-        m.version.minor = kXp64Minor;
-        m.version.build = kXp64Build;
-    }
-    m.version.manifestedMajor = edition.manifestedMajor;
-    m.version.manifestedMinor = edition.manifestedMinor;
-    m.version.manifestedBuild = edition.manifestedBuild;
+    m.version = editionVersion(edition, x64);
     applyDefaultRegistry(edition, x64);
     if (hasUsersFolder(edition)) {
         addStandardServices();

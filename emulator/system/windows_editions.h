@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/machine.h"
 #include "platform/types.h"
 
 namespace emu {
@@ -36,6 +37,10 @@ std::string windowsEditionNames();
 // Whether the version keeps its users' folders in C:\Users (Windows 7 and
 // later) rather than C:\Documents and Settings.
 bool hasUsersFolder(const WindowsEdition &edition);
+
+// The version GetVersionExA reports on the edition, 32- or 64-bit (XP and
+// Server 2003 x64 report 5.2 build 3790), its setup program not manifested.
+VersionInfo editionVersion(const WindowsEdition &edition, bool x64);
 
 // Makes the current machine (a fresh one) an installation of the edition,
 // 64-bit (the library running under WOW64) or 32-bit, its C: drive in

@@ -36,12 +36,9 @@ unsigned codePoint(const std::string &text, std::size_t at, std::size_t length) 
     return point;
 }
 
-// Text as XML character data (inAttribute: as an attribute value in double
-// quotes). Control characters, which XML 1.0 does not allow or a reader may
-// take apart, the non-characters U+FFFE and U+FFFF and bytes that are no
-// UTF-8 are shown \x{NN} byte by byte; a line break stays one in character
-// data.
-std::string xmlText(const std::string &text, bool inAttribute) {
+} // namespace
+
+std::string markupText(const std::string &text, bool inAttribute) {
     std::string xml;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = emu::utf8CharacterAt(text, at);
@@ -75,8 +72,10 @@ std::string xmlText(const std::string &text, bool inAttribute) {
     return xml;
 }
 
+namespace {
+
 std::string attribute(const std::string &name, const std::string &value) {
-    return " " + name + "=\"" + xmlText(value, true) + "\"";
+    return " " + name + "=\"" + markupText(value, true) + "\"";
 }
 
 // The cases of a script: one per expectation, and one for a line that
@@ -85,6 +84,12 @@ std::string attribute(const std::string &name, const std::string &value) {
 Suite suiteOf(const ScriptReport &report) {
     Suite suite;
     const Script &script = *report.script;
+    if (!report.couldNotRun.empty()) {
+        suite.cases.push_back({"the edition's machine", 0, Verdict::Error,
+                               "the machine of " + report.edition + " could not run",
+                               report.couldNotRun, ""});
+        return suite;
+    }
     if (!script.problems.empty()) {
         TestCase check{"the script's check",
                        0,
@@ -162,13 +167,14 @@ struct Counts {
 };
 
 std::string systemOut(const std::string &output, const char *indent) {
-    return output.empty()
-               ? std::string()
-               : indent + std::string("<system-out>") + xmlText(output, false) + "</system-out>\n";
+    return output.empty() ? std::string()
+                          : indent + std::string("<system-out>") + markupText(output, false) +
+                                "</system-out>\n";
 }
 
-std::string caseXml(const std::string &scriptName, const TestCase &test) {
-    std::string xml = "    <testcase" + attribute("classname", scriptName) +
+std::string caseXml(const std::string &suiteName, const std::string &scriptName,
+                    const TestCase &test) {
+    std::string xml = "    <testcase" + attribute("classname", suiteName) +
                       attribute("name", test.name) + attribute("file", scriptName) +
                       (test.line > 0 ? attribute("line", std::to_string(test.line)) : "") + ">\n";
     if (test.verdict == Verdict::Skipped) {
@@ -176,7 +182,7 @@ std::string caseXml(const std::string &scriptName, const TestCase &test) {
     } else if (test.verdict != Verdict::Passed) {
         const char *element = test.verdict == Verdict::Failed ? "failure" : "error";
         xml += std::string("      <") + element + attribute("message", test.message) + ">" +
-               xmlText(test.body, false) + "</" + element + ">\n";
+               markupText(test.body, false) + "</" + element + ">\n";
     }
     return xml + systemOut(test.output, "      ") + "    </testcase>\n";
 }
@@ -191,9 +197,11 @@ std::string junitReport(const std::vector<ScriptReport> &scripts) {
         Counts counts;
         counts.add(suite.cases);
         total.add(suite.cases);
-        suites += "  <testsuite" + attribute("name", report.name) + counts.attributes() + ">\n";
+        const std::string name =
+            report.edition.empty() ? report.name : report.name + " on " + report.edition;
+        suites += "  <testsuite" + attribute("name", name) + counts.attributes() + ">\n";
         for (const TestCase &test : suite.cases) {
-            suites += caseXml(report.name, test);
+            suites += caseXml(name, report.name, test);
         }
         suites += systemOut(suite.output, "    ") + "  </testsuite>\n";
     }

@@ -17,7 +17,18 @@ struct ScriptReport {
     std::string name;             // as the transcript and the messages name it
     const Script *script;         // its lines, or its problems when it was refused
     std::optional<ScriptRun> run; // none: refused, or not run because another script was
+    // run --windows: the edition it ran on (its suite is "NAME on EDITION"),
+    // and why that edition's machine could not run it.
+    std::string edition;
+    std::string couldNotRun;
 };
+
+// Text as XML or HTML character data (inAttribute: as an attribute value in
+// double quotes): &, < and > (and " in an attribute) escaped. Control
+// characters, which XML 1.0 does not allow or a reader may take apart, the
+// non-characters U+FFFE and U+FFFF and bytes that are no UTF-8 are shown
+// \x{NN} byte by byte; a line break stays one in character data.
+std::string markupText(const std::string &text, bool inAttribute);
 
 // The report as XML 1.0 in UTF-8. It is well-formed whatever the text: a
 // control character (but a line break between lines of text) and a byte that

@@ -30,6 +30,18 @@ struct HostOptions {
     bool check = false;
     bool allowRestart = false;
     std::string junitReport; // run --junit: the file of the JUnit report
+    std::string htmlReport;  // run --report html=FILE: the file of the HTML report
+    // run --windows: the versions and architectures of the editions to run
+    // the scripts on (empty: the one machine), the folder that keeps each
+    // edition's machine, transcript and journal (empty: ./editions), and
+    // what a fresh edition's machine holds (code page 0: 1252); with
+    // --machine, each edition is a copy of that folder.
+    std::vector<std::string> windows;
+    std::vector<std::string> arches;
+    std::string editionsFolder;
+    unsigned codePage = 0;
+    bool withProductRunning = false;
+    bool foldFolders = false;
 };
 
 class Machine {

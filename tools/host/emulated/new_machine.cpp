@@ -64,8 +64,8 @@ void refuseUnlessEmpty(const fs::path &target) {
     }
 }
 
-// The version machine new asks for; an unknown name is refused with the
-// known ones.
+} // namespace
+
 const emu::WindowsEdition &editionOf(const std::string &windows) {
     const emu::WindowsEdition *edition = emu::findWindowsEdition(windows);
     if (edition == nullptr) {
@@ -75,9 +75,6 @@ const emu::WindowsEdition &editionOf(const std::string &windows) {
     return *edition;
 }
 
-// Whether the machine is the 64-bit edition: as --arch asks (x86 or x64), by
-// default the 32-bit one where there was one. An edition that never existed
-// is refused with the reason.
 bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
     if (arch.empty()) {
         return !edition.has32Bit;
@@ -95,8 +92,6 @@ bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
     }
     return arch == "x64";
 }
-
-} // namespace
 
 // The machine is built in a folder of its own beside the target, saved
 // there, and renamed into place, which succeeds only over a folder that is

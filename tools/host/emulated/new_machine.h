@@ -3,7 +3,18 @@
 
 #include <string>
 
+#include "emulator/system/windows_editions.h"
+
 namespace host {
+
+// The version machine new asks for; an unknown name is refused with the
+// known ones (UsageError).
+const emu::WindowsEdition &editionOf(const std::string &windows);
+
+// Whether the machine is the 64-bit edition: as arch asks ("x86" or "x64"),
+// by default (empty) the 32-bit one where there was one. An edition that
+// never existed is refused with the reason (UsageError).
+bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch);
 
 // Creates a machine folder from the built-in default (an installed Windows of
 // the given name, 64-bit when arch is "x64" (empty: the version's default),

@@ -10,6 +10,7 @@
 
 #include "base/handles.h"
 #include "machine.h"
+#include "matrix.h"
 #include "registry_path.h"
 #include "windows/snapshot.h"
 #include "windows/user_watcher.h"
@@ -201,5 +202,11 @@ std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::stri
 }
 
 unsigned checkCodePage(const HostOptions &) { return GetACP(); }
+
+// The editions are emulated machines; this host has the one computer.
+MatrixRun runEditions(const HostOptions &, const std::vector<ScriptReport> &) {
+    throw UsageError("--windows runs the scripts on emulated editions of Windows: use the "
+                     "Linux host (radozavu.exe runs them on this computer)");
+}
 
 } // namespace host
