@@ -622,13 +622,10 @@ const std::vector<Section> &sections() {
               },
               false, true},
              number(
-                 "clock", kAll, [](Machine &m) { return m.clock.now(); },
-                 [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
+                 "clock", kClockMaximum, [](Machine &m) { return m.clock.now(); },
+                 [](Machine &m, std::uint64_t now) { m.clock.start(now); }),
              number(
-                 "system-time", kAll,
-                 [](Machine &m) {
-                     return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000;
-                 },
+                 "system-time", kSystemTimeMaximum, [](Machine &m) { return systemTimeNow(m); },
                  [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
              signedNumber(
                  "utc-offset", -86400, 86400,

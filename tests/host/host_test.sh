@@ -227,6 +227,46 @@ check "a number too large for machine.conf is refused" \
     error_has "machine.conf:5: major: not a number from 0 to 4294967295: 99999999999999"
 cp "$work/machine.conf" "$machine/state/machine.conf"
 
+# Numbers are decimal wherever a person writes one, a leading zero too; 0x
+# is hexadecimal. (machine.conf's next-process-id read as octal would be 1024.)
+sed -i 's/^next-process-id = .*/next-process-id = 02000/' "$machine/state/machine.conf"
+cat >"$work/decimal" <<'SCRIPT'
+set-dword HKLM\Software\Numbers Mode 0755
+expect value HKLM\Software\Numbers Mode 755
+set-dword HKLM\Software\Numbers Port 08080
+expect value HKLM\Software\Numbers Port 8080
+set-dword HKLM\Software\Numbers Hex 0x1F
+expect value HKLM\Software\Numbers Hex 31
+HKGetStringFromNumber 0100
+HKGetNumberFromString $result
+expect result 100
+answer 010
+wait 010
+HKSetupValidateLocalDirectory --owner 010 --param C:
+SCRIPT
+run run --machine "$machine" "$work/decimal"
+check "a leading zero is decimal in scripts, arguments and --owner" \
+    eval 'status_is 0 && output_has "moved on 10 ms" && output_has "owner=0xa " &&
+          grep -qx "answer = 10" "$machine/state/machine.conf"'
+check "a leading zero is decimal in machine.conf" \
+    grep -qx "next-process-id = 2000" "$machine/state/machine.conf"
+cp "$work/machine.conf" "$machine/state/machine.conf"
+
+# The machine's clocks stop at their maximum: a wait that would pass it is
+# refused, naming it, and the clock is not moved.
+# setting in machine.conf | the refusal
+while IFS='|' read -r setting refusal; do
+    sed -i "s/^${setting%% =*} = .*/$setting/" "$machine/state/machine.conf"
+    printf 'wait 1000\n' >"$work/wait"
+    run run --machine "$machine" "$work/wait"
+    check "$setting: wait is refused with the limit" eval 'status_is 2 && error_has "$refusal"'
+    check "$setting: the clocks are left where they were" grep -qx "$setting" "$machine/state/machine.conf"
+    cp "$work/machine.conf" "$machine/state/machine.conf"
+done <<'TABLE'
+clock = 18446744073709551615|the machine's clock would pass its maximum, 18446744073709551615 ms
+system-time = 9223372036854775000|the machine's system time would pass its maximum, 9223372036854775807
+TABLE
+
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n"x"=dword:zz\r\n' \
     >"$machine/state/registry.reg"
 run call --machine "$machine" HKIsWindowsXP

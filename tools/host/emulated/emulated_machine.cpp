@@ -309,8 +309,21 @@ public:
     void setAnswer(int button, const std::vector<std::string> &closingTitles) override {
         emu::setUserAnswer(button, closingTitles);
     }
+    // Time passes only as far as the machine's clocks reach: a wait that
+    // would take either past its maximum is refused, never cut short.
     void wait(unsigned long long milliseconds) override {
-        emu::machine().clock.advance(milliseconds);
+        emu::Machine &m = emu::machine();
+        if (milliseconds > emu::kClockMaximum - m.clock.now()) {
+            throw HostError("the machine's clock would pass its maximum, " +
+                            std::to_string(emu::kClockMaximum) + " ms");
+        }
+        if (milliseconds >
+            (emu::kSystemTimeMaximum - emu::systemTimeNow(m)) / emu::kFileTimeUnitsPerMillisecond) {
+            throw HostError("the machine's system time would pass its maximum, " +
+                            std::to_string(emu::kSystemTimeMaximum) +
+                            " (a FILETIME in the year 30828)");
+        }
+        m.clock.advance(milliseconds);
     }
     // The stand-ins built beside this program go into a folder of the machine.
     void putSiblingLibraries(const std::string &folder) override {
