@@ -329,6 +329,8 @@ RADOZAVU_MACHINE=$journaled run call --machine "" HKUpdateSetupDateInRegistryEX
 check "--machine \"\" is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
 RADOZAVU_MACHINE=$journaled run call --machine= HKUpdateSetupDateInRegistryEX
 check "--machine= is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
+RADOZAVU_MACHINE= run call HKUpdateSetupDateInRegistryEX
+check "an empty RADOZAVU_MACHINE is an error" eval 'status_is 2 && error_has "RADOZAVU_MACHINE needs a folder"'
 check "an empty --machine changes no machine" \
     eval '! grep -q "^call HKUpdateSetupDateInRegistryEX" "$journaled/journal.log"'
 head -c 20000000 /dev/zero | tr '\0' x >"$journaled/lock"

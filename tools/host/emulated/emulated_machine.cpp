@@ -214,13 +214,17 @@ std::string hostPathOf(const std::string &path) {
 }
 
 // The machine folder of a command: --machine, else $RADOZAVU_MACHINE, else
-// ./machine.
+// ./machine. An empty name is refused wherever it comes from, never taken
+// for the default.
 std::string folderOf(const HostOptions &options) {
     if (!options.folder.empty()) {
         return options.folder;
     }
     const char *fromEnvironment = std::getenv("RADOZAVU_MACHINE");
-    return fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "machine";
+    if (fromEnvironment != nullptr && *fromEnvironment == '\0') {
+        throw UsageError("RADOZAVU_MACHINE needs a folder, not an empty name");
+    }
+    return fromEnvironment != nullptr ? fromEnvironment : "machine";
 }
 
 // The folder, after making sure it is a machine before its lock file is made.
