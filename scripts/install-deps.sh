@@ -28,6 +28,8 @@ if [ "${1:-}" != linux ]; then
     packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
     # The gzip program the benchmarks compare with.
     packages+=(gzip)
+    # strace: the host's tests stop or kill a command at its system calls.
+    packages+=(strace)
 fi
 
 missing=()

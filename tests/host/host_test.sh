@@ -212,7 +212,7 @@ fi
 
 # One command at a time: with the folder held, --no-wait fails at once and
 # names the holder.
-flock "$machine/lock" "$host" call --machine "$machine" --no-wait HKIsWindowsXP \
+flock "$machine" "$host" call --machine "$machine" --no-wait HKIsWindowsXP \
     >"$work/out" 2>"$work/err"
 status=$?
 check "--no-wait on a folder in use fails at once" eval 'status_is 2 && error_has "is in use by another radozavu"'

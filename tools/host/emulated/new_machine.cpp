@@ -34,8 +34,8 @@ std::string buildPrefix(const fs::path &target) {
 
 // Removes the builds of earlier machine new commands for the same target
 // that were killed part-way: those whose lock nobody holds. (A build killed
-// in the instant between making its folder and its lock has no lock, and is
-// left: nothing tells it from one just begun.)
+// in the instant between making its folder and its lock is taken for one
+// just begun, and is left.)
 void removeAbandonedBuilds(const fs::path &target) {
     std::error_code error;
     for (const auto &entry : fs::directory_iterator(target.parent_path(), error)) {
@@ -43,8 +43,9 @@ void removeAbandonedBuilds(const fs::path &target) {
             continue;
         }
         const int descriptor =
-            ::open((entry.path() / kLockFileName).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
+            fs::exists(entry.path() / kLockFileName, error)) {
             fs::remove_all(entry.path(), error);
         }
         if (descriptor >= 0) {
