@@ -342,6 +342,11 @@ rm -f "$journaled/lock" && ln -s /dev/zero "$journaled/lock"
 run call --machine "$journaled" HKIsWindowsXP
 check "a lock file that is a link is refused" eval 'status_is 2 && error_has "symbolic link"'
 rm -f "$journaled/lock"
+mv "$journaled/journal.log" "$work/journal.log" && ln -s "$work/elsewhere" "$journaled/journal.log"
+run call --machine "$journaled" HKIsWindowsXP
+check "a journal that is a link is refused, nothing written through it" \
+    eval 'status_is 2 && error_has "symbolic link" && [ ! -e "$work/elsewhere" ]'
+rm "$journaled/journal.log" && mv "$work/journal.log" "$journaled/journal.log"
 head -c 10000000 /dev/zero | tr '\0' x >"$work/long"
 printf 'HKIsWindowsXP # caf\xe9\n' >"$work/comment"
 printf 'Frob\0nicate\n' >"$work/nul"

@@ -65,4 +65,16 @@ printf 'cut short' >>"$machine/journal.log"
 check "the next record starts on a line of its own" \
     eval '[ "$(grep -A1 -x "cut short" "$machine/journal.log" | tail -1)" = "call HKIsWindowsXP" ]'
 
+# A record whose end alone does not fit keeps the line that says it has none.
+size=$(stat -c %s "$machine/journal.log")
+"$host" call --machine "$machine" HKIsWindowsXP >/dev/null
+record=$(($(stat -c %s "$machine/journal.log") - size))
+limit=$((((size + record) / 1024 + 2) * 1024))
+printf '%*s\n' $((limit - record - $(stat -c %s "$machine/journal.log"))) '' >>"$machine/journal.log"
+(trap '' XFSZ && ulimit -f $((limit / 1024)) && exec "$host" call --machine "$machine" HKIsWindowsXP) \
+    >/dev/null 2>"$work/err"
+check "a record whose end cannot be written ends in a line that says so, as the warning does" \
+    eval '[ "$(tail -1 "$machine/journal.log")" = "-> unfinished" ] &&
+          grep -q "File too large (the record.s end is left out" "$work/err"'
+
 finish

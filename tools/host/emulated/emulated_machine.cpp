@@ -239,6 +239,7 @@ class EmulatedMachine final : public Machine {
 public:
     EmulatedMachine(const HostOptions &options, const std::string &command)
         : folder_(refuseUnlessMachine(folderOf(options))), lock_(folder_, command, options.wait) {
+        refuseUnlessPlainJournal(folder_);
         emu::loadMachine(folder_);
         loaded_ = emu::currentState();
         library_ = dlopen(options.library.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -347,10 +348,11 @@ public:
     void watch(const std::vector<std::string> &) override {}
 
     // The record goes into the journal before the state it tells of is
-    // saved, and its end ("-> exit status N") after: a state of the machine
-    // is never without the record of the command that made it. The lock
-    // notes each step, so that the next command can tell which state
-    // survived a command killed between them.
+    // saved, its last line saying it is unfinished, and its end ("-> exit
+    // status N") over that line after: a state of the machine is never
+    // without the record of the command that made it. The lock notes each
+    // step, so that the next command can tell which state survived a command
+    // killed between them.
     void finish(const std::string &journal) override {
         if (library_ != nullptr) {
             dlclose(library_);
@@ -359,7 +361,7 @@ public:
         killPointForTests("before-save");
         const std::size_t lastLine = journal.rfind('\n', journal.size() - 2);
         const std::size_t endAt = lastLine == std::string::npos ? 0 : lastLine + 1;
-        const bool recorded = appendJournal(folder_, journal.substr(0, endAt));
+        const std::optional<long long> recorded = beginRecord(folder_, journal.substr(0, endAt));
         if (recorded) {
             lock_.reached(FolderLock::Stage::Recorded);
         }
@@ -376,15 +378,16 @@ public:
                 });
             } catch (const std::exception &error) {
                 if (recorded) {
-                    appendJournal(folder_, "the machine's state was not saved: " +
-                                               asWritten(error.what()) + "\n-> exit status 2\n");
+                    endRecord(folder_, *recorded,
+                              "the machine's state was not saved: " + asWritten(error.what()) +
+                                  "\n-> exit status 2\n");
                 }
                 throw;
             }
             loaded_ = now;
         }
         if (recorded) {
-            appendJournal(folder_, journal.substr(endAt));
+            endRecord(folder_, *recorded, journal.substr(endAt));
         }
         killPointForTests("journal-ended");
     }
