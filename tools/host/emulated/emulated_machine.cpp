@@ -24,6 +24,7 @@
 #include "machine.h"
 #include "registry_path.h"
 #include "transcript.h"
+#include "whole_file.h"
 
 namespace fs = std::filesystem;
 
@@ -299,10 +300,7 @@ public:
     void writeFile(const std::string &path, const std::string &content) override {
         const std::string host = hostPathOf(path);
         fs::create_directories(fs::path(host).parent_path());
-        std::ofstream file(host, std::ios::binary);
-        if (!(file << content) || !file.flush()) {
-            throw HostError("cannot write " + path);
-        }
+        writeWholeFile(host, content, path);
     }
     std::optional<std::string> readFile(const std::string &path) override {
         std::string host;
@@ -422,6 +420,23 @@ private:
 
 std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::string &command) {
     return std::make_unique<EmulatedMachine>(options, command);
+}
+
+// What a machine folder holds beside its drives: the state (and what a save
+// leaves of it), the journal and the lock.
+void refuseMachineFile(const std::string &path) {
+    std::error_code error;
+    const fs::path full = fs::weakly_canonical(fs::absolute(path), error);
+    for (fs::path inside = full, folder = full.parent_path(); inside != folder;
+         inside = folder, folder = folder.parent_path()) {
+        const std::string name = inside.filename().string();
+        if ((name == "state" || name == "state.new" || name == "state.old" ||
+             name == "journal.log" || name == kLockFileName) &&
+            emu::isMachineFolder(folder.string())) {
+            throw UsageError(path + " is a file of the machine folder " + folder.string() +
+                             ": writing there would damage the machine");
+        }
+    }
 }
 
 unsigned checkCodePage(const HostOptions &options) {

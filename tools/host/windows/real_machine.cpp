@@ -12,6 +12,7 @@
 #include "machine.h"
 #include "registry_path.h"
 #include "windows/snapshot.h"
+#include "whole_file.h"
 #include "windows/user_watcher.h"
 
 namespace host {
@@ -124,10 +125,7 @@ public:
     bool keyExists(const std::string &key) override { return static_cast<bool>(open(key)); }
     void writeFile(const std::string &path, const std::string &content) override {
         createFolders(folderOf(path));
-        std::ofstream file(path, std::ios::binary);
-        if (!(file << content) || !file.flush()) {
-            throw HostError("cannot write " + path);
-        }
+        writeWholeFile(path, content, path);
     }
     std::optional<std::string> readFile(const std::string &path) override {
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -201,5 +199,8 @@ std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::stri
 }
 
 unsigned checkCodePage(const HostOptions &) { return GetACP(); }
+
+// The machine is this computer: it keeps no files of the host's own.
+void refuseMachineFile(const std::string &) {}
 
 } // namespace host
