@@ -224,7 +224,7 @@ cp "$machine/state/machine.conf" "$work/machine.conf"
 sed -i 's/^major = .*/major = 99999999999999/' "$machine/state/machine.conf"
 run call --machine "$machine" HKIsWindowsXP
 check "a number too large for machine.conf is refused" \
-    error_has "machine.conf:5: major: not a number from 0 to 4294967295: 99999999999999"
+    error_has "machine.conf:6: major: not a number from 0 to 4294967295: 99999999999999"
 cp "$work/machine.conf" "$machine/state/machine.conf"
 
 # Numbers are decimal wherever a person writes one, a leading zero too; 0x
@@ -304,6 +304,27 @@ s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not abo
 /^codepage = /i program-manifested = maybe|program-manifested: yes or no, not maybe
 TABLE
 cp "$work/product.conf" "$conf"
+
+# The state's files are refused unless whole: a file cut short lacks the last
+# line the writer always writes.
+reg=$product/state/registry.reg
+cp "$reg" "$work/product.reg"
+# file | sed program | the reason given
+while IFS='|' read -r file edit reason; do
+    sed -i "$edit" "$product/state/$file"
+    cp "$product/state/$file" "$work/damaged"
+    run call --machine "$product" HKUpdateSetupDateInRegistryEX
+    check "$file: $reason: refused, nothing saved over it" \
+        eval 'status_is 2 && error_has "$reason" && cmp -s "$product/state/$file" "$work/damaged"'
+    cp "$work/product.reg" "$reg" && cp "$work/product.conf" "$conf"
+done <<'TABLE'
+machine.conf|/^service = /,$d|machine.conf: the file is cut short
+machine.conf|$a answer = 3|machine.conf:76: text after the last line [end]: answer = 3
+TABLE
+sed -i '/^format = /d; /^\[end\]/d' "$conf"
+run call --machine "$product" HKUpdateSetupDateInRegistryEX
+check "a folder of an earlier version, without the last lines, loads and is saved with them" \
+    eval 'status_is 0 && grep -qx "\[end\]" "$conf"'
 
 # The journal holds one line per line of a record, whatever the arguments,
 # script names and script lines hold: nothing can forge a record's end or an
