@@ -305,8 +305,8 @@ s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not abo
 TABLE
 cp "$work/product.conf" "$conf"
 
-# The state's files are refused unless whole: a file cut short lacks the last
-# line the writer always writes.
+# The state's files are refused unless whole: what the writer never writes,
+# and a file cut short, which lacks the last line the writer always writes.
 reg=$product/state/registry.reg
 cp "$reg" "$work/product.reg"
 # file | sed program | the reason given
@@ -318,13 +318,19 @@ while IFS='|' read -r file edit reason; do
         eval 'status_is 2 && error_has "$reason" && cmp -s "$product/state/$file" "$work/damaged"'
     cp "$work/product.reg" "$reg" && cp "$work/product.conf" "$conf"
 done <<'TABLE'
+registry.reg|0,/^"/{/^"/p}|registry.reg is damaged: line 11: the value "Install Location" appears twice
+registry.reg|0,/^\[/{/^\[/p}|registry.reg is damaged: line 4: the key [HKEY_LOCAL_MACHINE\Software] appears twice
+registry.reg|2i [-HKEY_LOCAL_MACHINE\\Software\\Gone]|registry.reg is damaged: line 2: a machine's registry deletes nothing
+registry.reg|0,/^"/s/^\("[^"]*"\)=.*/\1=-/|registry.reg is damaged: line 10: a machine's registry deletes no value
+registry.reg|2,$d|registry.reg is damaged: the file is cut short: it ends at line 1
+registry.reg|/^; end of registry.reg/d|registry.reg is damaged: the file is cut short
 machine.conf|/^service = /,$d|machine.conf: the file is cut short
 machine.conf|$a answer = 3|machine.conf:76: text after the last line [end]: answer = 3
 TABLE
-sed -i '/^format = /d; /^\[end\]/d' "$conf"
+sed -i '/^format = /d; /^\[end\]/d' "$conf" && sed -i '/^; end of registry.reg/d' "$reg"
 run call --machine "$product" HKUpdateSetupDateInRegistryEX
 check "a folder of an earlier version, without the last lines, loads and is saved with them" \
-    eval 'status_is 0 && grep -qx "\[end\]" "$conf"'
+    eval 'status_is 0 && grep -qx "\[end\]" "$conf" && grep -q "^; end of registry.reg" "$reg"'
 
 # The journal holds one line per line of a record, whatever the arguments,
 # script names and script lines hold: nothing can forge a record's end or an
