@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 #include "host_error.h"
@@ -28,6 +30,20 @@ std::string renameOver(const std::string &from, const std::string &to) {
     return {};
 }
 
+// Gives the new file the permissions of the one it replaces, which on the
+// emulated machine carry the read-only attribute.
+void keepPermissions(std::FILE *out, const std::string &path) {
+#ifndef _WIN32
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        ::fchmod(fileno(out), existing.st_mode & 07777);
+    }
+#else
+    (void)out;
+    (void)path;
+#endif
+}
+
 } // namespace
 
 void writeWholeFile(const std::string &path, const std::string &content, const std::string &what) {
@@ -39,6 +55,7 @@ void writeWholeFile(const std::string &path, const std::string &content, const s
     if (out == nullptr) {
         throw HostError("cannot write " + what + ": " + std::strerror(errno));
     }
+    keepPermissions(out, path);
     bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
                    std::fflush(out) == 0;
     std::string cause = written ? "" : std::strerror(errno); // before fclose can change errno
