@@ -16,7 +16,8 @@ Machine &machine() { return *currentMachine(); }
 void resetMachine() { currentMachine() = std::make_unique<Machine>(); }
 
 void Clock::advance(std::uint64_t milliseconds) {
-    const std::uint64_t target = now_ + milliseconds;
+    const std::uint64_t target =
+        milliseconds > kClockMaximum - now_ ? kClockMaximum : now_ + milliseconds;
     // Events may schedule further events; run them in time order.
     while (!events_.empty() && events_.begin()->first <= target) {
         auto event = events_.begin();

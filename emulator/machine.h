@@ -80,11 +80,15 @@ struct User {
 };
 
 // The virtual clock: Sleep advances it, and events scheduled on it run as it
-// passes their time, so waits are tested without real waiting.
+// passes their time, so waits are tested without real waiting. It stops at
+// its maximum, kClockMaximum, rather than wrap back to an earlier time.
 class Clock {
 public:
     [[nodiscard]] std::uint64_t now() const { return now_; }
     void advance(std::uint64_t milliseconds);
+    // Starts a clock that nothing is scheduled on yet at a reading of its own
+    // (a machine loaded from its folder).
+    void start(std::uint64_t now) { now_ = now; }
     // Runs action once the clock reaches at (or at once if it has).
     void schedule(std::uint64_t at, std::function<void()> action);
     // The time of the next scheduled event, UINT64_MAX when there is none.
@@ -293,8 +297,19 @@ void nameObject(const std::string &name, const std::shared_ptr<KernelObject> &ob
 // Handles of every kind that are open now: a test after an export expects 0.
 std::size_t openHandleCount();
 
+// The largest readings of the machine's clocks, at which they stop: the
+// virtual clock's in milliseconds, and the system time's, the largest FILETIME
+// Windows turns into a date (the year 30828).
+constexpr std::uint64_t kClockMaximum = UINT64_MAX;
+constexpr std::uint64_t kSystemTimeMaximum = INT64_MAX;
+// FILETIME units (100 ns) in a millisecond of the clock.
+constexpr std::uint64_t kFileTimeUnitsPerMillisecond = 10000;
+
 // Sets the system time (a FILETIME value) from now on.
 void setSystemTime(std::uint64_t fileTime);
+// The system time now: the time set, run on with the clock, and stopped at
+// kSystemTimeMaximum.
+std::uint64_t systemTimeNow(const Machine &m);
 
 // The machine path of the system's registry editor, in the Windows folder.
 std::string registryEditorPath();

@@ -30,6 +30,8 @@ if [ "${1:-}" != linux ]; then
     packages+=(gzip)
     # The browser that loads the host's HTML report, headless, in its test.
     packages+=(chromium)
+    # strace: the host's tests stop or kill a command at its system calls.
+    packages+=(strace)
 fi
 
 missing=()

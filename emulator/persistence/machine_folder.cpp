@@ -133,8 +133,10 @@ void loadMachine(const std::string &folder) {
     }
     resetMachine();
     Machine &m = machine();
+    int format = 0;
     try {
-        readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
+        format =
+            readSettings(readWhole(state / "machine.conf"), (fs::path(folder) / "drives").string());
     } catch (const MachineError &error) {
         // The reader names machine.conf and the line; the message names the file where it is.
         throw MachineError((state / error.what()).string());
@@ -145,8 +147,9 @@ void loadMachine(const std::string &folder) {
                                ": has no folder " + drive.hostFolder);
         }
     }
-    const RegFileParse parsed =
-        parseRegFile(readWhole(state / "registry.reg"), RegFileSource::MachineState);
+    const RegFileParse parsed = parseRegFile(
+        readWhole(state / "registry.reg"),
+        format == kStateFormat ? RegFileSource::MachineState : RegFileSource::EarlierMachineState);
     if (!parsed.valid) {
         throw MachineError("registry.reg is damaged: " + parsed.problem);
     }

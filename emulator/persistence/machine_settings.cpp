@@ -90,7 +90,14 @@ public:
         while (std::getline(lines, line)) {
             ++number;
             line = trim(line);
-            if (line.empty() || line[0] == '#') {
+            if (line.empty() || (line[0] == '#' && endLine_ == 0)) {
+                continue;
+            }
+            if (endLine_ != 0) {
+                fail(number, std::string("text after the last line ") + kEndLine + ": " + line);
+            }
+            if (line == kEndLine) {
+                endLine_ = number;
                 continue;
             }
             if (line.front() == '[' && line.back() == ']') {
@@ -109,6 +116,7 @@ public:
             sections_[section].push_back(
                 {number, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
         }
+        lineCount_ = number;
     }
 
     [[noreturn]] static void fail(int line, const std::string &problem) {
@@ -156,6 +164,24 @@ public:
     }
     void setCodePage(unsigned codePage) { codePage_ = codePage; }
 
+    // A file of this version says so in its first setting and ends with
+    // kEndLine: one cut short lacks it. (Files of earlier versions have
+    // neither, and a cut in their last list cannot be told.)
+    void readFormat(const Line &line) {
+        if (line.value != std::to_string(kStateFormat)) {
+            fail(line.number,
+                 "format: only " + std::to_string(kStateFormat) + " is known, not " + line.value);
+        }
+        format_ = kStateFormat;
+    }
+    [[nodiscard]] int format() const { return format_; }
+    void refuseUnlessWhole() const {
+        if (format_ == kStateFormat && endLine_ == 0) {
+            throw MachineError("machine.conf: the file is cut short: it ends at line " +
+                               std::to_string(lineCount_) + " without its last line " + kEndLine);
+        }
+    }
+
     [[nodiscard]] const std::string &driveRoot() const { return driveRoot_; }
 
     std::string decode(const Line &line, const std::string &text) const {
@@ -194,6 +220,9 @@ private:
     std::string driveRoot_;
     unsigned codePage_ = 0;
     bool escaped_ = false;
+    int format_ = 1;  // an earlier version's file until its format line says otherwise
+    int endLine_ = 0; // the line of kEndLine, 0 while it has not come
+    int lineCount_ = 0;
 };
 
 constexpr unsigned long long kDword = 0xFFFFFFFFu;
@@ -598,6 +627,8 @@ const std::vector<Section> &sections() {
         {"machine",
          "# An emulated Windows machine of the RADOZAVU host (docs/host.md).\n",
          {
+             {"format", [](Machine &) { return std::to_string(kStateFormat); },
+              [](Machine &, Reader &reader, const Line &line) { reader.readFormat(line); }, true},
              {"text", [](Machine &) { return std::string("utf-8"); },
               [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); },
               true},
@@ -622,13 +653,10 @@ const std::vector<Section> &sections() {
               },
               false, true},
              number(
-                 "clock", kAll, [](Machine &m) { return m.clock.now(); },
-                 [](Machine &m, std::uint64_t now) { m.clock.advance(now - m.clock.now()); }),
+                 "clock", kClockMaximum, [](Machine &m) { return m.clock.now(); },
+                 [](Machine &m, std::uint64_t now) { m.clock.start(now); }),
              number(
-                 "system-time", kAll,
-                 [](Machine &m) {
-                     return m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000;
-                 },
+                 "system-time", kSystemTimeMaximum, [](Machine &m) { return systemTimeNow(m); },
                  [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
              signedNumber(
                  "utc-offset", -86400, 86400,
@@ -751,10 +779,11 @@ std::string writeSettings() {
             section.writeEntries(m, out);
         }
     }
+    out << "\n" << kEndLine << "\n";
     return out.str();
 }
 
-void readSettings(const std::string &text, const std::string &driveRoot) {
+int readSettings(const std::string &text, const std::string &driveRoot) {
     Reader reader(text, driveRoot);
     refuseUnknown(reader);
     Machine &m = machine();
@@ -775,7 +804,9 @@ void readSettings(const std::string &text, const std::string &driveRoot) {
             section.readEntries(m, reader, reader.section(section.name));
         }
     }
+    reader.refuseUnlessWhole();
     applyUserAnswer();
+    return reader.format();
 }
 
 } // namespace emu

@@ -17,10 +17,19 @@ bool isSupportedCodePage(unsigned codePage);
 // The current machine's settings as text.
 std::string writeSettings();
 
+// The version of the machine folder's form the host writes: machine.conf
+// says it in its first setting, "format = 2", and ends with kEndLine, and
+// registry.reg ends with its own end line. A folder of an earlier version
+// (no format setting) is version 1, and its files have no end lines.
+constexpr int kStateFormat = 2;
+constexpr const char *kEndLine = "[end]";
+
 // Applies settings text to the current machine (a fresh one); drives are
 // mapped into driveRoot/<letter>. Throws MachineError naming the line or
-// setting at fault.
-void readSettings(const std::string &text, const std::string &driveRoot);
+// setting at fault, or telling that a file of this version was cut short.
+// Returns the version of the file's form: kStateFormat, or 1 for a file of
+// an earlier version.
+int readSettings(const std::string &text, const std::string &driveRoot);
 
 // What the user in front of the machine does when a message box appears:
 // answers it with a button number, after closing the windows (and ending the

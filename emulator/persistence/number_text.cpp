@@ -1,5 +1,6 @@
 #include "emulator/persistence/number_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -8,12 +9,20 @@
 namespace emu {
 
 std::optional<unsigned long long> readUnsigned(const std::string &text, unsigned long long high) {
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) != 0)) {
+    // A leading zero is a decimal digit like any other: nobody who writes
+    // 0755 in a script means the octal 493.
+    const bool hexadecimal =
+        text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hexadecimal ? text.substr(2) : text;
+    const auto isDigit = [hexadecimal](unsigned char c) {
+        return hexadecimal ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+    };
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) {
         return std::nullopt;
     }
     errno = 0;
     char *end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    const unsigned long long value = std::strtoull(digits.c_str(), &end, hexadecimal ? 16 : 10);
     if (*end != '\0' || errno != 0 || value > high) {
         return std::nullopt;
     }

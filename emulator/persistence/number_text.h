@@ -7,8 +7,9 @@
 
 namespace emu {
 
-// A decimal or 0x-hexadecimal number within [low, high]; nothing when the
-// text is not one (no blanks, no sign on an unsigned range) or lies outside.
+// A decimal number (a leading zero is decimal too) or a 0x-hexadecimal one
+// within [low, high]; nothing when the text is not one (no blanks, no sign on
+// an unsigned range) or lies outside.
 std::optional<long long> readNumber(const std::string &text, long long low, long long high);
 std::optional<unsigned long long> readUnsigned(const std::string &text, unsigned long long high);
 

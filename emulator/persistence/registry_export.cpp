@@ -132,7 +132,7 @@ std::string exportRegistry(Registry &registry) {
                 });
         }
     }
-    return out;
+    return out + kMachineStateEndLine + "\r\n";
 }
 
 } // namespace emu

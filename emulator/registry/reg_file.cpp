@@ -1,9 +1,12 @@
 #include "emulator/registry/reg_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <set>
 
+#include "emulator/case_less.h"
 #include "emulator/code_page.h"
 #include "emulator/text.h"
 
@@ -90,11 +93,14 @@ HKEY rootByName(const std::string &name) {
     return nullptr;
 }
 
-// Which forms a file may use beyond those of the system's registry editor.
+// Which forms a file may use beyond those of the system's registry editor,
+// and which of its forms it may not.
 struct Dialect {
     bool unicodeData;  // hex(1), hex(2) and hex(7) data are UTF-16 text
     bool escapedBytes; // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
     bool machineNames; // names in the hex form, key names of any length
+    bool writtenOnly;  // only what exportRegistry writes: no deletion, no key or value twice
+    bool endLine;      // ends with kMachineStateEndLine, and nothing but blank lines after it
 };
 
 class Parser {
@@ -103,10 +109,23 @@ public:
         : lines_(std::move(lines)), index_(first), dialect_(dialect) {}
 
     bool run(std::vector<RegFileOperation> &operations, std::string &problem) {
+        bool ended = false;
         for (; index_ < lines_.size(); ++index_) {
             const std::string &line = lines_[index_];
             const std::size_t start = skipBlanks(line, 0);
-            if (start == line.size() || line[start] == ';') {
+            if (start == line.size()) {
+                continue;
+            }
+            if (ended) {
+                problem = "line " + std::to_string(lineNumber()) + ": text after the end line \"" +
+                          kMachineStateEndLine + "\"";
+                return false;
+            }
+            if (dialect_.endLine && trimRight(line) == kMachineStateEndLine) {
+                ended = true;
+                continue;
+            }
+            if (line[start] == ';') {
                 continue;
             }
             bool ok = false;
@@ -121,6 +140,11 @@ public:
                 problem = problem_;
                 return false;
             }
+        }
+        if (dialect_.endLine && !ended) {
+            problem = "the file is cut short: it ends at line " + std::to_string(lines_.size()) +
+                      " without its last line \"" + kMachineStateEndLine + "\"";
+            return false;
         }
         return true;
     }
@@ -165,6 +189,15 @@ private:
         if (deleting && path.empty()) {
             return fail("a root key cannot be deleted");
         }
+        if (deleting && dialect_.writtenOnly) {
+            return fail("a machine's registry deletes nothing: [-" + name + "]");
+        }
+        if (dialect_.writtenOnly &&
+            !keysSeen_.insert(std::to_string(reinterpret_cast<std::uintptr_t>(root)) + "\\" + path)
+                 .second) {
+            return fail("the key [" + name + "] appears twice");
+        }
+        valuesSeen_.clear();
         RegFileOperation operation;
         operation.kind = deleting ? RegFileOperation::DeleteKey : RegFileOperation::CreateKey;
         operation.root = root;
@@ -285,6 +318,12 @@ private:
         if (const std::string problem = valueNameProblem(operation.valueName); !problem.empty()) {
             return fail(problem);
         }
+        if (dialect_.writtenOnly && !valuesSeen_.insert(operation.valueName).second) {
+            return fail("the value " +
+                        (operation.valueName.empty() ? std::string("@")
+                                                     : "\"" + operation.valueName + "\"") +
+                        " appears twice in its key");
+        }
         at = skipBlanks(line, at);
         if (at == line.size() || line[at] != '=') {
             return fail("'=' must follow the value name");
@@ -294,6 +333,7 @@ private:
         if (at < line.size() && line[at] == '-') {
             operation.kind = RegFileOperation::DeleteValue;
             ok = onlyBlanksOrComment(line, at + 1) || fail("unexpected text after '-'");
+            ok = ok && (!dialect_.writtenOnly || fail("a machine's registry deletes no value"));
         } else if (at < line.size() && line[at] == '"') {
             ok = stringData(line, at, operation);
         } else if (startsWithNoCase(line, at, "dword:")) {
@@ -410,6 +450,8 @@ private:
     HKEY root_ = nullptr;
     std::string keyPath_;
     std::string problem_;
+    std::set<std::string, CaseLess> keysSeen_;   // "root\path" of each key line
+    std::set<std::string, CaseLess> valuesSeen_; // the names of the current key's values
 };
 
 std::vector<std::string> splitLines(const std::string &text) {
@@ -538,8 +580,10 @@ RegFileParse parseRegFile(const std::string &bytes, RegFileSource source) {
         return result;
     }
     const bool version5 = header == kVersion5Header;
-    const bool machineState = source == RegFileSource::MachineState;
-    Parser parser(lines, first + 1, Dialect{version5, version5 && machineState, machineState});
+    const bool machineState = source != RegFileSource::Import;
+    Parser parser(lines, first + 1,
+                  Dialect{version5, version5 && machineState, machineState, machineState,
+                          source == RegFileSource::MachineState});
     result.valid = parser.run(result.operations, result.problem);
     if (!result.valid) {
         result.operations.clear();

@@ -24,7 +24,11 @@
 // value name that no plain name line could carry (one holding a line break or
 // ending inside a double-byte character) is written as kHexNameMark followed
 // by its bytes in hex, "?hex:41,0a,42". A name that itself begins with the
-// mark is written that way too, so the form is never ambiguous.
+// mark is written that way too, so the form is never ambiguous. Such a file
+// holds only what the writer writes: no deletions, each key once and each
+// value of a key once; and it ends with kMachineStateEndLine, so that a file
+// cut short is told from a smaller registry (files of earlier versions,
+// which lack that line, are read without it).
 #pragma once
 
 #include <cstddef>
@@ -38,11 +42,16 @@ namespace emu {
 
 // Where a registry file comes from, which decides how it is read.
 enum class RegFileSource {
-    Import,       // any registry file, read as the system's registry editor reads it
-    MachineState, // the registry of a machine folder, written by exportRegistry
+    Import,              // any registry file, read as the system's registry editor reads it
+    MachineState,        // the registry of a machine folder, written by exportRegistry
+    EarlierMachineState, // the same, written by an earlier version, without the end line
 };
 
 constexpr const char *kHexNameMark = "?hex:";
+
+// The last line of a machine folder's registry file: a comment, which the
+// system's registry editor passes over.
+constexpr const char *kMachineStateEndLine = "; end of registry.reg";
 
 struct RegFileOperation {
     enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };

@@ -11,13 +11,21 @@ void setSystemTime(std::uint64_t fileTime) {
     m.systemTimeSetAt = m.clock.now();
 }
 
+std::uint64_t systemTimeNow(const Machine &m) {
+    const std::uint64_t elapsed = m.clock.now() - m.systemTimeSetAt;
+    if (m.systemTime >= kSystemTimeMaximum ||
+        elapsed > (kSystemTimeMaximum - m.systemTime) / kFileTimeUnitsPerMillisecond) {
+        return kSystemTimeMaximum;
+    }
+    return m.systemTime + elapsed * kFileTimeUnitsPerMillisecond;
+}
+
 } // namespace emu
 
 namespace win {
 
 void GetSystemTimeAsFileTime(LPFILETIME time) {
-    const emu::Machine &m = emu::machine();
-    const std::uint64_t now = m.systemTime + (m.clock.now() - m.systemTimeSetAt) * 10000;
+    const std::uint64_t now = emu::systemTimeNow(emu::machine());
     time->dwLowDateTime = static_cast<DWORD>(now & 0xFFFFFFFFu);
     time->dwHighDateTime = static_cast<DWORD>(now >> 32);
 }

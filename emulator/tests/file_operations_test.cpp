@@ -96,8 +96,9 @@ TEST_F(FileOperationsTest, ShortNamesOfRelativePathsAndOfDrivesWithoutThem) {
     EXPECT_EQ(shortPath("C:\\Program Files"), "(failed)");
 }
 
-// Linux-only: the system time is set through the machine.
-TEST_F(FileOperationsTest, SystemTimeIsSetByTestsAndRunsWithTheClock) {
+// Linux-only: the system time is set through the machine. Both clocks stop
+// at their maximum rather than wrap back.
+TEST_F(FileOperationsTest, SystemTimeIsSetByTestsAndRunsWithTheClockToItsMaximum) {
     emu::setSystemTime(0x01C4000080000000ull);
     FILETIME now{};
     win::GetSystemTimeAsFileTime(&now);
@@ -106,6 +107,13 @@ TEST_F(FileOperationsTest, SystemTimeIsSetByTestsAndRunsWithTheClock) {
     win::Sleep(1500);
     win::GetSystemTimeAsFileTime(&now);
     EXPECT_EQ(now.dwLowDateTime, 0x80000000u + 15000000u);
+    machine().clock.start(emu::kClockMaximum - 10);
+    emu::setSystemTime(emu::kSystemTimeMaximum - 10);
+    win::Sleep(1000);
+    win::GetSystemTimeAsFileTime(&now);
+    EXPECT_EQ(machine().clock.now(), emu::kClockMaximum);
+    EXPECT_EQ(now.dwHighDateTime, 0x7FFFFFFFu);
+    EXPECT_EQ(now.dwLowDateTime, 0xFFFFFFFFu);
 }
 
 } // namespace

@@ -286,7 +286,7 @@ TEST_F(RegistryRoundTrip, FoldersOfTheEarlierVersionLoadWithTheirEscapedBytes) {
         emu::RegFileSource source;
         std::string expected;
     } cases[] = {
-        {emu::RegFileSource::MachineState, std::string("A\x81\0", 3)},
+        {emu::RegFileSource::EarlierMachineState, std::string("A\x81\0", 3)},
         {emu::RegFileSource::Import, std::string("A?\0", 3)},
     };
     for (const auto &testCase : cases) {
@@ -300,7 +300,7 @@ TEST_F(RegistryRoundTrip, FoldersOfTheEarlierVersionLoadWithTheirEscapedBytes) {
 TEST_F(RegistryRoundTrip, NamesInHexAreReadFromMachineFoldersAlone) {
     const char *file = "REGEDIT4\r\n[HKEY_CURRENT_USER\\?hex:41,0a]\r\n\"?hex:42\"=\"x\"\r\n";
     const emu::RegFileParse machineState =
-        emu::parseRegFile(file, emu::RegFileSource::MachineState);
+        emu::parseRegFile(file, emu::RegFileSource::EarlierMachineState);
     ASSERT_TRUE(machineState.valid) << machineState.problem;
     EXPECT_EQ(machineState.operations[1].keyPath, "A\n");
     EXPECT_EQ(machineState.operations[1].valueName, "B");
@@ -311,7 +311,7 @@ TEST_F(RegistryRoundTrip, NamesInHexAreReadFromMachineFoldersAlone) {
          {"REGEDIT4\n[HKCU\\?hex:4]\n", "REGEDIT4\n[HKCU\\?hex:41,]\n",
           "REGEDIT4\n[HKCU\\?hex:41,5c,42]\n", "REGEDIT4\n[HKCU\\A]\n\"?hex:00\"=\"x\"\n"}) {
         const emu::RegFileParse parse =
-            emu::parseRegFile(damaged, emu::RegFileSource::MachineState);
+            emu::parseRegFile(damaged, emu::RegFileSource::EarlierMachineState);
         EXPECT_FALSE(parse.valid) << damaged;
         EXPECT_NE(parse.problem.find("in hex"), std::string::npos) << parse.problem;
     }

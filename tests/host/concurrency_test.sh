@@ -38,4 +38,25 @@ check "the journal records every run" \
     [ "$(grep -c '^run ' "$machine/journal.log")" -eq $((runs * rounds + 1)) ]
 check "no save was left behind" eval '[ ! -e "$machine/state.new" ] && [ ! -e "$machine/state.old" ]'
 
+# The lock file removed while a command works (stopped by strace at its first
+# flush, the record's) lets no second command in, and the first one's change
+# is kept.
+printf 'set-sz HKLM\\Software\\Test First 1\n' >"$work/first"
+printf 'set-sz HKLM\\Software\\Test Second 2\n' >"$work/second"
+printf 'expect value HKLM\\Software\\Test First 1\n' >"$work/first-kept"
+strace -o /dev/null -e trace=fsync -e inject=fsync:signal=STOP:when=1 \
+    "$host" run --machine "$machine" "$work/first" >/dev/null 2>&1 &
+tracer=$!
+until pid=$(sed -n 's/^pid \([0-9]*\): run .*first$/\1/p' "$machine/lock" 2>/dev/null) && [ -n "$pid" ] &&
+    grep -q '^State:.*[tT] (' "/proc/$pid/status"; do
+    kill -0 "$tracer" 2>/dev/null || break # never stopped: the checks below fail
+    sleep 0.05
+done
+rm "$machine/lock"
+run run --machine "$machine" --no-wait "$work/second"
+check "with its lock file removed, the folder is still in use" eval 'status_is 2 && error_has "is in use"'
+kill -CONT "$pid"
+wait "$tracer"
+check "the first command's change is kept" "$host" run --machine "$machine" "$work/first-kept" >/dev/null
+
 finish

@@ -212,7 +212,7 @@ fi
 
 # One command at a time: with the folder held, --no-wait fails at once and
 # names the holder.
-flock "$machine/lock" "$host" call --machine "$machine" --no-wait HKIsWindowsXP \
+flock "$machine" "$host" call --machine "$machine" --no-wait HKIsWindowsXP \
     >"$work/out" 2>"$work/err"
 status=$?
 check "--no-wait on a folder in use fails at once" eval 'status_is 2 && error_has "is in use by another radozavu"'
@@ -224,8 +224,45 @@ cp "$machine/state/machine.conf" "$work/machine.conf"
 sed -i 's/^major = .*/major = 99999999999999/' "$machine/state/machine.conf"
 run call --machine "$machine" HKIsWindowsXP
 check "a number too large for machine.conf is refused" \
-    error_has "machine.conf:5: major: not a number from 0 to 4294967295: 99999999999999"
+    error_has "machine.conf:6: major: not a number from 0 to 4294967295: 99999999999999"
 cp "$work/machine.conf" "$machine/state/machine.conf"
+
+# Numbers are decimal wherever a person writes one, a leading zero too; 0x
+# is hexadecimal. (machine.conf's next-process-id read as octal would be 1024.)
+sed -i 's/^next-process-id = .*/next-process-id = 02000/' "$machine/state/machine.conf"
+cat >"$work/decimal" <<'SCRIPT'
+set-dword HKLM\Software\Numbers Mode 0755
+expect value HKLM\Software\Numbers Mode 755
+set-dword HKLM\Software\Numbers Port 08080
+expect value HKLM\Software\Numbers Port 8080
+HKGetStringFromNumber 0100
+HKGetNumberFromString $result
+expect result 100
+answer 010
+wait 010
+HKSetupValidateLocalDirectory --owner 010 --param C:
+SCRIPT
+run run --machine "$machine" "$work/decimal"
+check "a leading zero is decimal in scripts, arguments, --owner and machine.conf" \
+    eval 'status_is 0 && output_has "moved on 10 ms" && output_has "owner=0xa " &&
+          grep -qx "answer = 10" "$machine/state/machine.conf" &&
+          grep -qx "next-process-id = 2000" "$machine/state/machine.conf"'
+cp "$work/machine.conf" "$machine/state/machine.conf"
+
+# The machine's clocks stop at their maximum: a wait that would pass it is
+# refused, naming it, and the clocks are not moved.
+printf 'wait 1000\n' >"$work/wait"
+# setting in machine.conf | the refusal
+while IFS='|' read -r setting refusal; do
+    sed -i "s/^${setting%% =*} = .*/$setting/" "$machine/state/machine.conf"
+    run run --machine "$machine" "$work/wait"
+    check "$setting: wait is refused with the limit, the clocks left there" \
+        eval 'status_is 2 && error_has "$refusal" && grep -qx "$setting" "$machine/state/machine.conf"'
+    cp "$work/machine.conf" "$machine/state/machine.conf"
+done <<'TABLE'
+clock = 18446744073709551615|the machine's clock would pass its maximum, 18446744073709551615 ms
+system-time = 9223372036854775000|the machine's system time would pass its maximum, 9223372036854775807
+TABLE
 
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n"x"=dword:zz\r\n' \
     >"$machine/state/registry.reg"
@@ -265,6 +302,33 @@ s/^next-process-id = .*/next-process-id = 1000/|next-process-id: 1000 is not abo
 TABLE
 cp "$work/product.conf" "$conf"
 
+# The state's files are refused unless whole: what the writer never writes,
+# and a file cut short, which lacks the last line the writer always writes.
+reg=$product/state/registry.reg
+cp "$reg" "$work/product.reg"
+# file | sed program | the reason given
+while IFS='|' read -r file edit reason; do
+    sed -i "$edit" "$product/state/$file"
+    cp "$product/state/$file" "$work/damaged"
+    run call --machine "$product" HKUpdateSetupDateInRegistryEX
+    check "$file: $reason: refused, nothing saved over it" \
+        eval 'status_is 2 && error_has "$reason" && cmp -s "$product/state/$file" "$work/damaged"'
+    cp "$work/product.reg" "$reg" && cp "$work/product.conf" "$conf"
+done <<'TABLE'
+registry.reg|0,/^"/{/^"/p}|registry.reg is damaged: line 11: the value "Install Location" appears twice
+registry.reg|0,/^\[/{/^\[/p}|registry.reg is damaged: line 4: the key [HKEY_LOCAL_MACHINE\Software] appears twice
+registry.reg|2i [-HKEY_LOCAL_MACHINE\\Software\\Gone]|registry.reg is damaged: line 2: a machine's registry deletes nothing
+registry.reg|0,/^"/s/^\("[^"]*"\)=.*/\1=-/|registry.reg is damaged: line 10: a machine's registry deletes no value
+registry.reg|2,$d|registry.reg is damaged: the file is cut short: it ends at line 1
+registry.reg|/^; end of registry.reg/d|registry.reg is damaged: the file is cut short
+machine.conf|/^service = /,$d|machine.conf: the file is cut short
+machine.conf|$a answer = 3|machine.conf:76: text after the last line [end]: answer = 3
+TABLE
+sed -i '/^format = /d; /^\[end\]/d' "$conf" && sed -i '/^; end of registry.reg/d' "$reg"
+run call --machine "$product" HKUpdateSetupDateInRegistryEX
+check "a folder of an earlier version, without the last lines, loads and is saved with them" \
+    eval 'status_is 0 && grep -qx "\[end\]" "$conf" && grep -q "^; end of registry.reg" "$reg"'
+
 # The journal holds one line per line of a record, whatever the arguments,
 # script names and script lines hold: nothing can forge a record's end or an
 # interruption.
@@ -289,6 +353,8 @@ RADOZAVU_MACHINE=$journaled run call --machine "" HKUpdateSetupDateInRegistryEX
 check "--machine \"\" is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
 RADOZAVU_MACHINE=$journaled run call --machine= HKUpdateSetupDateInRegistryEX
 check "--machine= is an error" eval 'status_is 2 && error_has "--machine needs a folder"'
+RADOZAVU_MACHINE= run call HKUpdateSetupDateInRegistryEX
+check "an empty RADOZAVU_MACHINE is an error" eval 'status_is 2 && error_has "RADOZAVU_MACHINE needs a folder"'
 check "an empty --machine changes no machine" \
     eval '! grep -q "^call HKUpdateSetupDateInRegistryEX" "$journaled/journal.log"'
 head -c 20000000 /dev/zero | tr '\0' x >"$journaled/lock"
@@ -300,6 +366,11 @@ rm -f "$journaled/lock" && ln -s /dev/zero "$journaled/lock"
 run call --machine "$journaled" HKIsWindowsXP
 check "a lock file that is a link is refused" eval 'status_is 2 && error_has "symbolic link"'
 rm -f "$journaled/lock"
+mv "$journaled/journal.log" "$work/journal.log" && ln -s "$work/elsewhere" "$journaled/journal.log"
+run call --machine "$journaled" HKIsWindowsXP
+check "a journal that is a link is refused, nothing written through it" \
+    eval 'status_is 2 && error_has "symbolic link" && [ ! -e "$work/elsewhere" ]'
+rm "$journaled/journal.log" && mv "$work/journal.log" "$journaled/journal.log"
 head -c 10000000 /dev/zero | tr '\0' x >"$work/long"
 printf 'HKIsWindowsXP # caf\xe9\n' >"$work/comment"
 printf 'Frob\0nicate\n' >"$work/nul"

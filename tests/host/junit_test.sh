@@ -43,4 +43,20 @@ assert failed.find("failure").get("message") == \
     r'''expectation failed: HKLM\Software\T "V" is "<&'\x{01}]]>" (got: "x")'''
 assert left.find("skipped").get("message") == "not run: the script stopped at line 3"
 PY
+
+# The report never takes the place of an input or of the machine's own
+# files, and one that cannot be written says why; what it was given stays.
+printf 'HKIsWindowsXP\n' >"$work/query.script"
+# the report's file | the refusal
+while IFS='|' read -r report refusal; do
+    before=$(cat "$work/$report" 2>/dev/null)
+    run run --machine "$work/machine" --junit "$work/$report" "$work/query.script"
+    check "--junit $report: refused, saying why, the file left as it was" \
+        eval 'status_is 2 && error_has "$refusal" && [ "$(cat "$work/$report" 2>/dev/null)" = "$before" ]'
+done <<'TABLE'
+query.script|an input of the command: the report would replace it
+machine/state/registry.reg|is a file of the machine folder
+machine/journal.log|is a file of the machine folder
+nofolder/report.xml|cannot write the JUnit report
+TABLE
 finish

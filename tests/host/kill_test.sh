@@ -55,6 +55,33 @@ save-swapped|new|saved
 journal-ended|new|
 TABLE
 
+# Killed at every write and truncation of the lock note and the journal and
+# at every rename of a saving run (strace sends the signal as the call
+# begins): the journal, with the next command's word on the interruption,
+# always says which state survived.
+i=0
+for call in pwrite64 ftruncate rename; do
+    for when in $(seq 1 20); do
+        i=$((i + 1))
+        printf 'set-sz HKLM\\Software\\G v %d\n' "$i" >"$work/g.script"
+        ( (strace -o /dev/null -e trace="$call" -e inject="$call:signal=KILL:when=$when" \
+            "$host" run --machine "$machine" "$work/g.script") >/dev/null 2>&1; exit $? ) 2>/dev/null
+        status=$?
+        "$host" run --machine "$machine" --check "$work/g.script" >/dev/null 2>&1
+        # the run's record, to its end or the word on its interruption
+        record=$(awk -v line="> set-sz HKLM\\Software\\G v $i" '$0 == line { on = 1 }
+            on { print } on && /^(-> exit status|interrupted:)/ { exit }' "$machine/journal.log")
+        saved=no && grep -q "^\"v\"=\"$i\"" "$machine/state/registry.reg" && saved=yes
+        case $record in
+        *"-> exit status 0"* | *"its changes were saved"*) told=yes ;;
+        *"its changes were not saved"* | "") told=no ;;
+        *) told=unclear ;;
+        esac
+        check "killed at $call #$when: the journal says which state survived" [ "$told" = "$saved" ]
+        [ "$status" -ne 137 ] && break # the run had no such call left to be killed at
+    done
+done
+
 # machine new killed while it builds or before it renames the machine into
 # place leaves nothing at the folder; the next machine new there makes a
 # whole machine and removes what the killed one left beside it.

@@ -65,4 +65,35 @@ printf 'cut short' >>"$machine/journal.log"
 check "the next record starts on a line of its own" \
     eval '[ "$(grep -A1 -x "cut short" "$machine/journal.log" | tail -1)" = "call HKIsWindowsXP" ]'
 
+# A record whose end alone does not fit keeps the line that says it has none.
+size=$(stat -c %s "$machine/journal.log")
+"$host" call --machine "$machine" HKIsWindowsXP >/dev/null
+record=$(($(stat -c %s "$machine/journal.log") - size))
+limit=$((((size + record) / 1024 + 2) * 1024))
+printf '%*s\n' $((limit - record - $(stat -c %s "$machine/journal.log"))) '' >>"$machine/journal.log"
+(trap '' XFSZ && ulimit -f $((limit / 1024)) && exec "$host" call --machine "$machine" HKIsWindowsXP) \
+    >/dev/null 2>"$work/err"
+check "a record whose end cannot be written ends in a line that says so, as the warning does" \
+    eval '[ "$(tail -1 "$machine/journal.log")" = "-> unfinished" ] &&
+          grep -q "File too large (the record.s end is left out" "$work/err"'
+
+# A file that cannot be written whole is left as it was, nothing beside it,
+# and the error names the cause; a machine new that cannot be built leaves
+# nothing of its build.
+printf 'write C:\\f.txt <<END\nbefore\nEND\n' >"$work/small"
+"$host" run --machine "$machine" "$work/small" >/dev/null
+{ printf 'write C:\\f.txt <<END\n'; head -c 20000 /dev/zero | tr '\0' x; printf '\nEND\n'; } >"$work/large"
+: >"$machine/journal.log"
+(trap '' XFSZ && ulimit -f 8 && exec "$host" run --machine "$machine" "$work/large") >/dev/null 2>"$work/err"
+status=$?
+check "a write line that fails leaves the file as it was and names the cause" \
+    eval '[ "$status" -eq 2 ] && grep -q "cannot write C:.f.txt: File too large" "$work/err" &&
+          [ "$(cat "$machine/drives/C/f.txt")" = "$(printf "before\r")" ] &&
+          [ -z "$(ls -A "$machine/drives/C" | grep radozavu)" ]'
+(trap '' XFSZ && ulimit -f 1 && exec "$host" machine new "$work/built") >/dev/null 2>"$work/err"
+status=$?
+check "a machine new that fails removes its build and names the cause" \
+    eval '[ "$status" -eq 2 ] && grep -q "File too large" "$work/err" &&
+          [ -z "$(ls -A "$work" | grep built)" ]'
+
 finish

@@ -1,8 +1,6 @@
 #include "exports_table.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <stdexcept>
 #include <tuple>
 #include <type_traits>
@@ -48,13 +46,11 @@ template <class F> constexpr Signature signatureOf() {
 }
 
 int parseInteger(const std::string &text) {
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX) {
+    const auto value = emu::readNumber(text, INT32_MIN, INT32_MAX);
+    if (!value) {
         throw std::invalid_argument("not a 32-bit integer: " + text);
     }
-    return static_cast<int>(value);
+    return static_cast<int>(*value);
 }
 
 // Calls function with the arguments converted to its parameter types: the

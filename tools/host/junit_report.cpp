@@ -1,10 +1,12 @@
 #include "junit_report.h"
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
 #include <utility>
 
 #include "emulator/persistence/lossless_text.h"
+#include "machine.h"
+#include "whole_file.h"
 
 namespace host {
 namespace {
@@ -210,13 +212,19 @@ std::string junitReport(const std::vector<ScriptReport> &scripts) {
            "</testsuites>\n";
 }
 
-void writeJunitReport(const std::string &path, const std::vector<ScriptReport> &scripts) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << junitReport(scripts);
-    file.close();
-    if (!file) {
-        throw HostError("cannot write the JUnit report " + path);
+void refuseReportPlace(const std::string &path, const std::vector<std::string> &inputs) {
+    for (const std::string &input : inputs) {
+        std::error_code error;
+        if (input != "-" && std::filesystem::equivalent(path, input, error)) {
+            throw UsageError("--junit " + path + " is " + input +
+                             ", an input of the command: the report would replace it");
+        }
     }
+    refuseMachineFile(path);
+}
+
+void writeJunitReport(const std::string &path, const std::vector<ScriptReport> &scripts) {
+    writeWholeFile(path, junitReport(scripts), "the JUnit report " + path);
 }
 
 } // namespace host

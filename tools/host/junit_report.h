@@ -35,7 +35,13 @@ std::string markupText(const std::string &text, bool inAttribute);
 // is no UTF-8 are shown \x{NN}, as the transcript shows them.
 std::string junitReport(const std::vector<ScriptReport> &scripts);
 
-// Writes the report into the file path; throws HostError when it cannot.
+// Throws UsageError when the report's file is one of the command's inputs
+// (a script, the library) or a machine's own file: the report must never
+// take the place of either.
+void refuseReportPlace(const std::string &path, const std::vector<std::string> &inputs);
+
+// Writes the report into the file path, whole or not at all; throws
+// HostError, with the cause, when it cannot.
 void writeJunitReport(const std::string &path, const std::vector<ScriptReport> &scripts);
 
 } // namespace host

@@ -94,6 +94,11 @@ std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::stri
 // has one, else 0 (UTF-8 only).
 unsigned checkCodePage(const HostOptions &options);
 
+// Throws UsageError when path names a file a machine keeps for itself (a
+// machine folder's state, journal or lock), which no file the host writes
+// for the user may replace.
+void refuseMachineFile(const std::string &path);
+
 // The machine subcommands of this platform (radozavu machine ...), their
 // usage, their lines of the host's usage and what the usage says of the
 // machine: declared with the machine, since each platform's folder defines

@@ -336,6 +336,11 @@ int runScripts(std::vector<std::string> words, const std::string &library) {
     if (options.check && !options.junitReport.empty()) {
         return failure("--junit reports a run, and --check runs nothing");
     }
+    if (!options.junitReport.empty()) {
+        std::vector<std::string> inputs = words;
+        inputs.push_back(library);
+        refuseReportPlace(options.junitReport, inputs);
+    }
     std::vector<ScriptReport> reports;
     std::vector<std::string> texts;
     std::string names;

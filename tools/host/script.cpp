@@ -248,8 +248,9 @@ public:
                                  words.end()));
     }
     void wait(const Statement & /*statement*/, const Words &words) {
-        machine_.wait(numberArgument(words[0], words[1], kDwordMax));
-        report("  (the machine's clock moved on " + words[1] + " ms)");
+        const unsigned long long milliseconds = numberArgument(words[0], words[1], kDwordMax);
+        machine_.wait(milliseconds);
+        report("  (the machine's clock moved on " + std::to_string(milliseconds) + " ms)");
     }
     void putSiblingLibraries(const Statement & /*statement*/, const Words &words) {
         machine_.putSiblingLibraries(words[1]);

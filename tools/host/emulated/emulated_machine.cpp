@@ -24,6 +24,7 @@
 #include "machine.h"
 #include "registry_path.h"
 #include "transcript.h"
+#include "whole_file.h"
 
 namespace fs = std::filesystem;
 
@@ -214,13 +215,17 @@ std::string hostPathOf(const std::string &path) {
 }
 
 // The machine folder of a command: --machine, else $RADOZAVU_MACHINE, else
-// ./machine.
+// ./machine. An empty name is refused wherever it comes from, never taken
+// for the default.
 std::string folderOf(const HostOptions &options) {
     if (!options.folder.empty()) {
         return options.folder;
     }
     const char *fromEnvironment = std::getenv("RADOZAVU_MACHINE");
-    return fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "machine";
+    if (fromEnvironment != nullptr && *fromEnvironment == '\0') {
+        throw UsageError("RADOZAVU_MACHINE needs a folder, not an empty name");
+    }
+    return fromEnvironment != nullptr ? fromEnvironment : "machine";
 }
 
 // The folder, after making sure it is a machine before its lock file is made.
@@ -235,6 +240,7 @@ class EmulatedMachine final : public Machine {
 public:
     EmulatedMachine(const HostOptions &options, const std::string &command)
         : folder_(refuseUnlessMachine(folderOf(options))), lock_(folder_, command, options.wait) {
+        refuseUnlessPlainJournal(folder_);
         emu::loadMachine(folder_);
         loaded_ = emu::currentState();
         library_ = dlopen(options.library.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -294,10 +300,7 @@ public:
     void writeFile(const std::string &path, const std::string &content) override {
         const std::string host = hostPathOf(path);
         fs::create_directories(fs::path(host).parent_path());
-        std::ofstream file(host, std::ios::binary);
-        if (!(file << content) || !file.flush()) {
-            throw HostError("cannot write " + path);
-        }
+        writeWholeFile(host, content, path);
     }
     std::optional<std::string> readFile(const std::string &path) override {
         std::string host;
@@ -309,8 +312,21 @@ public:
     void setAnswer(int button, const std::vector<std::string> &closingTitles) override {
         emu::setUserAnswer(button, closingTitles);
     }
+    // Time passes only as far as the machine's clocks reach: a wait that
+    // would take either past its maximum is refused, never cut short.
     void wait(unsigned long long milliseconds) override {
-        emu::machine().clock.advance(milliseconds);
+        emu::Machine &m = emu::machine();
+        if (milliseconds > emu::kClockMaximum - m.clock.now()) {
+            throw HostError("the machine's clock would pass its maximum, " +
+                            std::to_string(emu::kClockMaximum) + " ms");
+        }
+        if (milliseconds >
+            (emu::kSystemTimeMaximum - emu::systemTimeNow(m)) / emu::kFileTimeUnitsPerMillisecond) {
+            throw HostError("the machine's system time would pass its maximum, " +
+                            std::to_string(emu::kSystemTimeMaximum) +
+                            " (a FILETIME in the year 30828)");
+        }
+        m.clock.advance(milliseconds);
     }
     // The stand-ins built beside this program go into a folder of the machine.
     void putSiblingLibraries(const std::string &folder) override {
@@ -330,10 +346,11 @@ public:
     void watch(const std::vector<std::string> &) override {}
 
     // The record goes into the journal before the state it tells of is
-    // saved, and its end ("-> exit status N") after: a state of the machine
-    // is never without the record of the command that made it. The lock
-    // notes each step, so that the next command can tell which state
-    // survived a command killed between them.
+    // saved, its last line saying it is unfinished, and its end ("-> exit
+    // status N") over that line after: a state of the machine is never
+    // without the record of the command that made it. The lock notes each
+    // step, so that the next command can tell which state survived a command
+    // killed between them.
     void finish(const std::string &journal) override {
         if (library_ != nullptr) {
             dlclose(library_);
@@ -342,7 +359,7 @@ public:
         killPointForTests("before-save");
         const std::size_t lastLine = journal.rfind('\n', journal.size() - 2);
         const std::size_t endAt = lastLine == std::string::npos ? 0 : lastLine + 1;
-        const bool recorded = appendJournal(folder_, journal.substr(0, endAt));
+        const std::optional<long long> recorded = beginRecord(folder_, journal.substr(0, endAt));
         if (recorded) {
             lock_.reached(FolderLock::Stage::Recorded);
         }
@@ -359,15 +376,16 @@ public:
                 });
             } catch (const std::exception &error) {
                 if (recorded) {
-                    appendJournal(folder_, "the machine's state was not saved: " +
-                                               asWritten(error.what()) + "\n-> exit status 2\n");
+                    endRecord(folder_, *recorded,
+                              "the machine's state was not saved: " + asWritten(error.what()) +
+                                  "\n-> exit status 2\n");
                 }
                 throw;
             }
             loaded_ = now;
         }
         if (recorded) {
-            appendJournal(folder_, journal.substr(endAt));
+            endRecord(folder_, *recorded, journal.substr(endAt));
         }
         killPointForTests("journal-ended");
     }
@@ -402,6 +420,23 @@ private:
 
 std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::string &command) {
     return std::make_unique<EmulatedMachine>(options, command);
+}
+
+// What a machine folder holds beside its drives: the state (and what a save
+// leaves of it), the journal and the lock.
+void refuseMachineFile(const std::string &path) {
+    std::error_code error;
+    const fs::path full = fs::weakly_canonical(fs::absolute(path), error);
+    for (fs::path inside = full, folder = full.parent_path(); inside != folder;
+         inside = folder, folder = folder.parent_path()) {
+        const std::string name = inside.filename().string();
+        if ((name == "state" || name == "state.new" || name == "state.old" ||
+             name == "journal.log" || name == kLockFileName) &&
+            emu::isMachineFolder(folder.string())) {
+            throw UsageError(path + " is a file of the machine folder " + folder.string() +
+                             ": writing there would damage the machine");
+        }
+    }
 }
 
 unsigned checkCodePage(const HostOptions &options) {

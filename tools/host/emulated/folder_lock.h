@@ -1,6 +1,6 @@
 // One command at a time on a machine folder: a command holds an exclusive
-// lock (flock) on the folder's lock file from before it loads the machine
-// until after it has saved it and written the journal. The system releases
+// lock (flock) on the machine folder from before it loads the machine until
+// after it has saved it and written the journal. The system releases
 // the lock when the holder ends, however it ends, so a killed command never
 // leaves the folder locked. The lock file also names the command that holds
 // it and how far it has come (its record written, its state being saved,
@@ -22,8 +22,8 @@ public:
     // another command holds it: waits, after saying so on standard error, or
     // with wait false throws HostError at once. A folder whose lock file
     // can be neither created nor opened (a read-only folder of an older host)
-    // is used without a lock: no command can change it. A lock file that is
-    // not a plain file (a link, a device) is refused.
+    // keeps no note: no command can change it. A lock file that is not a
+    // plain file (a link, a device) is refused.
     FolderLock(const std::string &folder, const std::string &command, bool wait);
     // Clears the holder's name: the command has finished.
     ~FolderLock();
@@ -34,9 +34,13 @@ public:
     void reached(Stage stage);
 
 private:
-    int descriptor_ = -1;
+    void release();
+
+    int folderDescriptor_ = -1; // the machine folder, which holds the lock
+    int descriptor_ = -1;       // the lock file, which holds the note
     bool writable_ = false;
     std::string holder_; // "pid N: COMMAND"
+    std::string path_;   // the lock file
 };
 
 // The name of a machine folder's lock file.

@@ -34,8 +34,8 @@ std::string buildPrefix(const fs::path &target) {
 
 // Removes the builds of earlier machine new commands for the same target
 // that were killed part-way: those whose lock nobody holds. (A build killed
-// in the instant between making its folder and its lock has no lock, and is
-// left: nothing tells it from one just begun.)
+// in the instant between making its folder and its lock is taken for one
+// just begun, and is left.)
 void removeAbandonedBuilds(const fs::path &target) {
     std::error_code error;
     for (const auto &entry : fs::directory_iterator(target.parent_path(), error)) {
@@ -43,8 +43,9 @@ void removeAbandonedBuilds(const fs::path &target) {
             continue;
         }
         const int descriptor =
-            ::open((entry.path() / kLockFileName).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
+            fs::exists(entry.path() / kLockFileName, error)) {
             fs::remove_all(entry.path(), error);
         }
         if (descriptor >= 0) {
@@ -93,10 +94,35 @@ bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
     return arch == "x64";
 }
 
+namespace {
+
+// Builds a new machine in the folder build and saves it there.
+void buildMachine(const std::string &build, const emu::WindowsEdition &edition, bool x64,
+                  unsigned codePage, bool withProductRunning) {
+    emu::resetMachine();
+    emu::configureWindows(emu::driveFolder(build, 'C'), edition, x64);
+    emu::Machine &m = emu::machine();
+    m.codePage = codePage;
+    for (const auto &[letter, type] :
+         {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
+          std::pair{'Z', emu::DriveRemote}}) {
+        fs::create_directories(emu::driveFolder(build, letter));
+        m.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
+    }
+    emu::setUserAnswer(IDOK, {});
+    if (withProductRunning) {
+        startProductPrograms();
+    }
+    emu::saveMachine(build, emu::currentState(), killPointForTests);
+}
+
+} // namespace
+
 // The machine is built in a folder of its own beside the target, saved
 // there, and renamed into place, which succeeds only over a folder that is
-// absent or empty: a machine new killed part-way leaves the target as it
-// was, and the next one for that target removes the abandoned build.
+// absent or empty: a machine new that fails part-way (a full disk) removes
+// its build, one killed part-way leaves the target as it was, and the next
+// one for that target removes the abandoned build.
 void createMachine(const std::string &folder, const std::string &windows, const std::string &arch,
                    unsigned codePage, bool withProductRunning) {
     const emu::WindowsEdition &edition = editionOf(windows);
@@ -114,30 +140,15 @@ void createMachine(const std::string &folder, const std::string &windows, const 
                         std::strerror(errno));
     }
     const std::string build = pattern;
-    {
+    try {
         FolderLock lock(build, "machine new", true);
-        emu::resetMachine();
-        emu::configureWindows(emu::driveFolder(build, 'C'), edition, x64);
-        emu::Machine &m = emu::machine();
-        m.codePage = codePage;
-        for (const auto &[letter, type] :
-             {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
-              std::pair{'Z', emu::DriveRemote}}) {
-            fs::create_directories(emu::driveFolder(build, letter));
-            m.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
-        }
-        emu::setUserAnswer(IDOK, {});
-        if (withProductRunning) {
-            startProductPrograms();
-        }
-        emu::saveMachine(build, emu::currentState(), killPointForTests);
+        buildMachine(build, edition, x64, codePage, withProductRunning);
         lock.reached(FolderLock::Stage::Saved);
         killPointForTests("new-built");
         std::error_code error;
         fs::remove(target / kLockFileName, error); // a lock left by an earlier host
         fs::rename(build, target, error);
         if (error) {
-            fs::remove_all(build);
             throw HostError(error == std::errc::directory_not_empty ||
                                     error == std::errc::file_exists
                                 ? "refusing to create a machine in a folder that is not empty: " +
@@ -145,8 +156,12 @@ void createMachine(const std::string &folder, const std::string &windows, const 
                                 : "cannot put the new machine in place at " + target.string() +
                                       ": " + error.message());
         }
-        emu::syncFolder(target.parent_path().string());
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove_all(build, ignored); // nothing of a failed build stays
+        throw;
     }
+    emu::syncFolder(target.parent_path().string());
 }
 
 const char *const kMachineUsage =

@@ -13,6 +13,7 @@
 #include "matrix.h"
 #include "registry_path.h"
 #include "windows/snapshot.h"
+#include "whole_file.h"
 #include "windows/user_watcher.h"
 
 namespace host {
@@ -125,10 +126,7 @@ public:
     bool keyExists(const std::string &key) override { return static_cast<bool>(open(key)); }
     void writeFile(const std::string &path, const std::string &content) override {
         createFolders(folderOf(path));
-        std::ofstream file(path, std::ios::binary);
-        if (!(file << content) || !file.flush()) {
-            throw HostError("cannot write " + path);
-        }
+        writeWholeFile(path, content, path);
     }
     std::optional<std::string> readFile(const std::string &path) override {
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -208,5 +206,8 @@ MatrixRun runEditions(const HostOptions &, const std::vector<ScriptReport> &) {
     throw UsageError("--windows runs the scripts on emulated editions of Windows: use the "
                      "Linux host (radozavu.exe runs them on this computer)");
 }
+
+// The machine is this computer: it keeps no files of the host's own.
+void refuseMachineFile(const std::string &) {}
 
 } // namespace host
