@@ -10,6 +10,7 @@
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/number_text.h"
 #include "kill_points.h"
+#include "options.h"
 #include "registry_path.h"
 #include "transcript.h"
 
@@ -53,23 +54,6 @@ std::vector<std::string> splitWords(const std::string &line) {
         words.push_back(std::move(*word));
     }
     return words;
-}
-
-bool optionValue(const std::vector<std::string> &words, std::size_t &i, const std::string &name,
-                 std::string &value) {
-    const std::string &word = words[i];
-    if (word.rfind(name + "=", 0) == 0) {
-        value = word.substr(name.size() + 1);
-        return true;
-    }
-    if (word != name) {
-        return false;
-    }
-    if (i + 1 >= words.size()) {
-        throw UsageError(name + " needs a value");
-    }
-    value = words[++i];
-    return true;
 }
 
 CallArguments parseCallArguments(const std::vector<std::string> &words, std::size_t first) {

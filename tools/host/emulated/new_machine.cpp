@@ -17,10 +17,9 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "emulator/persistence/number_text.h"
 #include "emulator/system/windows_editions.h"
 #include "machine.h"
-#include "script.h"
+#include "options.h"
 
 namespace fs = std::filesystem;
 
@@ -203,13 +202,7 @@ int machineCommand(const std::vector<std::string> &arguments) {
         } else if (optionValue(words, i, "--arch", value)) {
             arch = value;
         } else if (optionValue(words, i, "--codepage", value)) {
-            const auto number = emu::readUnsigned(value, 65535);
-            if (!number) {
-                throw UsageError(
-                    "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
-                    value);
-            }
-            codePage = static_cast<unsigned>(*number);
+            codePage = codePageOption(value);
         } else if (words[i].rfind("--", 0) == 0) {
             throw UsageError("unknown option for machine new: " + words[i]);
         } else if (folder.empty()) {
