@@ -281,8 +281,7 @@ struct HostCommand {
 };
 
 const HostCommand kHostCommands[] = {
-    {"machine", [] { return std::string(kMachineSummary); },
-     [] { return std::string(kMachineUsage); }, machineSubcommand},
+    {"machine", machineSummary, machineUsage, machineSubcommand},
     {"call",
      [] {
          return std::string(
@@ -303,8 +302,7 @@ const HostCommand kHostCommands[] = {
      [] { return kRunUsage + scriptHelp(); }, runScripts},
     {"exports",
      [] {
-         return std::string(
-             "  exports        list every export with its arguments and result\n");
+         return std::string("  exports        list every export with its arguments and result\n");
      },
      [] { return std::string(kExportsUsage); }, listExports},
 };

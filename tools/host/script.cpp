@@ -144,10 +144,9 @@ struct Expectation {
 };
 
 // One script command: its lines of run --help (none where another
-// command's line tells it; expect's come from kExpectations), whether the transcript shows the line before it
-// runs, the checks that need no machine (words holding $result are checked
-// when run), how it runs, and which of its words may name places the change
-// report watches.
+// command's line tells it; expect's come from kExpectations), whether the transcript shows the line
+// before it runs, the checks that need no machine (words holding $result are checked when run), how
+// it runs, and which of its words may name places the change report watches.
 struct Command {
     const char *name;
     const char *help;
@@ -360,8 +359,7 @@ const Expectation kExpectations[] = {
      &Runner::noFile},
     {"file-contains", 4, "expect file-contains PATH TEXT", "expect file-contains PATH TEXT", "\n",
      Subject::Path, &Runner::fileContains},
-    {"boxes", 3, "expect boxes NUMBER", "expect boxes N", nullptr, Subject::Number,
-     &Runner::boxes},
+    {"boxes", 3, "expect boxes NUMBER", "expect boxes N", nullptr, Subject::Number, &Runner::boxes},
     {"box-text", 3, "expect box-text TEXT", "expect box-text TEXT",
      "                 (of the last call)\n", Subject::Text, &Runner::boxText},
     {"changes", 3, "expect changes NUMBER", "expect changes N", nullptr, Subject::Number,
@@ -509,8 +507,8 @@ std::string scriptHelp() {
     help += kExportCall.help;
     for (const Command &command : kCommands) {
         help += command.name == std::string("expect") ? expectationsHelp()
-                : command.help != nullptr                ? command.help
-                                                         : "";
+                : command.help != nullptr             ? command.help
+                                                      : "";
     }
     return help + R"(KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
 Text is UTF-8, converted to the machine's code page; \x{NN} is one byte exactly.

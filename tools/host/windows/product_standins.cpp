@@ -18,18 +18,20 @@ namespace host {
 
 std::string programFolder();
 
-const char *const kMachineUsage =
-    "usage: radozavu machine start-product\n"
-    "Installs stand-ins of Quillane on this computer and starts them, as a machine made\n"
-    "with --with-product-running has them: the programs QLNCLIENT.EXE, QLNSRVCON.EXE,\n"
-    "QLNSRVAGT.EXE and QLNAGENT.EXE in %ProgramFiles%\\Brevanta\\Quillane with their\n"
-    "windows, and the services QLNSyncServer50 (with its dependents QLNSyncIndex50 and\n"
-    "QLNSyncWatch50) and QLNAlert50. Run it only on a computer made for trying installs\n"
-    "(a throwaway virtual machine or Wine prefix).\n";
-const char *const kMachineSummary =
-    "  machine start-product\n"
-    "                 install stand-ins of Quillane on this computer and start its\n"
-    "                 programs and services (a throwaway computer only)\n";
+std::string machineUsage() {
+    return "usage: radozavu machine start-product\n"
+           "Installs stand-ins of Quillane on this computer and starts them, as a machine made\n"
+           "with --with-product-running has them: the programs QLNCLIENT.EXE, QLNSRVCON.EXE,\n"
+           "QLNSRVAGT.EXE and QLNAGENT.EXE in %ProgramFiles%\\Brevanta\\Quillane with their\n"
+           "windows, and the services QLNSyncServer50 (with its dependents QLNSyncIndex50 and\n"
+           "QLNSyncWatch50) and QLNAlert50. Run it only on a computer made for trying installs\n"
+           "(a throwaway virtual machine or Wine prefix).\n";
+}
+std::string machineSummary() {
+    return "  machine start-product\n"
+           "                 install stand-ins of Quillane on this computer and start its\n"
+           "                 programs and services (a throwaway computer only)\n";
+}
 const char *const kMachineHelp =
     "The machine is this computer: its registry, files, programs and services. Run\n"
     "scripts only on a computer made for it (a throwaway virtual machine or Wine\n"
