@@ -5,6 +5,7 @@
 #include "case.h"
 #include "platform/file_operations.h"
 #include "platform/kernel.h"
+#include "platform/module_file.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 #include "platform/semaphores.h"
@@ -102,6 +103,46 @@ TEST_F(Processes, ProgramsThatCannotStartAreRefused) {
         EXPECT_FALSE(start(c.commandLine, started));
         EXPECT_EQ(win::GetLastError(), c.error);
         EXPECT_EQ(started.info.hProcess, nullptr);
+    }
+}
+
+// The folder of the suite's own program file.
+std::string programFolder() {
+    char program[MAX_PATH];
+    const DWORD length = win::GetModuleFileNameA(nullptr, program, sizeof program);
+    const std::string file(program, length < sizeof program ? length : 0);
+    return file.substr(0, file.rfind('\\'));
+}
+
+// CreateProcessA looks for a bare name in the folder of the program that
+// starts it and in the current folder, as well as in the system's folders: a
+// program planted in either of the first two is started by its bare name.
+TEST_F(Processes, ABareNameIsLookedForInTheProgramsFolderAndTheCurrentFolder) {
+    constexpr const char *kName = "rzsearch.exe";
+    const struct {
+        std::string where; // "": planted nowhere
+        DWORD error;       // 0: started
+    } cases[] = {
+        {programFolder() + "\\" + kName, 0},
+        {kName, 0}, // relative: in the current folder
+        {"", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.where);
+        if (!c.where.empty()) {
+            ASSERT_TRUE(win::CopyFileA(standins::programFile().c_str(), c.where.c_str(), FALSE));
+        }
+        {
+            Started started;
+            win::SetLastError(0xdeadbeef);
+            EXPECT_EQ(start(kName, started), c.error == 0 ? TRUE : FALSE);
+            if (c.error != 0) {
+                EXPECT_EQ(win::GetLastError(), c.error);
+            }
+        }
+        if (!c.where.empty()) {
+            EXPECT_TRUE(win::DeleteFileA(c.where.c_str()));
+        }
     }
 }
 

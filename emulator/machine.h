@@ -296,6 +296,10 @@ std::size_t openHandleCount();
 // Sets the system time (a FILETIME value) from now on.
 void setSystemTime(std::uint64_t fileTime);
 
+// The system folder as GetSystemDirectoryA gives it (System32, or SYSTEM on
+// the Windows 95 family).
+std::string systemFolder();
+
 // The machine path of the system's registry editor, in the Windows folder.
 std::string registryEditorPath();
 

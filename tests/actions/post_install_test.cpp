@@ -68,7 +68,7 @@ TEST_P(PerformPostInstallActions, DefaultFilesOfTheSetupFolderAreCopiedAndImport
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "ShellExecuteExA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\Setup\\QLNCFG.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\QLNCFG.REG");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,7 +91,7 @@ TEST_F(PostInstallTest, ConfiguredFilesAreTakenAsWrittenAndTheRegistryFileByItsS
     EXPECT_EQ(imported(), "site");
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\CUSTOM~1\\SITESE~1.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\CUSTOM~1\\SITESE~1.REG");
 }
 
 TEST_F(PostInstallTest, ConfiguredPathsAreNotExpandedAndRelativeOnesFollowTheCurrentFolder) {
@@ -118,7 +118,7 @@ TEST_F(PostInstallTest, RegistryFileWithoutAUsableShortPathIsPassedInQuotes) {
         EXPECT_EQ(imported(), "quoted");
         ASSERT_EQ(machine().startedPrograms.size(), 1u);
         EXPECT_EQ(machine().startedPrograms[0].commandLine,
-                  "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+                  "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     }
 }
 
@@ -201,7 +201,7 @@ TEST_F(PostInstallTest, RegistryFileIsImportedByTheEditorAsOneQuotedArgument) {
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "CreateProcessA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "regedit /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     EXPECT_TRUE(machine().processes[machine().startedPrograms[0].processId]->exited);
 }
 
@@ -219,6 +219,32 @@ TEST_F(PostInstallTest, MissingRegistryFileCountsAsDoneAndAMissingEditorAsFailur
 
     fs::remove(hostPath("C:\\WINDOWS\\regedit.exe"));
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"), 0);
+}
+
+// A program named as the registry editor beside the setup program or in the
+// current folder is never started: both steps start the system's own.
+TEST_F(PostInstallTest, PlantedRegistryEditorsAreNeverStarted) {
+    writeFile("C:\\Setup\\QLNCFG.REG", registryFile("planted"));
+    writeFile("C:\\Setup\\REGEDIT.EXE", ""); // the setup program's folder
+    writeFile("C:\\Work\\regedit.exe", "");  // the current folder
+    machine().currentDirectory = "C:\\Work";
+    const struct {
+        int (*step)();
+        const char *startedBy;
+    } steps[] = {
+        {[] { return ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"); }, "CreateProcessA"},
+        {[] { return HKPerformPostInstallActions("C:\\Setup", "C:\\Work"); }, "ShellExecuteExA"},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.startedBy);
+        machine().startedPrograms.clear();
+        registry().setString(HKEY_LOCAL_MACHINE, kPreferencesKey, "Imported", "");
+        EXPECT_EQ(s.step(), 1);
+        ASSERT_EQ(machine().startedPrograms.size(), 1u);
+        EXPECT_EQ(machine().startedPrograms[0].startedBy, s.startedBy);
+        EXPECT_EQ(machine().startedPrograms[0].image, "C:\\WINDOWS\\regedit.exe");
+        EXPECT_EQ(imported(), "planted");
+    }
 }
 
 // ---- HKSetupCleanUpOldFiles ----

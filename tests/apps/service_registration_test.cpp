@@ -38,7 +38,8 @@ protected:
 TEST_F(ServiceRegistration, WritesTheSevenValuesWithTheirTypesAndSizes) {
     registry().setString(HKEY_LOCAL_MACHINE, kServiceKey, "Group", "Network");
     EXPECT_EQ(CreateServiceEX("C:\\Program Files\\Brevanta\\Quillane"), 1);
-    expectText("ImagePath", "C:\\Program Files\\Brevanta\\Quillane\\QLNSYNCService.exe");
+    // A path with a blank is quoted, one without stays bare.
+    expectText("ImagePath", "\"C:\\Program Files\\Brevanta\\Quillane\\QLNSYNCService.exe\"");
     expectDword("ErrorControl", 0);
     expectText("Description", "Brevanta Synchronization Service 5.0");
     expectText("DisplayName", "Brevanta Synchronization Service 5.0");

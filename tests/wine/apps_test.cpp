@@ -191,7 +191,7 @@ TEST_F(WineApps, ServiceKeyIsWrittenInTheRealRegistry) {
     EXPECT_EQ(library->CreateServiceEX(folder.c_str()), 1);
     std::string text;
     ASSERT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath", text));
-    EXPECT_EQ(text, folder + "\\QLNSYNCService.exe");
+    EXPECT_EQ(text, "\"" + folder + "\\QLNSYNCService.exe\"");
     expectValue("ImagePath", REG_SZ, static_cast<DWORD>(text.size() + 1));
     ASSERT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kServiceKey, "DisplayName", text));
     EXPECT_EQ(text, "Brevanta Synchronization Service 5.0");
