@@ -5,6 +5,7 @@
 #include "case.h"
 #include "platform/file_operations.h"
 #include "platform/kernel.h"
+#include "platform/libraries.h"
 #include "platform/module_file.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
@@ -221,9 +222,9 @@ TEST_F(Processes, TheShellRefusesWhatItCannotStart) {
 TEST_F(Processes, ALibraryIsLoadedOnceAndItsEntriesFoundByName) {
     const std::string file = standins::libraryFile();
     win::SetLastError(0xdeadbeef);
-    const HMODULE library = win::LoadLibraryA(file.c_str());
+    const HMODULE library = win::LoadLibraryExA(file.c_str(), nullptr, 0);
     ASSERT_NE(library, nullptr) << win::GetLastError();
-    EXPECT_EQ(win::LoadLibraryA(file.c_str()), library);
+    EXPECT_EQ(win::LoadLibraryExA(file.c_str(), nullptr, 0), library);
     EXPECT_NE(win::GetProcAddress(library, "HKPopulateWriteMonitorPaths"), nullptr);
     win::SetLastError(0xdeadbeef);
     EXPECT_EQ(win::GetProcAddress(library, "HKNoSuchEntry"), nullptr);
@@ -242,9 +243,57 @@ TEST_F(Processes, LibrariesThatCannotLoadAreRefused) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
         win::SetLastError(0xdeadbeef);
-        EXPECT_EQ(win::LoadLibraryA(c.file.c_str()), nullptr);
+        EXPECT_EQ(win::LoadLibraryExA(c.file.c_str(), nullptr, 0), nullptr);
         EXPECT_EQ(win::GetLastError(), c.error);
     }
+}
+
+// A library's imports are looked for in the program's folder unless its
+// load says otherwise: LOAD_WITH_ALTERED_SEARCH_PATH puts the library's own
+// folder in its place, and the safe search flags, which a Windows has where
+// kernel32.dll has AddDllDirectory, name the library's folder and System32
+// alone. A broken copy of the import beside the program shows which folder
+// was taken.
+TEST_F(Processes, ALibrarysImportsComeFromTheFoldersItsLoadNames) {
+    const HMODULE kernel = win::GetModuleHandleA("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    EXPECT_EQ(win::GetModuleHandleA("KERNEL32"), kernel);
+    win::SetLastError(0xdeadbeef);
+    EXPECT_EQ(win::GetProcAddress(kernel, "RadozavuNoSuchFunction"), nullptr);
+    EXPECT_EQ(win::GetLastError(), kErrorProcNotFound);
+    const bool safeSearch = win::GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+
+    writeFile(path("sibling\\readme.txt"), "");
+    const std::string library = standins::importingLibraryIn(path("sibling"));
+    const std::string planted = programFolder() + "\\" + standins::kImportedLibrary;
+    writeFile(planted, "not a library\r\n");
+    // Windows stops at the broken copy; Wine passes over it and finds no
+    // other in the program's search.
+    const DWORD brokenImport =
+        knownWineDifference("a broken library of an imported name is passed over, the search "
+                            "goes on")
+            ? kErrorModNotFound
+            : DWORD{ERROR_BAD_EXE_FORMAT};
+    const struct {
+        DWORD flags;
+        DWORD error; // 0: loaded
+    } cases[] = {
+        {0, brokenImport},
+        {LOAD_WITH_ALTERED_SEARCH_PATH, 0},
+        {LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32,
+         safeSearch ? 0 : DWORD{ERROR_INVALID_PARAMETER}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.flags);
+        win::SetLastError(0xdeadbeef);
+        const HMODULE loaded = win::LoadLibraryExA(library.c_str(), nullptr, c.flags);
+        EXPECT_EQ(loaded != nullptr, c.error == 0);
+        if (c.error != 0) {
+            EXPECT_EQ(win::GetLastError(), c.error);
+        }
+    }
+    EXPECT_NE(win::GetModuleHandleA(standins::kImportedLibrary), nullptr);
+    EXPECT_TRUE(win::DeleteFileA(planted.c_str()));
 }
 
 using Semaphores = Case;

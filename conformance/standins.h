@@ -48,6 +48,12 @@ private:
 // exports "HKPopulateWriteMonitorPaths".
 std::string libraryFile();
 
+// The stand-in of Rezedev.dll that imports the stand-in library
+// kImportedLibrary, both copied into a folder (a machine path that exists);
+// the machine path of the copy of Rezedev.dll.
+inline constexpr const char *kImportedLibrary = "ZepShared.dll";
+std::string importingLibraryIn(const std::string &folder);
+
 // A string table of a module, as the machine's own modules carry one.
 inline constexpr UINT kFirstString = 408;  // "Setup"
 inline constexpr UINT kSecondString = 433; // "Pick a folder"

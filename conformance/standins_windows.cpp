@@ -36,6 +36,15 @@ bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
 
 std::string libraryFile() { return wine::programFolder() + "ZepProj.dll"; }
 
+std::string importingLibraryIn(const std::string &folder) {
+    const std::string built = wine::programFolder() + "importing\\";
+    const std::string library = folder + "\\Rezedev.dll";
+    CopyFileA((built + "Rezedev.dll").c_str(), library.c_str(), FALSE);
+    CopyFileA((built + kImportedLibrary).c_str(), (folder + "\\" + kImportedLibrary).c_str(),
+              FALSE);
+    return library;
+}
+
 // The suite's own table (strings.rc).
 HINSTANCE stringModule() { return GetModuleHandleA(nullptr); }
 

@@ -47,7 +47,8 @@ TEST_F(SystemFolders, AreFullPathsTheSystemFolderInsideTheWindowsFolder) {
 
     const auto isFile = [](const std::string &file) {
         const DWORD attributes = win::GetFileAttributesA(file.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     };
     EXPECT_TRUE(isFile(systemFolder + "\\regedit.exe") || isFile(windowsFolder + "\\regedit.exe"));
 }

@@ -9,6 +9,7 @@
 #include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
+#include "emulator/processes/search_path.h"
 #include "emulator/registry/registry_editor.h"
 #include "emulator/text.h"
 #include "platform/programs.h"
@@ -32,12 +33,6 @@ BOOL failWith(DWORD code) {
     return FALSE;
 }
 
-// The name after the last backslash (or the whole name).
-std::string lastName(const std::string &path) {
-    const char *separator = findLastCharacter(path.c_str(), '\\');
-    return separator != nullptr ? std::string(separator + 1) : path;
-}
-
 bool hasExtension(const std::string &path) { return lastName(path).find('.') != std::string::npos; }
 
 bool isProgramFile(const std::string &path) {
@@ -52,23 +47,6 @@ bool isProgramFile(const std::string &path) {
                        [&](const char *known) { return equalNoCase(extension, known); });
 }
 
-bool isFile(const std::string &machinePath) {
-    ResolvedPath resolved;
-    if (!resolvePath(machinePath, resolved)) {
-        return false;
-    }
-    const DWORD attributes = attributesOf(resolved.host);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// The folder of the running program's file (the setup program's).
-std::string programFolder() {
-    std::string folder = machine().programFile;
-    const char *separator = findLastCharacter(folder.c_str(), '\\');
-    folder.resize(separator != nullptr ? static_cast<std::size_t>(separator - folder.c_str()) : 0);
-    return folder;
-}
-
 // Finds a program file: a name with a folder is taken as it stands; a bare
 // name is looked for in the first folders (CreateProcessA's: the program's
 // folder, then the current one; the shell's: the folder it is given or the
@@ -76,37 +54,16 @@ std::string programFolder() {
 // of PATH. ".exe" is added to a name without an extension. "" when not found.
 std::string findProgram(const std::string &name, const std::vector<std::string> &firstFolders) {
     const std::string file = hasExtension(name) ? name : name + ".exe";
-    if (findCharacter(file.c_str(), '\\') != nullptr ||
-        findCharacter(file.c_str(), '/') != nullptr ||
-        findCharacter(file.c_str(), ':') != nullptr) {
+    if (namesAFolder(file)) {
         return isFile(file) ? file : std::string();
     }
-    Machine &m = machine();
     std::vector<std::string> folders = firstFolders;
     folders.push_back(systemFolder());
-    folders.push_back(m.windowsFolder);
-    const auto path = m.environment.find("PATH");
-    if (path != m.environment.end()) {
-        std::size_t start = 0;
-        while (start <= path->second.size()) {
-            const std::size_t end = std::min(path->second.find(';', start), path->second.size());
-            if (end > start) {
-                folders.push_back(path->second.substr(start, end - start));
-            }
-            start = end + 1;
-        }
+    folders.push_back(machine().windowsFolder);
+    for (const std::string &folder : pathVariableFolders()) {
+        folders.push_back(folder);
     }
-    for (std::string folder : folders) {
-        if (folder.empty()) {
-            continue;
-        }
-        dropTrailingBackslash(folder);
-        std::string candidate = folder + "\\" + file;
-        if (isFile(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
+    return findInFolders(file, folders);
 }
 
 // The text of a command line after its first word, the program's name: a

@@ -134,6 +134,26 @@ TEST_F(DependentServices, NothingToDoOrNothingToCall) {
     EXPECT_EQ(recorded(), "load ZepProj.dll\n");
 }
 
+// Rezedev.dll's own imports come from its folder, never from the setup
+// program's: on Windows XP through LOAD_WITH_ALTERED_SEARCH_PATH, on Windows
+// 10 through the safe search flags. A broken copy planted beside the setup
+// program would fail the load.
+TEST_F(DependentServices, TheLibrarysImportsComeFromItsOwnFolder) {
+    installLibrary("C:\\Lib");
+    std::filesystem::copy_file(std::string(RADOZAVU_STANDIN_FOLDER) + "/importing/ZepShared.dll",
+                               hostPath("C:\\Lib") + "/ZepShared.dll");
+    writeFile("C:\\Setup\\ZepShared.dll", "planted");
+    machine().libraryImports["Rezedev.dll"] = {"ZepShared.dll"};
+    for (const DWORD major : {5u, 10u}) {
+        SCOPED_TRACE(major);
+        machine().version.major = major;
+        machine().libraries.clear(); // a new installer process
+        EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Lib"), 1);
+        ASSERT_EQ(machine().libraries.size(), 2u);
+        EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Lib\\ZepShared.dll");
+    }
+}
+
 TEST_F(DependentServices, FolderWithTrailingBackslashGetsASecondOne) {
     installLibrary("C:\\Lib");
     SetupCallRecord record{};

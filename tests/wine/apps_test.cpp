@@ -241,4 +241,27 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
     SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", nullptr);
 }
 
+// The importing stand-in of Rezedev.dll takes its import from its own
+// folder: a broken copy planted beside the installer program is passed over.
+TEST_F(WineApps, SiblingLibrarysImportsComeFromItsOwnFolder) {
+    const std::string record = wine::freshFolder("importing record") + "record.txt";
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
+    const std::string folder = wine::freshFolder("importing sibling");
+    for (const char *file : {"Rezedev.dll", "ZepShared.dll"}) {
+        ASSERT_TRUE(CopyFileA((wine::programFolder() + "importing\\" + file).c_str(),
+                              (folder + file).c_str(), FALSE));
+    }
+    const std::string planted = wine::programFolder() + "ZepShared.dll";
+    wine::writeFile(planted, "not a library\r\n");
+    std::string bare = folder;
+    bare.pop_back();
+    EXPECT_EQ(library->HKAdd2DependentServicesEX(bare.c_str()), 1);
+    DeleteFileA(planted.c_str());
+    const std::string recorded = wine::readFile(record);
+    EXPECT_NE(recorded.find("load ZepShared.dll from " + folder + "ZepShared.dll"),
+              std::string::npos)
+        << recorded;
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
+}
+
 } // namespace
