@@ -15,6 +15,7 @@
 #include "platform/libraries.h"
 #include "platform/processes.h"
 #include "platform/system.h"
+#include "platform/toolhelp.h"
 
 namespace emu {
 namespace {
@@ -38,6 +39,11 @@ bool hasSafeLibrarySearch(const VersionInfo &version) {
            (version.major > 6 || (version.major == 6 && version.minor >= 2));
 }
 
+// Tool help came with Windows 95 and, in the NT family, with Windows 2000.
+bool hasToolHelp(const VersionInfo &version) {
+    return version.platform != VER_PLATFORM_WIN32_NT || version.major >= 5;
+}
+
 // RADOZAVU asks only whether kernel32.dll has it, to choose its flags; the
 // machine keeps no list of added folders.
 void *addDllDirectory(const wchar_t * /*folder*/) {
@@ -54,6 +60,10 @@ struct SystemFunction {
 };
 const SystemFunction kSystemFunctions[] = {
     {"AddDllDirectory", hasSafeLibrarySearch, reinterpret_cast<void *>(&addDllDirectory)},
+    {"CreateToolhelp32Snapshot", hasToolHelp,
+     reinterpret_cast<void *>(&win::CreateToolhelp32Snapshot)},
+    {"Process32First", hasToolHelp, reinterpret_cast<void *>(&win::Process32First)},
+    {"Process32Next", hasToolHelp, reinterpret_cast<void *>(&win::Process32Next)},
 };
 
 // Where a library's imports (or a library named without a folder) are
@@ -168,7 +178,8 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
             if (found.empty() || !emu::resolvePath(found, importHost)) {
                 return emu::unload(loaded, ERROR_MOD_NOT_FOUND);
             }
-            loaded.push_back(emu::LoadedLibrary{found, importHost.host, emu::openLibrary(importHost.host)});
+            loaded.push_back(
+                emu::LoadedLibrary{found, importHost.host, emu::openLibrary(importHost.host)});
             if (loaded.back().object == nullptr) {
                 return emu::unload(loaded, ERROR_BAD_EXE_FORMAT);
             }
@@ -188,7 +199,8 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
         return emu::systemLibrary();
     }
     for (const emu::LoadedLibrary &library : emu::machine().libraries) {
-        if (moduleName != nullptr && emu::equalNoCase(emu::lastName(library.machinePath), moduleName)) {
+        if (moduleName != nullptr &&
+            emu::equalNoCase(emu::lastName(library.machinePath), moduleName)) {
             return static_cast<HMODULE>(library.object);
         }
     }

@@ -336,6 +336,30 @@ using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 
 constexpr UINT WM_CLOSE = 0x0010;
 
+// SendMessageTimeoutA's flags: give up at once on a window whose program no
+// longer answers messages.
+constexpr UINT SMTO_NORMAL = 0x0000;
+constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+using DWORD_PTR = ULONG_PTR;
+using PDWORD_PTR = DWORD_PTR *;
+
+// The list of running processes (tool help): each process's id and the file
+// name of its program (the whole path on the Windows 95 family).
+constexpr DWORD TH32CS_SNAPPROCESS = 0x00000002;
+struct PROCESSENTRY32 {
+    DWORD dwSize;
+    DWORD cntUsage;
+    DWORD th32ProcessID;
+    ULONG_PTR th32DefaultHeapID;
+    DWORD th32ModuleID;
+    DWORD cntThreads;
+    DWORD th32ParentProcessID;
+    LONG pcPriClassBase;
+    DWORD dwFlags;
+    CHAR szExeFile[MAX_PATH];
+};
+using LPPROCESSENTRY32 = PROCESSENTRY32 *;
+
 constexpr ACCESS_MASK PROCESS_TERMINATE = 0x0001;
 constexpr ACCESS_MASK PROCESS_ALL_ACCESS = 0x001F0FFF;
 

@@ -10,7 +10,8 @@ int main() {
     char record[MAX_PATH];
     char self[MAX_PATH];
     const DWORD length = GetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record, sizeof record);
-    if (length == 0 || length >= sizeof record || GetModuleFileNameA(nullptr, self, MAX_PATH) == 0) {
+    if (length == 0 || length >= sizeof record ||
+        GetModuleFileNameA(nullptr, self, MAX_PATH) == 0) {
         return 1;
     }
     if (std::FILE *out = std::fopen(record, "ab")) {
