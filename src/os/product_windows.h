@@ -10,10 +10,10 @@
 namespace os {
 
 // The product's programs, by the file names they are installed under.
-constexpr const char *kClientProgram = "QLNCLIENT.EXE";     // "Synchronization", project manager
-constexpr const char *kConsoleProgram = "QLNSRVCON.EXE";    // the server console
+constexpr const char *kClientProgram = "QLNCLIENT.EXE";      // "Synchronization", project manager
+constexpr const char *kConsoleProgram = "QLNSRVCON.EXE";     // the server console
 constexpr const char *kServerAgentProgram = "QLNSRVAGT.EXE"; // the server agent
-constexpr const char *kAgentProgram = "QLNAGENT.EXE";       // "Quillane Agent"
+constexpr const char *kAgentProgram = "QLNAGENT.EXE";        // "Quillane Agent"
 
 // How long a window may take to handle a close request sent to it.
 constexpr UINT kCloseLimitMs = 30000;

@@ -21,6 +21,11 @@ constexpr const char *kProduct = "Software\\Brevanta";
 constexpr const char *kPreferences = "Software\\Brevanta\\Quillane\\Preferences";
 constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40";
 
+// The stand-in as the product's client program, and as another maker's
+// program showing the same windows.
+std::string clientProgram(const std::string &arguments) {
+    return wine::productProgram("QLNCLIENT.EXE", arguments);
+}
 std::string standIn(const std::string &arguments) {
     return wine::besideProgram("program_standin.exe", arguments);
 }
@@ -35,7 +40,8 @@ protected:
 
 TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
     wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
 
     const DWORD start = GetTickCount();
@@ -65,7 +71,8 @@ TEST_F(WineApps, FreeSemaphoreMeansNoClientRunsWhateverWindowsAreThere) {
 }
 
 TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -93,7 +100,8 @@ TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
 // An owner in the record that is no window makes MessageBoxA fail at once:
 // the box is shown without an owner instead of being tried again and again.
 TEST_F(WineApps, BoxWhoseOwnerIsNoWindowIsShownWithoutOne) {
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     wine::BoxWatcher watcher("Quillane Installation", [&client] {
         for (const char *title : {kSync, kManager}) {
@@ -116,8 +124,8 @@ TEST_F(WineApps, BoxWhoseOwnerIsNoWindowIsShownWithoutOne) {
 // seconds; then the user is asked to close it.
 TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) {
     wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
-    wine::Program client(standIn("--hold-zep --ignore-exit-request \"Synchronization\" "
-                                 "\"Quillane - Project Manager\""));
+    wine::Program client(clientProgram("--hold-zep --ignore-exit-request \"Synchronization\" "
+                                       "\"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -156,11 +164,12 @@ TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     auto stopRunning = library->HKSetupStopRunningServerApps;
     EXPECT_EQ(anyRunning(nullptr), 0); // no server window, no server service
 
-    wine::Program agent(standIn("\"Quillane Synchronization Server Agent 5.0\""));
+    wine::Program agent(
+        wine::productProgram("QLNSRVAGT.EXE", "\"Quillane Synchronization Server Agent 5.0\""));
     ASSERT_TRUE(agent.showsWindows({kAgent}));
     EXPECT_EQ(anyRunning(nullptr), 1);
-    wine::Program console(
-        standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
+    wine::Program console(wine::productProgram(
+        "QLNSRVCON.EXE", "--ignore-close \"Quillane Synchronization Server Console 5.0\""));
     ASSERT_TRUE(console.showsWindows({kConsole}));
     EXPECT_EQ(anyRunning(nullptr), 1);
 
@@ -170,6 +179,19 @@ TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     EXPECT_FALSE(windowPresent(kConsole));
     EXPECT_FALSE(windowPresent(kAgent));
     EXPECT_EQ(anyRunning(nullptr), 0);
+}
+
+// Another maker's program whose windows bear the server's titles is not
+// taken for the product: it is neither closed nor ended.
+TEST_F(WineApps, OtherProgramsWithTheServersTitlesAreLeftAlone) {
+    wine::Program other(standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\" "
+                                "\"Quillane Synchronization Server Agent 5.0\""));
+    ASSERT_TRUE(other.showsWindows({kConsole, kAgent}));
+    EXPECT_EQ(library->HKSetupAreThereAnyRunningServerApps(nullptr), 0);
+    EXPECT_EQ(library->HKSetupStopRunningServerApps(nullptr), 0);
+    EXPECT_EQ(other.exitCode(0), DWORD{STILL_ACTIVE});
+    EXPECT_TRUE(windowPresent(kConsole));
+    EXPECT_TRUE(windowPresent(kAgent));
 }
 
 // A value's type and size as the registry holds them.

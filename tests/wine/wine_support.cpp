@@ -127,6 +127,12 @@ std::string besideProgram(const char *program, const std::string &arguments) {
     return line;
 }
 
+std::string productProgram(const char *fileName, const std::string &arguments) {
+    CopyFileA((programFolder() + "program_standin.exe").c_str(),
+              (programFolder() + fileName).c_str(), FALSE);
+    return besideProgram(fileName, arguments);
+}
+
 Program::Program(const std::string &commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

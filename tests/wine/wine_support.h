@@ -99,6 +99,11 @@ private:
 
 // The command line of a program beside the test program, with arguments.
 std::string besideProgram(const char *program, const std::string &arguments = "");
+// The command line of the stand-in program_standin.exe copied beside the test
+// program under a file name of the product's programs (QLNCLIENT.EXE ...):
+// setup takes a window for the product's only when its program bears that
+// name.
+std::string productProgram(const char *fileName, const std::string &arguments);
 
 // A program started for one test and ended by it: a program still running
 // when the test is done is ended.
