@@ -46,7 +46,7 @@ std::string libraryFile() {
 // Rezedev.dll imports the stand-in beside it.
 std::string importingLibraryIn(const std::string &folder) {
     const fs::path built(RADOZAVU_STANDIN_FOLDER);
-    const std::string library = folder + "\\Rezedev.dll";
+    std::string library = folder + "\\Rezedev.dll";
     fs::copy_file(built / "Rezedev.dll", platform::hostPath(library),
                   fs::copy_options::overwrite_existing);
     fs::copy_file(built / "importing" / kImportedLibrary,

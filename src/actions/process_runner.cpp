@@ -41,7 +41,7 @@ std::string SystemProgramPath(const char *fileName) {
         if (folder.empty()) {
             continue;
         }
-        const std::string program = paths::joinOnce(folder.c_str(), fileName);
+        std::string program = paths::joinOnce(folder.c_str(), fileName);
         const DWORD attributes = win::GetFileAttributesA(program.c_str());
         if (paths::fits(program) && attributes != INVALID_FILE_ATTRIBUTES &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
