@@ -14,8 +14,14 @@
 #include "wine_support.h"
 
 namespace conformance::standins {
+namespace {
 
-std::string programFile() { return wine::programFolder() + "program_standin.exe"; }
+// A stand-in built in the build folder, the one above the suite's own.
+std::string builtFile(const char *name) { return wine::programFolder() + "..\\" + name; }
+
+} // namespace
+
+std::string programFile() { return builtFile("program_standin.exe"); }
 
 bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
     for (const DWORD start = GetTickCount(); GetTickCount() - start < wine::kPatienceMs;) {
@@ -34,10 +40,10 @@ bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
     return false;
 }
 
-std::string libraryFile() { return wine::programFolder() + "ZepProj.dll"; }
+std::string libraryFile() { return builtFile("ZepProj.dll"); }
 
 std::string importingLibraryIn(const std::string &folder) {
-    const std::string built = wine::programFolder() + "importing\\";
+    const std::string built = builtFile("importing\\");
     const std::string library = folder + "\\Rezedev.dll";
     CopyFileA((built + "Rezedev.dll").c_str(), library.c_str(), FALSE);
     CopyFileA((built + kImportedLibrary).c_str(), (folder + "\\" + kImportedLibrary).c_str(),
@@ -82,8 +88,8 @@ Service::Service(const char *name, ServiceOptions options) : state_(new State) {
     state_->manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     const std::string record = platform::scratchFolder() + "\\" + name + ".txt";
     const std::string commandLine =
-        wine::besideProgram("service_standin.exe", std::string(name) + " \"" + record + "\" " +
-                                                       (options.refuseStop ? "refuse" : "prompt"));
+        "\"" + builtFile("service_standin.exe") + "\" " + std::string(name) + " \"" + record +
+        "\" " + (options.refuseStop ? "refuse" : "prompt");
     std::string dependencies = options.dependsOn != nullptr ? options.dependsOn : "";
     dependencies.push_back('\0'); // a list of names, closed by an empty one
     state_->service = CreateServiceA(

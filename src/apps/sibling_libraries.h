@@ -24,6 +24,7 @@ constexpr const char *kWriteMonitorLibrary = "ZepProj.dll";
 // program's (LOAD_WITH_ALTERED_SEARCH_PATH), which they have since Windows
 // 95 and NT 3.1.
 inline DWORD SiblingLoadFlags() {
+    // Only whether kernel32.dll has it is asked; it is never called.
     using AddDllDirectory = void *(*)();
     return system_functions::Optional<AddDllDirectory>("AddDllDirectory") != nullptr
                ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32

@@ -3,7 +3,6 @@
 #include "os/product_windows.h"
 #include "frame/busy_cursor.h"
 #include "logging/debug_log.h"
-#include "platform/windows.h"
 #include "base/handles.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"

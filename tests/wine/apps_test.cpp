@@ -273,12 +273,13 @@ TEST_F(WineApps, SiblingLibrarysImportsComeFromItsOwnFolder) {
         ASSERT_TRUE(CopyFileA((wine::programFolder() + "importing\\" + file).c_str(),
                               (folder + file).c_str(), FALSE));
     }
-    const std::string planted = wine::programFolder() + "ZepShared.dll";
-    wine::writeFile(planted, "not a library\r\n");
+    const std::string setup = wine::freshFolder("importing setup");
+    wine::writeFile(setup + "ZepShared.dll", "not a library\r\n");
     std::string bare = folder;
     bare.pop_back();
-    EXPECT_EQ(library->HKAdd2DependentServicesEX(bare.c_str()), 1);
-    DeleteFileA(planted.c_str());
+    wine::Program installer(
+        wine::installerIn(setup, "HKAdd2DependentServicesEX \"" + bare + "\""));
+    EXPECT_EQ(installer.exitCode(wine::kPatienceMs), 1u);
     const std::string recorded = wine::readFile(record);
     EXPECT_NE(recorded.find("load ZepShared.dll from " + folder + "ZepShared.dll"),
               std::string::npos)
