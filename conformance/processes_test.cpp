@@ -263,8 +263,7 @@ TEST_F(Processes, ALibrarysImportsComeFromTheFoldersItsLoadNames) {
     EXPECT_EQ(win::GetLastError(), kErrorProcNotFound);
     const bool safeSearch = win::GetProcAddress(kernel, "AddDllDirectory") != nullptr;
 
-    writeFile(path("sibling\\readme.txt"), "");
-    const std::string library = standins::importingLibraryIn(path("sibling"));
+    const std::string library = standins::importingLibrary();
     const std::string planted = programFolder() + "\\" + standins::kImportedLibrary;
     writeFile(planted, "not a library\r\n");
     // Windows stops at the broken copy; Wine passes over it and finds no

@@ -49,10 +49,10 @@ private:
 std::string libraryFile();
 
 // The stand-in of Rezedev.dll that imports the stand-in library
-// kImportedLibrary, both copied into a folder (a machine path that exists);
-// the machine path of the copy of Rezedev.dll.
+// kImportedLibrary, which lies beside it in a folder of their own (not the
+// suite's): its machine path. Once loaded it stays for the run.
 inline constexpr const char *kImportedLibrary = "ZepShared.dll";
-std::string importingLibraryIn(const std::string &folder);
+std::string importingLibrary();
 
 // A string table of a module, as the machine's own modules carry one.
 inline constexpr UINT kFirstString = 408;  // "Setup"

@@ -42,14 +42,9 @@ bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
 
 std::string libraryFile() { return builtFile("ZepProj.dll"); }
 
-std::string importingLibraryIn(const std::string &folder) {
-    const std::string built = builtFile("importing\\");
-    const std::string library = folder + "\\Rezedev.dll";
-    CopyFileA((built + "Rezedev.dll").c_str(), library.c_str(), FALSE);
-    CopyFileA((built + kImportedLibrary).c_str(), (folder + "\\" + kImportedLibrary).c_str(),
-              FALSE);
-    return library;
-}
+// As built: a folder of the build folder, loaded from there, since a
+// library still loaded cannot be deleted with the scratch folder.
+std::string importingLibrary() { return builtFile("importing\\Rezedev.dll"); }
 
 // The suite's own table (strings.rc).
 HINSTANCE stringModule() { return GetModuleHandleA(nullptr); }
@@ -87,9 +82,9 @@ Service::Service(const char *name, ServiceOptions options) : state_(new State) {
     ResetEvent(state_->release);
     state_->manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     const std::string record = platform::scratchFolder() + "\\" + name + ".txt";
-    const std::string commandLine =
-        "\"" + builtFile("service_standin.exe") + "\" " + std::string(name) + " \"" + record +
-        "\" " + (options.refuseStop ? "refuse" : "prompt");
+    const std::string commandLine = "\"" + builtFile("service_standin.exe") + "\" " +
+                                    std::string(name) + " \"" + record + "\" " +
+                                    (options.refuseStop ? "refuse" : "prompt");
     std::string dependencies = options.dependsOn != nullptr ? options.dependsOn : "";
     dependencies.push_back('\0'); // a list of names, closed by an empty one
     state_->service = CreateServiceA(

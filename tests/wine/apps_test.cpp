@@ -277,8 +277,7 @@ TEST_F(WineApps, SiblingLibrarysImportsComeFromItsOwnFolder) {
     wine::writeFile(setup + "ZepShared.dll", "not a library\r\n");
     std::string bare = folder;
     bare.pop_back();
-    wine::Program installer(
-        wine::installerIn(setup, "HKAdd2DependentServicesEX \"" + bare + "\""));
+    wine::Program installer(wine::installerIn(setup, "HKAdd2DependentServicesEX \"" + bare + "\""));
     EXPECT_EQ(installer.exitCode(wine::kPatienceMs), 1u);
     const std::string recorded = wine::readFile(record);
     EXPECT_NE(recorded.find("load ZepShared.dll from " + folder + "ZepShared.dll"),
