@@ -221,32 +221,6 @@ TEST_F(PostInstallTest, MissingRegistryFileCountsAsDoneAndAMissingEditorAsFailur
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"), 0);
 }
 
-// A program named as the registry editor beside the setup program or in the
-// current folder is never started: both steps start the system's own.
-TEST_F(PostInstallTest, PlantedRegistryEditorsAreNeverStarted) {
-    writeFile("C:\\Setup\\QLNCFG.REG", registryFile("planted"));
-    writeFile("C:\\Setup\\REGEDIT.EXE", ""); // the setup program's folder
-    writeFile("C:\\Work\\regedit.exe", "");  // the current folder
-    machine().currentDirectory = "C:\\Work";
-    const struct {
-        int (*step)();
-        const char *startedBy;
-    } steps[] = {
-        {[] { return ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"); }, "CreateProcessA"},
-        {[] { return HKPerformPostInstallActions("C:\\Setup", "C:\\Work"); }, "ShellExecuteExA"},
-    };
-    for (const auto &s : steps) {
-        SCOPED_TRACE(s.startedBy);
-        machine().startedPrograms.clear();
-        registry().setString(HKEY_LOCAL_MACHINE, kPreferencesKey, "Imported", "");
-        EXPECT_EQ(s.step(), 1);
-        ASSERT_EQ(machine().startedPrograms.size(), 1u);
-        EXPECT_EQ(machine().startedPrograms[0].startedBy, s.startedBy);
-        EXPECT_EQ(machine().startedPrograms[0].image, "C:\\WINDOWS\\regedit.exe");
-        EXPECT_EQ(imported(), "planted");
-    }
-}
-
 // ---- HKSetupCleanUpOldFiles ----
 
 TEST_F(PostInstallTest, OldLibraryIsDeletedOrLeftForTheNextStartOfTheSystem) {
