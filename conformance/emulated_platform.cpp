@@ -63,6 +63,10 @@ void startCase() {
         emu::configureStandardMachine(driveFolder());
     }
     fs::create_directories(hostPath(scratchFolder()));
+    // The folder of the suite's program file, as a program's folder exists
+    // on Windows (the cases of the program search plant files there).
+    const std::string &program = emu::machine().programFile;
+    fs::create_directories(driveFolder() + "/" + program.substr(3, program.rfind('\\') - 3));
 }
 
 void endCase() {

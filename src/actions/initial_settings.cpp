@@ -16,6 +16,12 @@
 
 namespace {
 
+// The system's registry editor. It is started by its full path from the
+// system's folders only: a bare name would also be looked for in the setup
+// program's folder and in the current folder, where a user could put a
+// program of that name to run with the installer's rights.
+constexpr const char *kRegistryEditor = "regedit.exe";
+
 bool exists(const std::string &path) {
     return win::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -83,13 +89,12 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     if (fileSetting(configurationFile, config::kInitialRegistryKey,
                     paths::joinOnce(setupFolder, config::kInitialRegistryFileName), registryFile) &&
         exists(registryFile)) {
-        // The post-install step starts the editor through the shell, which
-        // finds REGEDIT.EXE on the system's path and takes the file as a
-        // parameter; ExecInitialRegFileEX, below, runs a whole command line
-        // instead. Both are the forms installers of the product have always
-        // used, so each keeps its own.
+        // The post-install step starts the editor through the shell and takes
+        // the file as a parameter; ExecInitialRegFileEX, below, runs it
+        // directly. Both are the forms installers of the product have always
+        // used, so each keeps its own; both name the editor by its full path.
         const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
-        actions::ShellRunAndWait("REGEDIT.EXE", parameters.c_str());
+        actions::ShellRunAndWait(actions::SystemProgramPath(kRegistryEditor), parameters.c_str());
     }
     return 1;
 }
@@ -133,6 +138,6 @@ extern "C" RADOZAVU_API(int) ExecInitialRegFileEX(const char *registryFile) {
     if (registryFile == nullptr || !found(registryFile)) {
         return 1;
     }
-    const std::string commandLine = std::string("regedit /s /i ") + quoted(registryFile);
-    return actions::RunAndWait(commandLine.c_str());
+    return actions::RunAndWait(actions::SystemProgramPath(kRegistryEditor),
+                               "/s /i " + quoted(registryFile));
 }

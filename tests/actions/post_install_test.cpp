@@ -68,7 +68,7 @@ TEST_P(PerformPostInstallActions, DefaultFilesOfTheSetupFolderAreCopiedAndImport
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "ShellExecuteExA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\Setup\\QLNCFG.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\QLNCFG.REG");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,7 +91,7 @@ TEST_F(PostInstallTest, ConfiguredFilesAreTakenAsWrittenAndTheRegistryFileByItsS
     EXPECT_EQ(imported(), "site");
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\CUSTOM~1\\SITESE~1.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\CUSTOM~1\\SITESE~1.REG");
 }
 
 TEST_F(PostInstallTest, ConfiguredPathsAreNotExpandedAndRelativeOnesFollowTheCurrentFolder) {
@@ -118,7 +118,7 @@ TEST_F(PostInstallTest, RegistryFileWithoutAUsableShortPathIsPassedInQuotes) {
         EXPECT_EQ(imported(), "quoted");
         ASSERT_EQ(machine().startedPrograms.size(), 1u);
         EXPECT_EQ(machine().startedPrograms[0].commandLine,
-                  "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+                  "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     }
 }
 
@@ -201,7 +201,7 @@ TEST_F(PostInstallTest, RegistryFileIsImportedByTheEditorAsOneQuotedArgument) {
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "CreateProcessA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "regedit /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     EXPECT_TRUE(machine().processes[machine().startedPrograms[0].processId]->exited);
 }
 

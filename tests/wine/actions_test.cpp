@@ -70,6 +70,31 @@ protected:
     wine::Library library;
 };
 
+// A program named as the registry editor, planted beside the installer
+// program or in the current folder, is never started: Wine's own editor is.
+TEST_F(WineActions, PlantedRegistryEditorsAreNeverStarted) {
+    const std::string record = wine::freshFolder("planted record") + "record.txt";
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
+    const std::string setup = wine::freshFolder("planted setup");
+    const std::string current = wine::freshFolder("planted current");
+    const std::string file = setup + "QLNCFG.REG";
+    wine::writeFile(file, registryFile("planted"));
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(current.c_str()); // the installer's current folder too
+    for (const std::string &folder : {setup, current}) {
+        const std::string planted = folder + "regedit.exe";
+        ASSERT_TRUE(CopyFileA((wine::programFolder() + "planted_program.exe").c_str(),
+                              planted.c_str(), FALSE));
+        wine::Program installer(wine::installerIn(setup, "ExecInitialRegFileEX \"" + file + "\""));
+        EXPECT_EQ(installer.exitCode(wine::kPatienceMs), 1u);
+        DeleteFileA(planted.c_str());
+        EXPECT_FALSE(wine::fileExists(record)) << wine::readFile(record);
+    }
+    SetCurrentDirectoryA(previous);
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
+}
+
 TEST_F(WineActions, IniFilesAreCopiedIntoTheFolderOrBesideIt) {
     const std::string source = wine::freshFolder("ini-source");
     const std::string target = wine::freshFolder("ini-target");

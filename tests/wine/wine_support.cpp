@@ -127,6 +127,22 @@ std::string besideProgram(const char *program, const std::string &arguments) {
     return line;
 }
 
+std::string productProgram(const char *fileName, const std::string &arguments) {
+    // Not beside the test program: the hostile sweep, which may run at the
+    // same time, watches that folder for files that appear.
+    const std::string folder = freshFolder("product");
+    CopyFileA((programFolder() + "program_standin.exe").c_str(), (folder + fileName).c_str(),
+              FALSE);
+    return "\"" + folder + fileName + "\" " + arguments;
+}
+
+std::string installerIn(const std::string &folder, const std::string &arguments) {
+    for (const char *file : {"installer_standin.exe", "RADOZAVU.DLL"}) {
+        CopyFileA((programFolder() + file).c_str(), (folder + file).c_str(), FALSE);
+    }
+    return "\"" + folder + "installer_standin.exe\" " + arguments;
+}
+
 Program::Program(const std::string &commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

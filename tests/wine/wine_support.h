@@ -99,6 +99,14 @@ private:
 
 // The command line of a program beside the test program, with arguments.
 std::string besideProgram(const char *program, const std::string &arguments = "");
+// The command line of the stand-in program_standin.exe copied, under a file
+// name of the product's programs (QLNCLIENT.EXE ...), into a folder of its own:
+// setup takes a window for the product's only when its program bears that
+// name.
+std::string productProgram(const char *fileName, const std::string &arguments);
+// The command line of an installer in a setup folder of the test's (with its
+// trailing backslash): installer_standin.exe and RADOZAVU.DLL copied there.
+std::string installerIn(const std::string &folder, const std::string &arguments);
 
 // A program started for one test and ended by it: a program still running
 // when the test is done is ended.
