@@ -6,10 +6,9 @@
 include(${CMAKE_CURRENT_LIST_DIR}/source_date.cmake)
 
 function(radozavu_release_binary target)
-    # A canary in every function with a local array or an address taken, the
-    # check's runtime (libssp) linked statically. _FORTIFY_SOURCE has no
-    # effect with mingw-w64 10's headers (Debian 12) and takes effect with a
-    # runtime that has it.
+    # A canary in every function with a local array or an address taken, and
+    # the string and stdio calls checked against their buffer's known size;
+    # both checks' runtime (libssp) linked statically.
     target_compile_options(${target} PRIVATE -fstack-protector-strong)
     target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
     # ASLR with the relocations kept, DEP, and NO_SEH: no code of the image

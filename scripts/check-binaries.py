@@ -12,6 +12,7 @@ package step signs).
 
 Runs with Debian's /usr/bin/python3, which has pefile (python3-pefile).
 """
+import collections
 import os
 import re
 import sys
@@ -29,9 +30,13 @@ SEH_FRAME_WRITE = re.compile(
     rb"|\x64\x8F\x05\x00\x00\x00\x00"
     rb"|\x64\xC7\x05\x00\x00\x00\x00"
 )
-# What libssp's __stack_chk_fail reports: linked in only when compiled code
-# checks a canary.
-STACK_PROTECTOR_REPORT = b"*** stack smashing detected ***"
+# GCC's canary check before a return on i386: the frame's copy loaded
+# (mov r32, [ebp+disp8]), then the guard word subtracted from it or xored
+# with it (sub/xor r32, [guard]). The guard is one global word of libssp's.
+CANARY_CHECK = re.compile(rb"\x8B[\x45\x4D\x55\x5D\x75\x7D].[\x2B\x33]"
+                          rb"[\x05\x0D\x15\x1D\x35\x3D](....)", re.S)
+# Fewer checks than this could be chance; a protected image has a hundred.
+CANARY_CHECKS_REQUIRED = 10
 SHA256_OID = "2.16.840.1.101.3.4.2.1"
 DLL_FLAGS = pefile.DLL_CHARACTERISTICS
 
@@ -91,10 +96,19 @@ def safe_seh(pe, data):
     return True, "NO_SEH, and no code registers a handler"
 
 
-def stack_protector(_pe, data):
-    if STACK_PROTECTOR_REPORT in data:
-        return True, "canary checks linked in (libssp)"
-    return False, "no canary check in the image"
+def stack_protector(pe, _data):
+    guards = collections.Counter()
+    for section in pe.sections:
+        if executable(section):
+            for found in CANARY_CHECK.finditer(section.get_data()):
+                guards[int.from_bytes(found.group(1), "little")] += 1
+    if guards:
+        guard, checks = guards.most_common(1)[0]
+        holder = pe.get_section_by_rva(guard - pe.OPTIONAL_HEADER.ImageBase)
+        if holder is not None and writable(holder) and checks >= CANARY_CHECKS_REQUIRED:
+            return True, "%d functions check a canary against the guard in %s" % (
+                checks, name(holder))
+    return False, "no function checks a canary"
 
 
 def no_writable_executable(pe, _data):

@@ -28,6 +28,9 @@ if [ "${1:-}" != linux ]; then
     packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
     # The gzip program the benchmarks compare with.
     packages+=(gzip)
+    # The release: the shipped binaries' check (Debian's python3 with pefile),
+    # Authenticode signing and the package test's throwaway certificate.
+    packages+=(python3-pefile osslsigncode openssl)
 fi
 
 missing=()
