@@ -41,7 +41,7 @@ done
 
 run=$work/run
 mkdir "$run"
-cp "$package/bin/RADOZAVU.DLL" "$run/"
+cp "$package/bin/RADOZAVU.DLL" "$package/bin/radozavu.exe" "$run/"
 "$compiler" -Wall -Wextra -Werror -I"$package/include" "$package/examples/c/radozavu_example.c" \
     -L"$package/lib" -lradozavu -static-libgcc -o "$run/example-mingw.exe"
 "$compiler" -Wall -Wextra -Werror -I"$package/include" "$package/examples/c/radozavu_example.c" \
@@ -50,8 +50,8 @@ makensis -V2 -WX "-X!addincludedir $package/nsis" "-DOUTFILE=$run/quillane-setup
     "$package/examples/nsis/quillane-setup.nsi"
 cp "$package/examples/nsis/QLNSETUP.INI" "$run/"
 
-# The three programs, one after another in one prefix; the batch file's exit
-# code is the first failure's.
+# The three programs and the host, one after another in one prefix; the
+# batch file's exit code is the first failure's.
 cat > "$run/run.bat" <<'BATCH'
 @echo off
 cd /d %~dp0
@@ -62,6 +62,11 @@ if errorlevel 1 exit /b 12
 start /wait quillane-setup.exe /S
 if errorlevel 1 exit /b 13
 if not exist "C:\Program Files\Brevanta\Quillane\readme.txt.gz" exit /b 14
+rem The signed host (NO_SEH, like the DLL) throws the unknown export's usage
+rem error and catches it: exit status 2, not a crash.
+radozavu.exe call NoSuchExport 2>nul
+if not errorlevel 2 exit /b 15
+if errorlevel 3 exit /b 16
 exit /b 0
 BATCH
 "$here/../wine/run-under-wine.sh" cmd /c "Z:${run//\//\\}\\run.bat"
