@@ -13,7 +13,7 @@ if(NOT DEFINED ENV{RADOZAVU_SIGN_PKCS12})
 endif()
 
 find_program(OSSLSIGNCODE osslsigncode REQUIRED)
-set(options -pkcs12 $ENV{RADOZAVU_SIGN_PKCS12} -h sha256 -n "RADOZAVU.DLL")
+set(options -pkcs12 $ENV{RADOZAVU_SIGN_PKCS12} -h sha256 -n RADOZAVU)
 if(DEFINED ENV{RADOZAVU_SIGN_PASSWORD_FILE})
     list(APPEND options -readpass $ENV{RADOZAVU_SIGN_PASSWORD_FILE})
 endif()
