@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/text.h"
@@ -259,6 +260,8 @@ public:
             return ERROR_ACCESS_DENIED;
         }
         const std::string temporary = host + ".~new";
+        noteFileChanging(temporary);
+        noteFileChanging(host);
         const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (out < 0) {
             return ERROR_ACCESS_DENIED;

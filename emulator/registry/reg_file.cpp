@@ -480,10 +480,10 @@ bool deleteTree(Registry &registry, HKEY root, const std::string &path) {
                     [](const RegKey *key) { return refusesWriting(*key); })) {
         return false;
     }
-    // Handles still open on the keys then fail with ERROR_KEY_DELETED, as on Windows.
     for (RegKey *key : keys) {
-        key->deleted = true;
+        markDeleted(*key);
     }
+    target->second->holder = nullptr;
     holder->subkeys.erase(target);
     return true;
 }

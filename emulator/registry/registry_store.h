@@ -34,8 +34,11 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
-// The next number for RegKey::valuesVersion.
-std::uint64_t nextValuesVersion();
+// How many changes the registries of this process have had so far: keys
+// made (addSubkey) or deleted (markDeleted), values stored or removed. A
+// saver compares it with its count at load to tell whether the registry
+// changed.
+std::uint64_t registryEdits();
 
 struct RegKey {
     RegKey() = default;
@@ -46,13 +49,13 @@ struct RegKey {
 
     std::string name;
     std::size_t level = 0; // how deep the key lies (see kMaxKeyLevel)
+    // The key that holds this one as its subkey; nullptr for a root and for
+    // a key no longer in the tree (deleted, or below a deleted key that is
+    // gone).
+    RegKey *holder = nullptr;
     std::map<std::string, std::shared_ptr<RegKey>, CaseLess> subkeys;
     std::map<std::string, RegValue, CaseLess> values;
     bool deleted = false;
-    // A number no other state of any key's values has had: it changes with
-    // every change of this key's values (storeValue, removeValue), so that
-    // whoever kept what the key held can tell whether it still holds it.
-    std::uint64_t valuesVersion = nextValuesVersion();
     // Access rules that tests set: opening the key with a write right
     // (or creating a subkey below it) is refused; or any opening is.
     bool denyWrite = false;
@@ -140,6 +143,9 @@ void walkKeys(const RegKey &top, const std::string &topPath, NameOf nameOf, Visi
 }
 
 // Makes a key below another, one level deeper (limits not checked).
+// The change observer (change_observer.h) is told of the new key, and before
+// any change of a key's values (storeValue, removeValue) or its deletion
+// (markDeleted).
 std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
 
 // Stores a value in a key; a value new to the key keeps its name as first
@@ -147,6 +153,9 @@ std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
 void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data);
 // Removes a value from a key; false when the key holds none of that name.
 bool removeValue(RegKey &key, const std::string &name);
+// Marks a key deleted, before its holder lets it go: handles still open on
+// it then fail with ERROR_KEY_DELETED, as on Windows.
+void markDeleted(RegKey &key);
 
 // Why the keys named by parts cannot be made below a key of the level given,
 // as Windows refuses them: a name longer than kMaxKeyNameLength characters,

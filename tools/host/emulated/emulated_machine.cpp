@@ -16,6 +16,7 @@
 #include "changes.h"
 #include "emulated/folder_lock.h"
 #include "emulated/journal.h"
+#include "emulated/touched_places.h"
 #include "kill_points.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
@@ -40,81 +41,11 @@ std::string defaultLibraryPath() {
 
 namespace {
 
-// The values of the registry's keys as the report compares them, kept from
-// one snapshot to the next: a key whose values did not change since (the
-// same key, the same valuesVersion) gives the same KeyValues again, so a
-// snapshot describes only what changed and the report compares only that.
-class KeyValuesCache {
-public:
-    std::shared_ptr<const KeyValues> of(const emu::RegKey &key) {
-        Entry &entry = next_[&key];
-        const auto kept = entries_.find(&key);
-        if (kept != entries_.end() && kept->second.version == key.valuesVersion) {
-            entry = kept->second;
-        } else {
-            auto values = std::make_shared<KeyValues>();
-            for (const auto &[name, value] : key.values) {
-                (*values)[value.name] =
-                    describeValue(value.type, std::string(value.data.begin(), value.data.end()));
-            }
-            entry = Entry{key.valuesVersion, std::move(values)};
-        }
-        return entry.values;
-    }
-    // Ends a snapshot: keys no longer in the registry are forgotten.
-    void endSnapshot() { entries_ = std::exchange(next_, {}); }
-
-private:
-    struct Entry {
-        std::uint64_t version = 0;
-        std::shared_ptr<const KeyValues> values;
-    };
-    std::map<const emu::RegKey *, Entry> entries_; // as of the last snapshot
-    std::map<const emu::RegKey *, Entry> next_;    // the snapshot being taken
-};
-
-void snapshotKey(const emu::RegKey &top, const std::string &topPath, KeyValuesCache &cache,
-                 Snapshot &snapshot) {
-    emu::walkKeys(
-        top, topPath, [](const emu::RegKey &key) { return key.name; },
-        [&](const emu::RegKey &key, const std::string &path) {
-            snapshot.keys[path] = true;
-            snapshot.values[path] = cache.of(key);
-        });
-}
-
-std::string fileContent(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// The whole machine: its registry, its drives, its processes, windows and
-// services.
-Snapshot takeSnapshot(KeyValuesCache &cache) {
-    emu::Machine &m = emu::machine();
+// The machine's processes, windows and services; the registry keys and files
+// a call touched are added to them (TouchedPlaces).
+Snapshot takeSnapshot() {
+    const emu::Machine &m = emu::machine();
     Snapshot snapshot;
-    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
-        const auto key = m.registry.root(root);
-        for (const auto &[childName, child] : key->subkeys) {
-            snapshotKey(*child, std::string(rootName(root)) + "\\" + child->name, cache, snapshot);
-        }
-    }
-    cache.endSnapshot();
-    for (const auto &[letter, drive] : m.drives) {
-        std::error_code error;
-        for (auto it = fs::recursive_directory_iterator(drive.hostFolder, error);
-             it != fs::recursive_directory_iterator(); it.increment(error)) {
-            std::string relative = fs::relative(it->path(), drive.hostFolder).string();
-            for (char &c : relative) {
-                c = c == '/' ? '\\' : c;
-            }
-            const std::string machinePath = std::string(1, letter) + ":\\" + relative;
-            snapshot.files[machinePath] =
-                it->is_directory() ? std::string("folder") : describeFile(fileContent(it->path()));
-        }
-    }
     for (const auto &[id, process] : m.processes) {
         snapshot.processes[id] =
             ProcessState{process->image, process->exited, process->terminated, process->exitCode};
@@ -236,7 +167,7 @@ public:
     EmulatedMachine(const HostOptions &options, const std::string &command)
         : folder_(refuseUnlessMachine(folderOf(options))), lock_(folder_, command, options.wait) {
         emu::loadMachine(folder_);
-        loaded_ = emu::currentState();
+        loaded_ = Loaded{emu::writeSettings(), emu::registryEdits()};
         library_ = dlopen(options.library.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (library_ == nullptr) {
             throw HostError(std::string("cannot load the library: ") + dlerror());
@@ -258,11 +189,18 @@ public:
         if (symbol == nullptr) {
             throw UsageError("the library does not export " + exportName);
         }
-        const Snapshot before = takeSnapshot(keyValues_);
+        Snapshot before = takeSnapshot();
         const LogMarks marks = logMarks();
-        Outcome outcome{callExport(*findExport(exportName), symbol, arguments), {}, {}};
+        Outcome outcome;
+        Snapshot after;
+        {
+            const TouchedPlaces touched;
+            outcome.result = callExport(*findExport(exportName), symbol, arguments);
+            after = takeSnapshot();
+            touched.addTo(before, after);
+        }
         const CallEvents events = eventsSince(marks);
-        outcome.changes = describeChanges(before, takeSnapshot(keyValues_), events);
+        outcome.changes = describeChanges(before, after, events);
         for (const BoxRecord &box : events.boxes) {
             outcome.boxTexts.push_back(box.text);
         }
@@ -304,7 +242,7 @@ public:
         if (!emu::hostPath(path, host) || !fs::is_regular_file(host)) {
             return std::nullopt;
         }
-        return fileContent(host);
+        return hostFileContent(host);
     }
     void setAnswer(int button, const std::vector<std::string> &closingTitles) override {
         emu::setUserAnswer(button, closingTitles);
@@ -326,7 +264,7 @@ public:
             }
         }
     }
-    // The snapshot covers the whole machine.
+    // The machine tells of every key and file a call changes.
     void watch(const std::vector<std::string> &) override {}
 
     // The record goes into the journal before the state it tells of is
@@ -347,7 +285,8 @@ public:
             lock_.reached(FolderLock::Stage::Recorded);
         }
         killPointForTests("journal-recorded");
-        if (const emu::SavedState now = emu::currentState(); now != loaded_) {
+        if (emu::writeSettings() != loaded_.settings || emu::registryEdits() != loaded_.edits) {
+            const emu::SavedState now = emu::currentState();
             try {
                 emu::saveMachine(folder_, now, [this](const char *step) {
                     killPointForTests(step);
@@ -364,7 +303,7 @@ public:
                 }
                 throw;
             }
-            loaded_ = now;
+            loaded_ = Loaded{now.settings, emu::registryEdits()};
         }
         if (recorded) {
             appendJournal(folder_, journal.substr(endAt));
@@ -393,9 +332,13 @@ private:
 
     std::string folder_;
     FolderLock lock_;
-    emu::SavedState loaded_;
+    // What the machine held as loaded (or last saved): its settings as
+    // machine.conf has them, and the registry's count of changes then.
+    struct Loaded {
+        std::string settings;
+        std::uint64_t edits = 0;
+    } loaded_;
     void *library_ = nullptr;
-    KeyValuesCache keyValues_;
 };
 
 } // namespace
