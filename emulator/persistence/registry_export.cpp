@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "emulator/persistence/machine_error.h"
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
 #include "emulator/text.h"
@@ -79,19 +80,35 @@ std::string hexData(const RegValue &value) {
     return prefix + hexBytes(std::string(value.data.begin(), value.data.end()));
 }
 
-// A key or value name as the file carries it: itself, or in the hex form
-// when a line break, a cut-off character or the mark itself would make the
-// plain name read back as another.
+// Whether a name reads back as itself on a line of its own.
+bool isPlainName(const std::string &name) {
+    return name.find_first_of("\r\n") == std::string::npos && !endsInsideCharacter(name);
+}
+
+// A key or value name as a machine's file carries it: itself, or in the hex
+// form when a line break, a cut-off character or the mark itself would make
+// the plain name read back as another.
 std::string nameText(const std::string &name) {
-    if (name.find_first_of("\r\n") == std::string::npos && !endsInsideCharacter(name) &&
-        name.compare(0, std::strlen(kHexNameMark), kHexNameMark) != 0) {
+    if (isPlainName(name) && name.compare(0, std::strlen(kHexNameMark), kHexNameMark) != 0) {
         return name;
     }
     return kHexNameMark + hexBytes(name);
 }
 
+// A name as an export for the registry editor carries it: only plainly.
+std::string plainName(const std::string &name) {
+    if (!isPlainName(name)) {
+        throw MachineError("a registry editor cannot import the name " +
+                           hexBytes(name.substr(0, 64)) + " (in hex): it holds a line break or " +
+                           "ends inside a character");
+    }
+    return name;
+}
+
+using NameText = std::string (*)(const std::string &);
+
 // The key's line and its values.
-void writeValues(const RegKey &key, const std::string &path, std::string &out) {
+void writeValues(const RegKey &key, const std::string &path, NameText nameText, std::string &out) {
     out += "[" + path + "]\r\n";
     for (const auto &[name, value] : key.values) {
         out += value.name.empty() ? std::string("@") : quoted(nameText(value.name));
@@ -121,16 +138,30 @@ std::string exportRegistry(Registry &registry) {
           std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}, std::pair{HKEY_USERS, "HKEY_USERS"}}) {
         const auto key = registry.root(root);
         if (!key->values.empty()) {
-            writeValues(*key, name, out); // values set on the root itself
+            writeValues(*key, name, nameText, out); // values set on the root itself
         }
         for (const auto &[childName, child] : key->subkeys) {
             walkKeys(
                 *child, std::string(name) + "\\" + nameText(child->name),
                 [](const RegKey &below) { return nameText(below.name); },
                 [&out](const RegKey &below, const std::string &path) {
-                    writeValues(below, path, out);
+                    writeValues(below, path, nameText, out);
                 });
         }
+    }
+    return out;
+}
+
+std::string exportRegistryKeys(const std::vector<std::pair<const RegKey *, std::string>> &keys) {
+    std::string out = "REGEDIT4\r\n\r\n";
+    for (const auto &[key, path] : keys) {
+        walkKeys(
+            *key, path, [](const RegKey &below) { return plainName(below.name); },
+            [&out](const RegKey &below, const std::string &belowPath) {
+                if (below.holder != nullptr || !below.values.empty()) {
+                    writeValues(below, belowPath, plainName, out);
+                }
+            });
     }
     return out;
 }

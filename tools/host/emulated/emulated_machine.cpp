@@ -3,17 +3,20 @@
 // saved when something changed and its journal appended.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <utility>
 
 #include "changes.h"
+#include "emulated/folder_commands.h"
 #include "emulated/folder_lock.h"
 #include "emulated/journal.h"
 #include "emulated/touched_places.h"
@@ -21,6 +24,8 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
+#include "emulator/persistence/registry_export.h"
+#include "emulator/registry/reg_file.h"
 #include "emulator/registry/wow64_registry.h"
 #include "machine.h"
 #include "registry_path.h"
@@ -168,6 +173,9 @@ public:
         : folder_(refuseUnlessMachine(folderOf(options))), lock_(folder_, command, options.wait) {
         emu::loadMachine(folder_);
         loaded_ = Loaded{emu::writeSettings(), emu::registryEdits()};
+        if (options.library.empty()) {
+            return; // a machine subcommand: the library is not needed
+        }
         library_ = dlopen(options.library.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (library_ == nullptr) {
             throw HostError(std::string("cannot load the library: ") + dlerror());
@@ -341,7 +349,197 @@ private:
     void *library_ = nullptr;
 };
 
+// A machine subcommand's record in the journal: the command, each line it
+// printed, and its end.
+class SubcommandRecord {
+public:
+    explicit SubcommandRecord(std::string command) : text_(std::move(command) + "\n") {}
+    void line(const std::string &text) {
+        std::cout << text << "\n";
+        text_ += "  " + asWritten(text) + "\n";
+    }
+    [[nodiscard]] std::string ended(int status) const {
+        return text_ + "-> exit status " + std::to_string(status) + "\n";
+    }
+    [[nodiscard]] std::string failed(const std::string &error) const {
+        return text_ + asWritten(error) + "\n-> exit status 2\n";
+    }
+
+private:
+    std::string text_;
+};
+
+std::string commandText(const char *command, const std::vector<std::string> &words) {
+    std::string text = std::string("machine ") + command;
+    for (const std::string &word : words) {
+        text += " \"" + asWritten(word, "\"") + "\"";
+    }
+    return text;
+}
+
+HostOptions withoutLibrary(HostOptions options) {
+    options.library.clear();
+    return options;
+}
+
+std::string readWholeFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw HostError("cannot read " + path);
+    }
+    return hostFileContent(path);
+}
+
+// What a registry file asks for, told in one line.
+std::string importSummary(const std::string &file, const std::vector<emu::RegFileOperation> &ops,
+                          std::size_t skipped) {
+    std::size_t counts[4] = {};
+    for (const emu::RegFileOperation &operation : ops) {
+        ++counts[operation.kind];
+    }
+    std::string text =
+        "imported " + file + ": " + std::to_string(counts[emu::RegFileOperation::CreateKey]) +
+        " keys, " + std::to_string(counts[emu::RegFileOperation::SetValue]) + " values set, " +
+        std::to_string(counts[emu::RegFileOperation::DeleteKey]) + " keys and " +
+        std::to_string(counts[emu::RegFileOperation::DeleteValue]) + " values deleted";
+    return skipped == 0 ? text : text + " (" + std::to_string(skipped) + " refused: access denied)";
+}
+
+// The full name of a key as a registry file writes it.
+std::string registryFileName(HKEY root, const std::string &stored) {
+    const char *rootText = root == HKEY_LOCAL_MACHINE  ? "HKEY_LOCAL_MACHINE"
+                           : root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER"
+                                                       : "HKEY_USERS";
+    return stored.empty() ? rootText : std::string(rootText) + "\\" + stored;
+}
+
+// The key's path below its root with each name as stored.
+std::string storedNames(const emu::RegKey &key) {
+    std::string path;
+    for (const emu::RegKey *at = &key; at->holder != nullptr; at = at->holder) {
+        path = path.empty() ? at->name : at->name + "\\" + path;
+    }
+    return path;
+}
+
 } // namespace
+
+void importRegistryFiles(const HostOptions &options, const std::vector<std::string> &files) {
+    SubcommandRecord record(commandText("import", files));
+    EmulatedMachine machine(withoutLibrary(options), commandText("import", files));
+    std::vector<std::vector<emu::RegFileOperation>> parsed;
+    try {
+        for (const std::string &file : files) {
+            emu::RegFileParse parse = emu::parseRegFile(readWholeFile(file));
+            if (!parse.valid) {
+                throw HostError(file + ": " + parse.problem + " (nothing was imported)");
+            }
+            for (emu::RegFileOperation &operation : parse.operations) {
+                operation.keyPath = emu::storedKeyPath(operation.root, operation.keyPath, false);
+            }
+            parsed.push_back(std::move(parse.operations));
+        }
+    } catch (const HostError &error) {
+        machine.finish(record.failed(error.what()));
+        throw;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::size_t skipped = emu::applyRegFile(emu::machine().registry, parsed[i]);
+        record.line(importSummary(files[i], parsed[i], skipped));
+    }
+    machine.finish(record.ended(0));
+}
+
+void exportRegistryFile(const HostOptions &options, const std::string &file,
+                        const std::string &key) {
+    const std::vector<std::string> words =
+        key.empty() ? std::vector<std::string>{file} : std::vector<std::string>{file, key};
+    SubcommandRecord record(commandText("export", words));
+    EmulatedMachine machine(withoutLibrary(options), commandText("export", words));
+    emu::Registry &registry = emu::machine().registry;
+    std::vector<std::pair<const emu::RegKey *, std::string>> keys;
+    std::string text;
+    try {
+        if (key.empty()) {
+            for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
+                keys.emplace_back(registry.root(root).get(), registryFileName(root, ""));
+            }
+        } else {
+            const KeyName name = splitKey(key);
+            HKEY root = name.root;
+            const std::string stored = emu::storedKeyPath(root, name.path, false);
+            const auto found = registry.find(root, stored);
+            if (!found) {
+                throw HostError("no such key: " + key);
+            }
+            keys.emplace_back(found.get(), registryFileName(root, storedNames(*found)));
+        }
+        text = emu::exportRegistryKeys(keys);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        if (!(out << text) || !out.flush()) {
+            throw HostError("cannot write " + file);
+        }
+    } catch (const std::exception &error) {
+        machine.finish(record.failed(error.what()));
+        throw HostError(error.what());
+    }
+    record.line("exported " + (key.empty() ? std::string("the registry") : key) + " to " + file +
+                " (" + std::to_string(text.size()) + " bytes)");
+    machine.finish(record.ended(0));
+}
+
+void putFolder(const HostOptions &options, const std::string &source,
+               const std::string &machineFolder) {
+    const std::vector<std::string> words{source, machineFolder};
+    SubcommandRecord record(commandText("put", words));
+    EmulatedMachine machine(withoutLibrary(options), commandText("put", words));
+    std::size_t files = 0;
+    std::size_t folders = 0;
+    try {
+        std::error_code error;
+        if (!fs::is_directory(fs::symlink_status(source, error))) {
+            throw HostError("not a folder: " + source);
+        }
+        std::string separated = machineFolder;
+        std::replace(separated.begin(), separated.end(), '/', '\\');
+        for (const std::string &name : emu::splitKeyPath(separated)) {
+            if (name == "..") {
+                throw HostError("the machine folder may not go up with \"..\": " + machineFolder);
+            }
+        }
+        const std::string target = hostPathOf(machineFolder);
+        std::vector<fs::path> entries;
+        for (auto it = fs::recursive_directory_iterator(source, error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            const fs::file_status status = it->symlink_status(error);
+            if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
+                throw HostError("not a plain file or folder, nothing was copied: " +
+                                it->path().string());
+            }
+            entries.push_back(it->path());
+        }
+        if (error) {
+            throw HostError("cannot read " + source + ": " + error.message());
+        }
+        fs::create_directories(target);
+        for (const fs::path &entry : entries) {
+            const fs::path to = fs::path(target) / entry.lexically_relative(source);
+            if (fs::is_directory(fs::symlink_status(entry))) {
+                fs::create_directories(to);
+                ++folders;
+            } else {
+                fs::copy_file(entry, to, fs::copy_options::overwrite_existing);
+                ++files;
+            }
+        }
+    } catch (const std::exception &error) {
+        machine.finish(record.failed(error.what()));
+        throw HostError(error.what());
+    }
+    record.line("copied " + source + " to " + machineFolder + ": " + std::to_string(files) +
+                " files, " + std::to_string(folders) + " folders");
+    machine.finish(record.ended(0));
+}
 
 std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::string &command) {
     return std::make_unique<EmulatedMachine>(options, command);

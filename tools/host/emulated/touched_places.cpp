@@ -97,7 +97,8 @@ void addFile(const fs::path &host, Snapshot &snapshot) {
         if (fs::is_directory(below)) {
             snapshot.files[*machinePathOf(it->path())] = "folder";
         } else if (fs::is_regular_file(below)) {
-            snapshot.files[*machinePathOf(it->path())] = describeFile(hostFileContent(it->path().string()));
+            snapshot.files[*machinePathOf(it->path())] =
+                describeFile(hostFileContent(it->path().string()));
         }
     }
 }

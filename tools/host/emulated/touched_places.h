@@ -33,9 +33,9 @@ public:
     void addTo(Snapshot &before, Snapshot &after) const;
 
 private:
-    Snapshot before_; // keys and files only
+    Snapshot before_;                             // keys and files only
     std::set<std::pair<HKEY, std::string>> keys_; // root, path below it as stored
-    std::set<std::string> files_; // host paths
+    std::set<std::string> files_;                 // host paths
 };
 
 // The whole content of a file of the host.
