@@ -25,20 +25,20 @@ std::vector<std::string> splitKeyPath(const std::string &path) {
 
 RegKey::~RegKey() {
     std::vector<std::shared_ptr<RegKey>> below;
-    for (auto &entry : subkeys) {
+    for (auto &entry : subkeys.unread()) {
         below.push_back(std::move(entry.second));
     }
-    subkeys.clear();
+    subkeys.unread().clear();
     while (!below.empty()) {
         const std::shared_ptr<RegKey> key = std::move(below.back());
         below.pop_back();
         key->holder = nullptr; // its holder is going
         // A key an open handle still holds keeps its subkeys.
         if (key.use_count() == 1) {
-            for (auto &entry : key->subkeys) {
+            for (auto &entry : key->subkeys.unread()) {
                 below.push_back(std::move(entry.second));
             }
-            key->subkeys.clear();
+            key->subkeys.unread().clear();
         }
     }
 }
@@ -50,9 +50,23 @@ std::uint64_t &editCount() {
     return count;
 }
 
+RegistryEditSink &editSink() {
+    static RegistryEditSink sink = nullptr;
+    return sink;
+}
+
+void tell(const RegistryEdit &edit) {
+    ++editCount();
+    if (editSink() != nullptr) {
+        editSink()(edit);
+    }
+}
+
 } // namespace
 
 std::uint64_t registryEdits() { return editCount(); }
+
+void setRegistryEditSink(RegistryEditSink sink) { editSink() = sink; }
 
 void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data) {
     noteKeyChanging(key);
@@ -62,10 +76,10 @@ void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BY
         value.name = name;
     }
     if (added || value.type != type || value.data != data) {
-        ++editCount(); // the same data stored again changes nothing
-    }
-    value.type = type;
-    value.data = std::move(data);
+        value.type = type;
+        value.data = std::move(data);
+        tell({RegistryEdit::SetValue, &key, &entry->first, &value});
+    } // the same data stored again changes nothing
 }
 
 bool removeValue(RegKey &key, const std::string &name) {
@@ -73,8 +87,8 @@ bool removeValue(RegKey &key, const std::string &name) {
         return false;
     }
     noteKeyChanging(key);
+    tell({RegistryEdit::DeleteValue, &key, &name, nullptr});
     key.values.erase(name);
-    ++editCount();
     return true;
 }
 
@@ -84,15 +98,15 @@ std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name) {
     child->level = holder.level + 1;
     child->holder = &holder;
     holder.subkeys[name] = child;
-    ++editCount();
+    tell({RegistryEdit::CreateKey, child.get(), nullptr, nullptr});
     noteKeyCreated(*child);
     return child;
 }
 
 void markDeleted(RegKey &key) {
     noteKeyChanging(key);
+    tell({RegistryEdit::DeleteKey, &key, nullptr, nullptr});
     key.deleted = true;
-    ++editCount();
 }
 
 namespace {

@@ -40,6 +40,58 @@ struct RegValue {
 // changed.
 std::uint64_t registryEdits();
 
+struct RegKey;
+
+// Where the subkeys and values of keys not yet read come from: a machine
+// folder's registry, read a key at a time as calls reach its keys
+// (persistence/registry_base.h).
+class KeySource {
+public:
+    KeySource() = default;
+    KeySource(const KeySource &) = delete;
+    KeySource &operator=(const KeySource &) = delete;
+    virtual ~KeySource() = default;
+    // Gives the key its values and its subkeys, each subkey with its source.
+    virtual void read(RegKey &key, std::uint32_t entry) const = 0;
+};
+
+// A key's subkeys or values: a map by case-insensitive name, read from the
+// key's source the first time anything looks at it.
+template <class Value> class KeyMap {
+public:
+    using Map = std::map<std::string, Value, CaseLess>;
+    explicit KeyMap(RegKey &owner) : owner_(owner) {}
+    KeyMap(const KeyMap &) = delete;
+    KeyMap &operator=(const KeyMap &) = delete;
+    ~KeyMap() = default;
+
+    auto begin() { return read().begin(); }
+    auto end() { return read().end(); }
+    auto begin() const { return read().begin(); }
+    auto end() const { return read().end(); }
+    auto rbegin() const { return read().rbegin(); }
+    auto rend() const { return read().rend(); }
+    auto find(const std::string &name) { return read().find(name); }
+    auto find(const std::string &name) const { return read().find(name); }
+    [[nodiscard]] std::size_t count(const std::string &name) const { return read().count(name); }
+    [[nodiscard]] bool empty() const { return read().empty(); }
+    [[nodiscard]] std::size_t size() const { return read().size(); }
+    Value &operator[](const std::string &name) { return read()[name]; }
+    auto try_emplace(const std::string &name) { return read().try_emplace(name); }
+    auto erase(const std::string &name) { return read().erase(name); }
+    auto erase(typename Map::iterator at) { return read().erase(at); }
+    void clear() { read().clear(); }
+    // The map as read so far, without reading the source: for the source
+    // itself and for freeing the tree.
+    Map &unread() { return map_; }
+
+private:
+    Map &read() const;
+
+    RegKey &owner_;
+    mutable Map map_;
+};
+
 struct RegKey {
     RegKey() = default;
     RegKey(const RegKey &) = delete;
@@ -47,20 +99,47 @@ struct RegKey {
     // Frees the keys below one at a time, however deep the tree.
     ~RegKey();
 
+    // Where the key's subkeys and values are still to be read from (nothing
+    // once read, or for a key that was never in a machine folder).
+    std::shared_ptr<const KeySource> source;
+    std::uint32_t sourceEntry = 0;
+
     std::string name;
     std::size_t level = 0; // how deep the key lies (see kMaxKeyLevel)
     // The key that holds this one as its subkey; nullptr for a root and for
     // a key no longer in the tree (deleted, or below a deleted key that is
     // gone).
     RegKey *holder = nullptr;
-    std::map<std::string, std::shared_ptr<RegKey>, CaseLess> subkeys;
-    std::map<std::string, RegValue, CaseLess> values;
+    KeyMap<std::shared_ptr<RegKey>> subkeys{*this};
+    KeyMap<RegValue> values{*this};
     bool deleted = false;
     // Access rules that tests set: opening the key with a write right
     // (or creating a subkey below it) is refused; or any opening is.
     bool denyWrite = false;
     bool denyRead = false;
 };
+
+template <class Value> typename KeyMap<Value>::Map &KeyMap<Value>::read() const {
+    if (owner_.source) {
+        const std::shared_ptr<const KeySource> source = std::move(owner_.source);
+        source->read(owner_, owner_.sourceEntry);
+    }
+    return map_;
+}
+
+// A change of the registry, told after it is made to whoever keeps the
+// registry (setRegistryEditSink): the machine folder, which saves only what
+// changed. The key is still in the tree when the edit is told.
+struct RegistryEdit {
+    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+    Kind kind = CreateKey;
+    const RegKey *key = nullptr;
+    const std::string *valueName = nullptr; // SetValue and DeleteValue
+    const RegValue *value = nullptr;        // SetValue
+};
+using RegistryEditSink = void (*)(const RegistryEdit &edit);
+// Sets who is told of each edit (nullptr: nobody).
+void setRegistryEditSink(RegistryEditSink sink);
 
 class Registry {
 public:

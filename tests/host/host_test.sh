@@ -48,7 +48,7 @@ printf '%s\n' 'set-sz HKLM\Software\Brevanta Seen 32' 'set-sz HKLM64\Software\Br
 run run --machine "$work/x64" "$work/x64.script"
 check "script lines name the installer's view, HKLM64 the 64-bit one" status_is 0
 check "the 32-bit view is stored below WOW6432Node" \
-    grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Brevanta]' "$work/x64/state/registry.reg"
+    eval 'registry_state "$work/x64" | grep -qF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Brevanta]"'
 check "a 64-bit machine keeps its architecture" grep -qx "architecture = x64" "$work/x64/state/machine.conf"
 
 run call --machine "$machine" NoSuchExport
