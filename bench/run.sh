@@ -8,8 +8,8 @@
 #   bench/run.sh --check
 # Runs every benchmark that has a target: the in-process cases and their
 # growth families, the Wine benchmarks, the gzip comparison on the emulated
-# machine and under Wine, and the growth of `radozavu run`
-# (bench/host_growth.sh); keeps their whole output in build/optimised/check.log;
+# machine and under Wine, the growth of `radozavu run` (bench/host_growth.sh)
+# and the host on machines the size of a real one (bench/big_machine.sh); keeps their whole output in build/optimised/check.log;
 # prints one table of every target, met or missed with its figures; and exits
 # non-zero when a target is missed or a benchmark fails.
 set -euo pipefail
@@ -28,7 +28,8 @@ case "${1:-}" in
     log=build/optimised/check.log
     : >"$log"
     failed=()
-    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh"; do
+    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh" \
+        "bench/big_machine.sh"; do
         echo "== $step" | tee -a "$log"
         # shellcheck disable=SC2086 # the steps are split into their words
         if ! $step >>"$log" 2>&1; then

@@ -111,7 +111,7 @@ SavedState currentState() {
     state.settings = writeSettings();
     const LoadedRegistry &loaded = loadedRegistry();
     if (loaded.base && loaded.root.lock() == machine().registry.root(HKEY_LOCAL_MACHINE) &&
-        loaded.changes.size() <= loaded.base->size() / 64 + 4096) {
+        loaded.changes.size() <= loaded.base->size() / 64 + 65536) {
         state.wholeRegistry = false;
         state.changes = loaded.changes;
     } else {

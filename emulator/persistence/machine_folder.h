@@ -47,8 +47,8 @@ void loadMachine(const std::string &folder);
 
 // The current machine's state, as saveMachine would write it: what changed
 // since the registry file it was loaded from, or, when those changes have
-// grown past a 64th of that file (or there is no such file), the whole
-// registry.
+// grown past a 64th of that file and 64 KiB (or there is no such file), the
+// whole registry.
 SavedState currentState();
 
 // Called with the name of each step a save has reached ("save-settings-written",

@@ -130,8 +130,7 @@ std::shared_ptr<const RegistryBase> RegistryBase::open(const std::string &stateF
     }
     const bool matches =
         index.size >= sizeof header && std::memcmp(header.magic, kMagic, sizeof kMagic) == 0 &&
-        header.entries >= kRoots &&
-        index.size == sizeof header + header.entries * sizeof(Entry) &&
+        header.entries >= kRoots && index.size == sizeof header + header.entries * sizeof(Entry) &&
         header.size == identity.size && header.inode == identity.inode &&
         header.modifiedSeconds == identity.seconds &&
         header.modifiedNanoseconds == identity.nanoseconds &&

@@ -25,8 +25,7 @@ namespace emu {
 // when the file cannot be looked at.
 std::string indexRegistry(const std::vector<KeyLine> &lines, const std::string &registryPath);
 
-class RegistryBase final : public KeySource,
-                           public std::enable_shared_from_this<RegistryBase> {
+class RegistryBase final : public KeySource, public std::enable_shared_from_this<RegistryBase> {
 public:
     // An index entry: a key's lines in the file, its first subkey's entry
     // and its next sibling's (kNone: none).

@@ -2,8 +2,10 @@
 # A real computer's state brought into a machine folder and taken out:
 # machine import (a "Version 5.00" UTF-16 export as a 64-bit registry editor
 # imports it, WOW6432Node the 32-bit view; a file that does not parse refused
-# with its line, nothing changed), machine export (read back the same), and
-# machine put (a folder tree onto a drive; a link in it refused, nothing copied).
+# with its line, nothing changed), kept as changes over the registry file
+# that read back as the registry read whole, machine export (read back the
+# same), and machine put (a folder tree onto a drive; a link in it refused,
+# nothing copied).
 set -uo pipefail
 host=$1
 source "$(dirname "$0")/checks.sh"
@@ -32,6 +34,19 @@ HKLM\\Software\\Brevanta\\Quillane\\Current Version|ProductName|Quillane é
 HKLM\\Software\\Brevanta\\Quillane\\Current Version|Port|42
 HKLM64\\Software\\Brevanta64|Kind|64-bit
 TABLE
+
+# The registry read a key at a time through its index, with the changes of
+# the imports over it (a key and a value deleted among them), is the
+# registry read whole.
+printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brevanta64]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Brevanta\\Quillane\\Current Version]\r\n"Port"=-\r\n' >"$work/deletions.reg"
+"$host" machine import "$machine" "$work/deletions.reg" >/dev/null
+check "import: a key and a value deleted" test -s "$machine/state/changes.reg"
+"$host" machine export "$machine" "$work/indexed.reg" >/dev/null
+mv "$machine/state/registry.idx" "$work/registry.idx"
+"$host" machine export "$machine" "$work/whole.reg" >/dev/null
+check "the registry read through its index is the registry read whole" cmp -s "$work/indexed.reg" "$work/whole.reg"
+check "... and holds the deletions" eval '! grep -q "Brevanta64\|\"Port\"" "$work/whole.reg"'
+mv "$work/registry.idx" "$machine/state/registry.idx"
 
 run machine export "$machine" "$work/export.reg" 'HKLM\SOFTWARE\WOW6432Node\Brevanta'
 check "export: done" status_is 0
