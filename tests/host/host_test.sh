@@ -66,6 +66,16 @@ check "the refusal says why" error_has "not a machine folder"
 run call --machine "$machine" HKIsWindows2000
 check "a call prints its result" output_has "HKIsWindows2000 -> 0"
 check "a call without changes says so" output_has "(no changes)"
+# A call's report reads only what the call touched: a FIFO, a link to an
+# endless device and a large file on a drive cost it nothing.
+mkfifo "$machine/drives/D/fifo"
+ln -s /dev/zero "$machine/drives/D/zero"
+truncate -s 2G "$machine/drives/D/large.bin"
+timeout 20 "$host" call --machine "$machine" HKIsWindows2000 >"$work/out" 2>"$work/err"
+status=$?
+check "a call beside a FIFO, a link to /dev/zero and a large file reads none of them" \
+    eval 'status_is 0 && output_has "(no changes)"'
+rm "$machine/drives/D/fifo" "$machine/drives/D/zero" "$machine/drives/D/large.bin"
 run call --machine "$machine" HKUpdateSetupDateInRegistryEX
 check "the change report lists new keys" output_has "registry key added      HKLM\\Software\\Brevanta\\Quillane\\Preferences"
 check "the change report lists new values" output_has '"LastSetupTime" = REG_SZ'
