@@ -144,6 +144,9 @@ public:
         }
         exists = readRegularFile(host, content_);
         unsplit_ = LineSplitter(content_);
+        // Room for as many lines as a file of short lines holds, so that
+        // splitting a long file moves no lines it split already.
+        lines_.reserve(content_.size() / 16 + 1);
         return ERROR_SUCCESS;
     }
 
