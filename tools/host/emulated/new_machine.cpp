@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <utility>
 
+#include "emulated/folder_commands.h"
 #include "emulated/folder_lock.h"
 #include "kill_points.h"
 #include "emulated/product_programs.h"
@@ -169,22 +171,75 @@ const char *const kMachineUsage =
     "                            [--with-product-running] [--no-wait]\n"
     "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista 7 8.1 10 11 (default xp); --arch x64\n"
     "for xp, 2003, 7, 8.1, 10 and 11 (11 is x64 only; default x86 where there was one);\n"
-    "N: 1252 (default), 932, 936, 949 or 950.\n";
+    "N: 1252 (default), 932, 936, 949 or 950.\n"
+    "       radozavu machine import DIR FILE.reg ... [--no-wait]\n"
+    "       radozavu machine export DIR FILE.reg [KEY] [--no-wait]\n"
+    "       radozavu machine put DIR FOLDER C:\\PATH [--no-wait]\n"
+    "import merges registry files (REGEDIT4, or Version 5.00 in UTF-16) as a 64-bit\n"
+    "registry editor would (WOW6432Node is the 32-bit view); export writes KEY (default:\n"
+    "the whole registry) as a REGEDIT4 file; put copies a folder tree onto a drive.\n";
 
 const char *const kMachineSummary =
     "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
     "                 [--with-product-running]\n"
     "                 create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6\n"
     "                 2000 xp 2003 vista 7 8.1 10 11; default xp; code page 1252 or 932\n"
-    "                 ...), optionally with Quillane installed and its programs running\n";
+    "                 ...), optionally with Quillane installed and its programs running\n"
+    "  machine import DIR FILE.reg ...   merge registry files into the machine's registry\n"
+    "  machine export DIR FILE.reg [KEY] write the registry, or a key, as a registry file\n"
+    "  machine put DIR FOLDER C:\\PATH   copy a folder tree onto a drive of the machine\n";
 const char *const kMachineHelp =
     "The machine folder defaults to $RADOZAVU_MACHINE, else ./machine. A command\n"
     "holds the folder for its whole run; another waits for it, or with --no-wait\n"
     "fails at once. The library is libRADOZAVU.so beside this program.\n";
 
+namespace {
+
+// machine import, export and put: the folder, then the subcommand's own
+// words (at least least of them, at most most).
+int folderCommand(const std::string &subcommand, const std::vector<std::string> &arguments,
+                  std::size_t least, std::size_t most) {
+    HostOptions options;
+    std::vector<std::string> words;
+    for (const std::string &word : arguments) {
+        if (word == "--no-wait") {
+            options.wait = false;
+        } else if (word.rfind("--", 0) == 0) {
+            throw UsageError("unknown option for machine " + subcommand + ": " + word);
+        } else if (options.folder.empty()) {
+            options.folder = word;
+        } else {
+            words.push_back(word);
+        }
+    }
+    if (options.folder.empty() || words.size() < least || words.size() > most) {
+        throw UsageError(std::string("usage: ") + kMachineUsage);
+    }
+    if (subcommand == "import") {
+        importRegistryFiles(options, words);
+    } else if (subcommand == "export") {
+        exportRegistryFile(options, words[0], words.size() > 1 ? words[1] : "");
+    } else {
+        putFolder(options, words[0], words[1]);
+    }
+    return 0;
+}
+
+} // namespace
+
 int machineCommand(const std::vector<std::string> &arguments) {
+    if (!arguments.empty() && arguments[0] == "import") {
+        return folderCommand("import", {arguments.begin() + 1, arguments.end()}, 1, SIZE_MAX);
+    }
+    if (!arguments.empty() && arguments[0] == "export") {
+        return folderCommand("export", {arguments.begin() + 1, arguments.end()}, 1, 2);
+    }
+    if (!arguments.empty() && arguments[0] == "put") {
+        return folderCommand("put", {arguments.begin() + 1, arguments.end()}, 2, 2);
+    }
     if (arguments.empty() || arguments[0] != "new") {
-        throw UsageError("machine takes the subcommand new (radozavu machine --help)");
+        throw UsageError(
+            "machine takes the subcommands new, import, export and put (radozavu machine --help)");
     }
     const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
     std::string folder;
