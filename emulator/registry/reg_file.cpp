@@ -96,10 +96,10 @@ HKEY rootByName(const std::string &name) {
 // Which forms a file may use beyond those of the system's registry editor,
 // and which of its forms it may not.
 struct Dialect {
-    bool unicodeData;  // hex(1), hex(2) and hex(7) data are UTF-16 text
-    bool escapedBytes; // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
-    bool machineNames; // names in the hex form, key names of any length
-    bool writtenOnly;  // only what exportRegistry writes: no deletion, no key or value twice
+    bool unicodeData;    // hex(1), hex(2) and hex(7) data are UTF-16 text
+    bool escapedBytes;   // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
+    bool machineNames;   // names in the hex form, key names of any length
+    bool writtenOnly;    // only what exportRegistry writes: no deletion, no key or value twice
     const char *endLine; // the line the file ends with (nothing but blank lines after it), or none
 };
 
