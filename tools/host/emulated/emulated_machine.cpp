@@ -104,6 +104,13 @@ Snapshot takeSnapshot(KeyValuesCache &cache) {
     cache.endSnapshot();
     for (const auto &[letter, drive] : m.drives) {
         std::error_code error;
+        // Only plain files are read: a link (a junction included, whose
+        // folder is walked where it lies) or a FIFO, socket or device is
+        // neither followed nor opened, and a drive folder that is one is
+        // not walked at all.
+        if (fs::is_symlink(drive.hostFolder, error)) {
+            continue;
+        }
         for (auto it = fs::recursive_directory_iterator(drive.hostFolder, error);
              it != fs::recursive_directory_iterator(); it.increment(error)) {
             std::string relative = fs::relative(it->path(), drive.hostFolder).string();
@@ -111,8 +118,11 @@ Snapshot takeSnapshot(KeyValuesCache &cache) {
                 c = c == '/' ? '\\' : c;
             }
             const std::string machinePath = std::string(1, letter) + ":\\" + relative;
-            snapshot.files[machinePath] =
-                it->is_directory() ? std::string("folder") : describeFile(fileContent(it->path()));
+            const fs::file_status status = it->symlink_status(error);
+            snapshot.files[machinePath] = fs::is_directory(status)      ? std::string("folder")
+                                          : fs::is_regular_file(status) ? describeFile(fileContent(it->path()))
+                                          : fs::is_symlink(status)      ? std::string("link")
+                                                                        : std::string("special file");
         }
     }
     for (const auto &[id, process] : m.processes) {
