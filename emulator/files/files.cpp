@@ -99,9 +99,8 @@ bool insideDrives(const fs::path &canonicalPath) {
         std::error_code error;
         const fs::path root = fs::canonical(drive.hostFolder, error);
         if (!error && !fs::is_symlink(drive.hostFolder, error) &&
-            std::mismatch(root.begin(), root.end(), canonicalPath.begin(),
-                                    canonicalPath.end())
-                              .first == root.end()) {
+            std::mismatch(root.begin(), root.end(), canonicalPath.begin(), canonicalPath.end())
+                    .first == root.end()) {
             return true;
         }
     }

@@ -36,9 +36,8 @@ bool isFile(const std::string &path) {
 // longer than a path can be.
 bool fileSetting(const std::string &configurationFile, const std::string &setupFolder,
                  const char *key, const char *defaultName, std::string &path) {
-    std::string value = config::ReadRawSetting(configurationFile, key,
-                                               (setupFolder + defaultName).c_str(),
-                                               paths::kMaxPathLength + 2);
+    std::string value = config::ReadRawSetting(
+        configurationFile, key, (setupFolder + defaultName).c_str(), paths::kMaxPathLength + 2);
     if (!paths::fits(value) || !paths::liesInside(setupFolder, value)) {
         return false;
     }

@@ -10,7 +10,8 @@ namespace {
 
 bool isReparsePoint(const std::string &path) {
     const DWORD attributes = win::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 } // namespace
@@ -30,10 +31,9 @@ bool reachedThroughLink(const std::string &folder, const std::string &path) {
 
 handles::UniqueFileHandle OpenWithoutFollowing(const std::string &path, DWORD access,
                                                DWORD shareMode, DWORD disposition) {
-    handles::UniqueFileHandle file(win::CreateFileA(path.c_str(), access, shareMode, nullptr,
-                                                    disposition,
-                                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                                    nullptr));
+    handles::UniqueFileHandle file(
+        win::CreateFileA(path.c_str(), access, shareMode, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file && win::GetLastError() == ERROR_INVALID_PARAMETER) {
         file.reset(win::CreateFileA(path.c_str(), access, shareMode, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -19,8 +19,8 @@ bool liesInside(const std::string &folderWithBackslash, const std::string &path)
     const std::size_t folderLength = folderWithBackslash.size();
     if (path.size() <= folderLength ||
         mbtext::prefixLength(path.c_str(), folderLength) != folderLength ||
-        mbtext::compareNoCase(path.substr(0, folderLength).c_str(),
-                              folderWithBackslash.c_str()) != 0) {
+        mbtext::compareNoCase(path.substr(0, folderLength).c_str(), folderWithBackslash.c_str()) !=
+            0) {
         return false;
     }
     // Each name after the folder, between separators of either kind.

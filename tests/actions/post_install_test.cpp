@@ -76,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(std::make_tuple("C:\\Setup", "C:\\Program Files\\Brevanta\\Quillane"),
                       std::make_tuple("C:\\Setup\\", "C:\\Program Files\\Brevanta\\Quillane\\")));
 
-TEST_F(PostInstallTest, ConfiguredFilesOfTheSetupFolderAreTakenAsWrittenTheRegistryFileByItsShortPath) {
+TEST_F(PostInstallTest,
+       ConfiguredFilesOfTheSetupFolderAreTakenAsWrittenTheRegistryFileByItsShortPath) {
     writeFile("C:\\Setup\\QLNSETUP.INI",
               "[Configuration]\r\n"
               "InitialPreferencesFile=c:\\setup\\Custom\\site prefs.ini\r\n"
@@ -104,17 +105,19 @@ TEST_F(PostInstallTest, SettingsNamingNoSingleFileOfTheSetupFolderAreNotUsed) {
     writeFile("C:\\Setup\\\"quoted\".dat", registryFile("quoted"));
     makeFolder("C:\\Setup\\Folder.dat");
     makeFolder("C:\\Target");
-    for (const char *setting : {"C:\\Secret\\admin.dat", "Secret\\admin.dat",
-                                "C:\\Setup\\..\\Secret\\admin.dat", "C:\\Setup\\*.dat",
-                                "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
+    for (const char *setting :
+         {"C:\\Secret\\admin.dat", "Secret\\admin.dat", "C:\\Setup\\..\\Secret\\admin.dat",
+          "C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
         SCOPED_TRACE(setting);
-        writeFile("C:\\Setup\\QLNSETUP.INI", std::string("[Configuration]\r\nInitialPreferencesFile=") +
-                                                  setting + "\r\nInitialRegFile=" + setting + "\r\n");
+        writeFile("C:\\Setup\\QLNSETUP.INI",
+                  std::string("[Configuration]\r\nInitialPreferencesFile=") + setting +
+                      "\r\nInitialRegFile=" + setting + "\r\n");
         EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
         EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
         EXPECT_TRUE(machine().startedPrograms.empty());
     }
-    for (const char *path : {"C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
+    for (const char *path :
+         {"C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(ExecInitialRegFileEX(path), 1);
         EXPECT_EQ(MoveInitialPreferencesFileEX(path, "C:\\Target\\"), 0);

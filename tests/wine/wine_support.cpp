@@ -233,8 +233,8 @@ bool makeJunction(const std::string &link, const std::string &target) {
         return runUntil(nullptr, "cmd /c mklink /J \"" + link + "\" \"" + target + "\"", link,
                         true);
     }
-    return runUntil("Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"",
-                    link, true);
+    return runUntil("Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", link,
+                    true);
 }
 
 bool removeJunction(const std::string &link) {

@@ -119,10 +119,11 @@ Snapshot takeSnapshot(KeyValuesCache &cache) {
             }
             const std::string machinePath = std::string(1, letter) + ":\\" + relative;
             const fs::file_status status = it->symlink_status(error);
-            snapshot.files[machinePath] = fs::is_directory(status)      ? std::string("folder")
-                                          : fs::is_regular_file(status) ? describeFile(fileContent(it->path()))
-                                          : fs::is_symlink(status)      ? std::string("link")
-                                                                        : std::string("special file");
+            snapshot.files[machinePath] = fs::is_directory(status) ? std::string("folder")
+                                          : fs::is_regular_file(status)
+                                              ? describeFile(fileContent(it->path()))
+                                          : fs::is_symlink(status) ? std::string("link")
+                                                                   : std::string("special file");
         }
     }
     for (const auto &[id, process] : m.processes) {
