@@ -286,20 +286,6 @@ TEST_F(PostInstallTest, OldLibraryIsDeletedOrLeftForTheNextStartOfTheSystem) {
     EXPECT_EQ(pendingOperations(), std::string("\\??\\C:\\App\\BIN\\MFC42.DLL\0\0\0", 27));
 }
 
-// A BIN folder that a user turned into a junction leads elsewhere: nothing
-// there is deleted, now or at the next start.
-TEST_F(PostInstallTest, OldLibraryIsNotDeletedThroughAJunction) {
-    writeFile("C:\\Elsewhere\\MFC42.DLL", "someone else's");
-    makeFolder("C:\\App");
-    fs::create_directory_symlink(hostPath("C:\\Elsewhere"), hostPath("C:\\App\\BIN"));
-    SetupCallRecord folder = record("C:\\App");
-    EXPECT_EQ(HKSetupCleanUpOldFiles(&folder), 0);
-    machine().filesInUse.push_back("C:\\Elsewhere\\MFC42.DLL");
-    EXPECT_EQ(HKSetupCleanUpOldFiles(&folder), 0);
-    EXPECT_EQ(readFile("C:\\Elsewhere\\MFC42.DLL"), "someone else's");
-    EXPECT_EQ(pendingOperations(), "");
-}
-
 TEST_F(PostInstallTest, CleanUpShowsTheBusyCursorAndIgnoresAMissingFolder) {
     EXPECT_EQ(HKSetupCleanUpOldFiles(nullptr), 0);
     SetupCallRecord empty = record(nullptr);
