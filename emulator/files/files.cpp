@@ -49,17 +49,6 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     return parts;
 }
 
-// The entry of a host folder that a name denotes, matched without regard to
-// case or by its short name; the name itself when there is none.
-std::string matchEntry(const fs::path &folder, const std::string &name) {
-    std::error_code error;
-    if (fs::exists(folder / name, error)) {
-        return name;
-    }
-    const std::string found = findEntry(folder, name);
-    return found.empty() ? name : found;
-}
-
 // The folders of System32 that WOW64 does not redirect (Microsoft's "File
 // System Redirector", Windows 7 and later), each as its path parts.
 const std::vector<std::vector<std::string>> kSharedSystemFolders = {
@@ -179,15 +168,21 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
         return false;
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        host /= matchEntry(host, parts[i]);
+        // The entry the name denotes: itself, else one matched without
+        // regard to case or by its short name, else the name as given.
+        fs::path entry = host / parts[i];
         std::string target;
-        const EntryKind kind = entryKind(host.string(), &target);
+        EntryKind kind = entryKind(entry.string(), &target);
+        if (kind == EntryKind::Absent) {
+            if (const std::string found = findEntry(host, parts[i]); !found.empty()) {
+                entry = host / found;
+                kind = entryKind(entry.string(), &target);
+            }
+        }
         if (kind == EntryKind::Hidden) {
             return false;
         }
-        if (kind == EntryKind::Junction && i + 1 < parts.size()) {
-            host = target;
-        }
+        host = kind == EntryKind::Junction && i + 1 < parts.size() ? fs::path(target) : entry;
     }
     resolved.host = host.string();
     return true;
