@@ -87,6 +87,10 @@ std::string hostPath(const std::string &machinePath) {
     return host;
 }
 
+void makeJunction(const std::string &link, const std::string &target) {
+    fs::create_directory_symlink(hostPath(target), hostPath(link));
+}
+
 std::string name() {
     return windows10X64() ? "the emulated machine (Windows 10 x64)" : "the emulated machine";
 }

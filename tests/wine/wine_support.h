@@ -134,6 +134,16 @@ std::string freshFolder(const std::string &name);
 void writeFile(const std::string &path, const std::string &content);
 std::string readFile(const std::string &path);
 bool fileExists(const std::string &path);
+// Makes link (in a folder that exists) a junction leading to the folder
+// target, as a user can in a folder they can write. Wine 8 makes no link
+// itself (CreateSymbolicLinkA does nothing), so under Wine a Unix symbolic
+// link stands for it, made by /bin/ln, which Wine starts as a Unix program;
+// Wine shows a link to a folder as a reparse point. On Windows, mklink /J.
+// False when no junction could be made.
+bool makeJunction(const std::string &link, const std::string &target);
+// Removes a junction made so, and not the folder it leads to (which Wine 8's
+// RemoveDirectoryA removes instead of the link).
+bool removeJunction(const std::string &link);
 
 // Registry conveniences over the real API.
 void setString(HKEY root, const std::string &path, const char *name, const std::string &value);
