@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The library's gzip copies against the gzip program on the same files (1 MiB
 # of text, 64 MiB mixed, 64 MiB incompressible, generated afresh into
-# build/bench/gzip-data) at levels 1, 6 and 9: throughput, their ratio and
+# build/optimised/gzip-data) at levels 1, 6 and 9: throughput, their ratio and
 # the output sizes (bench/gzip_compare.cpp). With --wine the real RADOZAVU.DLL
 # makes the same copies under Wine too, in a prefix of its own.
 #   bench/compare.sh [--wine] [--runs N]   (N runs per measurement, the median; 3)
@@ -20,4 +20,4 @@ scripts/install-deps.sh
 build_optimised radozavu_gzip_compare >/dev/null
 print_machine
 gzip --version | head -1
-build/bench/radozavu_gzip_compare "${wine[@]}" "$@" build/bench/gzip-data
+build/optimised/radozavu_gzip_compare "${wine[@]}" "$@" build/optimised/gzip-data

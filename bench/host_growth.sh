@@ -22,8 +22,8 @@ while [ $# -gt 0 ]; do
     shift
 done
 build_optimised radozavu_host radozavu radozavu_growth_target >/dev/null
-host=$PWD/build/bench/radozavu
-work=$PWD/build/bench/host-growth
+host=$PWD/build/optimised/radozavu
+work=$PWD/build/optimised/host-growth
 rm -rf "$work"
 mkdir -p "$work"
 
@@ -88,7 +88,7 @@ done
 
 # One growth's target line (bench/growth_target.cpp).
 target() {
-    build/bench/radozavu_growth_target host "$@"
+    build/optimised/radozavu_growth_target host "$@"
 }
 echo
 echo "Targets (judged on the wall clock):"

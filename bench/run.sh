@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The in-process benchmarks on the emulated Windows machine, each beside its
-# floor, built optimised into build/bench; then, unless --no-wine is given,
+# floor, built optimised into build/optimised; then, unless --no-wine is given,
 # the Wine benchmarks of the real RADOZAVU.DLL (bench/wine.sh).
 #   bench/run.sh [--no-wine] [Google Benchmark options]
 # By default each case runs five times and the medians are shown.
@@ -8,8 +8,8 @@
 #   bench/run.sh --check
 # Runs every benchmark that has a target: the in-process cases and their
 # growth families, the Wine benchmarks, the gzip comparison on the emulated
-# machine and under Wine, and the growth of `radozavu run`
-# (bench/host_growth.sh); keeps their whole output in build/bench/check.log;
+# machine and under Wine, the growth of `radozavu run` (bench/host_growth.sh)
+# and the host on machines the size of a real one (bench/big_machine.sh); keeps their whole output in build/optimised/check.log;
 # prints one table of every target, met or missed with its figures; and exits
 # non-zero when a target is missed or a benchmark fails.
 set -euo pipefail
@@ -24,11 +24,12 @@ case "${1:-}" in
 --check)
     [ $# -eq 1 ] || { echo "usage: bench/run.sh --check" >&2; exit 2; }
     scripts/install-deps.sh
-    mkdir -p build/bench
-    log=build/bench/check.log
+    mkdir -p build/optimised
+    log=build/optimised/check.log
     : >"$log"
     failed=()
-    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh" "bench/host_matrix.sh"; do
+    for step in "bench/run.sh" "bench/compare.sh --wine" "bench/host_growth.sh" \
+        "bench/host_matrix.sh" "bench/big_machine.sh"; do
         echo "== $step" | tee -a "$log"
         # shellcheck disable=SC2086 # the steps are split into their words
         if ! $step >>"$log" 2>&1; then
@@ -60,7 +61,7 @@ print_machine
 if [ $# -eq 0 ]; then
     set -- --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 fi
-build/bench/radozavu_bench "$@"
+build/optimised/radozavu_bench "$@"
 if [ "$wine" = yes ]; then
     echo
     cmake --preset windows-x86 >/dev/null

@@ -4,14 +4,18 @@
 
 # The import libraries map each __stdcall caller's _Name@bytes to the DLL's
 # undecorated export: libradozavu.dll.a for mingw-w64, RADOZAVU.lib in the
-# short import format of Microsoft's linker.
+# short import format of Microsoft's linker. dlltool names the library's
+# members from a fixed prefix (by default its process number) and its
+# symbols from the output's path as given, here relative to the build
+# folder, so that two builds give the same library.
 find_program(MINGW_DLLTOOL i686-w64-mingw32-dlltool REQUIRED)
 find_program(LLVM_DLLTOOL llvm-dlltool REQUIRED)
 set(RADOZAVU_MINGW_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/libradozavu.dll.a)
 set(RADOZAVU_MSVC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/RADOZAVU.lib)
 add_custom_command(OUTPUT ${RADOZAVU_MINGW_IMPORT_LIBRARY}
-                   COMMAND ${MINGW_DLLTOOL} --kill-at -d ${RADOZAVU_STDCALL_DEF_FILE}
-                           -D RADOZAVU.DLL -l ${RADOZAVU_MINGW_IMPORT_LIBRARY}
+                   COMMAND ${MINGW_DLLTOOL} --temp-prefix radozavu --kill-at
+                           -d ${RADOZAVU_STDCALL_DEF_FILE} -D RADOZAVU.DLL -l libradozavu.dll.a
+                   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                    DEPENDS ${RADOZAVU_STDCALL_DEF_FILE} VERBATIM)
 add_custom_command(OUTPUT ${RADOZAVU_MSVC_IMPORT_LIBRARY}
                    COMMAND ${LLVM_DLLTOOL} -m i386 -k -d ${RADOZAVU_STDCALL_DEF_FILE}
@@ -32,9 +36,10 @@ foreach(library IN ITEMS MINGW MSVC)
     add_dependencies(radozavu_example_${flavour} import_libraries radozavu)
 endforeach()
 
-# The package: the DLL, its header and .def file, both import libraries, the
-# NSIS header, the reference, the examples, the licence and a short readme.
-install(FILES $<TARGET_FILE:radozavu> DESTINATION bin)
+# The package: the DLL and the host that rehearses scripts with it, its
+# header and .def file, both import libraries, the NSIS header, the
+# reference, the examples, the licence and a short readme.
+install(FILES $<TARGET_FILE:radozavu> $<TARGET_FILE:radozavu_host> DESTINATION bin)
 install(FILES include/radozavu.h DESTINATION include)
 install(FILES ${RADOZAVU_DEF_FILE} ${RADOZAVU_MINGW_IMPORT_LIBRARY} ${RADOZAVU_MSVC_IMPORT_LIBRARY}
         DESTINATION lib)
@@ -52,6 +57,11 @@ set(CPACK_PACKAGE_NAME RADOZAVU)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME RADOZAVU-${PROJECT_VERSION}-win32)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# Signed when a certificate is given; the ZIP written again reproducibly.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_sign.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_zip.cmake)
+set(CPACK_RADOZAVU_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_RADOZAVU_SOURCE_DATE_EPOCH ${RADOZAVU_SOURCE_DATE_EPOCH})
 include(CPack)
 
 # The package test: unpacks the package in a fresh folder, builds the C

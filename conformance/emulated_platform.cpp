@@ -63,6 +63,10 @@ void startCase() {
         emu::configureStandardMachine(driveFolder());
     }
     fs::create_directories(hostPath(scratchFolder()));
+    // The folder of the suite's program file, as a program's folder exists
+    // on Windows (the cases of the program search plant files there).
+    const std::string &program = emu::machine().programFile;
+    fs::create_directories(driveFolder() + "/" + program.substr(3, program.rfind('\\') - 3));
 }
 
 void endCase() {
@@ -81,6 +85,10 @@ std::string hostPath(const std::string &machinePath) {
         throw std::runtime_error("no drive for " + machinePath);
     }
     return host;
+}
+
+void makeJunction(const std::string &link, const std::string &target) {
+    fs::create_directory_symlink(hostPath(target), hostPath(link));
 }
 
 std::string name() {

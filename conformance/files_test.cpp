@@ -8,6 +8,7 @@
 #include "code_page.h"
 #include "platform/drives.h"
 #include "platform/file_io.h"
+#include "platform/file_operations.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/system.h"
@@ -154,6 +155,25 @@ TEST_F(Files, AttributesTellFoldersFilesAndMissingOnes) {
             << c.path;
         EXPECT_EQ(win::GetLastError(), c.error) << c.path;
     }
+}
+
+// A junction, which any user can make in a folder they can write: a folder
+// shown as a reparse point, through which paths lead to the folder it names.
+// The library looks for that mark on the way to a file it deletes or writes.
+TEST_F(Files, AJunctionIsAReparsePointLeadingToItsFolder) {
+    writeFile(path("Real\\a.ini"), "a");
+    platform::makeJunction(path("Link"), path("Real"));
+    const DWORD junction = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    EXPECT_EQ(win::GetFileAttributesA(path("Link").c_str()), junction);
+    EXPECT_EQ(win::GetFileAttributesA(path("Real").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(win::GetFileAttributesA(path("Link\\a.ini").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+    WIN32_FIND_DATAA found;
+    const HANDLE search = win::FindFirstFileA(path("Li*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(found.dwFileAttributes, junction);
+    EXPECT_TRUE(win::FindClose(search));
+    EXPECT_TRUE(win::DeleteFileA(path("Link\\a.ini").c_str()));
+    EXPECT_EQ(win::GetFileAttributesA(path("Real\\a.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // The install folder's check asks for the type of "X:\" made of the path's

@@ -35,6 +35,11 @@ std::vector<std::string> subkeyNames(HKEY root, const std::string &path, REGSAM 
 // outside the scratch key (HKEY_LOCAL_MACHINE\Software ...).
 void removeKey(HKEY root, const std::string &path, REGSAM view);
 
+// Makes link (a machine path in a folder that exists) a junction leading to
+// the folder target: on the emulated machine a host link to a folder of its
+// drives, under Wine a Unix symbolic link (wine::makeJunction says why).
+void makeJunction(const std::string &link, const std::string &target);
+
 // "the emulated machine", "Wine <version>" or "Windows".
 std::string name();
 bool underWine();

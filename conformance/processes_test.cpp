@@ -5,6 +5,8 @@
 #include "case.h"
 #include "platform/file_operations.h"
 #include "platform/kernel.h"
+#include "platform/libraries.h"
+#include "platform/module_file.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 #include "platform/semaphores.h"
@@ -105,6 +107,46 @@ TEST_F(Processes, ProgramsThatCannotStartAreRefused) {
     }
 }
 
+// The folder of the suite's own program file.
+std::string programFolder() {
+    char program[MAX_PATH];
+    const DWORD length = win::GetModuleFileNameA(nullptr, program, sizeof program);
+    const std::string file(program, length < sizeof program ? length : 0);
+    return file.substr(0, file.rfind('\\'));
+}
+
+// CreateProcessA looks for a bare name in the folder of the program that
+// starts it and in the current folder, as well as in the system's folders: a
+// program planted in either of the first two is started by its bare name.
+TEST_F(Processes, ABareNameIsLookedForInTheProgramsFolderAndTheCurrentFolder) {
+    constexpr const char *kName = "rzsearch.exe";
+    const struct {
+        std::string where; // "": planted nowhere
+        DWORD error;       // 0: started
+    } cases[] = {
+        {programFolder() + "\\" + kName, 0},
+        {kName, 0}, // relative: in the current folder
+        {"", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.where);
+        if (!c.where.empty()) {
+            ASSERT_TRUE(win::CopyFileA(standins::programFile().c_str(), c.where.c_str(), FALSE));
+        }
+        {
+            Started started;
+            win::SetLastError(0xdeadbeef);
+            EXPECT_EQ(start(kName, started), c.error == 0 ? TRUE : FALSE);
+            if (c.error != 0) {
+                EXPECT_EQ(win::GetLastError(), c.error);
+            }
+        }
+        if (!c.where.empty()) {
+            EXPECT_TRUE(win::DeleteFileA(c.where.c_str()));
+        }
+    }
+}
+
 TEST_F(Processes, OpenProcessGivesARunningProgramByItsIdOnly) {
     standins::Program program;
     win::SetLastError(0xdeadbeef);
@@ -180,9 +222,9 @@ TEST_F(Processes, TheShellRefusesWhatItCannotStart) {
 TEST_F(Processes, ALibraryIsLoadedOnceAndItsEntriesFoundByName) {
     const std::string file = standins::libraryFile();
     win::SetLastError(0xdeadbeef);
-    const HMODULE library = win::LoadLibraryA(file.c_str());
+    const HMODULE library = win::LoadLibraryExA(file.c_str(), nullptr, 0);
     ASSERT_NE(library, nullptr) << win::GetLastError();
-    EXPECT_EQ(win::LoadLibraryA(file.c_str()), library);
+    EXPECT_EQ(win::LoadLibraryExA(file.c_str(), nullptr, 0), library);
     EXPECT_NE(win::GetProcAddress(library, "HKPopulateWriteMonitorPaths"), nullptr);
     win::SetLastError(0xdeadbeef);
     EXPECT_EQ(win::GetProcAddress(library, "HKNoSuchEntry"), nullptr);
@@ -201,9 +243,56 @@ TEST_F(Processes, LibrariesThatCannotLoadAreRefused) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
         win::SetLastError(0xdeadbeef);
-        EXPECT_EQ(win::LoadLibraryA(c.file.c_str()), nullptr);
+        EXPECT_EQ(win::LoadLibraryExA(c.file.c_str(), nullptr, 0), nullptr);
         EXPECT_EQ(win::GetLastError(), c.error);
     }
+}
+
+// A library's imports are looked for in the program's folder unless its
+// load says otherwise: LOAD_WITH_ALTERED_SEARCH_PATH puts the library's own
+// folder in its place, and the safe search flags, which a Windows has where
+// kernel32.dll has AddDllDirectory, name the library's folder and System32
+// alone. A broken copy of the import beside the program shows which folder
+// was taken.
+TEST_F(Processes, ALibrarysImportsComeFromTheFoldersItsLoadNames) {
+    const HMODULE kernel = win::GetModuleHandleA("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    EXPECT_EQ(win::GetModuleHandleA("KERNEL32"), kernel);
+    win::SetLastError(0xdeadbeef);
+    EXPECT_EQ(win::GetProcAddress(kernel, "RadozavuNoSuchFunction"), nullptr);
+    EXPECT_EQ(win::GetLastError(), kErrorProcNotFound);
+    const bool safeSearch = win::GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+
+    const std::string library = standins::importingLibrary();
+    const std::string planted = programFolder() + "\\" + standins::kImportedLibrary;
+    writeFile(planted, "not a library\r\n");
+    // Windows stops at the broken copy; Wine passes over it and finds no
+    // other in the program's search.
+    const DWORD brokenImport =
+        knownWineDifference("a broken library of an imported name is passed over, the search "
+                            "goes on")
+            ? kErrorModNotFound
+            : DWORD{ERROR_BAD_EXE_FORMAT};
+    const struct {
+        DWORD flags;
+        DWORD error; // 0: loaded
+    } cases[] = {
+        {0, brokenImport},
+        {LOAD_WITH_ALTERED_SEARCH_PATH, 0},
+        {LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32,
+         safeSearch ? 0 : DWORD{ERROR_INVALID_PARAMETER}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.flags);
+        win::SetLastError(0xdeadbeef);
+        const HMODULE loaded = win::LoadLibraryExA(library.c_str(), nullptr, c.flags);
+        EXPECT_EQ(loaded != nullptr, c.error == 0);
+        if (c.error != 0) {
+            EXPECT_EQ(win::GetLastError(), c.error);
+        }
+    }
+    EXPECT_NE(win::GetModuleHandleA(standins::kImportedLibrary), nullptr);
+    EXPECT_TRUE(win::DeleteFileA(planted.c_str()));
 }
 
 using Semaphores = Case;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "case.h"
+#include "platform/libraries.h"
 #include "platform/processes.h"
 #include "platform/resources.h"
 #include "platform/system.h"
@@ -41,7 +42,7 @@ TEST_F(Resources, AStringIsReadWhileItFitsAndCutToTheRoomThereIs) {
 }
 
 TEST_F(Resources, AModuleWithoutStringsHasNone) {
-    const HMODULE library = win::LoadLibraryA(standins::libraryFile().c_str());
+    const HMODULE library = win::LoadLibraryExA(standins::libraryFile().c_str(), nullptr, 0);
     ASSERT_NE(library, nullptr);
     char buffer[64];
     std::memset(buffer, kJunk, sizeof buffer);

@@ -48,6 +48,12 @@ private:
 // exports "HKPopulateWriteMonitorPaths".
 std::string libraryFile();
 
+// The stand-in of Rezedev.dll that imports the stand-in library
+// kImportedLibrary, which lies beside it in a folder of their own (not the
+// suite's): its machine path. Once loaded it stays for the run.
+inline constexpr const char *kImportedLibrary = "ZepShared.dll";
+std::string importingLibrary();
+
 // A string table of a module, as the machine's own modules carry one.
 inline constexpr UINT kFirstString = 408;  // "Setup"
 inline constexpr UINT kSecondString = 433; // "Pick a folder"

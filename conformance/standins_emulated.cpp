@@ -42,6 +42,23 @@ std::string libraryFile() {
     return file;
 }
 
+// Copied into a folder of the scratch folder. The machine reads no imports
+// from a shared object: it is told that Rezedev.dll imports the stand-in
+// beside it.
+std::string importingLibrary() {
+    const fs::path built(RADOZAVU_STANDIN_FOLDER);
+    const std::string folder = platform::scratchFolder() + "\\importing";
+    fs::create_directories(platform::hostPath(folder));
+    std::string library = folder + "\\Rezedev.dll";
+    fs::copy_file(built / "Rezedev.dll", platform::hostPath(library),
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(built / "importing" / kImportedLibrary,
+                  platform::hostPath(folder + "\\" + kImportedLibrary),
+                  fs::copy_options::overwrite_existing);
+    emu::machine().libraryImports["Rezedev.dll"] = {kImportedLibrary};
+    return library;
+}
+
 HINSTANCE stringModule() {
     static const win::StringResource strings[] = {{kFirstString, "Setup"},
                                                   {kSecondString, "Pick a folder"}};

@@ -14,8 +14,14 @@
 #include "wine_support.h"
 
 namespace conformance::standins {
+namespace {
 
-std::string programFile() { return wine::programFolder() + "program_standin.exe"; }
+// A stand-in built in the build folder, the one above the suite's own.
+std::string builtFile(const char *name) { return wine::programFolder() + "..\\" + name; }
+
+} // namespace
+
+std::string programFile() { return builtFile("program_standin.exe"); }
 
 bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
     for (const DWORD start = GetTickCount(); GetTickCount() - start < wine::kPatienceMs;) {
@@ -34,7 +40,11 @@ bool showsWindows(DWORD processId, const std::vector<std::string> &titles) {
     return false;
 }
 
-std::string libraryFile() { return wine::programFolder() + "ZepProj.dll"; }
+std::string libraryFile() { return builtFile("ZepProj.dll"); }
+
+// As built: a folder of the build folder, loaded from there, since a
+// library still loaded cannot be deleted with the scratch folder.
+std::string importingLibrary() { return builtFile("importing\\Rezedev.dll"); }
 
 // The suite's own table (strings.rc).
 HINSTANCE stringModule() { return GetModuleHandleA(nullptr); }
@@ -72,9 +82,9 @@ Service::Service(const char *name, ServiceOptions options) : state_(new State) {
     ResetEvent(state_->release);
     state_->manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     const std::string record = platform::scratchFolder() + "\\" + name + ".txt";
-    const std::string commandLine =
-        wine::besideProgram("service_standin.exe", std::string(name) + " \"" + record + "\" " +
-                                                       (options.refuseStop ? "refuse" : "prompt"));
+    const std::string commandLine = "\"" + builtFile("service_standin.exe") + "\" " +
+                                    std::string(name) + " \"" + record + "\" " +
+                                    (options.refuseStop ? "refuse" : "prompt");
     std::string dependencies = options.dependsOn != nullptr ? options.dependsOn : "";
     dependencies.push_back('\0'); // a list of names, closed by an empty one
     state_->service = CreateServiceA(

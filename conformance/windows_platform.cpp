@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform.h"
+#include "wine_support.h"
 
 namespace conformance::platform {
 namespace {
@@ -17,7 +18,18 @@ std::string &folderPath() {
     return folder;
 }
 
+// The junctions the case made, removed before the scratch folder: removing
+// the folder would lead through them.
+std::vector<std::string> &junctions() {
+    static std::vector<std::string> made;
+    return made;
+}
+
 void removeScratch() {
+    for (const std::string &junction : junctions()) {
+        wine::removeJunction(junction);
+    }
+    junctions().clear();
     std::error_code error;
     std::filesystem::remove_all(folderPath(), error);
     SHDeleteKeyA(HKEY_CURRENT_USER, kScratchKey);
@@ -47,6 +59,13 @@ void endCase() { removeScratch(); }
 const std::string &scratchFolder() { return folderPath(); }
 
 std::string hostPath(const std::string &machinePath) { return machinePath; }
+
+void makeJunction(const std::string &link, const std::string &target) {
+    if (!wine::makeJunction(link, target)) {
+        throw std::runtime_error("cannot make the junction " + link);
+    }
+    junctions().push_back(link);
+}
 
 std::string name() {
     using WineVersion = const char *(__cdecl *)();

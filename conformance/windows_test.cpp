@@ -39,6 +39,28 @@ TEST_F(Windows, AWindowIsFoundByTitleAndClassWithoutCase) {
     }
 }
 
+// Every top-level window of a title is met once, walking on from the one
+// found before; the walk ends in null.
+TEST_F(Windows, TheWindowsOfATitleAreFoundOneAfterTheOther) {
+    const standins::Program first({kMain});
+    const standins::Program second({kMain, kTray});
+    ASSERT_TRUE(first.shown());
+    ASSERT_TRUE(second.shown());
+    std::vector<DWORD> owners;
+    for (HWND window = win::FindWindowExA(nullptr, nullptr, nullptr, kMain); window != nullptr;
+         window = win::FindWindowExA(nullptr, window, nullptr, kMain)) {
+        DWORD processId = 0;
+        win::GetWindowThreadProcessId(window, &processId);
+        owners.push_back(processId);
+    }
+    std::sort(owners.begin(), owners.end());
+    std::vector<DWORD> expected = {first.id(), second.id()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(owners, expected);
+    EXPECT_EQ(win::FindWindowExA(nullptr, nullptr, nullptr, kMain),
+              win::FindWindowA(nullptr, kMain));
+}
+
 BOOL CALLBACK collectWindowsOfProcess(HWND window, LPARAM found) {
     auto *windows = reinterpret_cast<std::vector<std::pair<HWND, DWORD>> *>(found);
     DWORD processId = 0;
@@ -86,7 +108,11 @@ TEST_F(Windows, ClosingMessagesEndTheProgramWithItsWindows) {
         ASSERT_TRUE(program.shown());
         const HWND window = win::FindWindowA(nullptr, kMain);
         if (closing.sent) {
-            EXPECT_EQ(win::SendMessageA(window, closing.message, 0, 0), 0);
+            DWORD_PTR answer = 0xdeadbeef;
+            EXPECT_NE(win::SendMessageTimeoutA(window, closing.message, 0, 0, SMTO_ABORTIFHUNG,
+                                               kPatienceMs, &answer),
+                      0);
+            EXPECT_EQ(answer, 0u);
             // A sent message has been handled when the call returns.
             EXPECT_EQ(win::FindWindowA(nullptr, kMain), nullptr);
         } else {
@@ -100,7 +126,7 @@ TEST_F(Windows, ClosingMessagesEndTheProgramWithItsWindows) {
         EXPECT_FALSE(win::PostMessageA(window, WM_CLOSE, 0, 0));
         EXPECT_EQ(win::GetLastError(), DWORD{ERROR_INVALID_WINDOW_HANDLE});
         win::SetLastError(0xdeadbeef);
-        EXPECT_EQ(win::SendMessageA(window, WM_CLOSE, 0, 0), 0);
+        EXPECT_EQ(win::SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 100, nullptr), 0);
         EXPECT_EQ(win::GetLastError(), DWORD{ERROR_INVALID_WINDOW_HANDLE});
         DWORD processId = 0xdeadbeef;
         win::SetLastError(0xdeadbeef);

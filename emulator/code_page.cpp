@@ -84,8 +84,12 @@ bool convertToAnsi(const std::string &bytes, Encoding encoding, bool keepEscaped
     // and the rest still converts.
     while (left > 0) {
         const std::size_t length = encodedCharacterLength(in, left, utf16);
+        const auto first = static_cast<unsigned char>(in[0]);
         std::string converted;
-        if (const int kept = keepEscapedBytes ? keptByte(in, length, utf16) : -1; kept >= 0) {
+        if (first < 0x80 && (!utf16 || (length == 2 && in[1] == 0))) {
+            ansi += static_cast<char>(first); // ASCII: the same byte in every code page here
+        } else if (const int kept = keepEscapedBytes ? keptByte(in, length, utf16) : -1;
+                   kept >= 0) {
             ansi += static_cast<char>(kept);
         } else if (convert(converter.get(), in, length, converted)) {
             ansi += converted;

@@ -154,10 +154,11 @@ struct Semaphore : KernelObject {
     void satisfyWait() override { --count; }
 };
 
-// A library loaded with LoadLibraryA: a host shared object (the stand-ins of
-// the product's sibling libraries), found by its machine path.
+// A library loaded with LoadLibraryExA, or imported by one and loaded with
+// it: a host shared object (the stand-ins of the product's sibling
+// libraries), found by its machine path.
 struct LoadedLibrary {
-    std::string machinePath; // as the caller spelt it
+    std::string machinePath; // as the caller spelt it; where an import was found
     std::string hostPath;
     void *object = nullptr; // from dlopen
 };
@@ -223,6 +224,10 @@ struct Machine {
     HandleTable handles;
     DWORD lastError = 0;
     std::vector<LoadedLibrary> libraries; // in the order they were loaded
+    // The libraries a library file imports (its file name -> the file names
+    // of its imports), as a test declares them: the machine reads no imports
+    // from the host's shared objects.
+    std::map<std::string, std::vector<std::string>, CaseLess> libraryImports;
     // The string resources of the modules (module handle -> string id ->
     // text), each table given by its module as it loaded.
     std::map<HINSTANCE, std::map<UINT, std::string>> stringTables;
@@ -310,6 +315,10 @@ void setSystemTime(std::uint64_t fileTime);
 // The system time now: the time set, run on with the clock, and stopped at
 // kSystemTimeMaximum.
 std::uint64_t systemTimeNow(const Machine &m);
+
+// The system folder as GetSystemDirectoryA gives it (System32, or SYSTEM on
+// the Windows 95 family).
+std::string systemFolder();
 
 // The machine path of the system's registry editor, in the Windows folder.
 std::string registryEditorPath();

@@ -32,6 +32,9 @@ if [ "${1:-}" != linux ]; then
     packages+=(chromium)
     # strace: the host's tests stop or kill a command at its system calls.
     packages+=(strace)
+    # The release: the shipped binaries' check (Debian's python3 with pefile),
+    # Authenticode signing and the package test's throwaway certificate.
+    packages+=(python3-pefile osslsigncode openssl)
 fi
 
 missing=()

@@ -3,7 +3,8 @@
 # Linux, the real RADOZAVU.DLL under Wine, and the hardening checks (the Linux
 # suite under the address, undefined-behaviour and leak sanitizers,
 # reproducible fuzz runs of every parser and text editor, clang-tidy,
-# clang-format). Exits non-zero on any failure.
+# clang-format), then builds the release's files again in a second folder
+# and compares them byte for byte. Exits non-zero on any failure.
 #
 # The stages run one after another, but for the Wine tests: they mostly wait
 # on Wine, so they run in the background beside the later stages, with their
@@ -108,4 +109,5 @@ stage "ctest sanitize" ctest --preset sanitize
 stage "fuzz runs" scripts/fuzz.sh
 stage "clang-tidy" scripts/tidy.sh
 stage "clang-format" scripts/format.sh --check
+stage "rebuild windows-x86 and compare" scripts/rebuild-compare.sh
 finish_background || exit 1

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/buffered_files.h"
+#include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 
@@ -46,6 +47,9 @@ bool hostFileToOpen(const char *path, const char *mode, std::string &host) {
     if (!sharingAllows(resolved.host, access, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
         errno = EACCES;
         return false;
+    }
+    if (opensForWriting(mode)) {
+        noteFileChanging(resolved.host);
     }
     host = resolved.host;
     return true;

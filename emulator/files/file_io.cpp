@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "platform/file_io.h"
@@ -124,6 +125,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         flags |= (access & GENERIC_READ) != 0 ? O_RDWR : O_WRONLY;
     } else {
         flags |= O_RDONLY;
+    }
+    if ((flags & (O_CREAT | O_TRUNC | O_WRONLY | O_RDWR)) != 0) {
+        emu::noteFileChanging(resolved.host);
     }
     const int descriptor = ::open(resolved.host.c_str(), flags | O_CLOEXEC, 0644);
     if (descriptor < 0) {

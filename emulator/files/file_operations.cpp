@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/files/short_names.h"
@@ -149,6 +150,8 @@ BOOL moveNow(const char *existingFile, const char *newFile, DWORD flags) {
             return failWith(ERROR_SHARING_VIOLATION);
         }
     }
+    noteFileChanging(source.host);
+    noteFileChanging(target.host);
     std::error_code error;
     fs::rename(source.host, target.host, error);
     return error ? failWith(missingPathError(target.host)) : TRUE;
@@ -202,6 +205,8 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     // A planned fault strikes once the copy beside the target has been
     // written, as a disk that fills up on the copy's last bytes would.
     const std::string temporary = target.host + ".~copy";
+    emu::noteFileChanging(temporary);
+    emu::noteFileChanging(target.host);
     if (!fs::copy_file(source.host, temporary, fs::copy_options::overwrite_existing, error)) {
         fs::remove(temporary, error);
         return emu::failWith(ERROR_DISK_FULL);
@@ -236,6 +241,7 @@ BOOL DeleteFileA(LPCSTR file) {
     if (!emu::mayOpen(resolved.host, DELETE, emu::kShareAll)) {
         return emu::failWith(ERROR_SHARING_VIOLATION);
     }
+    emu::noteFileChanging(resolved.host);
     std::error_code error;
     return fs::remove(resolved.host, error) ? TRUE : emu::failWith(ERROR_ACCESS_DENIED);
 }

@@ -49,17 +49,6 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     return parts;
 }
 
-// The entry of a host folder that a name denotes, matched without regard to
-// case or by its short name; the name itself when there is none.
-std::string matchEntry(const fs::path &folder, const std::string &name) {
-    std::error_code error;
-    if (fs::exists(folder / name, error)) {
-        return name;
-    }
-    const std::string found = findEntry(folder, name);
-    return found.empty() ? name : found;
-}
-
 // The folders of System32 that WOW64 does not redirect (Microsoft's "File
 // System Redirector", Windows 7 and later), each as its path parts.
 const std::vector<std::vector<std::string>> kSharedSystemFolders = {
@@ -92,7 +81,44 @@ void redirectSystemFolder(char drive, std::vector<std::string> &parts) {
     }
 }
 
+// Whether a host path lies in the folder of one of the machine's drives
+// (a drive whose folder is itself a link has none).
+bool insideDrives(const fs::path &canonicalPath) {
+    for (const auto &[letter, drive] : machine().drives) {
+        std::error_code error;
+        const fs::path root = fs::canonical(drive.hostFolder, error);
+        if (!error && !fs::is_symlink(drive.hostFolder, error) &&
+            std::mismatch(root.begin(), root.end(), canonicalPath.begin(), canonicalPath.end())
+                    .first == root.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+EntryKind entryKind(const std::string &host, std::string *junctionTarget) {
+    struct stat info {};
+    if (::lstat(host.c_str(), &info) != 0) {
+        return EntryKind::Absent;
+    }
+    if (S_ISDIR(info.st_mode) || S_ISREG(info.st_mode)) {
+        return EntryKind::Plain;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+        return EntryKind::Hidden; // a FIFO, a socket or a device
+    }
+    std::error_code error;
+    const fs::path target = fs::canonical(host, error);
+    if (error || !fs::is_directory(target, error) || !insideDrives(target)) {
+        return EntryKind::Hidden;
+    }
+    if (junctionTarget != nullptr) {
+        *junctionTarget = target.string();
+    }
+    return EntryKind::Junction;
+}
 
 bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
     Machine &m = machine();
@@ -134,9 +160,29 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
     resolved.drive = letter;
     resolved.parts = parts;
     resolved.trailingSeparator = trailing && !parts.empty();
+    // The host folders are never left: a junction leads to the folder it
+    // names, and a name that is no plain file, folder or junction names
+    // nothing, whatever follows it.
     fs::path host = drive->second.hostFolder;
-    for (const std::string &part : parts) {
-        host /= matchEntry(host, part);
+    if (entryKind(host.string(), nullptr) == EntryKind::Hidden) {
+        return false;
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        // The entry the name denotes: itself, else one matched without
+        // regard to case or by its short name, else the name as given.
+        fs::path entry = host / parts[i];
+        std::string target;
+        EntryKind kind = entryKind(entry.string(), &target);
+        if (kind == EntryKind::Absent) {
+            if (const std::string found = findEntry(host, parts[i]); !found.empty()) {
+                entry = host / found;
+                kind = entryKind(entry.string(), &target);
+            }
+        }
+        if (kind == EntryKind::Hidden) {
+            return false;
+        }
+        host = kind == EntryKind::Junction && i + 1 < parts.size() ? fs::path(target) : entry;
     }
     resolved.host = host.string();
     return true;
@@ -169,6 +215,9 @@ DWORD attributesOf(const std::string &host) {
         return INVALID_FILE_ATTRIBUTES;
     }
     DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (entryKind(host, nullptr) == EntryKind::Junction) {
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
     if ((info.st_mode & S_IWUSR) == 0) {
         attributes |= FILE_ATTRIBUTE_READONLY;
     }
@@ -291,6 +340,9 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
                                     ? std::map<std::string, std::string, emu::CaseLess>()
                                     : emu::shortNamesOf(folder);
         for (const std::string &name : names) {
+            if (emu::entryKind((folder / name).string(), nullptr) == emu::EntryKind::Hidden) {
+                continue;
+            }
             const auto shortName = shortNames.find(name);
             if (emu::wildcardMatch(last.c_str(), name.c_str()) ||
                 (shortName != shortNames.end() &&

@@ -16,7 +16,18 @@ struct ResolvedPath {
     std::string host;               // the host path, existing names matched by case
 };
 
-// Resolves a machine path; false when it names no mapped drive.
+// What a host path under a drive's folder is to the machine. A host link
+// to a folder inside the machine's drives stands for a junction: the
+// machine follows it and shows it as a reparse point. Anything else that is
+// no plain file or folder (a link to a file, a dangling link, a link out of
+// the drives, a FIFO, a socket, a device) is hidden: it is never followed or
+// opened, searches leave it out, and a path through it names nothing.
+enum class EntryKind { Absent, Plain, Junction, Hidden };
+// junctionTarget, when given, receives the folder a junction leads to.
+EntryKind entryKind(const std::string &host, std::string *junctionTarget);
+
+// Resolves a machine path; false when it names no mapped drive, or passes
+// through a hidden entry.
 bool resolvePath(const std::string &machinePath, ResolvedPath &resolved);
 
 // The file attributes of a host path, INVALID_FILE_ATTRIBUTES when absent.

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "emulator/text.h"
@@ -143,6 +144,9 @@ public:
         }
         exists = readRegularFile(host, content_);
         unsplit_ = LineSplitter(content_);
+        // Room for as many lines as a file of short lines holds, so that
+        // splitting a long file moves no lines it split already.
+        lines_.reserve(content_.size() / 16 + 1);
         return ERROR_SUCCESS;
     }
 
@@ -259,6 +263,8 @@ public:
             return ERROR_ACCESS_DENIED;
         }
         const std::string temporary = host + ".~new";
+        noteFileChanging(temporary);
+        noteFileChanging(host);
         const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (out < 0) {
             return ERROR_ACCESS_DENIED;

@@ -11,6 +11,7 @@
 
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_settings.h"
+#include "emulator/persistence/registry_base.h"
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
 
@@ -45,6 +46,51 @@ std::string readWhole(const fs::path &path) {
     return content.str();
 }
 
+// The registry as the machine folder it was loaded from keeps it: the
+// registry file read a key at a time (none: the registry was read whole, or
+// never loaded from a folder), and the changes since that file was written,
+// those loaded first, then each edit of this command as it is made.
+struct LoadedRegistry {
+    std::shared_ptr<const RegistryBase> base;
+    std::string changes;
+    std::weak_ptr<RegKey> root; // the loaded registry's, to know it from a machine made since
+};
+
+LoadedRegistry &loadedRegistry() {
+    static LoadedRegistry loaded;
+    return loaded;
+}
+
+constexpr const char *kChangesHeader = "REGEDIT4\r\n\r\n";
+
+void keepEdit(const RegistryEdit &edit) {
+    std::string &changes = loadedRegistry().changes;
+    if (changes.empty()) {
+        changes = kChangesHeader;
+    }
+    writeEdit(edit, changes);
+}
+
+// Applies a registry file of the state folder; damage names the file.
+void applyStateFile(const std::string &name, const std::string &text, RegFileSource source) {
+    const RegFileParse parsed = parseRegFile(text, source);
+    if (!parsed.valid) {
+        throw MachineError(name + " is damaged: " + parsed.problem);
+    }
+    applyRegFile(machine().registry, parsed.operations);
+}
+
+// Gives a state folder being written the registry file (and its index) of
+// the state it replaces, as hard links: they are never changed in place.
+void linkRegistryFile(const fs::path &from, const fs::path &to) {
+    for (const char *name : {"registry.reg", "registry.idx"}) {
+        if (::link((from / name).c_str(), (to / name).c_str()) != 0) {
+            throw MachineError("cannot link " + (from / name).string() + " into " + to.string() +
+                               ": " + std::strerror(errno));
+        }
+    }
+}
+
 } // namespace
 
 void syncFolder(const std::string &path) {
@@ -63,7 +109,18 @@ std::string driveFolder(const std::string &folder, char letter) {
 }
 
 SavedState currentState() {
-    return SavedState{writeSettings(), exportRegistry(machine().registry)};
+    SavedState state;
+    state.settings = writeSettings();
+    const LoadedRegistry &loaded = loadedRegistry();
+    if (loaded.base && loaded.root.lock() == machine().registry.root(HKEY_LOCAL_MACHINE) &&
+        loaded.changes.size() <= loaded.base->size() / 64 + 65536) {
+        state.wholeRegistry = false;
+        state.changes = (loaded.changes.empty() ? kChangesHeader : loaded.changes) +
+                        kMachineChangesEndLine + "\r\n";
+    } else {
+        state.registry = exportRegistry(machine().registry, &state.keyLines);
+    }
+    return state;
 }
 
 // The new state is written in full beside the current one as state.new and
@@ -79,7 +136,13 @@ void saveMachine(const std::string &folder, const SavedState &saved, const SaveS
     fs::create_directories(next);
     writeWhole(next / "machine.conf", saved.settings);
     reached("save-settings-written");
-    writeWhole(next / "registry.reg", saved.registry);
+    if (saved.wholeRegistry) {
+        writeWhole(next / "registry.reg", saved.registry);
+        writeWhole(next / "registry.idx", indexRegistry(saved.keyLines, next / "registry.reg"));
+    } else {
+        linkRegistryFile(state, next);
+        writeWhole(next / "changes.reg", saved.changes);
+    }
     syncFolder(next.string());
     reached("save-written");
     if (!fs::exists(state) && fs::exists(previous)) {
@@ -147,13 +210,26 @@ void loadMachine(const std::string &folder) {
                                ": has no folder " + drive.hostFolder);
         }
     }
-    const RegFileParse parsed = parseRegFile(
-        readWhole(state / "registry.reg"),
-        format == kStateFormat ? RegFileSource::MachineState : RegFileSource::EarlierMachineState);
-    if (!parsed.valid) {
-        throw MachineError("registry.reg is damaged: " + parsed.problem);
+    LoadedRegistry &loaded = loadedRegistry();
+    setRegistryEditSink(nullptr);
+    loaded =
+        LoadedRegistry{RegistryBase::open(state.string()), {}, m.registry.root(HKEY_LOCAL_MACHINE)};
+    if (loaded.base) {
+        attachBase(m.registry, loaded.base);
+    } else {
+        applyStateFile("registry.reg", readWhole(state / "registry.reg"),
+                       format == kStateFormat ? RegFileSource::MachineState
+                                              : RegFileSource::EarlierMachineState);
     }
-    applyRegFile(m.registry, parsed.operations);
+    if (fs::is_regular_file(state / "changes.reg", error)) {
+        const std::string changes = readWhole(state / "changes.reg");
+        applyStateFile("changes.reg", changes, RegFileSource::MachineChanges);
+        // The edits of this command go on after those loaded, before the end line.
+        loaded.changes = changes.substr(0, changes.rfind(kMachineChangesEndLine));
+    }
+    if (loaded.base) {
+        setRegistryEditSink(keepEdit);
+    }
 }
 
 } // namespace emu

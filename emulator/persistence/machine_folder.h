@@ -1,7 +1,12 @@
 // An emulated machine kept in a folder between runs of the host:
 //   state/machine.conf   the machine's settings, readable and editable
 //                        (machine_settings.h)
-//   state/registry.reg   the registry, a sorted registry file
+//   state/registry.reg   the registry, a sorted registry file, as the last
+//                        full save wrote it
+//   state/registry.idx   its index: a command reads a key when a call
+//                        reaches it (registry_base.h)
+//   state/changes.reg    what changed in the registry since, as a registry
+//                        file applied over registry.reg as it loads
 //   drives/<letter>/     the files of each drive
 // The host keeps its journal and its lock beside them. A save writes a new
 // state folder beside the old one, flushes it to the disk and swaps it in, so
@@ -11,17 +16,23 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "emulator/persistence/machine_error.h"
+#include "emulator/persistence/registry_export.h"
 
 namespace emu {
 
-// The machine's state as its folder keeps it: the texts of machine.conf and
-// registry.reg.
+// The machine's state as its folder keeps it: the text of machine.conf and
+// either the whole registry (registry.reg, with where its keys' lines lie
+// for its index) or, when the registry file the machine was loaded from
+// stays, what changed since it was written (changes.reg).
 struct SavedState {
     std::string settings;
+    bool wholeRegistry = true;
     std::string registry;
-    bool operator==(const SavedState &) const = default;
+    std::vector<KeyLine> keyLines;
+    std::string changes;
 };
 
 // Whether a folder holds a machine's state (whole or not: loadMachine tells).
@@ -34,7 +45,10 @@ MachineError notAMachineFolder(const std::string &folder);
 // clear message when the folder is not a machine or is damaged.
 void loadMachine(const std::string &folder);
 
-// The current machine's state, as saveMachine would write it.
+// The current machine's state, as saveMachine would write it: what changed
+// since the registry file it was loaded from, or, when those changes have
+// grown past a 64th of that file and 64 KiB (or there is no such file), the
+// whole registry.
 SavedState currentState();
 
 // Called with the name of each step a save has reached ("save-settings-written",

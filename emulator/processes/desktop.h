@@ -29,6 +29,9 @@ struct Window {
     // Messages it reacts to; a window without reactions ignores every
     // message and stays until its process ends.
     std::vector<WindowReaction> reactions;
+    // Its program no longer answers messages: a sent message is never
+    // handled (SendMessageTimeoutA gives up, at once with SMTO_ABORTIFHUNG).
+    bool hung = false;
 };
 
 // A message that reached a window, posted or sent.
@@ -38,8 +41,9 @@ struct DeliveredMessage {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    bool sent = false;    // SendMessageA rather than PostMessageA
+    bool sent = false;    // SendMessageTimeoutA rather than PostMessageA
     std::uint64_t at = 0; // virtual time
+    UINT timeLimitMs = 0; // a sent message's time limit
 };
 
 struct Desktop {

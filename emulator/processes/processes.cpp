@@ -1,9 +1,6 @@
-// Processes, waits and libraries of the emulated machine. A wait does not
+// Processes and waits of the emulated machine. A wait does not
 // really wait: it runs the virtual clock forward to the next scheduled
 // event until the object is signalled or the time limit is reached.
-#include <dlfcn.h>
-
-#include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
 #include "platform/processes.h"
 #include "platform/system.h"
@@ -96,37 +93,6 @@ BOOL TerminateProcess(HANDLE handle, UINT exitCode) {
     process->terminated = true;
     emu::endProcess(process->id, exitCode);
     return TRUE;
-}
-
-HMODULE LoadLibraryA(LPCSTR fileName) {
-    emu::Machine &m = emu::machine();
-    emu::ResolvedPath resolved;
-    if (fileName == nullptr || !emu::resolvePath(fileName, resolved) ||
-        emu::attributesOf(resolved.host) == INVALID_FILE_ATTRIBUTES) {
-        SetLastError(126); // ERROR_MOD_NOT_FOUND
-        return nullptr;
-    }
-    // A library already loaded is found again, however its path was spelt.
-    for (const emu::LoadedLibrary &library : m.libraries) {
-        if (library.hostPath == resolved.host) {
-            return static_cast<HMODULE>(library.object);
-        }
-    }
-    void *object = dlopen(resolved.host.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (object == nullptr) {
-        SetLastError(193); // ERROR_BAD_EXE_FORMAT
-        return nullptr;
-    }
-    m.libraries.push_back(emu::LoadedLibrary{fileName, resolved.host, object});
-    return static_cast<HMODULE>(object);
-}
-
-void *GetProcAddress(HMODULE module, LPCSTR name) {
-    void *entry = module != nullptr && name != nullptr ? dlsym(module, name) : nullptr;
-    if (entry == nullptr) {
-        SetLastError(127); // ERROR_PROC_NOT_FOUND
-    }
-    return entry;
 }
 
 } // namespace win

@@ -9,6 +9,7 @@
 #include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/machine.h"
+#include "emulator/processes/search_path.h"
 #include "emulator/registry/registry_editor.h"
 #include "emulator/text.h"
 #include "platform/programs.h"
@@ -32,12 +33,6 @@ BOOL failWith(DWORD code) {
     return FALSE;
 }
 
-// The name after the last backslash (or the whole name).
-std::string lastName(const std::string &path) {
-    const char *separator = findLastCharacter(path.c_str(), '\\');
-    return separator != nullptr ? std::string(separator + 1) : path;
-}
-
 bool hasExtension(const std::string &path) { return lastName(path).find('.') != std::string::npos; }
 
 bool isProgramFile(const std::string &path) {
@@ -52,53 +47,23 @@ bool isProgramFile(const std::string &path) {
                        [&](const char *known) { return equalNoCase(extension, known); });
 }
 
-bool isFile(const std::string &machinePath) {
-    ResolvedPath resolved;
-    if (!resolvePath(machinePath, resolved)) {
-        return false;
-    }
-    const DWORD attributes = attributesOf(resolved.host);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::string systemFolder() {
-    const Machine &m = machine();
-    return m.windowsFolder +
-           (m.version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
-}
-
 // Finds a program file: a name with a folder is taken as it stands; a bare
-// name is looked for in the first folder (the current one unless another is
-// given), the system folder, the Windows folder and the folders of PATH.
-// ".exe" is added to a name without an extension. "" when not found.
-std::string findProgram(const std::string &name, const std::string &firstFolder) {
+// name is looked for in the first folders (CreateProcessA's: the program's
+// folder, then the current one; the shell's: the folder it is given or the
+// current one), then the system folder, the Windows folder and the folders
+// of PATH. ".exe" is added to a name without an extension. "" when not found.
+std::string findProgram(const std::string &name, const std::vector<std::string> &firstFolders) {
     const std::string file = hasExtension(name) ? name : name + ".exe";
-    if (findCharacter(file.c_str(), '\\') != nullptr ||
-        findCharacter(file.c_str(), '/') != nullptr ||
-        findCharacter(file.c_str(), ':') != nullptr) {
+    if (namesAFolder(file)) {
         return isFile(file) ? file : std::string();
     }
-    Machine &m = machine();
-    std::vector<std::string> folders = {firstFolder, systemFolder(), m.windowsFolder};
-    const auto path = m.environment.find("PATH");
-    if (path != m.environment.end()) {
-        std::size_t start = 0;
-        while (start <= path->second.size()) {
-            const std::size_t end = std::min(path->second.find(';', start), path->second.size());
-            if (end > start) {
-                folders.push_back(path->second.substr(start, end - start));
-            }
-            start = end + 1;
-        }
+    std::vector<std::string> folders = firstFolders;
+    folders.push_back(systemFolder());
+    folders.push_back(machine().windowsFolder);
+    for (const std::string &folder : pathVariableFolders()) {
+        folders.push_back(folder);
     }
-    for (std::string folder : folders) {
-        dropTrailingBackslash(folder);
-        std::string candidate = folder + "\\" + file;
-        if (isFile(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
+    return findInFolders(file, folders);
 }
 
 // The text of a command line after its first word, the program's name: a
@@ -118,16 +83,16 @@ std::string afterProgramName(const std::string &commandLine) {
 // found, as Windows finds it). arguments is the text after the name.
 bool findCommandProgram(const std::string &commandLine, std::string &program,
                         std::string &arguments) {
-    const std::string &folder = machine().currentDirectory;
+    const std::vector<std::string> folders = {programFolder(), machine().currentDirectory};
     if (!commandLine.empty() && commandLine[0] == '"') {
-        program = findProgram(commandLine.substr(1, commandLine.find('"', 1) - 1), folder);
+        program = findProgram(commandLine.substr(1, commandLine.find('"', 1) - 1), folders);
         arguments = afterProgramName(commandLine);
         return !program.empty();
     }
     for (std::size_t end = 0;; ++end) {
         end = commandLine.find_first_of(" \t", end);
         const std::string name = commandLine.substr(0, end);
-        program = name.empty() ? std::string() : findProgram(name, folder);
+        program = name.empty() ? std::string() : findProgram(name, folders);
         if (!program.empty()) {
             arguments = end == std::string::npos ? std::string() : commandLine.substr(end);
             return true;
@@ -223,7 +188,7 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
     }
     const std::string folder =
         info->lpDirectory != nullptr ? info->lpDirectory : emu::machine().currentDirectory;
-    const std::string program = emu::findProgram(info->lpFile, folder);
+    const std::string program = emu::findProgram(info->lpFile, {folder});
     if (program.empty()) {
         return fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
     }

@@ -18,10 +18,10 @@ bool nameMatches(LPCSTR wanted, const std::string &actual) {
 
 // Records a message that reaches a window and starts the program's reaction.
 void deliver(const std::shared_ptr<Window> &window, UINT message, WPARAM wParam, LPARAM lParam,
-             bool sent) {
+             bool sent, UINT timeLimitMs = 0) {
     Machine &m = machine();
     m.desktop.messages.push_back(DeliveredMessage{window->handle, window->title, message, wParam,
-                                                  lParam, sent, m.clock.now()});
+                                                  lParam, sent, m.clock.now(), timeLimitMs});
     for (const WindowReaction &reaction : window->reactions) {
         if (reaction.message != message) {
             continue;
@@ -115,14 +115,57 @@ BOOL PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+// A message sent to a window is handled before the call returns, unless its
+// program is hung: then the call gives up after the time limit (at once with
+// SMTO_ABORTIFHUNG), the message unhandled, with ERROR_TIMEOUT.
+LRESULT SendMessageTimeoutA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, PDWORD_PTR result) {
     auto window = emu::findWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    emu::deliver(window, message, wParam, lParam, true);
-    return 0;
+    emu::Machine &m = emu::machine();
+    if (window->hung) {
+        m.desktop.messages.push_back(emu::DeliveredMessage{window->handle, window->title, message,
+                                                           wParam, lParam, true, m.clock.now(),
+                                                           timeoutMs});
+        if ((flags & SMTO_ABORTIFHUNG) == 0) {
+            m.clock.advance(timeoutMs);
+        }
+        SetLastError(ERROR_TIMEOUT);
+        return 0;
+    }
+    emu::deliver(window, message, wParam, lParam, true, timeoutMs);
+    if (result != nullptr) {
+        *result = 0;
+    }
+    return 1;
+}
+
+HWND FindWindowExA(HWND parent, HWND after, LPCSTR className, LPCSTR title) {
+    // Only top-level windows: the machine's windows have no children.
+    if (parent != nullptr) {
+        return nullptr;
+    }
+    const auto &windows = emu::windows();
+    auto it = windows.begin();
+    if (after != nullptr) {
+        it = std::find_if(windows.begin(), windows.end(),
+                          [after](const auto &window) { return window->handle == after; });
+        if (it == windows.end()) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        ++it;
+    }
+    for (; it != windows.end(); ++it) {
+        if (emu::nameMatches(className, (*it)->className) &&
+            emu::nameMatches(title, (*it)->title)) {
+            return (*it)->handle;
+        }
+    }
+    return nullptr;
 }
 
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter) {

@@ -96,11 +96,11 @@ HKEY rootByName(const std::string &name) {
 // Which forms a file may use beyond those of the system's registry editor,
 // and which of its forms it may not.
 struct Dialect {
-    bool unicodeData;  // hex(1), hex(2) and hex(7) data are UTF-16 text
-    bool escapedBytes; // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
-    bool machineNames; // names in the hex form, key names of any length
-    bool writtenOnly;  // only what exportRegistry writes: no deletion, no key or value twice
-    bool endLine;      // ends with kMachineStateEndLine, and nothing but blank lines after it
+    bool unicodeData;    // hex(1), hex(2) and hex(7) data are UTF-16 text
+    bool escapedBytes;   // that text keeps bytes as U+F700 to U+F7FF (earlier machine folders)
+    bool machineNames;   // names in the hex form, key names of any length
+    bool writtenOnly;    // only what exportRegistry writes: no deletion, no key or value twice
+    const char *endLine; // the line the file ends with (nothing but blank lines after it), or none
 };
 
 class Parser {
@@ -118,10 +118,10 @@ public:
             }
             if (ended) {
                 problem = "line " + std::to_string(lineNumber()) + ": text after the end line \"" +
-                          kMachineStateEndLine + "\"";
+                          dialect_.endLine + "\"";
                 return false;
             }
-            if (dialect_.endLine && trimRight(line) == kMachineStateEndLine) {
+            if (dialect_.endLine != nullptr && trimRight(line) == dialect_.endLine) {
                 ended = true;
                 continue;
             }
@@ -141,9 +141,9 @@ public:
                 return false;
             }
         }
-        if (dialect_.endLine && !ended) {
+        if (dialect_.endLine != nullptr && !ended) {
             problem = "the file is cut short: it ends at line " + std::to_string(lines_.size()) +
-                      " without its last line \"" + kMachineStateEndLine + "\"";
+                      " without its last line \"" + dialect_.endLine + "\"";
             return false;
         }
         return true;
@@ -522,10 +522,10 @@ bool deleteTree(Registry &registry, HKEY root, const std::string &path) {
                     [](const RegKey *key) { return refusesWriting(*key); })) {
         return false;
     }
-    // Handles still open on the keys then fail with ERROR_KEY_DELETED, as on Windows.
     for (RegKey *key : keys) {
-        key->deleted = true;
+        markDeleted(*key);
     }
+    target->second->holder = nullptr;
     holder->subkeys.erase(target);
     return true;
 }
@@ -581,9 +581,12 @@ RegFileParse parseRegFile(const std::string &bytes, RegFileSource source) {
     }
     const bool version5 = header == kVersion5Header;
     const bool machineState = source != RegFileSource::Import;
+    const bool writtenOnly = machineState && source != RegFileSource::MachineChanges;
+    const char *endLine = source == RegFileSource::MachineState     ? kMachineStateEndLine
+                          : source == RegFileSource::MachineChanges ? kMachineChangesEndLine
+                                                                    : nullptr;
     Parser parser(lines, first + 1,
-                  Dialect{version5, version5 && machineState, machineState, machineState,
-                          source == RegFileSource::MachineState});
+                  Dialect{version5, version5 && machineState, machineState, writtenOnly, endLine});
     result.valid = parser.run(result.operations, result.problem);
     if (!result.valid) {
         result.operations.clear();

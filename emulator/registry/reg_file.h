@@ -45,6 +45,11 @@ enum class RegFileSource {
     Import,              // any registry file, read as the system's registry editor reads it
     MachineState,        // the registry of a machine folder, written by exportRegistry
     EarlierMachineState, // the same, written by an earlier version, without the end line
+    MachineStateKey,     // one key's lines of that file, read through its index, which
+                         // vouches that the file is whole (registry_base.h)
+    MachineChanges,      // a machine folder's changes.reg: the edits since the registry file
+                         // was last written whole, deletions and repeats included, in the
+                         // order they were made, ending with kMachineChangesEndLine
 };
 
 constexpr const char *kHexNameMark = "?hex:";
@@ -52,6 +57,7 @@ constexpr const char *kHexNameMark = "?hex:";
 // The last line of a machine folder's registry file: a comment, which the
 // system's registry editor passes over.
 constexpr const char *kMachineStateEndLine = "; end of registry.reg";
+constexpr const char *kMachineChangesEndLine = "; end of changes.reg";
 
 struct RegFileOperation {
     enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };

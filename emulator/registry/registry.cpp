@@ -191,7 +191,8 @@ LONG deleteKey(const std::shared_ptr<RegKey> &target) {
     if (!holder) {
         return ERROR_ACCESS_DENIED; // a root
     }
-    target->deleted = true;
+    emu::markDeleted(*target);
+    target->holder = nullptr;
     holder->subkeys.erase(target->name);
     return ERROR_SUCCESS;
 }

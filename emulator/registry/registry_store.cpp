@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "emulator/change_observer.h"
 #include "emulator/text.h"
 
 namespace emu {
@@ -24,43 +25,70 @@ std::vector<std::string> splitKeyPath(const std::string &path) {
 
 RegKey::~RegKey() {
     std::vector<std::shared_ptr<RegKey>> below;
-    for (auto &entry : subkeys) {
+    for (auto &entry : subkeys.unread()) {
         below.push_back(std::move(entry.second));
     }
-    subkeys.clear();
+    subkeys.unread().clear();
     while (!below.empty()) {
         const std::shared_ptr<RegKey> key = std::move(below.back());
         below.pop_back();
+        key->holder = nullptr; // its holder is going
         // A key an open handle still holds keeps its subkeys.
         if (key.use_count() == 1) {
-            for (auto &entry : key->subkeys) {
+            for (auto &entry : key->subkeys.unread()) {
                 below.push_back(std::move(entry.second));
             }
-            key->subkeys.clear();
+            key->subkeys.unread().clear();
         }
     }
 }
 
-std::uint64_t nextValuesVersion() {
-    static std::uint64_t last = 0;
-    return ++last;
+namespace {
+
+std::uint64_t &editCount() {
+    static std::uint64_t count = 0;
+    return count;
 }
 
+RegistryEditSink &editSink() {
+    static RegistryEditSink sink = nullptr;
+    return sink;
+}
+
+void tell(const RegistryEdit &edit) {
+    ++editCount();
+    if (editSink() != nullptr) {
+        editSink()(edit);
+    }
+}
+
+} // namespace
+
+std::uint64_t registryEdits() { return editCount(); }
+
+void setRegistryEditSink(RegistryEditSink sink) { editSink() = sink; }
+
 void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data) {
-    RegValue &value = key.values[name];
-    if (value.name.empty()) {
+    noteKeyChanging(key);
+    const auto [entry, added] = key.values.try_emplace(name);
+    RegValue &value = entry->second;
+    if (added) {
         value.name = name;
     }
-    value.type = type;
-    value.data = std::move(data);
-    key.valuesVersion = nextValuesVersion();
+    if (added || value.type != type || value.data != data) {
+        value.type = type;
+        value.data = std::move(data);
+        tell({RegistryEdit::SetValue, &key, &entry->first, &value});
+    } // the same data stored again changes nothing
 }
 
 bool removeValue(RegKey &key, const std::string &name) {
-    if (key.values.erase(name) == 0) {
+    if (key.values.find(name) == key.values.end()) {
         return false;
     }
-    key.valuesVersion = nextValuesVersion();
+    noteKeyChanging(key);
+    tell({RegistryEdit::DeleteValue, &key, &name, nullptr});
+    key.values.erase(name);
     return true;
 }
 
@@ -68,8 +96,17 @@ std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name) {
     auto child = std::make_shared<RegKey>();
     child->name = name;
     child->level = holder.level + 1;
+    child->holder = &holder;
     holder.subkeys[name] = child;
+    tell({RegistryEdit::CreateKey, child.get(), nullptr, nullptr});
+    noteKeyCreated(*child);
     return child;
+}
+
+void markDeleted(RegKey &key) {
+    noteKeyChanging(key);
+    tell({RegistryEdit::DeleteKey, &key, nullptr, nullptr});
+    key.deleted = true;
 }
 
 namespace {
@@ -219,18 +256,20 @@ std::string Registry::stringValue(HKEY root, const std::string &path, const std:
 }
 
 std::shared_ptr<RegKey> Registry::holderOf(const RegKey &key) {
-    std::vector<std::shared_ptr<RegKey>> pending{machine_, user_, users_};
-    while (!pending.empty()) {
-        std::shared_ptr<RegKey> from = std::move(pending.back());
-        pending.pop_back();
-        for (const auto &[name, child] : from->subkeys) {
-            if (child.get() == &key) {
-                return from;
-            }
-            pending.push_back(child);
-        }
+    const RegKey *holder = key.holder;
+    if (holder == nullptr) {
+        return nullptr;
     }
-    return nullptr;
+    if (holder->holder == nullptr) {
+        for (const auto &top : {machine_, user_, users_}) {
+            if (top.get() == holder) {
+                return top;
+            }
+        }
+        return nullptr;
+    }
+    const auto entry = holder->holder->subkeys.find(holder->name);
+    return entry == holder->holder->subkeys.end() ? nullptr : entry->second;
 }
 
 HKEY Registry::open(std::shared_ptr<RegKey> key, REGSAM access, HKEY root, std::string path) {

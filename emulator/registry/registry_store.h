@@ -34,8 +34,63 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
-// The next number for RegKey::valuesVersion.
-std::uint64_t nextValuesVersion();
+// How many changes the registries of this process have had so far: keys
+// made (addSubkey) or deleted (markDeleted), values stored or removed. A
+// saver compares it with its count at load to tell whether the registry
+// changed.
+std::uint64_t registryEdits();
+
+struct RegKey;
+
+// Where the subkeys and values of keys not yet read come from: a machine
+// folder's registry, read a key at a time as calls reach its keys
+// (persistence/registry_base.h).
+class KeySource {
+public:
+    KeySource() = default;
+    KeySource(const KeySource &) = delete;
+    KeySource &operator=(const KeySource &) = delete;
+    virtual ~KeySource() = default;
+    // Gives the key its values and its subkeys, each subkey with its source.
+    virtual void read(RegKey &key, std::uint32_t entry) const = 0;
+};
+
+// A key's subkeys or values: a map by case-insensitive name, read from the
+// key's source the first time anything looks at it.
+template <class Value> class KeyMap {
+public:
+    using Map = std::map<std::string, Value, CaseLess>;
+    explicit KeyMap(RegKey &owner) : owner_(owner) {}
+    KeyMap(const KeyMap &) = delete;
+    KeyMap &operator=(const KeyMap &) = delete;
+    ~KeyMap() = default;
+
+    auto begin() { return read().begin(); }
+    auto end() { return read().end(); }
+    auto begin() const { return read().begin(); }
+    auto end() const { return read().end(); }
+    auto rbegin() const { return read().rbegin(); }
+    auto rend() const { return read().rend(); }
+    auto find(const std::string &name) { return read().find(name); }
+    auto find(const std::string &name) const { return read().find(name); }
+    [[nodiscard]] std::size_t count(const std::string &name) const { return read().count(name); }
+    [[nodiscard]] bool empty() const { return read().empty(); }
+    [[nodiscard]] std::size_t size() const { return read().size(); }
+    Value &operator[](const std::string &name) { return read()[name]; }
+    auto try_emplace(const std::string &name) { return read().try_emplace(name); }
+    auto erase(const std::string &name) { return read().erase(name); }
+    auto erase(typename Map::iterator at) { return read().erase(at); }
+    void clear() { read().clear(); }
+    // The map as read so far, without reading the source: for the source
+    // itself and for freeing the tree.
+    Map &unread() { return map_; }
+
+private:
+    Map &read() const;
+
+    RegKey &owner_;
+    mutable Map map_;
+};
 
 struct RegKey {
     RegKey() = default;
@@ -44,20 +99,47 @@ struct RegKey {
     // Frees the keys below one at a time, however deep the tree.
     ~RegKey();
 
+    // Where the key's subkeys and values are still to be read from (nothing
+    // once read, or for a key that was never in a machine folder).
+    std::shared_ptr<const KeySource> source;
+    std::uint32_t sourceEntry = 0;
+
     std::string name;
     std::size_t level = 0; // how deep the key lies (see kMaxKeyLevel)
-    std::map<std::string, std::shared_ptr<RegKey>, CaseLess> subkeys;
-    std::map<std::string, RegValue, CaseLess> values;
+    // The key that holds this one as its subkey; nullptr for a root and for
+    // a key no longer in the tree (deleted, or below a deleted key that is
+    // gone).
+    RegKey *holder = nullptr;
+    KeyMap<std::shared_ptr<RegKey>> subkeys{*this};
+    KeyMap<RegValue> values{*this};
     bool deleted = false;
-    // A number no other state of any key's values has had: it changes with
-    // every change of this key's values (storeValue, removeValue), so that
-    // whoever kept what the key held can tell whether it still holds it.
-    std::uint64_t valuesVersion = nextValuesVersion();
     // Access rules that tests set: opening the key with a write right
     // (or creating a subkey below it) is refused; or any opening is.
     bool denyWrite = false;
     bool denyRead = false;
 };
+
+template <class Value> typename KeyMap<Value>::Map &KeyMap<Value>::read() const {
+    if (owner_.source) {
+        const std::shared_ptr<const KeySource> source = std::move(owner_.source);
+        source->read(owner_, owner_.sourceEntry);
+    }
+    return map_;
+}
+
+// A change of the registry, told after it is made to whoever keeps the
+// registry (setRegistryEditSink): the machine folder, which saves only what
+// changed. The key is still in the tree when the edit is told.
+struct RegistryEdit {
+    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+    Kind kind = CreateKey;
+    const RegKey *key = nullptr;
+    const std::string *valueName = nullptr; // SetValue and DeleteValue
+    const RegValue *value = nullptr;        // SetValue
+};
+using RegistryEditSink = void (*)(const RegistryEdit &edit);
+// Sets who is told of each edit (nullptr: nobody).
+void setRegistryEditSink(RegistryEditSink sink);
 
 class Registry {
 public:
@@ -140,6 +222,9 @@ void walkKeys(const RegKey &top, const std::string &topPath, NameOf nameOf, Visi
 }
 
 // Makes a key below another, one level deeper (limits not checked).
+// The change observer (change_observer.h) is told of the new key, and before
+// any change of a key's values (storeValue, removeValue) or its deletion
+// (markDeleted).
 std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
 
 // Stores a value in a key; a value new to the key keeps its name as first
@@ -147,6 +232,9 @@ std::shared_ptr<RegKey> addSubkey(RegKey &holder, const std::string &name);
 void storeValue(RegKey &key, const std::string &name, DWORD type, std::vector<BYTE> data);
 // Removes a value from a key; false when the key holds none of that name.
 bool removeValue(RegKey &key, const std::string &name);
+// Marks a key deleted, before its holder lets it go: handles still open on
+// it then fail with ERROR_KEY_DELETED, as on Windows.
+void markDeleted(RegKey &key);
 
 // Why the keys named by parts cannot be made below a key of the level given,
 // as Windows refuses them: a name longer than kMaxKeyNameLength characters,

@@ -52,7 +52,7 @@ TEST_F(Desktop, ProgramsReactOnTheVirtualClock) {
 
 BOOL CALLBACK collectAndClose(HWND window, LPARAM seen) {
     reinterpret_cast<std::vector<HWND> *>(seen)->push_back(window);
-    win::SendMessageA(window, WM_CLOSE, 0, 0);
+    win::SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 1000, nullptr);
     return TRUE;
 }
 

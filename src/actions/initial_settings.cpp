@@ -10,34 +10,54 @@
 #include "platform/file_operations.h"
 #include "platform/files.h"
 #include "base/handles.h"
+#include "base/links.h"
 #include "base/mbtext.h"
 #include "base/paths.h"
 #include "radozavu.h"
 
 namespace {
 
-bool exists(const std::string &path) {
-    return win::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+// The system's registry editor. It is started by its full path from the
+// system's folders only: a bare name would also be looked for in the setup
+// program's folder and in the current folder, where a user could put a
+// program of that name to run with the installer's rights.
+constexpr const char *kRegistryEditor = "regedit.exe";
 
-bool found(const std::string &path) {
-    WIN32_FIND_DATAA data;
-    const handles::UniqueFindHandle search(win::FindFirstFileA(path.c_str(), &data));
-    return static_cast<bool>(search);
+// The path names one file that is there: no pattern that a search would
+// match against other names, no folder.
+bool isFile(const std::string &path) {
+    if (!paths::namesOneFile(path)) {
+        return false;
+    }
+    const DWORD attributes = win::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // A file setting of the setup configuration, taken as it stands (no
 // environment references expanded), read with room for one byte more than a
-// path: false when the value is longer than a path can be.
-bool fileSetting(const std::string &configurationFile, const char *key,
-                 const std::string &defaultPath, std::string &path) {
-    std::string value = config::ReadRawSetting(configurationFile, key, defaultPath.c_str(),
-                                               paths::kMaxPathLength + 2);
-    if (!paths::fits(value)) {
+// path. The setup configuration may name files of the setup folder only
+// (setupFolder ends in its backslash), so that whoever can edit it cannot
+// have any other file of the machine copied into the install folder or
+// imported into the registry: false for a value outside it, and for one
+// longer than a path can be.
+bool fileSetting(const std::string &configurationFile, const std::string &setupFolder,
+                 const char *key, const char *defaultName, std::string &path) {
+    std::string value = config::ReadRawSetting(
+        configurationFile, key, (setupFolder + defaultName).c_str(), paths::kMaxPathLength + 2);
+    if (!paths::fits(value) || !paths::liesInside(setupFolder, value)) {
         return false;
     }
     path = std::move(value);
     return true;
+}
+
+// Copies a file into a folder, replacing the file there, but never through a
+// link or junction of that name, which would lead the copy to another file.
+void copyInto(const std::string &source, const std::string &folder,
+              const std::string &destination) {
+    if (!links::reachedThroughLink(folder, destination)) {
+        win::CopyFileA(source.c_str(), destination.c_str(), FALSE);
+    }
 }
 
 bool hasBlank(const char *text) { return mbtext::findChar(text, ' ') != nullptr; }
@@ -61,10 +81,11 @@ std::string registryEditorArgument(const std::string &registryFile) {
 
 extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder,
                                                          const char *targetFolder) {
-    if (setupFolder == nullptr || targetFolder == nullptr) {
+    if (setupFolder == nullptr || paths::isNoFolder(targetFolder)) {
         return 0;
     }
-    const std::string configurationFile = paths::joinOnce(setupFolder, config::kFileName);
+    const std::string setupFolderWithBackslash = paths::joinOnce(setupFolder, "");
+    const std::string configurationFile = setupFolderWithBackslash + config::kFileName;
     if (!paths::fits(configurationFile)) {
         return 1; // no path of the setup folder fits: both steps are left out
     }
@@ -72,44 +93,43 @@ extern "C" RADOZAVU_API(int) HKPerformPostInstallActions(const char *setupFolder
     std::string preferencesFile;
     const std::string installedPreferences =
         paths::joinOnce(targetFolder, config::kInitialPreferencesFileName);
-    if (fileSetting(configurationFile, config::kInitialPreferencesKey,
-                    paths::joinOnce(setupFolder, config::kInitialPreferencesFileName),
-                    preferencesFile) &&
-        exists(preferencesFile) && paths::fits(installedPreferences)) {
-        win::CopyFileA(preferencesFile.c_str(), installedPreferences.c_str(), FALSE);
+    if (fileSetting(configurationFile, setupFolderWithBackslash, config::kInitialPreferencesKey,
+                    config::kInitialPreferencesFileName, preferencesFile) &&
+        isFile(preferencesFile) && paths::fits(installedPreferences)) {
+        copyInto(preferencesFile, paths::joinOnce(targetFolder, ""), installedPreferences);
     }
 
     std::string registryFile;
-    if (fileSetting(configurationFile, config::kInitialRegistryKey,
-                    paths::joinOnce(setupFolder, config::kInitialRegistryFileName), registryFile) &&
-        exists(registryFile)) {
-        // The post-install step starts the editor through the shell, which
-        // finds REGEDIT.EXE on the system's path and takes the file as a
-        // parameter; ExecInitialRegFileEX, below, runs a whole command line
-        // instead. Both are the forms installers of the product have always
-        // used, so each keeps its own.
+    if (fileSetting(configurationFile, setupFolderWithBackslash, config::kInitialRegistryKey,
+                    config::kInitialRegistryFileName, registryFile) &&
+        isFile(registryFile)) {
+        // The post-install step starts the editor through the shell and takes
+        // the file as a parameter; ExecInitialRegFileEX, below, runs it
+        // directly. Both are the forms installers of the product have always
+        // used, so each keeps its own; both name the editor by its full path.
         const std::string parameters = "/s /i " + registryEditorArgument(registryFile);
-        actions::ShellRunAndWait("REGEDIT.EXE", parameters.c_str());
+        actions::ShellRunAndWait(actions::SystemProgramPath(kRegistryEditor), parameters.c_str());
     }
     return 1;
 }
 
 extern "C" RADOZAVU_API(int) MoveInitialPreferencesFileEX(const char *preferencesFile,
                                                           const char *destinationFolder) {
-    if (preferencesFile == nullptr || destinationFolder == nullptr || !found(preferencesFile)) {
+    if (preferencesFile == nullptr || paths::isNoFolder(destinationFolder) ||
+        !isFile(preferencesFile)) {
         return 0;
     }
     const std::string destination =
         paths::append(destinationFolder, config::kInitialPreferencesFileName);
     if (paths::fits(destination)) {
-        win::CopyFileA(preferencesFile, destination.c_str(), FALSE);
+        copyInto(preferencesFile, destinationFolder, destination);
     }
     return 0;
 }
 
 extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
                                                const char *destinationFolder) {
-    if (sourceFolder == nullptr || destinationFolder == nullptr) {
+    if (sourceFolder == nullptr || paths::isNoFolder(destinationFolder)) {
         return 0;
     }
     const std::string pattern = paths::append(sourceFolder, "*.ini");
@@ -123,16 +143,18 @@ extern "C" RADOZAVU_API(int) MoveAllINIFilesEX(const char *sourceFolder,
         const std::string source = paths::append(sourceFolder, data.cFileName);
         const std::string destination = paths::append(destinationFolder, data.cFileName);
         if (paths::fits(source) && paths::fits(destination)) {
-            win::CopyFileA(source.c_str(), destination.c_str(), FALSE);
+            copyInto(source, destinationFolder, destination);
         }
     } while (win::FindNextFileA(search.get(), &data));
     return 1;
 }
 
 extern "C" RADOZAVU_API(int) ExecInitialRegFileEX(const char *registryFile) {
-    if (registryFile == nullptr || !found(registryFile)) {
+    // A name with a wildcard or a double quote names no file: it is never
+    // handed to the editor, whatever a search for it would match.
+    if (registryFile == nullptr || !isFile(registryFile)) {
         return 1;
     }
-    const std::string commandLine = std::string("regedit /s /i ") + quoted(registryFile);
-    return actions::RunAndWait(commandLine.c_str());
+    return actions::RunAndWait(actions::SystemProgramPath(kRegistryEditor),
+                               "/s /i " + quoted(registryFile));
 }

@@ -12,6 +12,7 @@
 #include "frame/busy_cursor.h"
 #include "frame/messages.h"
 #include "logging/debug_log.h"
+#include "os/product_windows.h"
 #include "base/handles.h"
 #include "platform/kernel.h"
 #include "platform/processes.h"
@@ -43,7 +44,10 @@ const SetupCallRecord &recordOrNone(const SetupCallRecord *record) {
 
 std::string projectManagerTitle() { return frame::productDisplayName() + " - Project Manager"; }
 
-bool windowPresent(const char *title) { return win::FindWindowA(nullptr, title) != nullptr; }
+// A window of the title shown by the product's client program.
+HWND clientWindow(const char *title) { return os::FindProductWindow(title, os::kClientProgram); }
+
+bool windowPresent(const char *title) { return clientWindow(title) != nullptr; }
 
 // Shows the "application running" box until no window of the given titles
 // is left; each OK leads to a new look. When no box can be shown at all (no
@@ -72,7 +76,7 @@ void askUserUntilGone(const SetupCallRecord &record, const char *first, const ch
 // waits until no window of that title is left; after kExitRequestLimitMs the
 // user is asked to close the program instead.
 void requestExit(const SetupCallRecord &record, const char *title) {
-    const HWND window = win::FindWindowA(nullptr, title);
+    const HWND window = clientWindow(title);
     if (window == nullptr) {
         return;
     }

@@ -2,7 +2,7 @@
 // services. Setup finds them and closes them before it replaces their files.
 #include "apps/service_control.h"
 #include "apps/window_process.h"
-#include "platform/windows.h"
+#include "os/product_windows.h"
 #include "radozavu.h"
 
 namespace {
@@ -23,21 +23,21 @@ struct ServerComponents {
 // All four are looked at, always in this order.
 ServerComponents findServerComponents() {
     ServerComponents found;
-    found.console = win::FindWindowA(nullptr, kConsoleTitle);
-    found.agent = win::FindWindowA(nullptr, kAgentTitle);
+    found.console = os::FindProductWindow(kConsoleTitle, os::kConsoleProgram);
+    found.agent = os::FindProductWindow(kAgentTitle, os::kServerAgentProgram);
     found.syncServerRunning = apps::IsServiceRunning(kSyncServerService);
     found.alertRunning = apps::IsServiceRunning(kAlertService);
     return found;
 }
 
 // Closes the process of a server window found before, then sends WM_CLOSE to
-// any window of that title still there.
-void closeServerWindow(HWND found, const char *title) {
+// any window of that title and program still there.
+void closeServerWindow(HWND found, const char *title, const char *program) {
     if (found != nullptr) {
         apps::CloseWindowProcess(found, kServerWindowExitMs);
     }
-    if (const HWND remaining = win::FindWindowA(nullptr, title); remaining != nullptr) {
-        win::SendMessageA(remaining, WM_CLOSE, 0, 0);
+    if (const HWND remaining = os::FindProductWindow(title, program); remaining != nullptr) {
+        os::SendCloseWithTimeLimit(remaining);
     }
 }
 
@@ -56,8 +56,8 @@ HKSetupAreThereAnyRunningServerApps(const SetupCallRecord * /*record*/) {
 // The record is not read.
 extern "C" RADOZAVU_API(int) HKSetupStopRunningServerApps(const SetupCallRecord * /*record*/) {
     const ServerComponents found = findServerComponents();
-    closeServerWindow(found.console, kConsoleTitle);
-    closeServerWindow(found.agent, kAgentTitle);
+    closeServerWindow(found.console, kConsoleTitle, os::kConsoleProgram);
+    closeServerWindow(found.agent, kAgentTitle, os::kServerAgentProgram);
     if (found.syncServerRunning) {
         apps::StopServiceByName(kSyncServerService);
     }

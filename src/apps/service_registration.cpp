@@ -29,6 +29,16 @@ bool writeText(HKEY key, const char *name, const std::string &text) {
                                static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
+// The service manager reads an unquoted ImagePath up to each blank in turn and
+// starts the first program it finds there (C:\Sync.exe for a folder
+// C:\Sync Tools\Quillane), with the service's LocalSystem rights: a path
+// with a blank is written in double quotes, the form the service manager
+// takes whole. A path without one stays as it always was.
+std::string serviceImagePath(const char *serviceFolder) {
+    const std::string program = paths::join(serviceFolder, kServiceProgram);
+    return program.find(' ') == std::string::npos ? program : '"' + program + '"';
+}
+
 bool writeDword(HKEY key, const char *name, DWORD value) {
     return win::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
                                sizeof value) == ERROR_SUCCESS;
@@ -65,7 +75,7 @@ extern "C" RADOZAVU_API(int) CreateServiceEX(const char *serviceFolder) {
         return 0;
     }
     // Every value is tried, also after a failed one.
-    bool written = writeText(key.get(), "ImagePath", paths::join(serviceFolder, kServiceProgram));
+    bool written = writeText(key.get(), "ImagePath", serviceImagePath(serviceFolder));
     written = writeDword(key.get(), "ErrorControl", SERVICE_ERROR_IGNORE) && written;
     written = writeText(key.get(), "Description", kServiceDisplayName) && written;
     written = writeText(key.get(), "DisplayName", kServiceDisplayName) && written;

@@ -46,4 +46,19 @@ inline std::string append(const char *folderWithBackslash, const std::string &na
     return std::string(folderWithBackslash != nullptr ? folderWithBackslash : "") + name;
 }
 
+// A folder argument the caller left empty: joined to a name it would name a
+// file in the current folder or the root of the current drive, so the
+// exports that write into a folder take it as no folder at all.
+inline bool isNoFolder(const char *folder) { return folder == nullptr || *folder == '\0'; }
+
+// True when path can name one file only: no wildcard ('*', '?'), which the
+// search functions would match against other names, and no double quote,
+// which no file name holds and which would end a quoted argument early.
+bool namesOneFile(const std::string &path);
+
+// True when path names something below folderWithBackslash: it begins with
+// that folder (letters in any case) and no name after it is "." or "..",
+// which would lead back out.
+bool liesInside(const std::string &folderWithBackslash, const std::string &path);
+
 } // namespace paths

@@ -6,7 +6,9 @@
 // writing: it would truncate the very file it is about to read. A copy over
 // a file that exists is written beside it and replaces it only once whole,
 // so a failed copy leaves the old file as it was; a copy to a new name
-// leaves what was written so far on disk.
+// leaves what was written so far on disk. A new name is created new, so
+// that a link left at it (one that leads nowhere yet) is never written
+// through.
 #include <zlib.h>
 
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "platform/file_io.h"
 #include "platform/file_operations.h"
 #include "base/handles.h"
+#include "base/links.h"
 #include "platform/system.h"
 #include "radozavu.h"
 
@@ -92,15 +95,16 @@ PathLook look(const char *path) {
         {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow}};
 }
 
-// How a copy from source may write its destination: directly, beside an
-// existing file (to replace it once whole), or not at all: when both name
-// one file, or when that cannot be ruled out.
-enum class Placement { Direct, Beside, Refused };
+// How a copy from source may write its destination: as a new file, directly
+// (a device), beside an existing file (to replace it once whole), or not at
+// all: when both name one file, or when that cannot be ruled out.
+enum class Placement { New, Direct, Beside, Refused };
 
 Placement placementOf(const char *source, const char *destination) {
     const PathLook target = look(destination);
     switch (target.kind) {
     case PathLook::Absent:
+        return Placement::New;
     case PathLook::NotAFile:
         return Placement::Direct;
     case PathLook::Unknown:
@@ -133,8 +137,17 @@ public:
     // The path to write to; nullptr when the copy is refused or no file
     // could be made beside an existing destination (which stays untouched).
     const char *open(Placement placement) {
-        if (placement != Placement::Beside) {
-            return placement == Placement::Direct ? destination_ : nullptr;
+        switch (placement) {
+        case Placement::Refused:
+            return nullptr;
+        case Placement::Direct:
+            return destination_;
+        case Placement::New:
+            return links::OpenWithoutFollowing(destination_, GENERIC_WRITE, 0, CREATE_NEW)
+                       ? destination_
+                       : nullptr;
+        case Placement::Beside:
+            break;
         }
         for (char digit = '1'; digit <= '9'; ++digit) {
             const std::string candidate = std::string(destination_) + ".~" + digit;

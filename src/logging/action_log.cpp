@@ -5,6 +5,7 @@
 #include "logging/time_stamp.h"
 #include "platform/file_io.h"
 #include "base/handles.h"
+#include "base/links.h"
 #include "base/mbtext.h"
 #include "base/paths.h"
 #include "radozavu.h"
@@ -19,11 +20,12 @@ void AppendActionLogLine(const std::string &profilePath, const std::string &mess
     // path is refused instead of being cut into the path of another file.
     const std::string logPath =
         config::ReadRawSetting(profilePath, config::kActionLogKey, "", 1024);
-    if (logPath.empty() || !paths::fits(logPath)) {
+    if (logPath.empty() || !paths::fits(logPath) || !paths::namesOneFile(logPath)) {
         return;
     }
-    const handles::UniqueFileHandle file(win::CreateFileA(
-        logPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Appended to with the installer's rights: never through a link.
+    const handles::UniqueFileHandle file =
+        links::OpenWithoutFollowing(logPath, GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (!file) {
         return;
     }

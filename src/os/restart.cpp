@@ -1,8 +1,8 @@
 #include "os/restart.h"
 
+#include "os/product_windows.h"
 #include "frame/busy_cursor.h"
 #include "logging/debug_log.h"
-#include "platform/windows.h"
 #include "base/handles.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
@@ -87,9 +87,12 @@ void RestartComputer() {
 
 extern "C" RADOZAVU_API(int) HKSetupRebootComputer(const SetupCallRecord * /*record*/) {
     const frame::BusyCursor busy;
-    // SendMessageA returns once the agent has handled the request to close.
-    if (HWND agent = win::FindWindowA(nullptr, os::kAgentWindowTitle); agent != nullptr) {
-        win::SendMessageA(agent, WM_CLOSE, 0, 0);
+    // The agent is asked to close and waited for until it has handled the
+    // request, within a time limit: a hung window must not keep the computer
+    // from restarting.
+    if (HWND agent = os::FindProductWindow(os::kAgentWindowTitle, os::kAgentProgram);
+        agent != nullptr) {
+        os::SendCloseWithTimeLimit(agent);
     }
     os::RestartComputer();
     return 0;

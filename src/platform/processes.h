@@ -1,4 +1,4 @@
-// Processes, waits and dynamic libraries of the Win32 seam.
+// Processes, waits and the entry points of libraries of the Win32 seam.
 #pragma once
 
 #include "platform/types.h"
@@ -6,13 +6,11 @@
 namespace win {
 #ifdef _WIN32
 using ::GetProcAddress;
-using ::LoadLibraryA;
 using ::OpenProcess;
 using ::TerminateProcess;
 using ::WaitForSingleObject;
 #else
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
-HMODULE LoadLibraryA(LPCSTR fileName);
 void *GetProcAddress(HMODULE module, LPCSTR name);
 HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
 BOOL TerminateProcess(HANDLE process, UINT exitCode);

@@ -68,6 +68,7 @@ constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_BAD_PATHNAME = 161;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
@@ -171,6 +172,8 @@ constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 // Version.
@@ -271,6 +274,11 @@ struct SHELLEXECUTEINFOA {
 };
 using LPSHELLEXECUTEINFOA = SHELLEXECUTEINFOA *;
 
+// LoadLibraryExA's flags: where the imports of the library loaded are found.
+constexpr DWORD LOAD_WITH_ALTERED_SEARCH_PATH = 0x00000008;
+constexpr DWORD LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR = 0x00000100;
+constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
+
 constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x00000040;
 constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x00000400;
 constexpr int SW_SHOWNORMAL = 1;
@@ -329,6 +337,30 @@ using SC_HANDLE = SC_HANDLE__ *;
 using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 
 constexpr UINT WM_CLOSE = 0x0010;
+
+// SendMessageTimeoutA's flags: give up at once on a window whose program no
+// longer answers messages.
+constexpr UINT SMTO_NORMAL = 0x0000;
+constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+using DWORD_PTR = ULONG_PTR;
+using PDWORD_PTR = DWORD_PTR *;
+
+// The list of running processes (tool help): each process's id and the file
+// name of its program (the whole path on the Windows 95 family).
+constexpr DWORD TH32CS_SNAPPROCESS = 0x00000002;
+struct PROCESSENTRY32 {
+    DWORD dwSize;
+    DWORD cntUsage;
+    DWORD th32ProcessID;
+    ULONG_PTR th32DefaultHeapID;
+    DWORD th32ModuleID;
+    DWORD cntThreads;
+    DWORD th32ParentProcessID;
+    LONG pcPriClassBase;
+    DWORD dwFlags;
+    CHAR szExeFile[MAX_PATH];
+};
+using LPPROCESSENTRY32 = PROCESSENTRY32 *;
 
 constexpr ACCESS_MASK PROCESS_TERMINATE = 0x0001;
 constexpr ACCESS_MASK PROCESS_ALL_ACCESS = 0x001F0FFF;

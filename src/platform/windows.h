@@ -7,13 +7,16 @@ namespace win {
 #ifdef _WIN32
 using ::EnumWindows;
 using ::FindWindowA;
+using ::FindWindowExA;
 using ::GetWindowThreadProcessId;
 using ::PostMessageA;
-using ::SendMessageA;
+using ::SendMessageTimeoutA;
 #else
 HWND FindWindowA(LPCSTR className, LPCSTR title);
+HWND FindWindowExA(HWND parent, HWND after, LPCSTR className, LPCSTR title);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, PDWORD_PTR result);
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 #endif

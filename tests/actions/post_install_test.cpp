@@ -68,7 +68,7 @@ TEST_P(PerformPostInstallActions, DefaultFilesOfTheSetupFolderAreCopiedAndImport
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "ShellExecuteExA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\Setup\\QLNCFG.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\QLNCFG.REG");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,12 +76,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(std::make_tuple("C:\\Setup", "C:\\Program Files\\Brevanta\\Quillane"),
                       std::make_tuple("C:\\Setup\\", "C:\\Program Files\\Brevanta\\Quillane\\")));
 
-TEST_F(PostInstallTest, ConfiguredFilesAreTakenAsWrittenAndTheRegistryFileByItsShortPath) {
-    writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\n"
-                                         "InitialPreferencesFile=C:\\Custom\\site prefs.ini\r\n"
-                                         "InitialRegFile=C:\\Custom Files\\site settings.reg\r\n");
-    writeFile("C:\\Custom\\site prefs.ini", "site");
-    writeFile("C:\\Custom Files\\site settings.reg", registryFile("site"));
+TEST_F(PostInstallTest,
+       ConfiguredFilesOfTheSetupFolderAreTakenAsWrittenTheRegistryFileByItsShortPath) {
+    writeFile("C:\\Setup\\QLNSETUP.INI",
+              "[Configuration]\r\n"
+              "InitialPreferencesFile=c:\\setup\\Custom\\site prefs.ini\r\n"
+              "InitialRegFile=C:\\Setup\\Custom Files\\site settings.reg\r\n");
+    writeFile("C:\\Setup\\Custom\\site prefs.ini", "site");
+    writeFile("C:\\Setup\\Custom Files\\site settings.reg", registryFile("site"));
     writeFile("C:\\Setup\\QLNINIT.INI", "default");
     writeFile("C:\\Setup\\QLNCFG.REG", registryFile("default"));
     makeFolder("C:\\Target");
@@ -91,20 +93,60 @@ TEST_F(PostInstallTest, ConfiguredFilesAreTakenAsWrittenAndTheRegistryFileByItsS
     EXPECT_EQ(imported(), "site");
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\CUSTOM~1\\SITESE~1.REG");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\CUSTOM~1\\SITESE~1.REG");
 }
 
-TEST_F(PostInstallTest, ConfiguredPathsAreNotExpandedAndRelativeOnesFollowTheCurrentFolder) {
-    writeFile("C:\\Setup\\QLNSETUP.INI", "[Configuration]\r\n"
-                                         "InitialPreferencesFile=%WINDIR%\\prefs.ini\r\n"
-                                         "InitialRegFile=Work\\settings.reg\r\n");
-    writeFile("C:\\WINDOWS\\prefs.ini", "expanded");
-    writeFile("C:\\Work\\settings.reg", registryFile("relative"));
+// Whoever can edit the setup configuration cannot have another file of the
+// machine copied into the install folder or imported into the registry: a
+// setting names one file of the setup folder, or nothing is done with it.
+TEST_F(PostInstallTest, SettingsNamingNoSingleFileOfTheSetupFolderAreNotUsed) {
+    writeFile("C:\\Secret\\admin.dat", registryFile("secret"));
+    writeFile("C:\\Setup\\one.dat", registryFile("pattern"));
+    writeFile("C:\\Setup\\\"quoted\".dat", registryFile("quoted"));
+    makeFolder("C:\\Setup\\Folder.dat");
     makeFolder("C:\\Target");
+    for (const char *setting :
+         {"C:\\Secret\\admin.dat", "Secret\\admin.dat", "C:\\Setup\\..\\Secret\\admin.dat",
+          "C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
+        SCOPED_TRACE(setting);
+        writeFile("C:\\Setup\\QLNSETUP.INI",
+                  std::string("[Configuration]\r\nInitialPreferencesFile=") + setting +
+                      "\r\nInitialRegFile=" + setting + "\r\n");
+        EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
+        EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
+        EXPECT_TRUE(machine().startedPrograms.empty());
+    }
+    for (const char *path :
+         {"C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(ExecInitialRegFileEX(path), 1);
+        EXPECT_EQ(MoveInitialPreferencesFileEX(path, "C:\\Target\\"), 0);
+        EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
+        EXPECT_TRUE(machine().startedPrograms.empty());
+    }
+    EXPECT_EQ(imported(), "");
+}
 
-    EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
-    EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
-    EXPECT_EQ(imported(), "relative");
+// An empty folder is no folder: joined to a name it would put the file in
+// the current folder or the root of the current drive.
+TEST_F(PostInstallTest, EmptyTargetFolderGetsNothingWritten) {
+    writeFile("C:\\Setup\\QLNINIT.INI", "prefs");
+    writeFile("C:\\Setup\\QLNCFG.REG", registryFile("empty target"));
+    writeFile("C:\\BIN\\MFC42.DLL", "old");
+    makeFolder("C:\\Work");
+    machine().currentDirectory = "C:\\Work";
+    const SetupCallRecord noFolder = record("");
+
+    EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", ""), 0);
+    EXPECT_EQ(MoveInitialPreferencesFileEX("C:\\Setup\\QLNINIT.INI", ""), 0);
+    EXPECT_EQ(MoveAllINIFilesEX("C:\\Setup\\", ""), 0);
+    EXPECT_EQ(HKSetupCleanUpOldFiles(&noFolder), 0);
+    for (const char *written : {"C:\\QLNINIT.INI", "C:\\Work\\QLNINIT.INI"}) {
+        EXPECT_FALSE(fileExists(written)) << written;
+    }
+    EXPECT_TRUE(fileExists("C:\\BIN\\MFC42.DLL"));
+    EXPECT_EQ(pendingOperations(), "");
+    EXPECT_EQ(imported(), "");
 }
 
 TEST_F(PostInstallTest, RegistryFileWithoutAUsableShortPathIsPassedInQuotes) {
@@ -118,7 +160,7 @@ TEST_F(PostInstallTest, RegistryFileWithoutAUsableShortPathIsPassedInQuotes) {
         EXPECT_EQ(imported(), "quoted");
         ASSERT_EQ(machine().startedPrograms.size(), 1u);
         EXPECT_EQ(machine().startedPrograms[0].commandLine,
-                  "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+                  "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     }
 }
 
@@ -201,7 +243,7 @@ TEST_F(PostInstallTest, RegistryFileIsImportedByTheEditorAsOneQuotedArgument) {
     ASSERT_EQ(machine().startedPrograms.size(), 1u);
     EXPECT_EQ(machine().startedPrograms[0].startedBy, "CreateProcessA");
     EXPECT_EQ(machine().startedPrograms[0].commandLine,
-              "regedit /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
+              "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     EXPECT_TRUE(machine().processes[machine().startedPrograms[0].processId]->exited);
 }
 
@@ -237,11 +279,11 @@ TEST_F(PostInstallTest, OldLibraryIsDeletedOrLeftForTheNextStartOfTheSystem) {
     EXPECT_TRUE(fileExists("C:\\App\\BIN\\MFC42.DLL"));
     EXPECT_EQ(pendingOperations(), std::string("\\??\\C:\\App\\BIN\\MFC42.DLL\0\0\0", 27));
 
-    // An absent file is still put on the list.
+    // An absent file is not put on the list: whatever the name leads to at
+    // the next start, nothing was there to remove.
     folder = record("C:\\Other\\");
     EXPECT_EQ(HKSetupCleanUpOldFiles(&folder), 0);
-    EXPECT_NE(pendingOperations().find(std::string("\\??\\C:\\Other\\BIN\\MFC42.DLL\0\0", 27)),
-              std::string::npos);
+    EXPECT_EQ(pendingOperations(), std::string("\\??\\C:\\App\\BIN\\MFC42.DLL\0\0\0", 27));
 }
 
 TEST_F(PostInstallTest, CleanUpShowsTheBusyCursorAndIgnoresAMissingFolder) {

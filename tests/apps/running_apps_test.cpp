@@ -45,7 +45,7 @@ protected:
     }
     // A client program holding "ZEP", with the windows it shows.
     std::shared_ptr<emu::Process> startClient() {
-        auto client = emu::startProcess("C:\\Program Files\\Brevanta\\Quillane\\Quillane.exe");
+        auto client = emu::startProcess("C:\\Program Files\\Brevanta\\Quillane\\QLNCLIENT.EXE");
         emu::createSemaphore("ZEP", 0, 1, client->id);
         return client;
     }
@@ -328,6 +328,12 @@ protected:
     static constexpr const char *kConsole = "Quillane Synchronization Server Console 5.0";
     static constexpr const char *kAgent = "Quillane Synchronization Server Agent 5.0";
     static emu::ServiceManager &scm() { return machine().services; }
+    static std::shared_ptr<emu::Process> console() {
+        return emu::startProcess("C:\\Server\\QLNSRVCON.EXE");
+    }
+    static std::shared_ptr<emu::Process> agent() {
+        return emu::startProcess("C:\\Server\\QLNSRVAGT.EXE");
+    }
 };
 
 TEST_F(ServerApps, AnyWindowOrRunningServiceCounts) {
@@ -339,10 +345,10 @@ TEST_F(ServerApps, AnyWindowOrRunningServiceCounts) {
     EXPECT_EQ(HKSetupAreThereAnyRunningServerApps(nullptr), 1);
 
     scm().find("QLNAlert50")->state = SERVICE_STOPPED;
-    const HWND agent = emu::createWindow(kAgent, 0);
+    const HWND agentWindow = emu::createWindow(kAgent, agent()->id);
     EXPECT_EQ(HKSetupAreThereAnyRunningServerApps(nullptr), 1);
-    emu::destroyWindow(agent);
-    emu::createWindow(kConsole, 0);
+    emu::destroyWindow(agentWindow);
+    emu::createWindow(kConsole, console()->id);
     scm().controls.clear();
     EXPECT_EQ(HKSetupAreThereAnyRunningServerApps(nullptr), 1);
     // All four are looked at, even when the first already answers.
@@ -352,10 +358,10 @@ TEST_F(ServerApps, AnyWindowOrRunningServiceCounts) {
 }
 
 TEST_F(ServerApps, WindowProcessesEndWithin100MsOrAreTerminated) {
-    auto console = emu::startProcess("C:\\Server\\Console.exe");
+    auto console = ServerApps::console();
     const HWND consoleWindow = emu::createWindow(kConsole, console->id);
     emu::closeWindowOn(consoleWindow, WM_CLOSE, 60, true);
-    auto agent = emu::startProcess("C:\\Server\\Agent.exe");
+    auto agent = ServerApps::agent();
     emu::createWindow(kAgent, agent->id);
     emu::createWindow("Agent Tray", agent->id);
     emu::createWindow("Unrelated", emu::startProcess("C:\\Other.exe")->id);
@@ -377,10 +383,12 @@ TEST_F(ServerApps, WindowProcessesEndWithin100MsOrAreTerminated) {
 }
 
 TEST_F(ServerApps, WindowWhoseProcessCannotBeClosedGetsWmCloseSent) {
-    auto guarded = emu::startProcess("C:\\Server\\Console.exe");
+    auto guarded = console();
     guarded->allowedAccess = SYNCHRONIZE; // no right to terminate it
     emu::createWindow(kConsole, guarded->id);
-    emu::createWindow(kAgent, 0); // no process known for it
+    auto hung = agent();
+    hung->allowedAccess = SYNCHRONIZE;
+    emu::findWindow(emu::createWindow(kAgent, hung->id))->hung = true;
 
     EXPECT_EQ(HKSetupStopRunningServerApps(nullptr), 0);
     EXPECT_FALSE(guarded->exited);
@@ -389,7 +397,35 @@ TEST_F(ServerApps, WindowWhoseProcessCannotBeClosedGetsWmCloseSent) {
         ASSERT_EQ(messages.size(), 1u) << title;
         EXPECT_EQ(messages[0].message, static_cast<UINT>(WM_CLOSE));
         EXPECT_TRUE(messages[0].sent);
+        EXPECT_EQ(messages[0].timeLimitMs, 30000u) << title;
     }
+}
+
+// A window bearing a title of the product is the product's only when its
+// process runs the product's program: windows of another program are not
+// counted, asked to close or ended, by the server exports and the restart
+// alike. Where Windows cannot list its processes (NT 4.0) they are taken
+// for the product's, as setup always did.
+TEST_F(ServerApps, WindowsOfOtherProgramsWithTheProductsTitlesAreLeftAlone) {
+    auto other = emu::startProcess("C:\\Tools\\Notes.exe");
+    for (const char *title : {kConsole, kAgent, "Quillane Agent"}) {
+        emu::createWindow(title, other->id);
+    }
+    const struct {
+        DWORD major;
+        bool taken;
+    } systems[] = {{5, false}, {4, true}};
+    for (const auto &system : systems) {
+        SCOPED_TRACE(system.major);
+        machine().version.major = system.major;
+        EXPECT_EQ(HKSetupAreThereAnyRunningServerApps(nullptr), system.taken ? 1 : 0);
+        EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
+        EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), system.taken ? 1u : 0u);
+    }
+    machine().version.major = 5;
+    EXPECT_EQ(HKSetupStopRunningServerApps(nullptr), 0);
+    EXPECT_FALSE(other->exited);
+    EXPECT_TRUE(emu::messagesTo(kConsole).empty());
 }
 
 TEST_F(ServerApps, ServicesRunningAtTheStartAreStoppedInOrder) {

@@ -38,7 +38,8 @@ protected:
 TEST_F(ServiceRegistration, WritesTheSevenValuesWithTheirTypesAndSizes) {
     registry().setString(HKEY_LOCAL_MACHINE, kServiceKey, "Group", "Network");
     EXPECT_EQ(CreateServiceEX("C:\\Program Files\\Brevanta\\Quillane"), 1);
-    expectText("ImagePath", "C:\\Program Files\\Brevanta\\Quillane\\QLNSYNCService.exe");
+    // A path with a blank is quoted, one without stays bare.
+    expectText("ImagePath", "\"C:\\Program Files\\Brevanta\\Quillane\\QLNSYNCService.exe\"");
     expectDword("ErrorControl", 0);
     expectText("Description", "Brevanta Synchronization Service 5.0");
     expectText("DisplayName", "Brevanta Synchronization Service 5.0");
@@ -131,6 +132,26 @@ TEST_F(DependentServices, NothingToDoOrNothingToCall) {
     EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Other"), 0);
     EXPECT_EQ(machine().libraries.size(), 1u);
     EXPECT_EQ(recorded(), "load ZepProj.dll\n");
+}
+
+// Rezedev.dll's own imports come from its folder, never from the setup
+// program's: on Windows XP through LOAD_WITH_ALTERED_SEARCH_PATH, on Windows
+// 10 through the safe search flags. A broken copy planted beside the setup
+// program would fail the load.
+TEST_F(DependentServices, TheLibrarysImportsComeFromItsOwnFolder) {
+    installLibrary("C:\\Lib");
+    std::filesystem::copy_file(std::string(RADOZAVU_STANDIN_FOLDER) + "/importing/ZepShared.dll",
+                               hostPath("C:\\Lib") + "/ZepShared.dll");
+    writeFile("C:\\Setup\\ZepShared.dll", "planted");
+    machine().libraryImports["Rezedev.dll"] = {"ZepShared.dll"};
+    for (const DWORD major : {5u, 10u}) {
+        SCOPED_TRACE(major);
+        machine().version.major = major;
+        machine().libraries.clear(); // a new installer process
+        EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Lib"), 1);
+        ASSERT_EQ(machine().libraries.size(), 2u);
+        EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Lib\\ZepShared.dll");
+    }
 }
 
 TEST_F(DependentServices, FolderWithTrailingBackslashGetsASecondOne) {

@@ -28,6 +28,11 @@ run() {
     "$host" "$@" >"$work/out" 2>"$work/err"
     status=$?
 }
+# The registry a machine folder keeps: the file of its last full save and
+# the changes since.
+registry_state() {
+    cat "$1/state/registry.reg" && { [ ! -e "$1/state/changes.reg" ] || cat "$1/state/changes.reg"; }
+}
 output_has() { grep -qF -- "$1" "$work/out"; }
 error_has() { grep -qF -- "$1" "$work/err"; }
 status_is() { [ "$status" -eq "$1" ]; }

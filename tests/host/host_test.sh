@@ -48,7 +48,7 @@ printf '%s\n' 'set-sz HKLM\Software\Brevanta Seen 32' 'set-sz HKLM64\Software\Br
 run run --machine "$work/x64" "$work/x64.script"
 check "script lines name the installer's view, HKLM64 the 64-bit one" status_is 0
 check "the 32-bit view is stored below WOW6432Node" \
-    grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Brevanta]' "$work/x64/state/registry.reg"
+    eval 'registry_state "$work/x64" | grep -qF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Brevanta]"'
 check "a 64-bit machine keeps its architecture" grep -qx "architecture = x64" "$work/x64/state/machine.conf"
 
 run call --machine "$machine" NoSuchExport
@@ -66,6 +66,16 @@ check "the refusal says why" error_has "not a machine folder"
 run call --machine "$machine" HKIsWindows2000
 check "a call prints its result" output_has "HKIsWindows2000 -> 0"
 check "a call without changes says so" output_has "(no changes)"
+# A call's report reads only what the call touched: a FIFO, a link to an
+# endless device and a large file on a drive cost it nothing.
+mkfifo "$machine/drives/D/fifo"
+ln -s /dev/zero "$machine/drives/D/zero"
+truncate -s 2G "$machine/drives/D/large.bin"
+timeout 20 "$host" call --machine "$machine" HKIsWindows2000 >"$work/out" 2>"$work/err"
+status=$?
+check "a call beside a FIFO, a link to /dev/zero and a large file reads none of them" \
+    eval 'status_is 0 && output_has "(no changes)"'
+rm "$machine/drives/D/fifo" "$machine/drives/D/zero" "$machine/drives/D/large.bin"
 run call --machine "$machine" HKUpdateSetupDateInRegistryEX
 check "the change report lists new keys" output_has "registry key added      HKLM\\Software\\Brevanta\\Quillane\\Preferences"
 check "the change report lists new values" output_has '"LastSetupTime" = REG_SZ'
@@ -328,6 +338,15 @@ sed -i '/^format = /d; /^\[end\]/d' "$conf" && sed -i '/^; end of registry.reg/d
 run call --machine "$product" HKUpdateSetupDateInRegistryEX
 check "a folder of an earlier version, without the last lines, loads and is saved with them" \
     eval 'status_is 0 && grep -qx "\[end\]" "$conf" && grep -q "^; end of registry.reg" "$reg"'
+# The changes since the registry file was last written whole are refused cut short too.
+printf 'set-sz HKLM\\Software\\Cut v 1\n' >"$work/cut.script"
+run run --machine "$product" "$work/cut.script"
+changes=$product/state/changes.reg
+sed -i '/^; end of changes.reg/d' "$changes"
+run call --machine "$product" HKIsWindowsXP
+check "changes.reg cut short: refused" \
+    eval 'status_is 2 && error_has "changes.reg is damaged: the file is cut short"'
+printf '; end of changes.reg\r\n' >>"$changes"
 
 # The journal holds one line per line of a record, whatever the arguments,
 # script names and script lines hold: nothing can forge a record's end or an

@@ -71,7 +71,7 @@ for call in pwrite64 ftruncate rename; do
         # the run's record, to its end or the word on its interruption
         record=$(awk -v line="> set-sz HKLM\\Software\\G v $i" '$0 == line { on = 1 }
             on { print } on && /^(-> exit status|interrupted:)/ { exit }' "$machine/journal.log")
-        saved=no && grep -q "^\"v\"=\"$i\"" "$machine/state/registry.reg" && saved=yes
+        saved=no && registry_state "$machine" | grep -q "^\"v\"=\"$i\"" && saved=yes
         case $record in
         *"-> exit status 0"* | *"its changes were saved"*) told=yes ;;
         *"its changes were not saved"* | "") told=no ;;

@@ -152,8 +152,9 @@ TEST_F(Restart, TheMarkIsWrittenBeforeTheRequestEvenWhenTheRestartIsRefused) {
 }
 
 TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
-    emu::createWindow("Quillane Agent - Status", 0, "QlnTray");
-    const HWND agent = emu::createWindow("Quillane Agent", 0, "QlnAgentFrame");
+    const DWORD program = emu::startProcess("C:\\Quillane\\QLNAGENT.EXE")->id;
+    emu::createWindow("Quillane Agent - Status", program, "QlnTray");
+    const HWND agent = emu::createWindow("Quillane Agent", program, "QlnAgentFrame");
     emu::closeWindowOn(agent, WM_CLOSE);
     std::size_t agentMessagesAtRequest = 99;
     machine().onRestartRequest = [&](const emu::RestartRequest &) {
@@ -166,6 +167,7 @@ TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
     EXPECT_EQ(received[0].wParam, 0u);
     EXPECT_EQ(received[0].lParam, 0);
     EXPECT_TRUE(received[0].sent);
+    EXPECT_EQ(received[0].timeLimitMs, 30000u);
     EXPECT_EQ(emu::findWindow(agent), nullptr);
     EXPECT_EQ(agentMessagesAtRequest, 1u);
     EXPECT_TRUE(emu::messagesTo("Quillane Agent - Status").empty());
@@ -175,6 +177,15 @@ TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
     EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), 1u);
     EXPECT_EQ(machine().restartRequests.size(), 2u);
+
+    // A hung agent holds it up no longer than its program takes to be seen
+    // as hung.
+    emu::findWindow(emu::createWindow("Quillane Agent", program))->hung = true;
+    const std::uint64_t start = machine().clock.now();
+    EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
+    EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), 2u);
+    EXPECT_LE(machine().clock.now() - start, 30000u);
+    EXPECT_EQ(machine().restartRequests.size(), 3u);
 }
 
 TEST_F(Restart, EachStepIsLoggedInTheInstallFolder) {

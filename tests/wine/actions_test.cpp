@@ -70,6 +70,31 @@ protected:
     wine::Library library;
 };
 
+// A program named as the registry editor, planted beside the installer
+// program or in the current folder, is never started: Wine's own editor is.
+TEST_F(WineActions, PlantedRegistryEditorsAreNeverStarted) {
+    const std::string record = wine::freshFolder("planted record") + "record.txt";
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
+    const std::string setup = wine::freshFolder("planted setup");
+    const std::string current = wine::freshFolder("planted current");
+    const std::string file = setup + "QLNCFG.REG";
+    wine::writeFile(file, registryFile("planted"));
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(current.c_str()); // the installer's current folder too
+    for (const std::string &folder : {setup, current}) {
+        const std::string planted = folder + "regedit.exe";
+        ASSERT_TRUE(CopyFileA((wine::programFolder() + "planted_program.exe").c_str(),
+                              planted.c_str(), FALSE));
+        wine::Program installer(wine::installerIn(setup, "ExecInitialRegFileEX \"" + file + "\""));
+        EXPECT_EQ(installer.exitCode(wine::kPatienceMs), 1u);
+        DeleteFileA(planted.c_str());
+        EXPECT_FALSE(wine::fileExists(record)) << wine::readFile(record);
+    }
+    SetCurrentDirectoryA(previous);
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
+}
+
 TEST_F(WineActions, IniFilesAreCopiedIntoTheFolderOrBesideIt) {
     const std::string source = wine::freshFolder("ini-source");
     const std::string target = wine::freshFolder("ini-target");
@@ -157,13 +182,45 @@ TEST_F(WineActions, OldLibraryIsDeletedOrLeftForTheNextStart) {
     const std::string entry = std::string("\\??\\") + oldLibrary + '\0' + '\0';
     EXPECT_NE(pendingOperations().find(entry), std::string::npos);
 
-    // An absent file goes on the list too.
-    const std::string absent = wine::freshFolder("cleanup-absent");
-    record.ParamText = absent.c_str();
-    EXPECT_EQ(cleanUp(&record), 0);
-    EXPECT_NE(pendingOperations().find(std::string("\\??\\") + absent + "BIN\\MFC42.DLL" + '\0'),
-              std::string::npos);
+    // Neither an absent file nor one reached through a junction that a user
+    // made of BIN goes on the list, nor is the latter deleted.
     clearPendingOperations();
+    const std::string absent = wine::freshFolder("cleanup-absent");
+    const std::string elsewhere = wine::freshFolder("cleanup-elsewhere");
+    wine::writeFile(elsewhere + "MFC42.DLL", "someone else's");
+    const std::string junction = wine::freshFolder("cleanup-junction");
+    ASSERT_TRUE(wine::makeJunction(junction + "BIN", elsewhere));
+    for (const std::string &installFolder : {absent, junction}) {
+        record.ParamText = installFolder.c_str();
+        EXPECT_EQ(cleanUp(&record), 0);
+    }
+    EXPECT_EQ(wine::readFile(elsewhere + "MFC42.DLL"), "someone else's");
+    EXPECT_EQ(pendingOperations(), "");
+}
+
+// Files of the setup configuration are taken from the setup folder only, a
+// path with a wildcard names no file, and an empty target folder gets
+// nothing written (not the current folder, not the root of the drive).
+TEST_F(WineActions, SetupFilesComeFromTheSetupFolderAndGoNowhereWithoutATarget) {
+    const std::string setup = wine::freshFolder("setup files");
+    const std::string target = wine::freshFolder("setup files target");
+    const std::string secret = wine::freshFolder("setup files secret");
+    const std::string current = wine::freshFolder("setup files current");
+    wine::writeFile(secret + "admin.ini", "for administrators");
+    wine::writeFile(setup + "site.ini", "site");
+    wine::writeFile(setup + "QLNSETUP.INI",
+                    "[Configuration]\r\nInitialPreferencesFile=" + secret + "admin.ini\r\n");
+    ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));
+
+    EXPECT_EQ(library->HKPerformPostInstallActions(setup.c_str(), target.c_str()), 1);
+    EXPECT_EQ(library->MoveInitialPreferencesFileEX((setup + "s*.ini").c_str(), target.c_str()), 0);
+    EXPECT_FALSE(wine::fileExists(target + "QLNINIT.INI"));
+    EXPECT_EQ(library->HKPerformPostInstallActions((setup + "\\").c_str(), ""), 0);
+    EXPECT_EQ(library->MoveInitialPreferencesFileEX((setup + "site.ini").c_str(), ""), 0);
+    for (const std::string &written : {current + "QLNINIT.INI", std::string("C:\\QLNINIT.INI")}) {
+        EXPECT_FALSE(wine::fileExists(written)) << written;
+    }
+    SetCurrentDirectoryA(wine::programFolder().c_str());
 }
 
 TEST_F(WineActions, RegistryEntryIsDeletedOnlyWithSelectorTwo) {

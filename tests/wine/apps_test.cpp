@@ -21,6 +21,11 @@ constexpr const char *kProduct = "Software\\Brevanta";
 constexpr const char *kPreferences = "Software\\Brevanta\\Quillane\\Preferences";
 constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\QLNSvc40";
 
+// The stand-in as the product's client program, and as another maker's
+// program showing the same windows.
+std::string clientProgram(const std::string &arguments) {
+    return wine::productProgram("QLNCLIENT.EXE", arguments);
+}
 std::string standIn(const std::string &arguments) {
     return wine::besideProgram("program_standin.exe", arguments);
 }
@@ -35,7 +40,8 @@ protected:
 
 TEST_F(WineApps, ClientProgramAskedToExitClosesBothWindows) {
     wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
 
     const DWORD start = GetTickCount();
@@ -65,7 +71,8 @@ TEST_F(WineApps, FreeSemaphoreMeansNoClientRunsWhateverWindowsAreThere) {
 }
 
 TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -93,7 +100,8 @@ TEST_F(WineApps, UserIsAskedToCloseTheClientProgram) {
 // An owner in the record that is no window makes MessageBoxA fail at once:
 // the box is shown without an owner instead of being tried again and again.
 TEST_F(WineApps, BoxWhoseOwnerIsNoWindowIsShownWithoutOne) {
-    wine::Program client(standIn("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
+    wine::Program client(
+        clientProgram("--hold-zep \"Synchronization\" \"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     wine::BoxWatcher watcher("Quillane Installation", [&client] {
         for (const char *title : {kSync, kManager}) {
@@ -116,8 +124,8 @@ TEST_F(WineApps, BoxWhoseOwnerIsNoWindowIsShownWithoutOne) {
 // seconds; then the user is asked to close it.
 TEST_F(WineApps, ClientIgnoringTheExitRequestIsLeftToTheUserAfterThirtySeconds) {
     wine::setDword(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", 0);
-    wine::Program client(standIn("--hold-zep --ignore-exit-request \"Synchronization\" "
-                                 "\"Quillane - Project Manager\""));
+    wine::Program client(clientProgram("--hold-zep --ignore-exit-request \"Synchronization\" "
+                                       "\"Quillane - Project Manager\""));
     ASSERT_TRUE(client.showsWindows({kSync, kManager}));
     HWND owner = CreateWindowExA(0, "STATIC", "RADOZAVU test installer", WS_OVERLAPPED, 0, 0, 100,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -156,11 +164,12 @@ TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     auto stopRunning = library->HKSetupStopRunningServerApps;
     EXPECT_EQ(anyRunning(nullptr), 0); // no server window, no server service
 
-    wine::Program agent(standIn("\"Quillane Synchronization Server Agent 5.0\""));
+    wine::Program agent(
+        wine::productProgram("QLNSRVAGT.EXE", "\"Quillane Synchronization Server Agent 5.0\""));
     ASSERT_TRUE(agent.showsWindows({kAgent}));
     EXPECT_EQ(anyRunning(nullptr), 1);
-    wine::Program console(
-        standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\""));
+    wine::Program console(wine::productProgram(
+        "QLNSRVCON.EXE", "--ignore-close \"Quillane Synchronization Server Console 5.0\""));
     ASSERT_TRUE(console.showsWindows({kConsole}));
     EXPECT_EQ(anyRunning(nullptr), 1);
 
@@ -170,6 +179,19 @@ TEST_F(WineApps, ServerWindowsAreClosedOrTheirProcessesEnded) {
     EXPECT_FALSE(windowPresent(kConsole));
     EXPECT_FALSE(windowPresent(kAgent));
     EXPECT_EQ(anyRunning(nullptr), 0);
+}
+
+// Another maker's program whose windows bear the server's titles is not
+// taken for the product: it is neither closed nor ended.
+TEST_F(WineApps, OtherProgramsWithTheServersTitlesAreLeftAlone) {
+    wine::Program other(standIn("--ignore-close \"Quillane Synchronization Server Console 5.0\" "
+                                "\"Quillane Synchronization Server Agent 5.0\""));
+    ASSERT_TRUE(other.showsWindows({kConsole, kAgent}));
+    EXPECT_EQ(library->HKSetupAreThereAnyRunningServerApps(nullptr), 0);
+    EXPECT_EQ(library->HKSetupStopRunningServerApps(nullptr), 0);
+    EXPECT_EQ(other.exitCode(0), DWORD{STILL_ACTIVE});
+    EXPECT_TRUE(windowPresent(kConsole));
+    EXPECT_TRUE(windowPresent(kAgent));
 }
 
 // A value's type and size as the registry holds them.
@@ -191,7 +213,7 @@ TEST_F(WineApps, ServiceKeyIsWrittenInTheRealRegistry) {
     EXPECT_EQ(library->CreateServiceEX(folder.c_str()), 1);
     std::string text;
     ASSERT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath", text));
-    EXPECT_EQ(text, folder + "\\QLNSYNCService.exe");
+    EXPECT_EQ(text, "\"" + folder + "\\QLNSYNCService.exe\"");
     expectValue("ImagePath", REG_SZ, static_cast<DWORD>(text.size() + 1));
     ASSERT_TRUE(wine::readString(HKEY_LOCAL_MACHINE, kServiceKey, "DisplayName", text));
     EXPECT_EQ(text, "Brevanta Synchronization Service 5.0");
@@ -239,6 +261,29 @@ TEST_F(WineApps, DependentServicesAreHandedToTheSiblingLibrary) {
 
     SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
     SetEnvironmentVariableA("RADOZAVU_REZEDEV_RESULT", nullptr);
+}
+
+// The importing stand-in of Rezedev.dll takes its import from its own
+// folder: a broken copy planted beside the installer program is passed over.
+TEST_F(WineApps, SiblingLibrarysImportsComeFromItsOwnFolder) {
+    const std::string record = wine::freshFolder("importing record") + "record.txt";
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", record.c_str());
+    const std::string folder = wine::freshFolder("importing sibling");
+    for (const char *file : {"Rezedev.dll", "ZepShared.dll"}) {
+        ASSERT_TRUE(CopyFileA((wine::programFolder() + "importing\\" + file).c_str(),
+                              (folder + file).c_str(), FALSE));
+    }
+    const std::string setup = wine::freshFolder("importing setup");
+    wine::writeFile(setup + "ZepShared.dll", "not a library\r\n");
+    std::string bare = folder;
+    bare.pop_back();
+    wine::Program installer(wine::installerIn(setup, "HKAdd2DependentServicesEX \"" + bare + "\""));
+    EXPECT_EQ(installer.exitCode(wine::kPatienceMs), 1u);
+    const std::string recorded = wine::readFile(record);
+    EXPECT_NE(recorded.find("load ZepShared.dll from " + folder + "ZepShared.dll"),
+              std::string::npos)
+        << recorded;
+    SetEnvironmentVariableA("RADOZAVU_STANDIN_RECORD", nullptr);
 }
 
 } // namespace

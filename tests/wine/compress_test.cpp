@@ -65,7 +65,8 @@ TEST_F(WineCompress, DamagedOrMissingSourcesFail) {
 }
 
 // A copy onto its own source, by any of its names, touches nothing; a
-// failed copy over an existing file leaves that file as it was.
+// failed copy over an existing file leaves that file as it was; a copy to a
+// new name never writes through a link left there.
 TEST_F(WineCompress, CopiesOntoTheirSourceOrFailingOverAFileTouchNothing) {
     const std::string folder = wine::freshFolder("compress-self");
     const std::string plain = sampleContent().substr(0, 100000);
@@ -102,6 +103,14 @@ TEST_F(WineCompress, CopiesOntoTheirSourceOrFailingOverAFileTouchNothing) {
     EXPECT_STREQ(uncompress((folder + "packed.gz").c_str(), (folder + "old.bin").c_str()),
                  (folder + "old.bin").c_str());
     EXPECT_EQ(wine::readFile(folder + "old.bin"), plain);
+    // A link left at a new name, leading where nothing is yet, is not
+    // written through (Wine follows such a link when it creates a file).
+    CreateDirectoryA((folder + "gone").c_str(), nullptr);
+    ASSERT_TRUE(wine::makeJunction(folder + "linked.gz", folder + "gone"));
+    RemoveDirectoryA((folder + "gone").c_str());
+    EXPECT_EQ(compress((folder + "plain.bin").c_str(), (folder + "linked.gz").c_str(), 6), nullptr);
+    EXPECT_EQ(uncompress((folder + "packed.gz").c_str(), (folder + "linked.gz").c_str()), nullptr);
+    EXPECT_FALSE(wine::fileExists(folder + "gone"));
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "*.~*").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a file left beside: " << found.cFileName;

@@ -127,6 +127,22 @@ std::string besideProgram(const char *program, const std::string &arguments) {
     return line;
 }
 
+std::string productProgram(const char *fileName, const std::string &arguments) {
+    // Not beside the test program: the hostile sweep, which may run at the
+    // same time, watches that folder for files that appear.
+    const std::string folder = freshFolder("product");
+    CopyFileA((programFolder() + "program_standin.exe").c_str(), (folder + fileName).c_str(),
+              FALSE);
+    return "\"" + folder + fileName + "\" " + arguments;
+}
+
+std::string installerIn(const std::string &folder, const std::string &arguments) {
+    for (const char *file : {"installer_standin.exe", "RADOZAVU.DLL"}) {
+        CopyFileA((programFolder() + file).c_str(), (folder + file).c_str(), FALSE);
+    }
+    return "\"" + folder + "installer_standin.exe\" " + arguments;
+}
+
 Program::Program(const std::string &commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -179,6 +195,70 @@ std::string freshFolder(const std::string &name) {
 
 void writeFile(const std::string &path, const std::string &content) {
     std::ofstream(path, std::ios::binary) << content;
+}
+
+namespace {
+
+// The Unix path of a path under Wine.
+std::string unixPath(const std::string &path) {
+    using UnixFileName = char *(__cdecl *)(const WCHAR *);
+    const auto toUnix = reinterpret_cast<UnixFileName>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    WCHAR wide[MAX_PATH];
+    if (toUnix == nullptr ||
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
+        return "";
+    }
+    char *unix = toUnix(wide);
+    const std::string result = unix != nullptr ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// Runs a command line (under Wine a Unix program, named by its Windows path)
+// and waits, at most kPatienceMs, until the link it makes or removes is
+// there or gone: Wine gives no handle to wait on for a Unix program.
+bool runUntil(const char *program, std::string commandLine, const std::string &link,
+              bool junctionWanted) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kPatienceMs; Sleep(10)) {
+        const DWORD attributes = GetFileAttributesA(link.c_str());
+        const bool junction = attributes != INVALID_FILE_ATTRIBUTES &&
+                              (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (junction == junctionWanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool makeJunction(const std::string &link, const std::string &target) {
+    const std::string unixLink = unixPath(link);
+    const std::string unixTarget = unixPath(target);
+    if (unixLink.empty() || unixTarget.empty()) {
+        return runUntil(nullptr, "cmd /c mklink /J \"" + link + "\" \"" + target + "\"", link,
+                        true);
+    }
+    return runUntil("Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", link,
+                    true);
+}
+
+bool removeJunction(const std::string &link) {
+    const std::string unixLink = unixPath(link);
+    if (unixLink.empty()) {
+        return RemoveDirectoryA(link.c_str()) != FALSE;
+    }
+    return runUntil("Z:\\bin\\rm", "/bin/rm \"" + unixLink + "\"", link, false);
 }
 
 std::string readFile(const std::string &path) {

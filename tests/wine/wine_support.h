@@ -99,6 +99,14 @@ private:
 
 // The command line of a program beside the test program, with arguments.
 std::string besideProgram(const char *program, const std::string &arguments = "");
+// The command line of the stand-in program_standin.exe copied, under a file
+// name of the product's programs (QLNCLIENT.EXE ...), into a folder of its own:
+// setup takes a window for the product's only when its program bears that
+// name.
+std::string productProgram(const char *fileName, const std::string &arguments);
+// The command line of an installer in a setup folder of the test's (with its
+// trailing backslash): installer_standin.exe and RADOZAVU.DLL copied there.
+std::string installerIn(const std::string &folder, const std::string &arguments);
 
 // A program started for one test and ended by it: a program still running
 // when the test is done is ended.
@@ -126,6 +134,16 @@ std::string freshFolder(const std::string &name);
 void writeFile(const std::string &path, const std::string &content);
 std::string readFile(const std::string &path);
 bool fileExists(const std::string &path);
+// Makes link (in a folder that exists) a junction leading to the folder
+// target, as a user can in a folder they can write. Wine 8 makes no link
+// itself (CreateSymbolicLinkA does nothing), so under Wine a Unix symbolic
+// link stands for it, made by /bin/ln, which Wine starts as a Unix program;
+// Wine shows a link to a folder as a reparse point. On Windows, mklink /J.
+// False when no junction could be made.
+bool makeJunction(const std::string &link, const std::string &target);
+// Removes a junction made so, and not the folder it leads to (which Wine 8's
+// RemoveDirectoryA removes instead of the link).
+bool removeJunction(const std::string &link);
 
 // Registry conveniences over the real API.
 void setString(HKEY root, const std::string &path, const char *name, const std::string &value);

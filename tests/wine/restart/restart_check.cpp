@@ -76,7 +76,7 @@ TEST(WineRestart, ClosesTheAgentMarksTheUserAndAsksWindowsToRestart) {
     const HWND observer = createWindow("RestartObserver", "Restart observer", observerProcedure);
     ASSERT_NE(observer, nullptr);
     // The product's agent, a program of its own that closes when asked.
-    wine::Program agent(wine::besideProgram("program_standin.exe", "\"Quillane Agent\""));
+    wine::Program agent(wine::productProgram("QLNAGENT.EXE", "\"Quillane Agent\""));
     ASSERT_TRUE(agent.showsWindows({"Quillane Agent"}));
 
     wine::Library library;

@@ -3,23 +3,29 @@
 // saved when something changed and its journal appended.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <utility>
 
 #include "changes.h"
+#include "emulated/folder_commands.h"
 #include "emulated/folder_lock.h"
 #include "emulated/journal.h"
+#include "emulated/touched_places.h"
 #include "kill_points.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
+#include "emulator/persistence/registry_export.h"
+#include "emulator/registry/reg_file.h"
 #include "emulator/registry/wow64_registry.h"
 #include "machine.h"
 #include "registry_path.h"
@@ -41,81 +47,11 @@ std::string defaultLibraryPath() {
 
 namespace {
 
-// The values of the registry's keys as the report compares them, kept from
-// one snapshot to the next: a key whose values did not change since (the
-// same key, the same valuesVersion) gives the same KeyValues again, so a
-// snapshot describes only what changed and the report compares only that.
-class KeyValuesCache {
-public:
-    std::shared_ptr<const KeyValues> of(const emu::RegKey &key) {
-        Entry &entry = next_[&key];
-        const auto kept = entries_.find(&key);
-        if (kept != entries_.end() && kept->second.version == key.valuesVersion) {
-            entry = kept->second;
-        } else {
-            auto values = std::make_shared<KeyValues>();
-            for (const auto &[name, value] : key.values) {
-                (*values)[value.name] =
-                    describeValue(value.type, std::string(value.data.begin(), value.data.end()));
-            }
-            entry = Entry{key.valuesVersion, std::move(values)};
-        }
-        return entry.values;
-    }
-    // Ends a snapshot: keys no longer in the registry are forgotten.
-    void endSnapshot() { entries_ = std::exchange(next_, {}); }
-
-private:
-    struct Entry {
-        std::uint64_t version = 0;
-        std::shared_ptr<const KeyValues> values;
-    };
-    std::map<const emu::RegKey *, Entry> entries_; // as of the last snapshot
-    std::map<const emu::RegKey *, Entry> next_;    // the snapshot being taken
-};
-
-void snapshotKey(const emu::RegKey &top, const std::string &topPath, KeyValuesCache &cache,
-                 Snapshot &snapshot) {
-    emu::walkKeys(
-        top, topPath, [](const emu::RegKey &key) { return key.name; },
-        [&](const emu::RegKey &key, const std::string &path) {
-            snapshot.keys[path] = true;
-            snapshot.values[path] = cache.of(key);
-        });
-}
-
-std::string fileContent(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// The whole machine: its registry, its drives, its processes, windows and
-// services.
-Snapshot takeSnapshot(KeyValuesCache &cache) {
-    emu::Machine &m = emu::machine();
+// The machine's processes, windows and services; the registry keys and files
+// a call touched are added to them (TouchedPlaces).
+Snapshot takeSnapshot() {
+    const emu::Machine &m = emu::machine();
     Snapshot snapshot;
-    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
-        const auto key = m.registry.root(root);
-        for (const auto &[childName, child] : key->subkeys) {
-            snapshotKey(*child, std::string(rootName(root)) + "\\" + child->name, cache, snapshot);
-        }
-    }
-    cache.endSnapshot();
-    for (const auto &[letter, drive] : m.drives) {
-        std::error_code error;
-        for (auto it = fs::recursive_directory_iterator(drive.hostFolder, error);
-             it != fs::recursive_directory_iterator(); it.increment(error)) {
-            std::string relative = fs::relative(it->path(), drive.hostFolder).string();
-            for (char &c : relative) {
-                c = c == '/' ? '\\' : c;
-            }
-            const std::string machinePath = std::string(1, letter) + ":\\" + relative;
-            snapshot.files[machinePath] =
-                it->is_directory() ? std::string("folder") : describeFile(fileContent(it->path()));
-        }
-    }
     for (const auto &[id, process] : m.processes) {
         snapshot.processes[id] =
             ProcessState{process->image, process->exited, process->terminated, process->exitCode};
@@ -242,7 +178,10 @@ public:
         : folder_(refuseUnlessMachine(folderOf(options))), lock_(folder_, command, options.wait) {
         refuseUnlessPlainJournal(folder_);
         emu::loadMachine(folder_);
-        loaded_ = emu::currentState();
+        loaded_ = Loaded{emu::writeSettings(), emu::registryEdits()};
+        if (options.library.empty()) {
+            return; // a machine subcommand: the library is not needed
+        }
         library_ = dlopen(options.library.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (library_ == nullptr) {
             throw HostError(std::string("cannot load the library: ") + dlerror());
@@ -264,11 +203,18 @@ public:
         if (symbol == nullptr) {
             throw UsageError("the library does not export " + exportName);
         }
-        const Snapshot before = takeSnapshot(keyValues_);
+        Snapshot before = takeSnapshot();
         const LogMarks marks = logMarks();
-        Outcome outcome{callExport(*findExport(exportName), symbol, arguments), {}, {}};
+        Outcome outcome;
+        Snapshot after;
+        {
+            const TouchedPlaces touched;
+            outcome.result = callExport(*findExport(exportName), symbol, arguments);
+            after = takeSnapshot();
+            touched.addTo(before, after);
+        }
         const CallEvents events = eventsSince(marks);
-        outcome.changes = describeChanges(before, takeSnapshot(keyValues_), events);
+        outcome.changes = describeChanges(before, after, events);
         for (const BoxRecord &box : events.boxes) {
             outcome.boxTexts.push_back(box.text);
         }
@@ -307,7 +253,7 @@ public:
         if (!emu::hostPath(path, host) || !fs::is_regular_file(host)) {
             return std::nullopt;
         }
-        return fileContent(host);
+        return hostFileContent(host);
     }
     void setAnswer(int button, const std::vector<std::string> &closingTitles) override {
         emu::setUserAnswer(button, closingTitles);
@@ -342,7 +288,7 @@ public:
             }
         }
     }
-    // The snapshot covers the whole machine.
+    // The machine tells of every key and file a call changes.
     void watch(const std::vector<std::string> &) override {}
 
     // The record goes into the journal before the state it tells of is
@@ -364,7 +310,8 @@ public:
             lock_.reached(FolderLock::Stage::Recorded);
         }
         killPointForTests("journal-recorded");
-        if (const emu::SavedState now = emu::currentState(); now != loaded_) {
+        if (emu::writeSettings() != loaded_.settings || emu::registryEdits() != loaded_.edits) {
+            const emu::SavedState now = emu::currentState();
             try {
                 emu::saveMachine(folder_, now, [this](const char *step) {
                     killPointForTests(step);
@@ -382,7 +329,7 @@ public:
                 }
                 throw;
             }
-            loaded_ = now;
+            loaded_ = Loaded{now.settings, emu::registryEdits()};
         }
         if (recorded) {
             endRecord(folder_, *recorded, journal.substr(endAt));
@@ -411,12 +358,206 @@ private:
 
     std::string folder_;
     FolderLock lock_;
-    emu::SavedState loaded_;
+    // What the machine held as loaded (or last saved): its settings as
+    // machine.conf has them, and the registry's count of changes then.
+    struct Loaded {
+        std::string settings;
+        std::uint64_t edits = 0;
+    } loaded_;
     void *library_ = nullptr;
-    KeyValuesCache keyValues_;
 };
 
+// A machine subcommand's record in the journal: the command, each line it
+// printed, and its end.
+class SubcommandRecord {
+public:
+    explicit SubcommandRecord(std::string command) : text_(std::move(command) + "\n") {}
+    void line(const std::string &text) {
+        std::cout << text << "\n";
+        text_ += "  " + asWritten(text) + "\n";
+    }
+    [[nodiscard]] std::string ended(int status) const {
+        return text_ + "-> exit status " + std::to_string(status) + "\n";
+    }
+    [[nodiscard]] std::string failed(const std::string &error) const {
+        return text_ + asWritten(error) + "\n-> exit status 2\n";
+    }
+
+private:
+    std::string text_;
+};
+
+std::string commandText(const char *command, const std::vector<std::string> &words) {
+    std::string text = std::string("machine ") + command;
+    for (const std::string &word : words) {
+        text += " \"" + asWritten(word, "\"") + "\"";
+    }
+    return text;
+}
+
+HostOptions withoutLibrary(HostOptions options) {
+    options.library.clear();
+    return options;
+}
+
+std::string readWholeFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw HostError("cannot read " + path);
+    }
+    return hostFileContent(path);
+}
+
+// What a registry file asks for, told in one line.
+std::string importSummary(const std::string &file, const std::vector<emu::RegFileOperation> &ops,
+                          std::size_t skipped) {
+    std::size_t counts[4] = {};
+    for (const emu::RegFileOperation &operation : ops) {
+        ++counts[operation.kind];
+    }
+    std::string text =
+        "imported " + file + ": " + std::to_string(counts[emu::RegFileOperation::CreateKey]) +
+        " keys, " + std::to_string(counts[emu::RegFileOperation::SetValue]) + " values set, " +
+        std::to_string(counts[emu::RegFileOperation::DeleteKey]) + " keys and " +
+        std::to_string(counts[emu::RegFileOperation::DeleteValue]) + " values deleted";
+    return skipped == 0 ? text : text + " (" + std::to_string(skipped) + " refused: access denied)";
+}
+
+// The full name of a key as a registry file writes it.
+std::string registryFileName(HKEY root, const std::string &stored) {
+    const char *rootText = root == HKEY_LOCAL_MACHINE  ? "HKEY_LOCAL_MACHINE"
+                           : root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER"
+                                                       : "HKEY_USERS";
+    return stored.empty() ? rootText : std::string(rootText) + "\\" + stored;
+}
+
+// The key's path below its root with each name as stored.
+std::string storedNames(const emu::RegKey &key) {
+    std::string path;
+    for (const emu::RegKey *at = &key; at->holder != nullptr; at = at->holder) {
+        path = path.empty() ? at->name : at->name + "\\" + path;
+    }
+    return path;
+}
+
 } // namespace
+
+void importRegistryFiles(const HostOptions &options, const std::vector<std::string> &files) {
+    SubcommandRecord record(commandText("import", files));
+    EmulatedMachine machine(withoutLibrary(options), commandText("import", files));
+    std::vector<std::vector<emu::RegFileOperation>> parsed;
+    try {
+        for (const std::string &file : files) {
+            emu::RegFileParse parse = emu::parseRegFile(readWholeFile(file));
+            if (!parse.valid) {
+                throw HostError(file + ": " + parse.problem + " (nothing was imported)");
+            }
+            for (emu::RegFileOperation &operation : parse.operations) {
+                operation.keyPath = emu::storedKeyPath(operation.root, operation.keyPath, false);
+            }
+            parsed.push_back(std::move(parse.operations));
+        }
+    } catch (const HostError &error) {
+        machine.finish(record.failed(error.what()));
+        throw;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::size_t skipped = emu::applyRegFile(emu::machine().registry, parsed[i]);
+        record.line(importSummary(files[i], parsed[i], skipped));
+    }
+    machine.finish(record.ended(0));
+}
+
+void exportRegistryFile(const HostOptions &options, const std::string &file,
+                        const std::string &key) {
+    const std::vector<std::string> words =
+        key.empty() ? std::vector<std::string>{file} : std::vector<std::string>{file, key};
+    SubcommandRecord record(commandText("export", words));
+    EmulatedMachine machine(withoutLibrary(options), commandText("export", words));
+    emu::Registry &registry = emu::machine().registry;
+    std::vector<std::pair<const emu::RegKey *, std::string>> keys;
+    std::string text;
+    try {
+        if (key.empty()) {
+            for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
+                keys.emplace_back(registry.root(root).get(), registryFileName(root, ""));
+            }
+        } else {
+            const KeyName name = splitKey(key);
+            HKEY root = name.root;
+            const std::string stored = emu::storedKeyPath(root, name.path, false);
+            const auto found = registry.find(root, stored);
+            if (!found) {
+                throw HostError("no such key: " + key);
+            }
+            keys.emplace_back(found.get(), registryFileName(root, storedNames(*found)));
+        }
+        text = emu::exportRegistryKeys(keys);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        if (!(out << text) || !out.flush()) {
+            throw HostError("cannot write " + file);
+        }
+    } catch (const std::exception &error) {
+        machine.finish(record.failed(error.what()));
+        throw HostError(error.what());
+    }
+    record.line("exported " + (key.empty() ? std::string("the registry") : key) + " to " + file +
+                " (" + std::to_string(text.size()) + " bytes)");
+    machine.finish(record.ended(0));
+}
+
+void putFolder(const HostOptions &options, const std::string &source,
+               const std::string &machineFolder) {
+    const std::vector<std::string> words{source, machineFolder};
+    SubcommandRecord record(commandText("put", words));
+    EmulatedMachine machine(withoutLibrary(options), commandText("put", words));
+    std::size_t files = 0;
+    std::size_t folders = 0;
+    try {
+        std::error_code error;
+        if (!fs::is_directory(fs::symlink_status(source, error))) {
+            throw HostError("not a folder: " + source);
+        }
+        std::string separated = machineFolder;
+        std::replace(separated.begin(), separated.end(), '/', '\\');
+        for (const std::string &name : emu::splitKeyPath(separated)) {
+            if (name == "..") {
+                throw HostError("the machine folder may not go up with \"..\": " + machineFolder);
+            }
+        }
+        const std::string target = hostPathOf(machineFolder);
+        std::vector<fs::path> entries;
+        for (auto it = fs::recursive_directory_iterator(source, error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            const fs::file_status status = it->symlink_status(error);
+            if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
+                throw HostError("not a plain file or folder, nothing was copied: " +
+                                it->path().string());
+            }
+            entries.push_back(it->path());
+        }
+        if (error) {
+            throw HostError("cannot read " + source + ": " + error.message());
+        }
+        fs::create_directories(target);
+        for (const fs::path &entry : entries) {
+            const fs::path to = fs::path(target) / entry.lexically_relative(source);
+            if (fs::is_directory(fs::symlink_status(entry))) {
+                fs::create_directories(to);
+                ++folders;
+            } else {
+                fs::copy_file(entry, to, fs::copy_options::overwrite_existing);
+                ++files;
+            }
+        }
+    } catch (const std::exception &error) {
+        machine.finish(record.failed(error.what()));
+        throw HostError(error.what());
+    }
+    record.line("copied " + source + " to " + machineFolder + ": " + std::to_string(files) +
+                " files, " + std::to_string(folders) + " folders");
+    machine.finish(record.ended(0));
+}
 
 std::unique_ptr<Machine> openMachine(const HostOptions &options, const std::string &command) {
     return std::make_unique<EmulatedMachine>(options, command);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <utility>
 
+#include "emulated/folder_commands.h"
 #include "emulated/folder_lock.h"
 #include "kill_points.h"
 #include "emulated/product_programs.h"
@@ -227,7 +229,13 @@ std::string machineUsage() {
                        " (" + listed(x64Only, "and") + (x64Only.size() == 1 ? " is" : " are") +
                        " x64 only; default x86 where there was one); N: " +
                        listed(codePages, "or") + ".",
-                   0);
+                   0) +
+           "       radozavu machine import DIR FILE.reg ... [--no-wait]\n"
+           "       radozavu machine export DIR FILE.reg [KEY] [--no-wait]\n"
+           "       radozavu machine put DIR FOLDER C:\\PATH [--no-wait]\n"
+           "import merges registry files (REGEDIT4, or Version 5.00 in UTF-16) as a 64-bit\n"
+           "registry editor would (WOW6432Node is the 32-bit view); export writes KEY (default:\n"
+           "the whole registry) as a REGEDIT4 file; put copies a folder tree onto a drive.\n";
 }
 
 std::string machineSummary() {
@@ -238,7 +246,10 @@ std::string machineSummary() {
                        "; default " + kDefaultWindows + "; code page " + codePages[0] + " or " +
                        codePages[1] +
                        " ...), optionally with Quillane installed and its programs running",
-                   17);
+                   17) +
+           "  machine import DIR FILE.reg ...   merge registry files into the machine's registry\n"
+           "  machine export DIR FILE.reg [KEY] write the registry, or a key, as a registry file\n"
+           "  machine put DIR FOLDER C:\\PATH   copy a folder tree onto a drive of the machine\n";
 }
 
 const char *const kMachineHelp =
@@ -246,11 +257,39 @@ const char *const kMachineHelp =
     "holds the folder for its whole run; another waits for it, or with --no-wait\n"
     "fails at once. The library is libRADOZAVU.so beside this program.\n";
 
-int machineCommand(const std::vector<std::string> &arguments) {
-    if (arguments.empty() || arguments[0] != "new") {
-        throw UsageError("machine takes the subcommand new (radozavu machine --help)");
+namespace {
+
+// machine import, export and put: the folder, then the subcommand's own
+// words (at least least of them, at most most).
+int folderCommand(const std::string &subcommand, const std::vector<std::string> &arguments,
+                  std::size_t least, std::size_t most) {
+    HostOptions options;
+    std::vector<std::string> words;
+    for (const std::string &word : arguments) {
+        if (word == "--no-wait") {
+            options.wait = false;
+        } else if (word.rfind("--", 0) == 0) {
+            throw UsageError("unknown option for machine " + subcommand + ": " + word);
+        } else if (options.folder.empty()) {
+            options.folder = word;
+        } else {
+            words.push_back(word);
+        }
     }
-    const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
+    if (options.folder.empty() || words.size() < least || words.size() > most) {
+        throw UsageError("usage: " + machineUsage());
+    }
+    if (subcommand == "import") {
+        importRegistryFiles(options, words);
+    } else if (subcommand == "export") {
+        exportRegistryFile(options, words[0], words.size() > 1 ? words[1] : "");
+    } else {
+        putFolder(options, words[0], words[1]);
+    }
+    return 0;
+}
+
+int newMachine(const std::vector<std::string> &words) {
     std::string folder;
     std::string windows = kDefaultWindows;
     std::string arch;
@@ -284,6 +323,38 @@ int machineCommand(const std::vector<std::string> &arguments) {
               << " machine in " << folder
               << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;
+}
+
+// machine's subcommands: the name and how it runs on the words after it.
+struct MachineSubcommand {
+    const char *name;
+    int (*run)(const std::vector<std::string> &words);
+};
+
+const MachineSubcommand kMachineSubcommands[] = {
+    {"new", newMachine},
+    {"import",
+     [](const std::vector<std::string> &words) {
+         return folderCommand("import", words, 1, SIZE_MAX);
+     }},
+    {"export",
+     [](const std::vector<std::string> &words) { return folderCommand("export", words, 1, 2); }},
+    {"put",
+     [](const std::vector<std::string> &words) { return folderCommand("put", words, 2, 2); }},
+};
+
+} // namespace
+
+int machineCommand(const std::vector<std::string> &arguments) {
+    std::vector<std::string> names;
+    for (const MachineSubcommand &subcommand : kMachineSubcommands) {
+        if (!arguments.empty() && arguments[0] == subcommand.name) {
+            return subcommand.run({arguments.begin() + 1, arguments.end()});
+        }
+        names.emplace_back(subcommand.name);
+    }
+    throw UsageError("machine takes the subcommands " + listed(names, "and") +
+                     " (radozavu machine --help)");
 }
 
 } // namespace host
