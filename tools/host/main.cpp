@@ -69,7 +69,7 @@ bool wantsHelp(const std::vector<std::string> &words) {
     return false;
 }
 
-int listExports(std::vector<std::string> words, const std::string & /*library*/) {
+int listExports(const std::vector<std::string> &words, const std::string & /*library*/) {
     if (!words.empty()) {
         return failure("exports takes no arguments");
     }
@@ -93,7 +93,8 @@ std::string machineWord(const std::string &word, unsigned codePage) {
     }
 }
 
-int callOne(std::vector<std::string> words, const std::string &library) {
+int callOne(const std::vector<std::string> &commandWords, const std::string &library) {
+    std::vector<std::string> words = commandWords;
     const HostOptions options = takeHostOptions(words, library);
     if (words.empty()) {
         return failure("call needs an export name");
@@ -190,7 +191,8 @@ int runMatrix(const HostOptions &options, const std::vector<ScriptReport> &scrip
 // Runs the scripts one after the other on one machine, in one command: every
 // script is checked before the first runs, and each runs to its end or its
 // first failure. The status is the worst of theirs.
-int runScripts(std::vector<std::string> words, const std::string &library) {
+int runScripts(const std::vector<std::string> &commandWords, const std::string &library) {
+    std::vector<std::string> words = commandWords;
     const HostOptions options = takeHostOptions(words, library);
     if (words.empty() || std::count(words.begin(), words.end(), "-") > 1) {
         return failure("run takes one script or more (- for standard input, once)");
@@ -266,7 +268,7 @@ int runScripts(std::vector<std::string> words, const std::string &library) {
     return status;
 }
 
-int machineSubcommand(std::vector<std::string> words, const std::string & /*library*/) {
+int machineSubcommand(const std::vector<std::string> &words, const std::string & /*library*/) {
     return machineCommand(words);
 }
 
@@ -277,7 +279,7 @@ struct HostCommand {
     const char *name;
     std::string (*summary)();
     std::string (*help)();
-    int (*run)(std::vector<std::string> words, const std::string &library);
+    int (*run)(const std::vector<std::string> &words, const std::string &library);
 };
 
 const HostCommand kHostCommands[] = {
