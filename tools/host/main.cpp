@@ -13,7 +13,7 @@
 #include "emulator/persistence/lossless_text.h"
 #include "html_report.h"
 #include "junit_report.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "matrix.h"
 #include "options.h"
 #include "script.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "exports_table.h"
-#include "machine.h"
+#include "host_machine.h"
 
 namespace host {
 

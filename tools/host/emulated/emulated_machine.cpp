@@ -28,7 +28,7 @@
 #include "emulator/registry/reg_file.h"
 #include "emulator/registry/root_names.h"
 #include "emulator/registry/wow64_registry.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "registry_path.h"
 #include "transcript.h"
 #include "whole_file.h"

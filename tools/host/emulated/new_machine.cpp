@@ -21,7 +21,7 @@
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
 #include "emulator/system/windows_editions.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "options.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 
 #include "base/handles.h"
 #include "installed_product.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "windows/user_watcher.h"
 
 namespace host {
