@@ -1,12 +1,15 @@
 // Buffered files of the C runtime and gzip files of zlib, opened and closed
 // by path: the gzip copies read and write through them.
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "case.h"
 #include "platform/buffered_files.h"
 #include "platform/file_io.h"
+#include "platform/file_operations.h"
 #include "platform/kernel.h"
 #include "read_only.h"
 
@@ -76,6 +79,52 @@ TEST_F(BufferedFiles, RefuseWhatCannotBeOpened) {
     EXPECT_TRUE(win::CloseHandle(held));
     EXPECT_EQ(readFile(path("Setup\\held.txt")), "held");
     setReadOnly(path("Setup\\locked.txt"), false);
+}
+
+// A file handle made a descriptor of the C runtime: a stream opened on it
+// writes the file the handle opened, though its name was since moved and
+// another file put in its place, and closing the stream, or the descriptor
+// no stream took, closes the handle (the file can be opened unshared again).
+TEST_F(BufferedFiles, StreamsOnAHandleWriteTheFileItOpened) {
+    struct OnHandle {
+        const char *name;
+        std::function<bool(int descriptor)> write; // opens, writes and closes a stream
+        std::string head;                          // how the file written begins
+    };
+    const OnHandle cases[] = {
+        {"plain.txt",
+         [](int descriptor) {
+             FILE *file = win::_fdopen(descriptor, "wb");
+             return file != nullptr && std::fputs("line", file) >= 0 && win::fclose(file) == 0;
+         },
+         "line"},
+        {"packed.gz",
+         [](int descriptor) {
+             gzFile file = win::gzdopen(descriptor, "wb");
+             return file != nullptr && gzputs(file, "packed") == 6 && win::gzclose(file) == Z_OK;
+         },
+         "\x1f\x8b"},
+        {"untaken.txt", [](int descriptor) { return win::_close(descriptor) == 0; }, ""},
+    };
+    for (const auto &c : cases) {
+        const std::string name = path(c.name);
+        const std::string moved = name + ".moved";
+        const HANDLE file = win::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                             nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << c.name;
+        const int descriptor =
+            win::_open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_BINARY);
+        ASSERT_NE(descriptor, -1) << c.name;
+        EXPECT_TRUE(win::MoveFileExA(name.c_str(), moved.c_str(), 0)) << c.name;
+        writeFile(name, "planted");
+        EXPECT_TRUE(c.write(descriptor)) << c.name;
+        EXPECT_EQ(readFile(name), "planted") << c.name;
+        EXPECT_EQ(readFile(moved).value_or("").substr(0, c.head.size()), c.head) << c.name;
+        const HANDLE reopened = win::CreateFileA(moved.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(reopened, INVALID_HANDLE_VALUE) << c.name;
+        EXPECT_TRUE(win::CloseHandle(reopened)) << c.name;
+    }
 }
 
 } // namespace
