@@ -120,8 +120,8 @@ TEST_F(BufferedFiles, StreamsOnAHandleWriteTheFileItOpened) {
         EXPECT_TRUE(c.write(descriptor)) << c.name;
         EXPECT_EQ(readFile(name), "planted") << c.name;
         EXPECT_EQ(readFile(moved).value_or("").substr(0, c.head.size()), c.head) << c.name;
-        const HANDLE reopened = win::CreateFileA(moved.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr);
+        const HANDLE reopened =
+            win::CreateFileA(moved.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(reopened, INVALID_HANDLE_VALUE) << c.name;
         EXPECT_TRUE(win::CloseHandle(reopened)) << c.name;
     }

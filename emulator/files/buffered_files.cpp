@@ -106,9 +106,9 @@ HANDLE handleOwnedBy(int descriptor) {
 
 // Opens a stream with the host's open on a descriptor of _open_osfhandle;
 // the stream owns the descriptor's handle from then on.
-template <class Stream>
-Stream openOnDescriptor(const char *operation, int descriptor, const char *mode,
-                        Stream (*open)(int, const char *)) {
+template <class Stream> Stream openOnDescriptor(const char *operation, int descriptor,
+                                                const char *mode,
+                                                Stream (*open)(int, const char *)) {
     if (plannedFileFault(operation) != ERROR_SUCCESS) {
         errno = EMFILE;
         return nullptr;

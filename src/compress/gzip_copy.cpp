@@ -126,8 +126,8 @@ Placement placementOf(const char *source, const char *destination) {
 // for a link or junction once the file is made does not lead the copy
 // elsewhere. The stream owns the handle from then on; nullptr when none
 // could be opened, and the handle is closed.
-template <class Stream>
-Stream writeStreamOn(handles::UniqueFileHandle file, Stream (*openOnDescriptor)(int, const char *)) {
+template <class Stream> Stream writeStreamOn(handles::UniqueFileHandle file,
+                                             Stream (*openOnDescriptor)(int, const char *)) {
     if (!file) {
         return nullptr;
     }
@@ -167,9 +167,9 @@ public:
             return {};
         case Placement::Direct:
             // A device, shared as the C runtime shares the files it writes.
-            return handles::UniqueFileHandle(
-                win::CreateFileA(destination_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
+            return handles::UniqueFileHandle(win::CreateFileA(destination_, GENERIC_WRITE,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                              nullptr, OPEN_EXISTING, 0, nullptr));
         case Placement::New:
             return links::OpenWithoutFollowing(destination_, GENERIC_WRITE, 0, CREATE_NEW);
         case Placement::Beside:
@@ -178,8 +178,8 @@ public:
         for (char digit = '1'; digit <= '9'; ++digit) {
             const std::string candidate = std::string(destination_) + ".~" + digit;
             // Made new, so that no file of that name is ever written over.
-            handles::UniqueFileHandle file(win::CreateFileA(
-                candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+            handles::UniqueFileHandle file(win::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0,
+                                                            nullptr, CREATE_NEW, 0, nullptr));
             if (file) {
                 beside_ = candidate;
                 return file;

@@ -349,7 +349,7 @@ TEST_F(GzipCopy, ANewFileSwappedForALinkOnceMadeIsStillTheOneWritten) {
          [this](const std::string &made) { return gunzipWithZlib(made); }},
         {"C:\\Data\\new.bin",
          [](const char *to) { return QLNSetupUncompressFile("C:\\Data\\packed.gz", to); },
-         [this](const std::string &made) { return readFile(made); }},
+         [](const std::string &made) { return readFile(made); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.destination);
