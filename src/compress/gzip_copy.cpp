@@ -139,7 +139,7 @@ template <class Stream> Stream writeStreamOn(handles::UniqueFileHandle file,
     static_cast<void>(file.release()); // the descriptor owns the handle now
     Stream stream = openOnDescriptor(descriptor, "wb");
     if (stream == nullptr) {
-        win::_close(descriptor);
+        win::_close(descriptor); // the copy fails whether or not the close does
     }
     return stream;
 }
