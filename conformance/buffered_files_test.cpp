@@ -1,12 +1,15 @@
 // Buffered files of the C runtime and gzip files of zlib, opened and closed
 // by path: the gzip copies read and write through them.
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "case.h"
 #include "platform/buffered_files.h"
 #include "platform/file_io.h"
+#include "platform/file_operations.h"
 #include "platform/kernel.h"
 #include "read_only.h"
 
@@ -76,6 +79,42 @@ TEST_F(BufferedFiles, RefuseWhatCannotBeOpened) {
     EXPECT_TRUE(win::CloseHandle(held));
     EXPECT_EQ(readFile(path("Setup\\held.txt")), "held");
     setReadOnly(path("Setup\\locked.txt"), false);
+}
+
+// A file handle made a descriptor: a stream on it writes the handle's file
+// though its name was moved and another file put there; closing the stream,
+// or the descriptor no stream took, closes the handle.
+TEST_F(BufferedFiles, StreamsOnAHandleWriteTheFileItOpened) {
+    const std::pair<bool (*)(int), std::string> cases[] = {
+        {[](int fd) {
+             FILE *f = win::_fdopen(fd, "wb");
+             return f && std::fputs("\x1f\x8b", f) >= 0 && win::fclose(f) == 0;
+         },
+         "\x1f\x8b"},
+        {[](int fd) {
+             gzFile f = win::gzdopen(fd, "wb");
+             return f && win::gzclose(f) == Z_OK;
+         },
+         "\x1f\x8b"},
+        {[](int fd) { return win::_close(fd) == 0; }, ""},
+    };
+    for (const auto &[write, head] : cases) {
+        const std::string name = path("made.bin");
+        const std::string moved = name + ".moved";
+        const HANDLE file = win::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                             nullptr, CREATE_NEW, 0, nullptr);
+        const int fd = win::_open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_BINARY);
+        ASSERT_NE(fd, -1);
+        EXPECT_TRUE(win::MoveFileExA(name.c_str(), moved.c_str(), 0));
+        writeFile(name, "planted");
+        EXPECT_TRUE(write(fd));
+        EXPECT_EQ(readFile(name), "planted");
+        EXPECT_EQ(readFile(moved).value_or("?").substr(0, 2), head);
+        const HANDLE reopened =
+            win::CreateFileA(moved.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_TRUE(win::CloseHandle(reopened) && win::DeleteFileA(moved.c_str()) &&
+                    win::DeleteFileA(name.c_str()));
+    }
 }
 
 } // namespace

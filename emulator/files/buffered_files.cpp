@@ -4,8 +4,18 @@
 // handles do not share the access), then read and
 // written as host files. A file the test marks as damaged is opened as a
 // stream whose reads fail from a given offset on.
+//
+// A file handle of CreateFileA becomes a descriptor as on Windows: the
+// descriptor is a duplicate of the host file the handle opened, and it owns
+// the handle (and so the handle's share mode) until a stream opened on it,
+// or _close, closes it. Whatever the file's name leads to by then, the
+// stream reads and writes the file the handle opened.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "platform/buffered_files.h"
@@ -67,6 +77,52 @@ void untrack(const void *stream) {
         m.handles.close(it->second);
         m.openStreams.erase(it);
     }
+}
+
+// The descriptors _open_osfhandle gave and the handle each owns. The handle's
+// object tells a handle of this machine from one of a machine that has
+// since been replaced.
+struct OwnedHandle {
+    HANDLE handle = nullptr;
+    std::weak_ptr<KernelObject> file;
+};
+
+std::map<int, OwnedHandle> &descriptors() {
+    static std::map<int, OwnedHandle> owned;
+    return owned;
+}
+
+// The handle a descriptor of _open_osfhandle owns; nullptr (errno EBADF) for
+// any other descriptor.
+HANDLE handleOwnedBy(int descriptor) {
+    const auto it = descriptors().find(descriptor);
+    if (it == descriptors().end() || it->second.file.lock() == nullptr ||
+        machine().handles.get(it->second.handle) != it->second.file.lock()) {
+        errno = EBADF;
+        return nullptr;
+    }
+    return it->second.handle;
+}
+
+// Opens a stream with the host's open on a descriptor of _open_osfhandle;
+// the stream owns the descriptor's handle from then on.
+template <class Stream> Stream openOnDescriptor(const char *operation, int descriptor,
+                                                const char *mode,
+                                                Stream (*open)(int, const char *)) {
+    if (plannedFileFault(operation) != ERROR_SUCCESS) {
+        errno = EMFILE;
+        return nullptr;
+    }
+    const HANDLE handle = handleOwnedBy(descriptor);
+    if (handle == nullptr || mode == nullptr) {
+        return nullptr;
+    }
+    Stream stream = open(descriptor, mode);
+    if (stream != nullptr) {
+        descriptors().erase(descriptor);
+        machine().openStreams[stream] = handle;
+    }
+    return stream;
 }
 
 // A damaged file: the bytes before failFrom read as stored, then reads fail.
@@ -173,6 +229,40 @@ gzFile gzopen(const char *path, const char *mode) {
         emu::track(file);
     }
     return file;
+}
+
+int _open_osfhandle(std::intptr_t handle, int /*flags*/) {
+    if (emu::plannedFileFault("_open_osfhandle") != ERROR_SUCCESS) {
+        errno = EMFILE;
+        return -1;
+    }
+    const auto file = reinterpret_cast<HANDLE>(handle);
+    const int host = emu::hostDescriptorOf(file);
+    const int descriptor = host < 0 ? -1 : ::fcntl(host, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    emu::descriptors()[descriptor] = {file, emu::machine().handles.get(file)};
+    return descriptor;
+}
+
+FILE *_fdopen(int descriptor, const char *mode) {
+    return emu::openOnDescriptor<FILE *>("_fdopen", descriptor, mode, ::fdopen);
+}
+
+gzFile gzdopen(int descriptor, const char *mode) {
+    return emu::openOnDescriptor<gzFile>("gzdopen", descriptor, mode, ::gzdopen);
+}
+
+int _close(int descriptor) {
+    const HANDLE handle = emu::handleOwnedBy(descriptor);
+    if (handle == nullptr) {
+        return -1;
+    }
+    emu::descriptors().erase(descriptor);
+    const bool closed = ::close(descriptor) == 0;
+    return emu::machine().handles.close(handle) && closed ? 0 : -1;
 }
 
 int gzclose(gzFile file) {

@@ -69,6 +69,11 @@ bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode) {
     return true;
 }
 
+int hostDescriptorOf(HANDLE file) {
+    const auto open = machine().handles.getAs<OpenFile>(file);
+    return open ? open->descriptor : -1;
+}
+
 namespace {
 
 HANDLE fail(DWORD code) {

@@ -44,6 +44,10 @@ DWORD missingPathError(const std::string &host);
 // Windows then fail with ERROR_SHARING_VIOLATION.
 bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode);
 
+// The host descriptor of a file opened with CreateFileA; -1 for a handle
+// that is no such file.
+int hostDescriptorOf(HANDLE file);
+
 // The fault a test has planned for this call of a file operation (see
 // Faults), or ERROR_SUCCESS.
 DWORD plannedFileFault(const char *operation);

@@ -8,9 +8,10 @@
 // so a failed copy leaves the old file as it was; a copy to a new name
 // leaves what was written so far on disk. A new name is created new, so
 // that a link left at it (one that leads nowhere yet) is never written
-// through.
+// through, and the file made is written through the handle that made it.
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -120,9 +121,32 @@ Placement placementOf(const char *source, const char *destination) {
     return Placement::Beside;
 }
 
-// Where a copy writes: the destination itself when no file is there yet,
-// else a new file beside it that replaces it once complete. A file written
-// beside and never committed is removed.
+// Opens a stream for writing on the handle that made the file (or opened
+// the device), so that the name is never opened a second time: a name swapped
+// for a link or junction once the file is made does not lead the copy
+// elsewhere. The stream owns the handle from then on; nullptr when none
+// could be opened, and the handle is closed.
+template <class Stream> Stream writeStreamOn(handles::UniqueFileHandle file,
+                                             Stream (*openOnDescriptor)(int, const char *)) {
+    if (!file) {
+        return nullptr;
+    }
+    const int descriptor =
+        win::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_BINARY);
+    if (descriptor == -1) {
+        return nullptr;
+    }
+    static_cast<void>(file.release()); // the descriptor owns the handle now
+    Stream stream = openOnDescriptor(descriptor, "wb");
+    if (stream == nullptr) {
+        win::_close(descriptor); // the copy fails whether or not the close does
+    }
+    return stream;
+}
+
+// Where a copy writes: the destination itself when no file is there yet (or
+// it is a device), else a new file beside it that replaces it once complete.
+// A file written beside and never committed is removed.
 class CopyTarget {
 public:
     explicit CopyTarget(const char *destination) : destination_(destination) {}
@@ -134,31 +158,34 @@ public:
         }
     }
 
-    // The path to write to; nullptr when the copy is refused or no file
-    // could be made beside an existing destination (which stays untouched).
-    const char *open(Placement placement) {
+    // The file to write, open for writing; none when the copy is refused or
+    // no file could be made beside an existing destination (which stays
+    // untouched).
+    handles::UniqueFileHandle open(Placement placement) {
         switch (placement) {
         case Placement::Refused:
-            return nullptr;
+            return {};
         case Placement::Direct:
-            return destination_;
+            // A device, shared as the C runtime shares the files it writes.
+            return handles::UniqueFileHandle(win::CreateFileA(destination_, GENERIC_WRITE,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                              nullptr, OPEN_EXISTING, 0, nullptr));
         case Placement::New:
-            return links::OpenWithoutFollowing(destination_, GENERIC_WRITE, 0, CREATE_NEW)
-                       ? destination_
-                       : nullptr;
+            return links::OpenWithoutFollowing(destination_, GENERIC_WRITE, 0, CREATE_NEW);
         case Placement::Beside:
             break;
         }
         for (char digit = '1'; digit <= '9'; ++digit) {
             const std::string candidate = std::string(destination_) + ".~" + digit;
             // Made new, so that no file of that name is ever written over.
-            if (handles::UniqueFileHandle(win::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0,
-                                                           nullptr, CREATE_NEW, 0, nullptr))) {
+            handles::UniqueFileHandle file(win::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0,
+                                                            nullptr, CREATE_NEW, 0, nullptr));
+            if (file) {
                 beside_ = candidate;
-                return beside_.c_str();
+                return file;
             }
         }
-        return nullptr;
+        return {};
     }
 
     // Puts the whole copy in the destination's place; false when it cannot
@@ -191,11 +218,8 @@ extern "C" RADOZAVU_API(const char *) QLNSetupCompressFile(const char *source,
         return nullptr;
     }
     CopyTarget target(destination);
-    const char *path = target.open(placementOf(source, destination));
-    if (path == nullptr) {
-        return nullptr;
-    }
-    handles::UniqueGzipFile packed(win::gzopen(path, "wb"));
+    handles::UniqueGzipFile packed(
+        writeStreamOn(target.open(placementOf(source, destination)), win::gzdopen));
     if (!packed) {
         return nullptr;
     }
@@ -226,11 +250,8 @@ extern "C" RADOZAVU_API(const char *) QLNSetupUncompressFile(const char *source,
         return nullptr;
     }
     CopyTarget target(destination);
-    const char *path = target.open(placementOf(source, destination));
-    if (path == nullptr) {
-        return nullptr;
-    }
-    handles::UniqueBufferedFile plain(win::fopen(path, "wb"));
+    handles::UniqueBufferedFile plain(
+        writeStreamOn(target.open(placementOf(source, destination)), win::_fdopen));
     if (!plain) {
         return nullptr;
     }

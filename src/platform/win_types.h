@@ -428,6 +428,8 @@ constexpr DWORD TRUNCATE_EXISTING = 5;
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
+// The C runtime's flag for a descriptor without text translation (fcntl.h).
+constexpr int _O_BINARY = 0x8000;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 
 struct LUID {

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "emulator/change_observer.h"
 #include "platform/file_operations.h"
 #include "radozavu.h"
 #include "support/machine_test.h"
@@ -295,6 +296,42 @@ TEST_F(GzipCopy, AFailedCopyLeavesAnExistingDestinationAsItWas) {
         EXPECT_EQ(c.copy("C:\\Data\\old.bin") != nullptr, c.succeeds);
         EXPECT_EQ(readFile("C:\\Data\\old.bin"), c.succeeds ? plain : "the old content");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(hostPath("C:\\Data")), {}), 5);
+    }
+}
+
+// A user who can write the folder swaps the name of the file a copy made for
+// a hard link to their own file, the moment the machine next changes a file.
+struct SwapsTheMadeFile final : emu::ChangeObserver {
+    std::string made, victim; // host paths
+    bool swapped = false;
+    void keyChanging(const emu::RegKey & /*key*/) override {}
+    void keyCreated(const emu::RegKey & /*key*/) override {}
+    void fileChanging(const std::string & /*hostPath*/) override {
+        if (!swapped && std::filesystem::exists(made)) {
+            std::filesystem::rename(made, made + ".moved");
+            std::filesystem::create_hard_link(victim, made);
+            swapped = true;
+        }
+    }
+};
+
+TEST_F(GzipCopy, ANewFileSwappedForALinkOnceMadeIsStillTheOneWritten) {
+    writeFile("C:\\Data\\plain.txt", "plain text");
+    ASSERT_NE(compress("C:\\Data\\plain.txt", "C:\\Data\\packed.gz", 6), nullptr);
+    for (const bool expand : {false, true}) {
+        const char *destination = expand ? "C:\\Data\\new.txt" : "C:\\Data\\new.gz";
+        writeFile("C:\\Data\\victim.ini", "the user's own");
+        SwapsTheMadeFile user;
+        user.made = hostPath(destination);
+        user.victim = hostPath("C:\\Data\\victim.ini");
+        emu::observeChanges(&user);
+        EXPECT_NE(expand ? QLNSetupUncompressFile("C:\\Data\\packed.gz", destination)
+                         : compress("C:\\Data\\plain.txt", destination, 6),
+                  nullptr);
+        emu::observeChanges(nullptr);
+        EXPECT_EQ(readFile("C:\\Data\\victim.ini"), "the user's own") << destination;
+        const std::string made = std::string(destination) + (user.swapped ? ".moved" : "");
+        EXPECT_EQ(expand ? readFile(made) : gunzipWithZlib(made), "plain text") << destination;
     }
 }
 
