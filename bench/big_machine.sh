@@ -78,8 +78,9 @@ measure() {
         /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null
         end=$(date +%s.%N)
         echo "$start $end $(cat "$work/rss")"
-    done | awk '{ printf "%.4f %d\n", $2 - $1, $3 }' | sort -g |
-        awk '{ t[NR] = $1; if ($2 > m) m = $2 } END { printf "%.4f %.1f\n", t[int((NR + 1) / 2)], m / 1024 }'
+    done | awk '{ printf "%.4f %d\n", $2 - $1, $3 }' >"$work/measured"
+    printf '%.4f %.1f\n' "$(cut -d' ' -f1 "$work/measured" | median)" \
+        "$(sort -g -k2 "$work/measured" | tail -1 | awk '{ print $2 / 1024 }')"
 }
 
 print_machine

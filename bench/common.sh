@@ -16,6 +16,18 @@ build_optimised() {
     cmake --build --preset optimised --target "$@"
 }
 
+# Builds the real DLL and the Wine benchmark (the windows-x86 preset).
+build_windows() {
+    cmake --preset windows-x86 >/dev/null
+    cmake --build --preset windows-x86 >/dev/null
+}
+
+# The median of the numbers on standard input, one a line (the lower middle
+# one of an even count); nothing for no numbers.
+median() {
+    sort -g | awk '{ t[NR] = $1 } END { if (NR > 0) print t[int((NR + 1) / 2)] }'
+}
+
 # A fresh 32-bit Wine prefix of the script's own, its server kept running
 # until the script ends; then the server is ended and the prefix removed.
 start_wine_prefix() {

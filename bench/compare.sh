@@ -11,8 +11,7 @@ source bench/common.sh
 wine=()
 if [ "${1:-}" = "--wine" ]; then
     shift
-    cmake --preset windows-x86 >/dev/null
-    cmake --build --preset windows-x86 >/dev/null
+    build_windows
     start_wine_prefix
     wine=(--wine "$PWD/build/windows-x86/radozavu_wine_bench.exe")
 fi

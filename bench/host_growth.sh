@@ -68,7 +68,7 @@ seconds_of() {
         "$host" run --machine "$work/copy" "$script" >/dev/null
         end=$(date +%s.%N)
         echo "$start $end"
-    done | awk '{ print $2 - $1 }' | sort -g | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+    done | awk '{ print $2 - $1 }' | median
 }
 
 print_machine

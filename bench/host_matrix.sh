@@ -36,7 +36,7 @@ seconds_of() {
             >/dev/null 2>&1 || [ $? -eq 1 ] # the XP examples fail on later editions
         end=$(date +%s.%N)
         echo "$start $end"
-    done | awk '{ print $2 - $1 }' | sort -g | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+    done | awk '{ print $2 - $1 }' | median
 }
 
 print_machine

@@ -64,7 +64,6 @@ fi
 build/optimised/radozavu_bench "$@"
 if [ "$wine" = yes ]; then
     echo
-    cmake --preset windows-x86 >/dev/null
-    cmake --build --preset windows-x86 >/dev/null
+    build_windows
     bench/wine.sh
 fi

@@ -34,12 +34,12 @@ for system in "" --system-loaded; do
         echo "First load in a fresh process with the installer's system DLLs loaded (median of $runs):"
     fi
     for dll in TRIVIAL.DLL RADOZAVU.DLL; do
-        for _ in $(seq "$runs"); do
+        load=$(for _ in $(seq "$runs"); do
             wine "$work/radozavu_wine_bench.exe" first-load "$dll" $system | tr -d '\r' |
                 sed -n 's/^first load of .*: \([0-9.]*\) us$/\1/p'
-        done | sort -n | awk -v dll="$dll" '{ t[NR] = $1 } END {
-            if (NR == 0) { print "  " dll " could not be loaded"; exit 1 }
-            printf "  %-44s %12.3f us\n", dll, t[int((NR + 1) / 2)] }'
+        done | median)
+        [ -n "$load" ] || { echo "  $dll could not be loaded"; exit 1; }
+        printf "  %-44s %12.3f us\n" "$dll" "$load"
     done
 done
 wine "$work/radozavu_wine_bench.exe" "${quick[@]}" | tr -d '\r'

@@ -252,7 +252,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written,
         return FALSE;
     }
     if (size != 0 && data == nullptr) {
-        SetLastError(998); // ERROR_NOACCESS
+        SetLastError(ERROR_NOACCESS);
         return FALSE;
     }
     const ssize_t done = ::pwrite(file->descriptor, data, size, static_cast<off_t>(file->position));

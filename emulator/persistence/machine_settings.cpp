@@ -750,13 +750,14 @@ void readSetting(Machine &m, Reader &reader, const Section &section, const Setti
 
 } // namespace
 
+const std::vector<unsigned> &supportedCodePages() {
+    static const std::vector<unsigned> codePages = {1252, 932, 936, 949, 950};
+    return codePages;
+}
+
 bool isSupportedCodePage(unsigned codePage) {
-    for (const unsigned supported : {1252u, 932u, 936u, 949u, 950u}) {
-        if (codePage == supported) {
-            return true;
-        }
-    }
-    return false;
+    const std::vector<unsigned> &supported = supportedCodePages();
+    return std::find(supported.begin(), supported.end(), codePage) != supported.end();
 }
 
 void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {

@@ -13,6 +13,8 @@ namespace emu {
 
 // The ANSI code pages a machine can have: 1252, 932, 936, 949 and 950.
 bool isSupportedCodePage(unsigned codePage);
+// The code pages a machine can have, 1252 (a new machine's) first.
+const std::vector<unsigned> &supportedCodePages();
 
 // The current machine's settings as text.
 std::string writeSettings();

@@ -10,6 +10,7 @@
 #include "emulator/persistence/machine_error.h"
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
+#include "emulator/registry/root_names.h"
 #include "emulator/text.h"
 
 namespace emu {
@@ -162,9 +163,12 @@ std::string exportRegistry(Registry &registry, std::vector<KeyLine> *lines) {
             lines->push_back({out.size(), depth, rootNumber});
         }
     };
-    for (const auto &[root, name] :
-         {std::pair{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
-          std::pair{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}, std::pair{HKEY_USERS, "HKEY_USERS"}}) {
+    for (const RootName &rootName : kRootNames) {
+        const HKEY root = rootName.root;
+        const char *const name = rootName.longName;
+        if (root == HKEY_CLASSES_ROOT) {
+            continue;
+        }
         const auto key = registry.root(root);
         if (!key->values.empty()) {
             note(0);

@@ -8,6 +8,7 @@
 
 #include "emulator/case_less.h"
 #include "emulator/code_page.h"
+#include "emulator/registry/root_names.h"
 #include "emulator/text.h"
 
 namespace emu {
@@ -74,17 +75,7 @@ bool readHex(const std::string &text, std::size_t &at, std::size_t maxDigits, DW
 }
 
 HKEY rootByName(const std::string &name) {
-    static const struct {
-        const char *longName;
-        const char *shortName;
-        HKEY root;
-    } roots[] = {
-        {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-        {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-        {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-        {"HKEY_USERS", "HKU", HKEY_USERS},
-    };
-    for (const auto &root : roots) {
+    for (const RootName &root : kRootNames) {
         if (compareTextNoCase(name.c_str(), root.longName) == 0 ||
             compareTextNoCase(name.c_str(), root.shortName) == 0) {
             return root.root;

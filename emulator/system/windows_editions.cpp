@@ -246,6 +246,19 @@ std::string windowsEditionNames() {
     return names;
 }
 
+bool x64ByDefault(const WindowsEdition &edition) { return !edition.has32Bit; }
+
+std::string missingEdition(const WindowsEdition &edition, bool x64) {
+    const std::string name = edition.name;
+    if (x64 && !edition.has64Bit) {
+        return "no x64 machine of Windows " + name + ": " + edition.no64BitReason;
+    }
+    if (!x64 && !edition.has32Bit) {
+        return "no x86 machine of Windows " + name + ": Windows " + name + " is 64-bit only";
+    }
+    return "";
+}
+
 bool hasUsersFolder(const WindowsEdition &edition) {
     return edition.platform == VER_PLATFORM_WIN32_NT &&
            (edition.major > 6 || (edition.major == 6 && edition.minor >= 1));

@@ -34,6 +34,12 @@ const std::vector<WindowsEdition> &windowsEditions();
 const WindowsEdition *findWindowsEdition(const std::string &name);
 // The names, separated by blanks ("95 98 ... 11").
 std::string windowsEditionNames();
+// Whether the version's machine is 64-bit when no architecture is asked
+// for: where there was no 32-bit edition.
+bool x64ByDefault(const WindowsEdition &edition);
+// Why there is no machine of the version in that architecture ("no x64
+// machine of Windows 98: ..."); empty when there is one.
+std::string missingEdition(const WindowsEdition &edition, bool x64);
 // Whether the version keeps its users' folders in C:\Users (Windows 7 and
 // later) rather than C:\Documents and Settings.
 bool hasUsersFolder(const WindowsEdition &edition);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "win_types.h"
+#include "platform/types.h"
 
 namespace host {
 namespace {

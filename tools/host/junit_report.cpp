@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "emulator/persistence/lossless_text.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "whole_file.h"
 
 namespace host {

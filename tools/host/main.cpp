@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "emulator/persistence/lossless_text.h"
-#include "emulator/persistence/number_text.h"
 #include "html_report.h"
 #include "junit_report.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "matrix.h"
+#include "options.h"
 #include "script.h"
 #include "transcript.h"
 
@@ -24,36 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace host;
-
-// The usage, with the platform's option for the library and its machine.
-std::string usage() {
-    return std::string("usage: radozavu [") + kLibraryOption + R"( FILE] COMMAND ...
-       radozavu --version | --help
-
-Commands:
-)" + kMachineSummary +
-           R"(  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]
-                 call one export and print its result and what it changed
-  run [--machine DIR] [--check] [--junit FILE] [--report html=FILE] SCRIPT ...
-                 check installer scripts whole, then run them in turn (one
-                 call a line, expect lines); SCRIPT - reads standard input
-  run --windows VERSION,... [--arch x86,x64] [--editions DIR] ... SCRIPT ...
-                 run them on a machine of each edition, side by side, and
-                 tell what differs (run --help)
-  exports        list every export with its arguments and result
-
-)" + kMachineHelp +
-           R"(Every option takes its value as --opt VALUE or --opt=VALUE. call and run
-take --allow-restart: a restart the library asks for goes through to the
-system instead of being refused. )" +
-           kLibraryOption + R"( FILE loads another build of the library.
-'radozavu COMMAND --help' tells more.
-
-Exit status: 0 done (every expectation held), 1 an expectation failed,
-2 an error (usage, a script refused, a machine folder missing, damaged or in
-use with --no-wait). Errors and failed expectations go to standard error.
-)";
-}
 
 constexpr const char *kCallUsage =
     "usage: radozavu call [--machine DIR] [--no-wait] EXPORT [ARG ...] [--param TEXT] [--owner N]\n"
@@ -99,107 +69,7 @@ bool wantsHelp(const std::vector<std::string> &words) {
     return false;
 }
 
-// The host's own options of call and run, taken out of the words wherever
-// they stand (but never as the value of --param or --owner).
-
-// A list of names separated by commas ("xp,7,10"), none of them empty.
-std::vector<std::string> commaList(const std::string &option, const std::string &value) {
-    std::vector<std::string> names;
-    std::istringstream list(value);
-    for (std::string name; std::getline(list, name, ',');) {
-        names.push_back(name);
-    }
-    if (names.empty() || value.back() == ',' ||
-        std::find(names.begin(), names.end(), "") != names.end()) {
-        throw UsageError(option + " takes names separated by commas, not \"" + value + "\"");
-    }
-    return names;
-}
-
-// The options of run --windows, the matrix of editions.
-bool takeMatrixOption(const std::vector<std::string> &words, std::size_t &i, HostOptions &options) {
-    std::string value;
-    if (optionValue(words, i, "--windows", value)) {
-        options.windows = commaList("--windows", value);
-    } else if (optionValue(words, i, "--arch", value)) {
-        options.arches = commaList("--arch", value);
-    } else if (optionValue(words, i, "--editions", options.editionsFolder)) {
-        if (options.editionsFolder.empty()) {
-            throw UsageError("--editions needs a folder, not an empty name");
-        }
-    } else if (optionValue(words, i, "--codepage", value)) {
-        const auto number = emu::readUnsigned(value, 65535);
-        if (!number || *number == 0) {
-            throw UsageError(
-                "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " + value);
-        }
-        options.codePage = static_cast<unsigned>(*number);
-    } else if (words[i] == "--with-product-running") {
-        options.withProductRunning = true;
-    } else if (words[i] == "--fold-folders") {
-        options.foldFolders = true;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-HostOptions takeHostOptions(std::vector<std::string> &words, const std::string &library) {
-    HostOptions options;
-    options.library = library;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        std::string value;
-        if (words[i] == "--param" || words[i] == "--owner") {
-            rest.push_back(words[i]);
-            if (i + 1 < words.size()) {
-                rest.push_back(words[++i]);
-            }
-        } else if (optionValue(words, i, "--machine", options.folder)) {
-            if (options.folder.empty()) {
-                throw UsageError("--machine needs a folder, not an empty name");
-            }
-        } else if (words[i] == "--no-wait") {
-            options.wait = false;
-        } else if (words[i] == "--check") {
-            options.check = true;
-        } else if (words[i] == "--allow-restart") {
-            options.allowRestart = true;
-        } else if (optionValue(words, i, "--junit", options.junitReport)) {
-            if (options.junitReport.empty()) {
-                throw UsageError("--junit needs a file name");
-            }
-        } else if (optionValue(words, i, "--report", value)) {
-            if (value.rfind("html=", 0) != 0 || value.size() == 5) {
-                throw UsageError("--report takes html=FILE, not " + value);
-            }
-            options.htmlReport = value.substr(5);
-        } else if (!takeMatrixOption(words, i, options)) {
-            rest.push_back(words[i]);
-        }
-    }
-    words = rest;
-    const bool matrixOnly = !options.arches.empty() || !options.editionsFolder.empty() ||
-                            options.codePage != 0 || options.withProductRunning ||
-                            options.foldFolders;
-    if (matrixOnly && options.windows.empty()) {
-        throw UsageError("--arch, --editions, --codepage, --with-product-running and "
-                         "--fold-folders go with run --windows");
-    }
-    if (!options.folder.empty() && !options.windows.empty() &&
-        (!options.arches.empty() || options.codePage != 0 || options.withProductRunning)) {
-        throw UsageError("the copies of --machine keep its architecture, code page and "
-                         "programs: --arch, --codepage and --with-product-running make new "
-                         "machines");
-    }
-    return options;
-}
-
-int listExports(const std::vector<std::string> &words) {
-    if (wantsHelp(words)) {
-        std::cout << kExportsUsage;
-        return 0;
-    }
+int listExports(const std::vector<std::string> &words, const std::string & /*library*/) {
     if (!words.empty()) {
         return failure("exports takes no arguments");
     }
@@ -223,11 +93,8 @@ std::string machineWord(const std::string &word, unsigned codePage) {
     }
 }
 
-int callOne(std::vector<std::string> words, const std::string &library) {
-    if (wantsHelp(words)) {
-        std::cout << kCallUsage;
-        return 0;
-    }
+int callOne(const std::vector<std::string> &commandWords, const std::string &library) {
+    std::vector<std::string> words = commandWords;
     const HostOptions options = takeHostOptions(words, library);
     if (words.empty()) {
         return failure("call needs an export name");
@@ -324,11 +191,8 @@ int runMatrix(const HostOptions &options, const std::vector<ScriptReport> &scrip
 // Runs the scripts one after the other on one machine, in one command: every
 // script is checked before the first runs, and each runs to its end or its
 // first failure. The status is the worst of theirs.
-int runScripts(std::vector<std::string> words, const std::string &library) {
-    if (wantsHelp(words)) {
-        std::cout << kRunUsage << scriptHelp();
-        return 0;
-    }
+int runScripts(const std::vector<std::string> &commandWords, const std::string &library) {
+    std::vector<std::string> words = commandWords;
     const HostOptions options = takeHostOptions(words, library);
     if (words.empty() || std::count(words.begin(), words.end(), "-") > 1) {
         return failure("run takes one script or more (- for standard input, once)");
@@ -404,6 +268,70 @@ int runScripts(std::vector<std::string> words, const std::string &library) {
     return status;
 }
 
+int machineSubcommand(const std::vector<std::string> &words, const std::string & /*library*/) {
+    return machineCommand(words);
+}
+
+// One command of the host: its name, its lines of the host's usage, its
+// --help, and how it runs on the words after its name (the library's file
+// given). The machine's subcommands are the platform's (machine.h).
+struct HostCommand {
+    const char *name;
+    std::string (*summary)();
+    std::string (*help)();
+    int (*run)(const std::vector<std::string> &words, const std::string &library);
+};
+
+const HostCommand kHostCommands[] = {
+    {"machine", machineSummary, machineUsage, machineSubcommand},
+    {"call",
+     [] {
+         return std::string(
+             "  call [--machine DIR] EXPORT [ARG ...] [--param TEXT] [--owner N] [--no-record]\n"
+             "                 call one export and print its result and what it changed\n");
+     },
+     [] { return std::string(kCallUsage); }, callOne},
+    {"run",
+     [] {
+         return std::string(
+             "  run [--machine DIR] [--check] [--junit FILE] [--report html=FILE] SCRIPT ...\n"
+             "                 check installer scripts whole, then run them in turn (one\n"
+             "                 call a line, expect lines); SCRIPT - reads standard input\n"
+             "  run --windows VERSION,... [--arch x86,x64] [--editions DIR] ... SCRIPT ...\n"
+             "                 run them on a machine of each edition, side by side, and\n"
+             "                 tell what differs (run --help)\n");
+     },
+     [] { return kRunUsage + scriptHelp(); }, runScripts},
+    {"exports",
+     [] {
+         return std::string("  exports        list every export with its arguments and result\n");
+     },
+     [] { return std::string(kExportsUsage); }, listExports},
+};
+
+// The usage: every command's lines, with the platform's option for the
+// library and its machine.
+std::string usage() {
+    std::string text = std::string("usage: radozavu [") + kLibraryOption +
+                       " FILE] COMMAND ...\n"
+                       "       radozavu --version | --help\n\n"
+                       "Commands:\n";
+    for (const HostCommand &command : kHostCommands) {
+        text += command.summary();
+    }
+    return text + "\n" + kMachineHelp +
+           R"(Every option takes its value as --opt VALUE or --opt=VALUE. call and run
+take --allow-restart: a restart the library asks for goes through to the
+system instead of being refused. )" +
+           kLibraryOption + R"( FILE loads another build of the library.
+'radozavu COMMAND --help' tells more.
+
+Exit status: 0 done (every expectation held), 1 an expectation failed,
+2 an error (usage, a script refused, a machine folder missing, damaged or in
+use with --no-wait). Errors and failed expectations go to standard error.
+)";
+}
+
 int showVersion() {
     std::cout << "radozavu " RADOZAVU_HOST_VERSION " (the command-line host)\n"
                  "library version record: file version " RADOZAVU_FILE_VERSION
@@ -428,25 +356,18 @@ int main(int argc, char **argv) {
         if (words[0] == "--version") {
             return showVersion();
         }
-        const std::string command = words[0];
+        const std::string name = words[0];
         words.erase(words.begin());
-        if (command == "exports") {
-            return listExports(words);
-        }
-        if (command == "machine") {
-            if (wantsHelp(words)) {
-                std::cout << kMachineUsage;
-                return 0;
+        for (const HostCommand &command : kHostCommands) {
+            if (name == command.name) {
+                if (wantsHelp(words)) {
+                    std::cout << command.help();
+                    return 0;
+                }
+                return command.run(words, library);
             }
-            return machineCommand(words);
         }
-        if (command == "call") {
-            return callOne(words, library);
-        }
-        if (command == "run") {
-            return runScripts(words, library);
-        }
-        return failure("unknown command: " + command + " (radozavu --help)");
+        return failure("unknown command: " + name + " (radozavu --help)");
     } catch (const std::exception &error) {
         return failure(error.what());
     }

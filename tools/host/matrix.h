@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "junit_report.h"
-#include "machine.h"
+#include "host_machine.h"
 
 namespace host {
 

@@ -1,5 +1,9 @@
 #include "registry_path.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "emulator/registry/root_names.h"
 #include "host_error.h"
 
 namespace host {
@@ -13,25 +17,19 @@ KeyName splitKey(const std::string &key) {
     if (name.view64) {
         root.resize(root.size() - 2);
     }
-    if (root == "HKLM" || root == "HKEY_LOCAL_MACHINE") {
-        name.root = HKEY_LOCAL_MACHINE;
-    } else if (root == "HKCU" || root == "HKEY_CURRENT_USER") {
-        name.root = HKEY_CURRENT_USER;
-    } else if (root == "HKU" || root == "HKEY_USERS") {
-        name.root = HKEY_USERS;
-    } else {
+    const auto known = std::find_if(
+        std::begin(emu::kRootNames), std::end(emu::kRootNames), [&root](const emu::RootName &n) {
+            return n.root != HKEY_CLASSES_ROOT && (root == n.shortName || root == n.longName);
+        });
+    if (known == std::end(emu::kRootNames)) {
         throw UsageError("not a registry root: " + key.substr(0, slash) +
                          " (HKLM, HKCU or HKU; HKLM64, HKCU64 or HKU64 for the 64-bit view)");
     }
+    name.root = known->root;
     return name;
 }
 
-const char *rootName(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE) {
-        return "HKLM";
-    }
-    return root == HKEY_CURRENT_USER ? "HKCU" : "HKU";
-}
+const char *rootName(HKEY root) { return emu::findRootName(root)->shortName; }
 
 HKEY splitRoot(const std::string &path, std::string &rest) {
     const KeyName name = splitKey(path);

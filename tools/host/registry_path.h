@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "win_types.h"
+#include "platform/types.h"
 
 namespace host {
 

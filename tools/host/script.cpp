@@ -10,6 +10,7 @@
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/number_text.h"
 #include "kill_points.h"
+#include "options.h"
 #include "registry_path.h"
 #include "transcript.h"
 
@@ -53,23 +54,6 @@ std::vector<std::string> splitWords(const std::string &line) {
         words.push_back(std::move(*word));
     }
     return words;
-}
-
-bool optionValue(const std::vector<std::string> &words, std::size_t &i, const std::string &name,
-                 std::string &value) {
-    const std::string &word = words[i];
-    if (word.rfind(name + "=", 0) == 0) {
-        value = word.substr(name.size() + 1);
-        return true;
-    }
-    if (word != name) {
-        return false;
-    }
-    if (i + 1 >= words.size()) {
-        throw UsageError(name + " needs a value");
-    }
-    value = words[++i];
-    return true;
 }
 
 CallArguments parseCallArguments(const std::vector<std::string> &words, std::size_t first) {
@@ -146,20 +130,23 @@ class Runner;
 enum class Subject { Text, Number, Key, Path };
 
 // One expectation: its kind, its number of words with "expect", how it is
-// written, what it is about and how it is judged.
+// written, how run --help writes it and what ends its line there (nothing:
+// the next expectation follows on the same line), what it is about and how
+// it is judged.
 struct Expectation {
     const char *kind;
     std::size_t words;
     const char *form;
+    const char *shown;
+    const char *lineEnd;
     Subject subject;
     void (Runner::*judge)(const Words &words);
 };
 
 // One script command: its lines of run --help (none where another
-// command's line tells it), whether the transcript shows the line before it
-// runs, the checks that need no machine (words holding $result are checked
-// when run), how it runs, and which of its words may name places the change
-// report watches.
+// command's line tells it; expect's come from kExpectations), whether the transcript shows the line
+// before it runs, the checks that need no machine (words holding $result are checked when run), how
+// it runs, and which of its words may name places the change report watches.
 struct Command {
     const char *name;
     const char *help;
@@ -356,20 +343,51 @@ private:
 };
 
 const Expectation kExpectations[] = {
-    {"result", 3, "expect result TEXT", Subject::Text, &Runner::resultIs},
-    {"result-not", 3, "expect result-not TEXT", Subject::Text, &Runner::resultIsNot},
-    {"value", 5, "expect value KEY NAME TEXT", Subject::Key, &Runner::valueIs},
-    {"no-value", 4, "expect no-value KEY NAME", Subject::Key, &Runner::noValue},
-    {"key", 3, "expect key KEY", Subject::Key, &Runner::keyExists},
-    {"no-key", 3, "expect no-key KEY", Subject::Key, &Runner::noKey},
-    {"file", 3, "expect file PATH", Subject::Path, &Runner::fileExists},
-    {"no-file", 3, "expect no-file PATH", Subject::Path, &Runner::noFile},
-    {"file-contains", 4, "expect file-contains PATH TEXT", Subject::Path, &Runner::fileContains},
-    {"boxes", 3, "expect boxes NUMBER", Subject::Number, &Runner::boxes},
-    {"box-text", 3, "expect box-text TEXT", Subject::Text, &Runner::boxText},
-    {"changes", 3, "expect changes NUMBER", Subject::Number, &Runner::changes},
-    {"change", 3, "expect change TEXT", Subject::Text, &Runner::change},
+    {"result", 3, "expect result TEXT", "expect result TEXT", nullptr, Subject::Text,
+     &Runner::resultIs},
+    {"result-not", 3, "expect result-not TEXT", "expect result-not TEXT", "\n", Subject::Text,
+     &Runner::resultIsNot},
+    {"value", 5, "expect value KEY NAME TEXT", "expect value KEY NAME TEXT",
+     "        (REG_SZ text, or a REG_DWORD in decimal)\n", Subject::Key, &Runner::valueIs},
+    {"no-value", 4, "expect no-value KEY NAME", "expect no-value KEY NAME", nullptr, Subject::Key,
+     &Runner::noValue},
+    {"key", 3, "expect key KEY", "expect key KEY", nullptr, Subject::Key, &Runner::keyExists},
+    {"no-key", 3, "expect no-key KEY", "expect no-key KEY", "\n", Subject::Key, &Runner::noKey},
+    {"file", 3, "expect file PATH", "expect file PATH", nullptr, Subject::Path,
+     &Runner::fileExists},
+    {"no-file", 3, "expect no-file PATH", "expect no-file PATH", nullptr, Subject::Path,
+     &Runner::noFile},
+    {"file-contains", 4, "expect file-contains PATH TEXT", "expect file-contains PATH TEXT", "\n",
+     Subject::Path, &Runner::fileContains},
+    {"boxes", 3, "expect boxes NUMBER", "expect boxes N", nullptr, Subject::Number, &Runner::boxes},
+    {"box-text", 3, "expect box-text TEXT", "expect box-text TEXT",
+     "                 (of the last call)\n", Subject::Text, &Runner::boxText},
+    {"changes", 3, "expect changes NUMBER", "expect changes N", nullptr, Subject::Number,
+     &Runner::changes},
+    {"change", 3, "expect change TEXT", "expect change TEXT",
+     "                 (of the last call)\n", Subject::Text, &Runner::change},
 };
+
+// The expectations' lines of run --help, from the table.
+std::string expectationsHelp() {
+    std::string help;
+    bool lineBegun = false;
+    for (const Expectation &expectation : kExpectations) {
+        help += (lineBegun ? " | " : "  ") + std::string(expectation.shown);
+        lineBegun = expectation.lineEnd == nullptr;
+        help += lineBegun ? "" : expectation.lineEnd;
+    }
+    return help;
+}
+
+// The kinds of expectation, for the error of an "expect" without one.
+std::string expectationKinds() {
+    std::string kinds;
+    for (const Expectation &expectation : kExpectations) {
+        kinds += (kinds.empty() ? "" : ", ") + std::string(expectation.kind);
+    }
+    return kinds;
+}
 
 const Expectation &expectationFor(const Words &words) {
     if (words.size() >= 2) {
@@ -379,9 +397,8 @@ const Expectation &expectationFor(const Words &words) {
             }
         }
     }
-    throw UsageError(words.size() < 2
-                         ? "expect what? (result, value, key, file, boxes, box-text, change)"
-                         : "unknown expectation: " + words[1]);
+    throw UsageError(words.size() < 2 ? "expect what? (" + expectationKinds() + ")"
+                                      : "unknown expectation: " + words[1]);
 }
 
 void checkExpect(const Words &words) {
@@ -455,14 +472,7 @@ const Command kExportCall = {
     everyArgument};
 
 const Command kCommands[] = {
-    {"expect",
-     "  expect result TEXT | expect result-not TEXT\n"
-     "  expect value KEY NAME TEXT        (REG_SZ text, or a REG_DWORD in decimal)\n"
-     "  expect no-value KEY NAME | expect key KEY | expect no-key KEY\n"
-     "  expect file PATH | expect no-file PATH | expect file-contains PATH TEXT\n"
-     "  expect boxes N | expect box-text TEXT                 (of the last call)\n"
-     "  expect changes N | expect change TEXT                 (of the last call)\n",
-     false, checkExpect, &Runner::expect, expectedPlaces},
+    {"expect", nullptr, false, checkExpect, &Runner::expect, expectedPlaces},
     {"write", "  write PATH <<END ... END          write a file on the machine (CRLF lines)\n",
      true, checkWrite, &Runner::write, everyArgument},
     {"set-sz", "  set-sz KEY NAME TEXT | set-dword KEY NAME NUMBER (0 to 4294967295)\n", true,
@@ -496,7 +506,9 @@ std::string scriptHelp() {
         "Script lines (# outside double quotes starts a comment; blank lines are skipped):\n";
     help += kExportCall.help;
     for (const Command &command : kCommands) {
-        help += command.help != nullptr ? command.help : "";
+        help += command.name == std::string("expect") ? expectationsHelp()
+                : command.help != nullptr             ? command.help
+                                                      : "";
     }
     return help + R"(KEY: HKLM\..., HKCU\... or HKU\...   Words with blanks go in double quotes.
 Text is UTF-8, converted to the machine's code page; \x{NN} is one byte exactly.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "exports_table.h"
-#include "machine.h"
+#include "host_machine.h"
 
 namespace host {
 
@@ -17,12 +17,6 @@ namespace host {
 // word may be empty), # outside quotes starts a comment; backslashes are
 // ordinary characters.
 std::vector<std::string> splitWords(const std::string &line);
-
-// Whether words[i] is the option name with its value, given as "name VALUE"
-// or "name=VALUE"; i then indexes the value's word. Throws UsageError when
-// the value is missing.
-bool optionValue(const std::vector<std::string> &words, std::size_t &i, const std::string &name,
-                 std::string &value);
 
 // Reads --param, --owner and --no-record (an option's value after a blank or
 // "=") out of the words after an export name; what remains are the plain

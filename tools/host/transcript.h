@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "machine.h"
+#include "host_machine.h"
 
 namespace host {
 

@@ -42,7 +42,7 @@ std::vector<Edition> editionsAsked(const HostOptions &options, const std::option
         if (copiedX64) {
             arches = {*copiedX64 ? "x64" : "x86"};
         } else if (arches.empty()) {
-            arches = {windows.has32Bit ? "x86" : "x64"};
+            arches = {emu::x64ByDefault(windows) ? "x64" : "x86"};
         }
         for (const std::string &arch : arches) {
             if (arch != "x86" && arch != "x64") {

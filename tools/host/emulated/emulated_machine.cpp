@@ -26,8 +26,9 @@
 #include "emulator/persistence/machine_settings.h"
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
+#include "emulator/registry/root_names.h"
 #include "emulator/registry/wow64_registry.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "registry_path.h"
 #include "transcript.h"
 #include "whole_file.h"
@@ -425,10 +426,8 @@ std::string importSummary(const std::string &file, const std::vector<emu::RegFil
 
 // The full name of a key as a registry file writes it.
 std::string registryFileName(HKEY root, const std::string &stored) {
-    const char *rootText = root == HKEY_LOCAL_MACHINE  ? "HKEY_LOCAL_MACHINE"
-                           : root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER"
-                                                       : "HKEY_USERS";
-    return stored.empty() ? rootText : std::string(rootText) + "\\" + stored;
+    const std::string rootText = emu::findRootName(root)->longName;
+    return stored.empty() ? rootText : rootText + "\\" + stored;
 }
 
 // The key's path below its root with each name as stored.

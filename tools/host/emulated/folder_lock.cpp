@@ -15,7 +15,7 @@
 #include "emulated/journal.h"
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/machine_folder.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "transcript.h"
 
 namespace host {

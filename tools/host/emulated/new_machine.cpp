@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <utility>
 
 #include "emulated/folder_commands.h"
@@ -19,10 +20,9 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "emulator/persistence/number_text.h"
 #include "emulator/system/windows_editions.h"
-#include "machine.h"
-#include "script.h"
+#include "host_machine.h"
+#include "options.h"
 
 namespace fs = std::filesystem;
 
@@ -80,18 +80,14 @@ const emu::WindowsEdition &editionOf(const std::string &windows) {
 
 bool is64Bit(const emu::WindowsEdition &edition, const std::string &arch) {
     if (arch.empty()) {
-        return !edition.has32Bit;
+        return emu::x64ByDefault(edition);
     }
     if (arch != "x86" && arch != "x64") {
         throw UsageError("--arch takes x86 or x64, not " + arch);
     }
-    if (arch == "x64" && !edition.has64Bit) {
-        throw UsageError("no x64 machine of Windows " + std::string(edition.name) + ": " +
-                         edition.no64BitReason);
-    }
-    if (arch == "x86" && !edition.has32Bit) {
-        throw UsageError("no x86 machine of Windows " + std::string(edition.name) + ": Windows " +
-                         edition.name + " is 64-bit only");
+    const std::string missing = emu::missingEdition(edition, arch == "x64");
+    if (!missing.empty()) {
+        throw UsageError(missing);
     }
     return arch == "x64";
 }
@@ -166,28 +162,96 @@ void createMachine(const std::string &folder, const std::string &windows, const 
     emu::syncFolder(target.parent_path().string());
 }
 
-const char *const kMachineUsage =
-    "usage: radozavu machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
-    "                            [--with-product-running] [--no-wait]\n"
-    "VERSION: 95 98 me nt4 nt4sp6 2000 xp 2003 vista 7 8.1 10 11 (default xp); --arch x64\n"
-    "for xp, 2003, 7, 8.1, 10 and 11 (11 is x64 only; default x86 where there was one);\n"
-    "N: 1252 (default), 932, 936, 949 or 950.\n"
-    "       radozavu machine import DIR FILE.reg ... [--no-wait]\n"
-    "       radozavu machine export DIR FILE.reg [KEY] [--no-wait]\n"
-    "       radozavu machine put DIR FOLDER C:\\PATH [--no-wait]\n"
-    "import merges registry files (REGEDIT4, or Version 5.00 in UTF-16) as a 64-bit\n"
-    "registry editor would (WOW6432Node is the 32-bit view); export writes KEY (default:\n"
-    "the whole registry) as a REGEDIT4 file; put copies a folder tree onto a drive.\n";
+namespace {
 
-const char *const kMachineSummary =
-    "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
-    "                 [--with-product-running]\n"
-    "                 create an emulated machine in DIR (VERSION: 95 98 me nt4 nt4sp6\n"
-    "                 2000 xp 2003 vista 7 8.1 10 11; default xp; code page 1252 or 932\n"
-    "                 ...), optionally with Quillane installed and its programs running\n"
-    "  machine import DIR FILE.reg ...   merge registry files into the machine's registry\n"
-    "  machine export DIR FILE.reg [KEY] write the registry, or a key, as a registry file\n"
-    "  machine put DIR FOLDER C:\\PATH   copy a folder tree onto a drive of the machine\n";
+// The text in lines of at most 84 characters, each after indent blanks.
+std::string wrapped(const std::string &text, std::size_t indent) {
+    constexpr std::size_t kWidth = 84;
+    std::string lines;
+    std::string line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (!line.empty() && indent + line.size() + 1 + word.size() > kWidth) {
+            lines += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return lines + std::string(indent, ' ') + line + "\n";
+}
+
+// "a, b and c".
+std::string listed(const std::vector<std::string> &names, const char *last) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0                  ? ""
+                 : i + 1 == names.size() ? std::string(" ") + last + " "
+                                         : ", ") +
+                names[i];
+    }
+    return text;
+}
+
+// The versions with an edition of each kind, by name.
+std::vector<std::string> editionNames(bool (*kind)(const emu::WindowsEdition &edition)) {
+    std::vector<std::string> names;
+    for (const emu::WindowsEdition &edition : emu::windowsEditions()) {
+        if (kind(edition)) {
+            names.emplace_back(edition.name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> codePageNames() {
+    std::vector<std::string> names;
+    for (const unsigned codePage : emu::supportedCodePages()) {
+        names.push_back(std::to_string(codePage));
+    }
+    return names;
+}
+
+} // namespace
+
+std::string machineUsage() {
+    const std::vector<std::string> x64Only =
+        editionNames([](const emu::WindowsEdition &edition) { return emu::x64ByDefault(edition); });
+    std::vector<std::string> codePages = codePageNames();
+    codePages.front() += " (default)";
+    return "usage: radozavu machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
+           "                            [--with-product-running] [--no-wait]\n" +
+           wrapped("VERSION: " + emu::windowsEditionNames() + " (default " + kDefaultWindows +
+                       "); --arch x64 for " +
+                       listed(editionNames([](const emu::WindowsEdition &edition) {
+                                  return edition.has64Bit;
+                              }),
+                              "and") +
+                       " (" + listed(x64Only, "and") + (x64Only.size() == 1 ? " is" : " are") +
+                       " x64 only; default x86 where there was one); N: " +
+                       listed(codePages, "or") + ".",
+                   0) +
+           "       radozavu machine import DIR FILE.reg ... [--no-wait]\n"
+           "       radozavu machine export DIR FILE.reg [KEY] [--no-wait]\n"
+           "       radozavu machine put DIR FOLDER C:\\PATH [--no-wait]\n"
+           "import merges registry files (REGEDIT4, or Version 5.00 in UTF-16) as a 64-bit\n"
+           "registry editor would (WOW6432Node is the 32-bit view); export writes KEY (default:\n"
+           "the whole registry) as a REGEDIT4 file; put copies a folder tree onto a drive.\n";
+}
+
+std::string machineSummary() {
+    const std::vector<std::string> codePages = codePageNames();
+    return "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
+           "                 [--with-product-running]\n" +
+           wrapped("create an emulated machine in DIR (VERSION: " + emu::windowsEditionNames() +
+                       "; default " + kDefaultWindows + "; code page " + codePages[0] + " or " +
+                       codePages[1] +
+                       " ...), optionally with Quillane installed and its programs running",
+                   17) +
+           "  machine import DIR FILE.reg ...   merge registry files into the machine's registry\n"
+           "  machine export DIR FILE.reg [KEY] write the registry, or a key, as a registry file\n"
+           "  machine put DIR FOLDER C:\\PATH   copy a folder tree onto a drive of the machine\n";
+}
+
 const char *const kMachineHelp =
     "The machine folder defaults to $RADOZAVU_MACHINE, else ./machine. A command\n"
     "holds the folder for its whole run; another waits for it, or with --no-wait\n"
@@ -213,7 +277,7 @@ int folderCommand(const std::string &subcommand, const std::vector<std::string> 
         }
     }
     if (options.folder.empty() || words.size() < least || words.size() > most) {
-        throw UsageError(std::string("usage: ") + kMachineUsage);
+        throw UsageError("usage: " + machineUsage());
     }
     if (subcommand == "import") {
         importRegistryFiles(options, words);
@@ -225,25 +289,9 @@ int folderCommand(const std::string &subcommand, const std::vector<std::string> 
     return 0;
 }
 
-} // namespace
-
-int machineCommand(const std::vector<std::string> &arguments) {
-    if (!arguments.empty() && arguments[0] == "import") {
-        return folderCommand("import", {arguments.begin() + 1, arguments.end()}, 1, SIZE_MAX);
-    }
-    if (!arguments.empty() && arguments[0] == "export") {
-        return folderCommand("export", {arguments.begin() + 1, arguments.end()}, 1, 2);
-    }
-    if (!arguments.empty() && arguments[0] == "put") {
-        return folderCommand("put", {arguments.begin() + 1, arguments.end()}, 2, 2);
-    }
-    if (arguments.empty() || arguments[0] != "new") {
-        throw UsageError(
-            "machine takes the subcommands new, import, export and put (radozavu machine --help)");
-    }
-    const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
+int newMachine(const std::vector<std::string> &words) {
     std::string folder;
-    std::string windows = "xp";
+    std::string windows = kDefaultWindows;
     std::string arch;
     unsigned codePage = 1252;
     bool withProductRunning = false;
@@ -258,13 +306,7 @@ int machineCommand(const std::vector<std::string> &arguments) {
         } else if (optionValue(words, i, "--arch", value)) {
             arch = value;
         } else if (optionValue(words, i, "--codepage", value)) {
-            const auto number = emu::readUnsigned(value, 65535);
-            if (!number) {
-                throw UsageError(
-                    "--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
-                    value);
-            }
-            codePage = static_cast<unsigned>(*number);
+            codePage = codePageOption(value);
         } else if (words[i].rfind("--", 0) == 0) {
             throw UsageError("unknown option for machine new: " + words[i]);
         } else if (folder.empty()) {
@@ -281,6 +323,38 @@ int machineCommand(const std::vector<std::string> &arguments) {
               << " machine in " << folder
               << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;
+}
+
+// machine's subcommands: the name and how it runs on the words after it.
+struct MachineSubcommand {
+    const char *name;
+    int (*run)(const std::vector<std::string> &words);
+};
+
+const MachineSubcommand kMachineSubcommands[] = {
+    {"new", newMachine},
+    {"import",
+     [](const std::vector<std::string> &words) {
+         return folderCommand("import", words, 1, SIZE_MAX);
+     }},
+    {"export",
+     [](const std::vector<std::string> &words) { return folderCommand("export", words, 1, 2); }},
+    {"put",
+     [](const std::vector<std::string> &words) { return folderCommand("put", words, 2, 2); }},
+};
+
+} // namespace
+
+int machineCommand(const std::vector<std::string> &arguments) {
+    std::vector<std::string> names;
+    for (const MachineSubcommand &subcommand : kMachineSubcommands) {
+        if (!arguments.empty() && arguments[0] == subcommand.name) {
+            return subcommand.run({arguments.begin() + 1, arguments.end()});
+        }
+        names.emplace_back(subcommand.name);
+    }
+    throw UsageError("machine takes the subcommands " + listed(names, "and") +
+                     " (radozavu machine --help)");
 }
 
 } // namespace host

@@ -7,6 +7,9 @@
 
 namespace host {
 
+// The version machine new makes unless asked for another.
+constexpr const char *kDefaultWindows = "xp";
+
 // The version machine new asks for; an unknown name is refused with the
 // known ones (UsageError).
 const emu::WindowsEdition &editionOf(const std::string &windows);

@@ -6,27 +6,27 @@
 
 #include "emulator/machine.h"
 #include "emulator/registry/wow64_registry.h"
+#include "installed_product.h"
 
 namespace host {
 namespace {
 
-constexpr UINT kExitRequest = 0x101D;
-
-// Where the 32-bit installer put the product: its Program Files folder (on
-// a 64-bit Windows, C:\Program Files (x86)).
+// Where the 32-bit installer put the product.
 std::string installFolder() {
-    return emu::machine().environment["ProgramFiles"] + "\\Brevanta\\Quillane";
+    return emu::machine().environment["ProgramFiles"] + product::kFolderBelowProgramFiles;
 }
 
 // Starts a program of the install folder with its windows, each closing
 // (and ending the program) a while after the message it obeys.
-DWORD startProgram(const std::string &file, const std::vector<std::string> &titles, UINT closesOn,
-                   std::uint64_t delay) {
-    const auto process = emu::startProcess(installFolder() + "\\" + file);
-    for (const std::string &title : titles) {
-        emu::closeWindowOn(emu::createWindow(title, process->id), closesOn, delay, true);
+void startProgram(const product::Program &program) {
+    const auto process = emu::startProcess(installFolder() + "\\" + program.file);
+    for (const char *title : program.titles) {
+        emu::closeWindowOn(emu::createWindow(title, process->id), program.closesOn, program.closeMs,
+                           true);
     }
-    return process->id;
+    if (program.holdsZep) {
+        emu::createSemaphore("ZEP", 0, 1, process->id);
+    }
 }
 
 void writeProductFile(const std::string &name) {
@@ -40,39 +40,28 @@ void writeProductFile(const std::string &name) {
 
 void startProductPrograms() {
     emu::Machine &m = emu::machine();
-    // The installer's keys, in its (32-bit) view of the registry.
+    // The installer's key, in its (32-bit) view of the registry.
     HKEY root = HKEY_LOCAL_MACHINE;
-    const std::string product =
-        emu::storedKeyPath(root, "Software\\Brevanta\\Quillane", emu::uses32BitView(0));
-    m.registry.setString(HKEY_LOCAL_MACHINE, product + "\\Current Version", "Install Location",
-                         installFolder() + "\\");
-    m.registry.setString(HKEY_LOCAL_MACHINE, product + "\\Current Version", "ProductName",
-                         "Quillane");
-    for (const char *file : {"QLNCLIENT.EXE", "QLNSRVCON.EXE", "QLNSRVAGT.EXE", "QLNAGENT.EXE",
-                             "QLNSYNCService.exe", "BIN\\MFC42.DLL"}) {
-        writeProductFile(file);
+    const std::string key = emu::storedKeyPath(root, product::kKey, emu::uses32BitView(0));
+    m.registry.setString(HKEY_LOCAL_MACHINE, key, "Install Location", installFolder() + "\\");
+    m.registry.setString(HKEY_LOCAL_MACHINE, key, "ProductName", product::kProductName);
+    for (const product::Program &program : product::kPrograms) {
+        writeProductFile(program.file);
     }
-
-    const DWORD client = startProgram(
-        "QLNCLIENT.EXE", {"Quillane - Project Manager", "Synchronization"}, kExitRequest, 400);
-    emu::createSemaphore("ZEP", 0, 1, client);
-    startProgram("QLNSRVCON.EXE", {"Quillane Synchronization Server Console 5.0"}, WM_CLOSE, 50);
-    startProgram("QLNSRVAGT.EXE", {"Quillane Synchronization Server Agent 5.0"}, WM_CLOSE, 50);
-    startProgram("QLNAGENT.EXE", {"Quillane Agent"}, WM_CLOSE, 0);
-
-    for (const char *dependent : {"QLNSyncIndex50", "QLNSyncWatch50"}) {
-        emu::Service &service = m.services.add(dependent);
-        service.displayName = std::string("Quillane ") + dependent;
-        service.stopDuration = 800;
-        service.stopWaitHint = 300;
+    writeProductFile(product::kServiceProgram);
+    writeProductFile(product::kOldLibrary);
+    for (const product::Program &program : product::kPrograms) {
+        startProgram(program);
     }
-    emu::Service &server = m.services.add("QLNSyncServer50");
-    server.displayName = "Quillane Synchronization Server 5.0";
-    server.stopDuration = 1500;
-    server.stopWaitHint = 500;
-    server.dependents = {"QLNSyncIndex50", "QLNSyncWatch50"};
-    emu::Service &alert = m.services.add("QLNAlert50");
-    alert.displayName = "Quillane Alert Service 5.0";
+    for (const product::Service &service : product::kServices) {
+        emu::Service &added = m.services.add(service.name);
+        added.displayName = service.displayName;
+        added.stopDuration = service.stopMs;
+        added.stopWaitHint = service.stopWaitHint;
+        if (*service.dependsOn != '\0') {
+            m.services.find(service.dependsOn)->dependents.emplace_back(service.name);
+        }
+    }
 }
 
 } // namespace host

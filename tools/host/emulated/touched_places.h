@@ -12,7 +12,7 @@
 
 #include "changes.h"
 #include "emulator/change_observer.h"
-#include "win_types.h"
+#include "platform/types.h"
 
 namespace host {
 

@@ -11,25 +11,28 @@
 #include <vector>
 
 #include "base/handles.h"
-#include "machine.h"
+#include "installed_product.h"
+#include "host_machine.h"
 #include "windows/user_watcher.h"
 
 namespace host {
 
 std::string programFolder();
 
-const char *const kMachineUsage =
-    "usage: radozavu machine start-product\n"
-    "Installs stand-ins of Quillane on this computer and starts them, as a machine made\n"
-    "with --with-product-running has them: the programs QLNCLIENT.EXE, QLNSRVCON.EXE,\n"
-    "QLNSRVAGT.EXE and QLNAGENT.EXE in %ProgramFiles%\\Brevanta\\Quillane with their\n"
-    "windows, and the services QLNSyncServer50 (with its dependents QLNSyncIndex50 and\n"
-    "QLNSyncWatch50) and QLNAlert50. Run it only on a computer made for trying installs\n"
-    "(a throwaway virtual machine or Wine prefix).\n";
-const char *const kMachineSummary =
-    "  machine start-product\n"
-    "                 install stand-ins of Quillane on this computer and start its\n"
-    "                 programs and services (a throwaway computer only)\n";
+std::string machineUsage() {
+    return "usage: radozavu machine start-product\n"
+           "Installs stand-ins of Quillane on this computer and starts them, as a machine made\n"
+           "with --with-product-running has them: the programs QLNCLIENT.EXE, QLNSRVCON.EXE,\n"
+           "QLNSRVAGT.EXE and QLNAGENT.EXE in %ProgramFiles%\\Brevanta\\Quillane with their\n"
+           "windows, and the services QLNSyncServer50 (with its dependents QLNSyncIndex50 and\n"
+           "QLNSyncWatch50) and QLNAlert50. Run it only on a computer made for trying installs\n"
+           "(a throwaway virtual machine or Wine prefix).\n";
+}
+std::string machineSummary() {
+    return "  machine start-product\n"
+           "                 install stand-ins of Quillane on this computer and start its\n"
+           "                 programs and services (a throwaway computer only)\n";
+}
 const char *const kMachineHelp =
     "The machine is this computer: its registry, files, programs and services. Run\n"
     "scripts only on a computer made for it (a throwaway virtual machine or Wine\n"
@@ -49,32 +52,7 @@ std::string programFilesFolder() {
     return folder;
 }
 
-std::string installFolder() { return programFilesFolder() + "\\Brevanta\\Quillane"; }
-
-struct ProductProgram {
-    const char *file;
-    const char *options;
-    std::vector<const char *> titles;
-};
-const ProductProgram kPrograms[] = {
-    {"QLNCLIENT.EXE", "--hold-zep", {"Quillane - Project Manager", "Synchronization"}},
-    {"QLNSRVCON.EXE", "", {"Quillane Synchronization Server Console 5.0"}},
-    {"QLNSRVAGT.EXE", "", {"Quillane Synchronization Server Agent 5.0"}},
-    {"QLNAGENT.EXE", "", {"Quillane Agent"}},
-};
-
-struct ProductService {
-    const char *name;
-    const char *displayName;
-    const char *dependsOn; // a service name, or empty
-};
-// In the order they start: the server before the services that depend on it.
-const ProductService kServices[] = {
-    {"QLNSyncServer50", "Quillane Synchronization Server 5.0", ""},
-    {"QLNSyncIndex50", "Quillane QLNSyncIndex50", "QLNSyncServer50"},
-    {"QLNSyncWatch50", "Quillane QLNSyncWatch50", "QLNSyncServer50"},
-    {"QLNAlert50", "Quillane Alert Service 5.0", ""},
-};
+std::string installFolder() { return programFilesFolder() + product::kFolderBelowProgramFiles; }
 
 std::string installed(const std::string &file) { return installFolder() + "\\" + file; }
 
@@ -85,11 +63,13 @@ void copyStandIn(const char *standIn, const std::string &file) {
     }
 }
 
-void startProgram(const ProductProgram &program) {
+// The stand-in program obeys the message and holds the semaphore as it is
+// told on its command line.
+void startProgram(const product::Program &program) {
     std::string line(1, '"');
     line += installed(program.file);
     line += "\" --no-time-limit ";
-    line += program.options;
+    line += program.holdsZep ? "--hold-zep" : "";
     for (const char *title : program.titles) {
         line += std::string(" \"") + title + "\"";
     }
@@ -112,9 +92,9 @@ void startProgram(const ProductProgram &program) {
     }
 }
 
-void startService(SC_HANDLE manager, const ProductService &service) {
+void startService(SC_HANDLE manager, const product::Service &service) {
     std::string command(1, '"');
-    command += installed("QLNSYNCService.exe");
+    command += installed(product::kServiceProgram);
     command += "\" ";
     command += service.name;
     command += " NUL prompt";
@@ -143,15 +123,17 @@ void startService(SC_HANDLE manager, const ProductService &service) {
 void setInstallLocation() {
     handles::UniqueKey key;
     const std::string location = installFolder() + "\\";
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Brevanta\\Quillane\\Current Version", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, product::kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS) {
         throw HostError("cannot write the product's key");
     }
     RegSetValueExA(key.get(), "Install Location", 0, REG_SZ,
                    reinterpret_cast<const BYTE *>(location.c_str()),
                    static_cast<DWORD>(location.size() + 1));
-    RegSetValueExA(key.get(), "ProductName", 0, REG_SZ, reinterpret_cast<const BYTE *>("Quillane"),
-                   sizeof "Quillane");
+    const std::string name = product::kProductName;
+    RegSetValueExA(key.get(), "ProductName", 0, REG_SZ,
+                   reinterpret_cast<const BYTE *>(name.c_str()),
+                   static_cast<DWORD>(name.size() + 1));
 }
 
 void startProduct() {
@@ -159,17 +141,16 @@ void startProduct() {
     CreateDirectoryA(installFolder().c_str(), nullptr);
     CreateDirectoryA(installed("BIN").c_str(), nullptr);
     setInstallLocation();
-    for (const ProductProgram &program : kPrograms) {
+    for (const product::Program &program : product::kPrograms) {
         copyStandIn("program_standin.exe", program.file);
     }
-    copyStandIn("service_standin.exe", "QLNSYNCService.exe");
-    // The earlier version's library, which the clean-up removes.
-    HANDLE old = CreateFileA(installed("BIN\\MFC42.DLL").c_str(), GENERIC_WRITE, 0, nullptr,
+    copyStandIn("service_standin.exe", product::kServiceProgram);
+    HANDLE old = CreateFileA(installed(product::kOldLibrary).c_str(), GENERIC_WRITE, 0, nullptr,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(old, "MZ", 2, &written, nullptr);
     CloseHandle(old);
-    for (const ProductProgram &program : kPrograms) {
+    for (const product::Program &program : product::kPrograms) {
         startProgram(program);
     }
     const handles::UniqueServiceHandle manager(
@@ -178,7 +159,7 @@ void startProduct() {
         throw HostError("cannot open the service control manager: error " +
                         std::to_string(GetLastError()));
     }
-    for (const ProductService &service : kServices) {
+    for (const product::Service &service : product::kServices) {
         startService(manager.get(), service);
     }
 }

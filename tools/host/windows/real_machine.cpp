@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "base/handles.h"
-#include "machine.h"
+#include "host_machine.h"
 #include "matrix.h"
 #include "registry_path.h"
 #include "windows/snapshot.h"

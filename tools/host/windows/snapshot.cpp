@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "machine.h"
+#include "host_machine.h"
 #include "registry_path.h"
 #include "windows/user_watcher.h"
 

@@ -104,8 +104,8 @@ void refuseMachineFile(const std::string &path);
 // machine: declared with the machine, since each platform's folder defines
 // them beside its machine (emulated/new_machine.cpp, windows/).
 int machineCommand(const std::vector<std::string> &words);
-extern const char *const kMachineUsage;
-extern const char *const kMachineSummary;
+std::string machineUsage();
+std::string machineSummary();
 extern const char *const kMachineHelp;
 
 // The option that names another build of the library, and its default.
