@@ -24,11 +24,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-build_optimised radozavu_host radozavu >/dev/null
-host=$PWD/build/optimised/radozavu
-work=$PWD/build/optimised/big-machine
-rm -rf "$work"
-mkdir -p "$work"
+prepare_host_bench big-machine
 
 # A registry export of that many values as the registry editor writes it.
 export_of() {

@@ -16,6 +16,16 @@ build_optimised() {
     cmake --build --preset optimised --target "$@"
 }
 
+# Builds the optimised host (with any further targets named) and gives a host
+# benchmark its host and a fresh work folder of its own: $host and $work.
+prepare_host_bench() { # NAME [TARGET ...]
+    build_optimised radozavu_host radozavu "${@:2}" >/dev/null
+    host=$PWD/build/optimised/radozavu
+    work=$PWD/build/optimised/$1
+    rm -rf "$work"
+    mkdir -p "$work"
+}
+
 # Builds the real DLL and the Wine benchmark (the windows-x86 preset).
 build_windows() {
     cmake --preset windows-x86 >/dev/null

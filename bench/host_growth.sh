@@ -21,11 +21,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-build_optimised radozavu_host radozavu radozavu_growth_target >/dev/null
-host=$PWD/build/optimised/radozavu
-work=$PWD/build/optimised/host-growth
-rm -rf "$work"
-mkdir -p "$work"
+prepare_host_bench host-growth radozavu_growth_target
 
 # A script line of each kind an installer script has: a query, its
 # expectation, a registry value set by the script (in keys of 100 values, as

@@ -17,11 +17,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-build_optimised radozavu_host radozavu >/dev/null
-host=$PWD/build/bench/radozavu
-work=$PWD/build/bench/host-matrix
-rm -rf "$work"
-mkdir -p "$work"
+prepare_host_bench host-matrix
 editions=(xp 7 10 11)
 processors=$(nproc)
 
