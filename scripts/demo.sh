@@ -41,8 +41,8 @@ diff "$work/install.xp" "$work/install.11" | grep '^[<>]' || true
 
 echo
 echo "== The examples on Windows XP, 7, 10 and 11 at once: a machine of each, side by side"
-report=$PWD/build/default/matrix-report.html
-editions=$PWD/build/default/matrix-editions
+report=$PWD/build/optimised/matrix-report.html
+editions=$PWD/build/optimised/matrix-editions
 rm -rf "$editions"
 status=0
 "$host" run --windows xp,7,10,11 --with-product-running --fold-folders --editions "$editions" \
