@@ -13,7 +13,7 @@
 
 #include "emulator/machine.h"
 #include "emulator/registry/wow64_registry.h"
-#include "emulator/system/windows_editions.h"
+#include "emulator/installation/windows_editions.h"
 #include "platform.h"
 #include "platform/profile.h"
 
@@ -60,7 +60,7 @@ void startCase() {
     if (windows10X64()) {
         emu::configureWindows(driveFolder(), *emu::findWindowsEdition("10"), true);
     } else {
-        emu::configureStandardMachine(driveFolder());
+        emu::configureWindows(driveFolder(), emu::defaultEdition(), false);
     }
     fs::create_directories(hostPath(scratchFolder()));
     // The folder of the suite's program file, as a program's folder exists

@@ -1,8 +1,5 @@
 #include "emulator/machine.h"
 
-#include <filesystem>
-#include <fstream>
-
 namespace emu {
 namespace {
 std::unique_ptr<Machine> &currentMachine() {
@@ -51,37 +48,6 @@ std::shared_ptr<KernelObject> HandleTable::get(HANDLE handle) const {
 
 bool HandleTable::close(HANDLE handle) {
     return objects_.erase(reinterpret_cast<std::uintptr_t>(handle)) == 1;
-}
-
-void configureStandardMachine(const std::string &hostFolder) {
-    namespace fs = std::filesystem;
-    Machine &m = machine();
-    fs::create_directories(fs::path(hostFolder) / "WINDOWS" / "system32");
-    fs::create_directories(fs::path(hostFolder) / "Program Files");
-    m.drives['C'] = Drive{hostFolder, DriveFixed};
-    m.currentDirectory = "C:\\";
-    m.windowsFolder = "C:\\WINDOWS";
-    m.environment = {
-        {"WINDIR", "C:\\WINDOWS"},     {"SystemRoot", "C:\\WINDOWS"},
-        {"SystemDrive", "C:"},         {"ProgramFiles", "C:\\Program Files"},
-        {"TEMP", "C:\\WINDOWS\\TEMP"}, {"TMP", "C:\\WINDOWS\\TEMP"},
-        {"COMPUTERNAME", "SETUPTEST"}, {"USERNAME", "Administrator"},
-    };
-    // The system's registry editor, which the machine runs as an importer.
-    const std::ofstream registryEditor(fs::path(hostFolder) / "WINDOWS" / "regedit.exe",
-                                       std::ios::binary);
-    const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
-    const std::string userDesktop = "C:\\Documents and Settings\\Administrator\\Desktop";
-    const fs::path profiles = fs::path(hostFolder) / "Documents and Settings";
-    fs::create_directories(profiles / "All Users" / "Desktop");
-    fs::create_directories(profiles / "Administrator" / "Desktop");
-    m.specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = commonDesktop;
-    m.specialFolders[CSIDL_DESKTOP] = userDesktop;
-    m.specialFolders[CSIDL_DRIVES] = ""; // My Computer, outside the file system
-    m.registry.setString(HKEY_LOCAL_MACHINE,
-                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                         "Common Desktop", commonDesktop);
-    m.programFile = "C:\\Setup\\SETUP.EXE";
 }
 
 std::size_t localAllocationCount();

@@ -273,10 +273,6 @@ Machine &machine();
 // Replaces the machine with a blank one: no drives, an empty registry.
 void resetMachine();
 
-// A machine as a Windows XP installation has it, its C: drive in hostFolder:
-// C:\WINDOWS, C:\Program Files, the usual environment variables.
-void configureStandardMachine(const std::string &hostFolder);
-
 // Maps a machine path (C:\Setup\QLNSETUP.INI) to a host path, matching each
 // existing folder and file name without regard to letter case. Returns false
 // when the path names no mapped drive.

@@ -1,7 +1,7 @@
 // The version a machine of each edition reports: what GetVersionExA tells a
 // program with and without a manifest for Windows 10, and the 5.2 of the
 // x64 editions of XP. Linux-only: the manifest is a setting of the machine.
-#include "emulator/system/windows_editions.h"
+#include "emulator/installation/windows_editions.h"
 #include "platform/system.h"
 #include "support/machine_test.h"
 

@@ -137,7 +137,9 @@ TEST_F(Limits, TheOldLibraryIsRemovedWhenItsPathFits) {
         // A path too long for the step is left alone: neither deleted nor
         // marked for deletion at the next start.
         EXPECT_EQ(fileExists(library), delta > 0);
-        EXPECT_FALSE(registry().keyExists(HKEY_LOCAL_MACHINE, sessionManager));
+        EXPECT_EQ(registry().value(HKEY_LOCAL_MACHINE, sessionManager,
+                                   "PendingFileRenameOperations"),
+                  nullptr);
     }
 }
 

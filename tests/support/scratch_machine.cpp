@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "emulator/installation/windows_editions.h"
 #include "emulator/machine.h"
 #include "frame/library.h"
 
@@ -33,7 +34,7 @@ ScratchMachine::~ScratchMachine() {
 
 void ScratchMachine::start(unsigned codePage) {
     emu::resetMachine();
-    emu::configureStandardMachine(folder_);
+    emu::configureWindows(folder_, emu::defaultEdition(), false);
     emu::machine().codePage = codePage;
     frame::libraryLoad(frame::emulatedModule());
 }

@@ -1,5 +1,6 @@
 // The machine every Linux test, fuzz target and benchmark runs on: a fresh
-// emulated Windows XP machine whose drive C: lies in a temporary host folder
+// emulated Windows XP machine (the host's machine new by default, without
+// its extra drives) whose drive C: lies in a temporary host folder
 // (in memory where the host has a memory file system, since every profile
 // write is synced to disk), with the library loaded into it. The folder goes
 // with the machine. Failures to set it up throw std::runtime_error.

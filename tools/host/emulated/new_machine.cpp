@@ -20,7 +20,7 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "emulator/system/windows_editions.h"
+#include "emulator/installation/windows_editions.h"
 #include "host_machine.h"
 #include "options.h"
 
@@ -220,7 +220,7 @@ std::string machineUsage() {
     codePages.front() += " (default)";
     return "usage: radozavu machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
            "                            [--with-product-running] [--no-wait]\n" +
-           wrapped("VERSION: " + emu::windowsEditionNames() + " (default " + kDefaultWindows +
+           wrapped("VERSION: " + emu::windowsEditionNames() + " (default " + emu::kDefaultEdition +
                        "); --arch x64 for " +
                        listed(editionNames([](const emu::WindowsEdition &edition) {
                                   return edition.has64Bit;
@@ -243,7 +243,7 @@ std::string machineSummary() {
     return "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
            "                 [--with-product-running]\n" +
            wrapped("create an emulated machine in DIR (VERSION: " + emu::windowsEditionNames() +
-                       "; default " + kDefaultWindows + "; code page " + codePages[0] + " or " +
+                       "; default " + emu::kDefaultEdition + "; code page " + codePages[0] + " or " +
                        codePages[1] +
                        " ...), optionally with Quillane installed and its programs running",
                    17) +
@@ -291,7 +291,7 @@ int folderCommand(const std::string &subcommand, const std::vector<std::string> 
 
 int newMachine(const std::vector<std::string> &words) {
     std::string folder;
-    std::string windows = kDefaultWindows;
+    std::string windows = emu::kDefaultEdition;
     std::string arch;
     unsigned codePage = 1252;
     bool withProductRunning = false;

@@ -3,12 +3,9 @@
 
 #include <string>
 
-#include "emulator/system/windows_editions.h"
+#include "emulator/installation/windows_editions.h"
 
 namespace host {
-
-// The version machine new makes unless asked for another.
-constexpr const char *kDefaultWindows = "xp";
 
 // The version machine new asks for; an unknown name is refused with the
 // known ones (UsageError).

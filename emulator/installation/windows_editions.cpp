@@ -1,4 +1,4 @@
-#include "emulator/system/windows_editions.h"
+#include "emulator/installation/windows_editions.h"
 
 #include <filesystem>
 #include <fstream>
@@ -128,12 +128,40 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
     };
 }
 
-// XP and Server 2003 x64: the folders of XP, with the 32-bit programs' own.
-void configureXp64Layout(const std::string &hostFolder) {
-    configureStandardMachine(hostFolder);
-    makeFolders(hostFolder, {"WINDOWS/SysWOW64", "Program Files (x86)"});
-    makeProgram(hostFolder, "WINDOWS/SysWOW64/regedit.exe");
-    addWow64Environment(machine(), false);
+// The versions before Windows 7: C:\WINDOWS, C:\Documents and Settings;
+// on XP and Server 2003 x64 with the 32-bit programs' own folders.
+void configureDocumentsLayout(const std::string &hostFolder, bool x64) {
+    Machine &m = machine();
+    makeFolders(hostFolder, {"WINDOWS/system32", "Program Files",
+                             "Documents and Settings/All Users/Desktop",
+                             "Documents and Settings/Administrator/Desktop"});
+    makeProgram(hostFolder, "WINDOWS/regedit.exe");
+    if (x64) {
+        makeFolders(hostFolder, {"WINDOWS/SysWOW64", "Program Files (x86)"});
+        makeProgram(hostFolder, "WINDOWS/SysWOW64/regedit.exe");
+    }
+    m.drives['C'] = Drive{hostFolder, DriveFixed};
+    m.currentDirectory = "C:\\";
+    m.windowsFolder = "C:\\WINDOWS";
+    m.programFile = "C:\\Setup\\SETUP.EXE";
+    m.environment = {
+        {"WINDIR", "C:\\WINDOWS"},     {"SystemRoot", "C:\\WINDOWS"},
+        {"SystemDrive", "C:"},         {"ProgramFiles", "C:\\Program Files"},
+        {"TEMP", "C:\\WINDOWS\\TEMP"}, {"TMP", "C:\\WINDOWS\\TEMP"},
+        {"COMPUTERNAME", "SETUPTEST"}, {"USERNAME", "Administrator"},
+    };
+    if (x64) {
+        addWow64Environment(m, false);
+    }
+    const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
+    m.specialFolders = {
+        {CSIDL_COMMON_DESKTOPDIRECTORY, commonDesktop},
+        {CSIDL_DESKTOP, "C:\\Documents and Settings\\Administrator\\Desktop"},
+        {CSIDL_DRIVES, ""}, // My Computer, outside the file system
+    };
+    m.registry.setString(HKEY_LOCAL_MACHINE,
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                         "Common Desktop", commonDesktop);
 }
 
 // The registry paths of SOFTWARE as each view stores them: the 64-bit
@@ -229,6 +257,8 @@ void addStandardServices() {
 
 const std::vector<WindowsEdition> &windowsEditions() { return kEditions; }
 
+const WindowsEdition &defaultEdition() { return *findWindowsEdition(kDefaultEdition); }
+
 const WindowsEdition *findWindowsEdition(const std::string &name) {
     for (const WindowsEdition &edition : kEditions) {
         if (name == edition.name) {
@@ -280,10 +310,8 @@ VersionInfo editionVersion(const WindowsEdition &edition, bool x64) {
 void configureWindows(const std::string &hostFolder, const WindowsEdition &edition, bool x64) {
     if (hasUsersFolder(edition)) {
         configureUsersLayout(hostFolder, x64);
-    } else if (x64) {
-        configureXp64Layout(hostFolder);
     } else {
-        configureStandardMachine(hostFolder);
+        configureDocumentsLayout(hostFolder, x64);
     }
     Machine &m = machine();
     m.x64 = x64;

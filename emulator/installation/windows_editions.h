@@ -30,6 +30,10 @@ struct WindowsEdition {
 
 // Every version, oldest first.
 const std::vector<WindowsEdition> &windowsEditions();
+// The version a machine is when none is named: every library test's
+// machine, and the host's machine new without --windows.
+constexpr const char *kDefaultEdition = "xp";
+const WindowsEdition &defaultEdition();
 // The version of that name; nullptr when there is none.
 const WindowsEdition *findWindowsEdition(const std::string &name);
 // The names, separated by blanks ("95 98 ... 11").
@@ -53,9 +57,9 @@ VersionInfo editionVersion(const WindowsEdition &edition, bool x64);
 // hostFolder: the Windows folder with its registry editors, the program,
 // profile and shared folders, the environment a 32-bit process sees, the
 // shell's folders, the version GetVersionExA reports and the registry values
-// a fresh installation holds in each view, with its standard services. The
-// 32-bit XP (configureStandardMachine) and the earlier versions keep the
-// layout this model has always given them.
+// a fresh installation holds in each view, with its standard services.
+// Every fresh machine is made here: the library tests', the conformance
+// suite's and the host's.
 void configureWindows(const std::string &hostFolder, const WindowsEdition &edition, bool x64);
 
 } // namespace emu
