@@ -326,7 +326,7 @@ int main(int argc, char **argv) {
     fs::create_directories(options.dataFolder);
     const ScratchMachine machine;
     // The data folder is drive D: of the machine.
-    emu::machine().drives['D'] =
+    emu::machine().files.drives['D'] =
         emu::Drive{fs::absolute(options.dataFolder).string(), emu::DriveFixed};
     const auto onD = [](const std::string &name) { return "D:\\" + name; };
     const auto onHost = [&options](const std::string &name) {

@@ -5,7 +5,7 @@
 namespace conformance::platform {
 
 bool useCodePage(unsigned codePage) {
-    emu::machine().codePage = codePage;
+    emu::machine().system.codePage = codePage;
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "emulator/machine.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/wow64/registry_views.h"
 #include "emulator/installation/windows_editions.h"
 #include "platform.h"
 #include "platform/profile.h"
@@ -65,7 +65,7 @@ void startCase() {
     fs::create_directories(hostPath(scratchFolder()));
     // The folder of the suite's program file, as a program's folder exists
     // on Windows (the cases of the program search plant files there).
-    const std::string &program = emu::machine().programFile;
+    const std::string &program = emu::machine().processes.programFile;
     fs::create_directories(driveFolder() + "/" + program.substr(3, program.rfind('\\') - 3));
 }
 
@@ -95,7 +95,7 @@ std::string name() {
     return windows10X64() ? "the emulated machine (Windows 10 x64)" : "the emulated machine";
 }
 
-bool underWow64() { return emu::machine().x64; }
+bool underWow64() { return emu::machine().system.x64; }
 
 std::vector<std::string> subkeyNames(HKEY root, const std::string &path, REGSAM view) {
     return emu::subkeyNames(root, path, emu::uses32BitView(view));

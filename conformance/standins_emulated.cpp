@@ -55,7 +55,7 @@ std::string importingLibrary() {
     fs::copy_file(built / "importing" / kImportedLibrary,
                   platform::hostPath(folder + "\\" + kImportedLibrary),
                   fs::copy_options::overwrite_existing);
-    emu::machine().libraryImports["Rezedev.dll"] = {kImportedLibrary};
+    emu::machine().processes.libraryImports["Rezedev.dll"] = {kImportedLibrary};
     return library;
 }
 
@@ -88,7 +88,7 @@ BoxAnswer::~BoxAnswer() = default;
 
 // The machine's user answers every box with OK.
 std::string BoxAnswer::text() {
-    for (const emu::MessageBoxRecord &box : emu::machine().user.messageBoxes) {
+    for (const emu::MessageBoxRecord &box : emu::machine().processes.user.messageBoxes) {
         if (box.caption == state_->title) {
             return box.text;
         }
@@ -104,7 +104,7 @@ SessionGuard::~SessionGuard() = default;
 
 // The machine never ends: a request it took is all there is to see.
 bool SessionGuard::asked() {
-    for (const emu::RestartRequest &request : emu::machine().restartRequests) {
+    for (const emu::RestartRequest &request : emu::machine().system.restartRequests) {
         if (request.accepted) {
             return true;
         }

@@ -15,7 +15,7 @@
 #include "platform/file_operations.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/profile.h"
+#include "platform/environment.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"

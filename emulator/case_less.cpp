@@ -1,6 +1,6 @@
 #include "emulator/case_less.h"
 
-#include "emulator/machine.h"
+#include "emulator/code_page.h"
 #include "emulator/text.h"
 
 namespace emu {
@@ -14,7 +14,7 @@ unsigned char foldSingle(unsigned char c) {
     if (c < 0x80) {
         return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
     }
-    if (machine().codePage != 1252) {
+    if (ansiCodePage() != 1252) {
         return c;
     }
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) { // à-þ, but for the division sign
@@ -36,7 +36,7 @@ unsigned char foldSingle(unsigned char c) {
 // a full-width small letter of code page 932 (0x82 0x81 to 0x82 0x9A, whose
 // capitals are 0x82 0x60 to 0x82 0x79); every other trail byte as it is.
 unsigned char foldTrail(unsigned char lead, unsigned char trail) {
-    if (lead == 0x82 && trail >= 0x81 && trail <= 0x9A && machine().codePage == 932) {
+    if (lead == 0x82 && trail >= 0x81 && trail <= 0x9A && ansiCodePage() == 932) {
         return trail - 0x21;
     }
     return trail;

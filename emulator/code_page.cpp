@@ -4,8 +4,6 @@
 
 #include <memory>
 
-#include "emulator/machine.h"
-
 namespace emu {
 namespace {
 
@@ -20,7 +18,7 @@ Converter openConverter(const char *to, const char *from) {
     return Converter(converter == reinterpret_cast<iconv_t>(-1) ? nullptr : converter, iconv_close);
 }
 
-std::string codePageName() { return "CP" + std::to_string(machine().codePage); }
+std::string codePageName() { return "CP" + std::to_string(ansiCodePage()); }
 
 // Converts one character; false when the converter refuses it.
 bool convert(void *converter, const char *in, std::size_t length, std::string &out) {

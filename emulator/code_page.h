@@ -1,10 +1,23 @@
 // Text of other encodings turned into text of the emulated machine's ANSI
-// code page (machine().codePage), and back.
+// code page, and back.
 #pragma once
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace emu {
+
+// The machine's ANSI code page (1252, 932 ...), the one its text is in.
+unsigned ansiCodePage();
+
+// The ANSI code pages a machine can have, 1252 (a new machine's) first.
+// Header only, so that the host built for Windows names the same ones.
+inline constexpr unsigned kSupportedCodePages[] = {1252, 932, 936, 949, 950};
+inline bool isSupportedCodePage(unsigned codePage) {
+    return std::find(std::begin(kSupportedCodePages), std::end(kSupportedCodePages), codePage) !=
+           std::end(kSupportedCodePages);
+}
 
 enum class Encoding { Utf16, Utf8 }; // UTF-16 little-endian, UTF-8
 

@@ -58,4 +58,7 @@ private:
     std::vector<std::string> struck_;
 };
 
+// The current machine's faults.
+Faults &faults();
+
 } // namespace emu

@@ -1,6 +1,6 @@
 #include "emulator/text.h"
 
-#include "emulator/machine.h"
+#include "emulator/code_page.h"
 
 namespace emu {
 namespace {
@@ -18,7 +18,7 @@ unsigned foldedCharacter(const char *p) {
 } // namespace
 
 bool isLeadByte(unsigned char byte) {
-    switch (machine().codePage) {
+    switch (ansiCodePage()) {
     case 932: // Japanese (Shift-JIS)
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936: // Chinese (simplified), Korean, Chinese (traditional)
@@ -83,6 +83,22 @@ void dropTrailingBackslash(std::string &text) {
     if (last != nullptr && last[1] == '\0') {
         text.pop_back();
     }
+}
+
+std::vector<std::string> splitKeyPath(const std::string &path) {
+    std::vector<std::string> parts;
+    const char *start = path.c_str();
+    for (const char *sep = findCharacter(start, '\\'); sep != nullptr;
+         sep = findCharacter(start, '\\')) {
+        if (sep != start) {
+            parts.emplace_back(start, sep);
+        }
+        start = sep + 1;
+    }
+    if (*start != '\0') {
+        parts.emplace_back(start);
+    }
+    return parts;
 }
 
 } // namespace emu

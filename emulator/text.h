@@ -1,4 +1,4 @@
-// Text in the emulated machine's ANSI code page (machine().codePage), walked
+// Text in the emulated machine's ANSI code page (ansiCodePage()), walked
 // character by character. In a double-byte code page a lead byte and the
 // byte after it make one character, so a trail byte never counts as the
 // single-byte character it looks like: 0x95 0x5C is one character in code
@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace emu {
 
@@ -42,5 +43,8 @@ std::size_t wholeCharacterBytes(const char *text, std::size_t maxBytes);
 
 // Drops the text's last character when it is a backslash.
 void dropTrailingBackslash(std::string &text);
+
+// Splits a registry path at its backslashes, dropping empty parts.
+std::vector<std::string> splitKeyPath(const std::string &path);
 
 } // namespace emu

@@ -37,7 +37,7 @@ int expectedNumber(const std::string &text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     emu::resetMachine();
-    emu::machine().codePage = fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>());
+    emu::machine().system.codePage = fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>());
     const int number = input.ConsumeIntegral<int>();
     const std::string text = input.ConsumeRemainingBytesAsString();
 

@@ -135,7 +135,7 @@ void checkResolution(const std::string &path) {
     if (!emu::resolvePath(path, resolved)) {
         return;
     }
-    const fs::path drive = fs::path(emu::machine().drives.at(resolved.drive).hostFolder);
+    const fs::path drive = fs::path(emu::machine().files.drives.at(resolved.drive).hostFolder);
     const fs::path host = fs::path(resolved.host).lexically_normal();
     const auto [driveEnd, hostAt] =
         std::mismatch(drive.begin(), drive.end(), host.begin(), host.end());

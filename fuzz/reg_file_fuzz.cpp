@@ -71,7 +71,7 @@ void addNamesFromData(emu::Registry &registry,
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     emu::resetMachine(); // no drives: the reader works on text alone
-    emu::machine().codePage = fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>());
+    emu::machine().system.codePage = fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>());
     const std::string file = input.ConsumeRemainingBytesAsString();
 
     const emu::RegFileParse parsed = emu::parseRegFile(file);

@@ -10,6 +10,7 @@
 
 #include "fuzz_machine.h"
 #include "emulator/machine.h"
+#include "platform/environment.h"
 #include "platform/profile.h"
 #include "radozavu.h"
 
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::freshMachine(fuzz::codePageFrom(input.ConsumeIntegral<std::uint8_t>()));
     for (int variable = input.ConsumeIntegralInRange(0, 3); variable > 0; --variable) {
         const std::string name = input.ConsumeRandomLengthString(16);
-        emu::machine().environment[fuzz::textOf(name)] =
+        emu::machine().system.environment[fuzz::textOf(name)] =
             fuzz::textOf(input.ConsumeRandomLengthString(700));
     }
     const std::string value = input.ConsumeRandomLengthString(1500);

@@ -21,7 +21,8 @@
 #include "platform/buffered_files.h"
 #include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/files/file_system.h"
 
 namespace emu {
 namespace {
@@ -66,16 +67,14 @@ bool hostFileToOpen(const char *path, const char *mode, std::string &host) {
 }
 
 void track(const void *stream) {
-    Machine &m = machine();
-    m.openStreams[stream] = m.handles.add(std::make_shared<StreamFile>());
+    files().openStreams[stream] = kernel().handles.add(std::make_shared<StreamFile>());
 }
 
 void untrack(const void *stream) {
-    Machine &m = machine();
-    auto it = m.openStreams.find(stream);
-    if (it != m.openStreams.end()) {
-        m.handles.close(it->second);
-        m.openStreams.erase(it);
+    auto it = files().openStreams.find(stream);
+    if (it != files().openStreams.end()) {
+        kernel().handles.close(it->second);
+        files().openStreams.erase(it);
     }
 }
 
@@ -97,7 +96,7 @@ std::map<int, OwnedHandle> &descriptors() {
 HANDLE handleOwnedBy(int descriptor) {
     const auto it = descriptors().find(descriptor);
     if (it == descriptors().end() || it->second.file.lock() == nullptr ||
-        machine().handles.get(it->second.handle) != it->second.file.lock()) {
+        kernel().handles.get(it->second.handle) != it->second.file.lock()) {
         errno = EBADF;
         return nullptr;
     }
@@ -120,7 +119,7 @@ template <class Stream> Stream openOnDescriptor(const char *operation, int descr
     Stream stream = open(descriptor, mode);
     if (stream != nullptr) {
         descriptors().erase(descriptor);
-        machine().openStreams[stream] = handle;
+        files().openStreams[stream] = handle;
     }
     return stream;
 }
@@ -157,7 +156,7 @@ int closeDamaged(void *cookie) {
 
 // The offset from which reads of the file at host fail, or -1.
 long readFailureOffset(const std::string &host) {
-    for (const auto &[machinePath, offset] : machine().readFailsFrom) {
+    for (const auto &[machinePath, offset] : files().readFailsFrom) {
         ResolvedPath damaged;
         if (resolvePath(machinePath, damaged) && damaged.host == host) {
             return offset;
@@ -243,7 +242,7 @@ int _open_osfhandle(std::intptr_t handle, int /*flags*/) {
         errno = EBADF;
         return -1;
     }
-    emu::descriptors()[descriptor] = {file, emu::machine().handles.get(file)};
+    emu::descriptors()[descriptor] = {file, emu::kernel().handles.get(file)};
     return descriptor;
 }
 
@@ -262,7 +261,7 @@ int _close(int descriptor) {
     }
     emu::descriptors().erase(descriptor);
     const bool closed = ::close(descriptor) == 0;
-    return emu::machine().handles.close(handle) && closed ? 0 : -1;
+    return emu::kernel().handles.close(handle) && closed ? 0 : -1;
 }
 
 int gzclose(gzFile file) {

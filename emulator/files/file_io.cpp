@@ -12,7 +12,7 @@
 
 #include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
 #include "platform/file_io.h"
 #include "platform/system.h"
 
@@ -70,7 +70,7 @@ bool sharingAllows(const std::string &host, DWORD access, DWORD shareMode) {
 }
 
 int hostDescriptorOf(HANDLE file) {
-    const auto open = machine().handles.getAs<OpenFile>(file);
+    const auto open = kernel().handles.getAs<OpenFile>(file);
     return open ? open->descriptor : -1;
 }
 
@@ -149,7 +149,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     const bool reportExisting =
         exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
     SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return emu::machine().handles.add(file);
+    return emu::kernel().handles.add(file);
 }
 
 // The host file system's device and inode numbers stand for the volume's
@@ -162,7 +162,7 @@ BOOL GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info
         SetLastError(fault);
         return FALSE;
     }
-    auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
+    auto file = emu::kernel().handles.getAs<emu::OpenFile>(handle);
     struct stat status {};
     if (!file || information == nullptr || ::fstat(file->descriptor, &status) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -190,7 +190,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD mov
         SetLastError(fault);
         return INVALID_SET_FILE_POINTER;
     }
-    auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
+    auto file = emu::kernel().handles.getAs<emu::OpenFile>(handle);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
@@ -242,7 +242,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written,
         SetLastError(fault);
         return FALSE;
     }
-    auto file = emu::machine().handles.getAs<emu::OpenFile>(handle);
+    auto file = emu::kernel().handles.getAs<emu::OpenFile>(handle);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

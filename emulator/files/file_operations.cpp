@@ -6,11 +6,11 @@
 
 #include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
+#include "emulator/files/file_system.h"
 #include "emulator/files/short_names.h"
 #include "emulator/text.h"
 #include "platform/file_operations.h"
-#include "base/handles.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -32,7 +32,7 @@ BOOL failWith(DWORD code) {
 }
 
 bool isInUse(const std::string &host) {
-    for (const std::string &path : machine().filesInUse) {
+    for (const std::string &path : files().filesInUse) {
         std::string inUse;
         if (hostPath(path, inUse) && inUse == host) {
             return true;
@@ -61,6 +61,20 @@ std::string fullPath(const ResolvedPath &resolved) {
     return resolved.parts.empty() ? path + "\\" : path;
 }
 
+// The Session Manager key while an entry is added, closed whichever way the
+// step ends.
+struct SessionManagerKey {
+    HKEY handle = nullptr;
+    SessionManagerKey() = default;
+    SessionManagerKey(const SessionManagerKey &) = delete;
+    SessionManagerKey &operator=(const SessionManagerKey &) = delete;
+    ~SessionManagerKey() {
+        if (handle != nullptr) {
+            win::RegCloseKey(handle);
+        }
+    }
+};
+
 // Adds one entry to the list of file operations of the next system start:
 // "\??\" and the source's full path, then the target's full path (with "!"
 // in front when it may replace a file), or an empty text for a deletion.
@@ -79,17 +93,17 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     }
     entry += '\0';
 
-    handles::UniqueKey key;
+    SessionManagerKey key;
     LONG rc = win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, nullptr,
                                    REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                   nullptr, key.put(), nullptr);
+                                   nullptr, &key.handle, nullptr);
     if (rc != ERROR_SUCCESS) {
         return failWith(static_cast<DWORD>(rc));
     }
     std::vector<BYTE> list;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    rc = win::RegQueryValueExA(key.handle, kPendingRenamesValue, nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
         return failWith(static_cast<DWORD>(rc)); // never write over a list that is not read
     }
@@ -98,7 +112,7 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
             return failWith(kErrorInvalidData); // never overwrite a list that is not one
         }
         list.resize(size);
-        rc = win::RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, nullptr, list.data(),
+        rc = win::RegQueryValueExA(key.handle, kPendingRenamesValue, nullptr, nullptr, list.data(),
                                    &size);
         if (rc != ERROR_SUCCESS) {
             return failWith(static_cast<DWORD>(rc));
@@ -111,7 +125,7 @@ BOOL recordPendingRename(const char *existingFile, const char *newFile, DWORD fl
     }
     list.insert(list.end(), entry.begin(), entry.end());
     list.push_back(0);
-    rc = win::RegSetValueExA(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ, list.data(),
+    rc = win::RegSetValueExA(key.handle, kPendingRenamesValue, 0, REG_MULTI_SZ, list.data(),
                              static_cast<DWORD>(list.size()));
     return rc == ERROR_SUCCESS ? TRUE : failWith(static_cast<DWORD>(rc));
 }
@@ -256,7 +270,7 @@ BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
     if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0) {
         return emu::moveNow(existingFile, newFile, flags);
     }
-    if (emu::machine().version.platform != VER_PLATFORM_WIN32_NT) {
+    if (emu::system().version.platform != VER_PLATFORM_WIN32_NT) {
         // The Windows 95 family keeps such moves in WININIT.INI and has no
         // MoveFileExA of its own.
         return emu::failWith(ERROR_CALL_NOT_IMPLEMENTED);
@@ -276,7 +290,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const emu::ShortNames shortNames = emu::machine().shortNames;
+    const emu::ShortNames shortNames = emu::files().shortNames;
     if (shortNames == emu::ShortNames::LookupFails) {
         SetLastError(ERROR_ACCESS_DENIED);
         return 0;
@@ -293,7 +307,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
         start = 1;
         prefix = path.substr(0, 1);
     }
-    std::string base = emu::machine().currentDirectory; // where a relative path starts
+    std::string base = emu::files().currentDirectory; // where a relative path starts
     if (start >= 2) {
         base = path.substr(0, 2) + "\\";
     } else if (start == 1) {

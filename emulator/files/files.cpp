@@ -12,7 +12,11 @@
 
 #include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/system/system_state.h"
+#include "emulator/wow64/wow64.h"
+#include "emulator/files/file_system.h"
+#include "emulator/faults.h"
 #include "emulator/files/short_names.h"
 #include "emulator/text.h"
 #include "platform/files.h"
@@ -49,42 +53,10 @@ std::vector<std::string> splitPath(const std::string &path, bool &trailingSepara
     return parts;
 }
 
-// The folders of System32 that WOW64 does not redirect (Microsoft's "File
-// System Redirector", Windows 7 and later), each as its path parts.
-const std::vector<std::vector<std::string>> kSharedSystemFolders = {
-    {"catroot"}, {"catroot2"}, {"driverstore"}, {"drivers", "etc"}, {"logfiles"}, {"spool"},
-};
-
-// The file system as the 32-bit library sees it on a 64-bit machine: the
-// Windows folder's System32 is SysWOW64, but for its shared folders, and
-// Sysnative is the real System32.
-void redirectSystemFolder(char drive, std::vector<std::string> &parts) {
-    const Machine &m = machine();
-    if (!m.x64 || m.windowsFolder.size() < 2 ||
-        std::toupper(static_cast<unsigned char>(m.windowsFolder[0])) != drive) {
-        return;
-    }
-    bool trailing = false;
-    const std::vector<std::string> windowsParts = splitPath(m.windowsFolder.substr(2), trailing);
-    const std::size_t at = windowsParts.size();
-    if (!startsWithNames(parts, 0, windowsParts) || parts.size() <= at) {
-        return;
-    }
-    if (equalNoCase(parts[at], "Sysnative")) {
-        parts[at] = "System32";
-    } else if (equalNoCase(parts[at], "System32") &&
-               std::none_of(kSharedSystemFolders.begin(), kSharedSystemFolders.end(),
-                            [&](const std::vector<std::string> &shared) {
-                                return startsWithNames(parts, at + 1, shared);
-                            })) {
-        parts[at] = "SysWOW64";
-    }
-}
-
 // Whether a host path lies in the folder of one of the machine's drives
 // (a drive whose folder is itself a link has none).
 bool insideDrives(const fs::path &canonicalPath) {
-    for (const auto &[letter, drive] : machine().drives) {
+    for (const auto &[letter, drive] : files().drives) {
         std::error_code error;
         const fs::path root = fs::canonical(drive.hostFolder, error);
         if (!error && !fs::is_symlink(drive.hostFolder, error) &&
@@ -121,7 +93,6 @@ EntryKind entryKind(const std::string &host, std::string *junctionTarget) {
 }
 
 bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
-    Machine &m = machine();
     std::string path = machinePath;
     if (path.size() >= 2 && isPathSeparator(&path[0]) && isPathSeparator(&path[1])) {
         return false; // network (UNC) paths name no drive of this machine
@@ -132,14 +103,16 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
         letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         rest = path.substr(2);
     } else if (!path.empty() && isPathSeparator(&path[0])) {
-        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDirectory[0])));
+        letter = static_cast<char>(
+            std::toupper(static_cast<unsigned char>(files().currentDirectory[0])));
         rest = path;
     } else {
-        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDirectory[0])));
-        rest = m.currentDirectory.substr(2) + "\\" + path;
+        letter = static_cast<char>(
+            std::toupper(static_cast<unsigned char>(files().currentDirectory[0])));
+        rest = files().currentDirectory.substr(2) + "\\" + path;
     }
-    auto drive = m.drives.find(letter);
-    if (drive == m.drives.end()) {
+    auto drive = files().drives.find(letter);
+    if (drive == files().drives.end()) {
         return false;
     }
     bool trailing = false;
@@ -190,7 +163,7 @@ bool resolvePath(const std::string &machinePath, ResolvedPath &resolved) {
 
 std::string redirectedPath(const std::string &machinePath) {
     ResolvedPath resolved;
-    if (!machine().x64 || !resolvePath(machinePath, resolved)) {
+    if (!underWow64() || !resolvePath(machinePath, resolved)) {
         return machinePath;
     }
     std::string path = std::string(1, resolved.drive) + ":";
@@ -224,9 +197,7 @@ DWORD attributesOf(const std::string &host) {
     return attributes;
 }
 
-DWORD plannedFileFault(const char *operation) {
-    return machine().faults.next(FaultArea::Files, operation);
-}
+DWORD plannedFileFault(const char *operation) { return faults().next(FaultArea::Files, operation); }
 
 DWORD missingPathError(const std::string &host) {
     std::error_code error;
@@ -336,7 +307,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
         std::sort(names.begin(), names.end(), emu::CaseLess());
         // A drive that makes 8.3 names matches them too: "*.ini" finds
         // "notes.ini_old" by its short name NOTES~1.INI.
-        const auto shortNames = emu::machine().shortNames == emu::ShortNames::Off
+        const auto shortNames = emu::files().shortNames == emu::ShortNames::Off
                                     ? std::map<std::string, std::string, emu::CaseLess>()
                                     : emu::shortNamesOf(folder);
         for (const std::string &name : names) {
@@ -357,11 +328,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     }
     *found = search->found[0];
     search->next = 1;
-    return emu::machine().handles.add(search);
+    return emu::kernel().handles.add(search);
 }
 
 BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
-    auto search = emu::machine().handles.getAs<emu::FileSearch>(handle);
+    auto search = emu::kernel().handles.getAs<emu::FileSearch>(handle);
     if (!search) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -379,11 +350,11 @@ BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
 }
 
 BOOL FindClose(HANDLE handle) {
-    if (!emu::machine().handles.getAs<emu::FileSearch>(handle)) {
+    if (!emu::kernel().handles.getAs<emu::FileSearch>(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    emu::machine().handles.close(handle);
+    emu::kernel().handles.close(handle);
     return TRUE;
 }
 

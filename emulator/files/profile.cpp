@@ -23,7 +23,7 @@
 
 #include "emulator/change_observer.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/profile.h"
 #include "platform/system.h"
@@ -58,7 +58,7 @@ std::string profileMachinePath(const char *fileName) {
     std::string name = fileName != nullptr ? fileName : "";
     if (findCharacter(name.c_str(), '\\') == nullptr &&
         findCharacter(name.c_str(), '/') == nullptr) {
-        return machine().windowsFolder + "\\" + name;
+        return system().windowsFolder + "\\" + name;
     }
     return name;
 }

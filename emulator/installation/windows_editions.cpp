@@ -5,7 +5,8 @@
 #include <utility>
 
 #include "emulator/machine.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/wow64/registry_views.h"
+#include "emulator/wow64/wow64.h"
 
 namespace fs = std::filesystem;
 
@@ -53,18 +54,10 @@ void makeProgram(const std::string &hostFolder, const char *path) {
     const std::ofstream program(fs::path(hostFolder) / path, std::ios::binary);
 }
 
-// The Program Files folders and the processor a 32-bit process is told of
-// on a 64-bit Windows; programW6432 for Windows 7 and later.
-void addWow64Environment(Machine &m, bool programW6432) {
-    m.environment["ProgramFiles"] = "C:\\Program Files (x86)";
-    m.environment["ProgramFiles(x86)"] = "C:\\Program Files (x86)";
-    m.environment["CommonProgramFiles"] = "C:\\Program Files (x86)\\Common Files";
-    m.environment["CommonProgramFiles(x86)"] = "C:\\Program Files (x86)\\Common Files";
-    m.environment["PROCESSOR_ARCHITECTURE"] = "x86";
-    m.environment["PROCESSOR_ARCHITEW6432"] = "AMD64";
-    if (programW6432) {
-        m.environment["ProgramW6432"] = "C:\\Program Files";
-        m.environment["CommonProgramW6432"] = "C:\\Program Files\\Common Files";
+// The environment a 32-bit process is told of on a 64-bit Windows.
+void addWow64Environment(bool programW6432) {
+    for (const auto &[name, value] : wow64Environment(programW6432)) {
+        machine().system.environment[name] = value;
     }
 }
 
@@ -80,13 +73,13 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
         makeFolders(hostFolder, {"Windows/SysWOW64", "Program Files (x86)/Common Files"});
         makeProgram(hostFolder, "Windows/SysWOW64/regedit.exe");
     }
-    m.drives['C'] = Drive{hostFolder, DriveFixed};
-    m.currentDirectory = "C:\\";
-    m.windowsFolder = "C:\\Windows";
-    m.programFile = "C:\\Setup\\SETUP.EXE";
+    m.files.drives['C'] = Drive{hostFolder, DriveFixed};
+    m.files.currentDirectory = "C:\\";
+    m.system.windowsFolder = "C:\\Windows";
+    m.processes.programFile = "C:\\Setup\\SETUP.EXE";
     const std::string profile = "C:\\Users\\Administrator";
     const std::string temp = profile + "\\AppData\\Local\\Temp";
-    m.environment = {
+    m.system.environment = {
         {"windir", "C:\\Windows"},
         {"SystemRoot", "C:\\Windows"},
         {"SystemDrive", "C:"},
@@ -105,14 +98,14 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
         {"USERNAME", "Administrator"},
     };
     if (x64) {
-        addWow64Environment(m, true);
+        addWow64Environment(true);
     }
-    const std::string programFiles = m.environment["ProgramFiles"];
+    const std::string programFiles = m.system.environment["ProgramFiles"];
     // The system folder keeps its name under WOW64 (the file system
     // redirects it); the 32-bit programs' own is SysWOW64.
     const std::string system = "C:\\Windows\\system32";
     const std::string systemX86 = x64 ? "C:\\Windows\\SysWOW64" : system;
-    m.specialFolders = {
+    m.system.specialFolders = {
         {CSIDL_DESKTOP, profile + "\\Desktop"},
         {CSIDL_DRIVES, ""},
         {CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Users\\Public\\Desktop"},
@@ -124,7 +117,7 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
         {CSIDL_SYSTEMX86, systemX86},
         {CSIDL_PROGRAM_FILES, programFiles},
         {CSIDL_PROGRAM_FILESX86, programFiles},
-        {CSIDL_PROGRAM_FILES_COMMON, m.environment["CommonProgramFiles"]},
+        {CSIDL_PROGRAM_FILES_COMMON, m.system.environment["CommonProgramFiles"]},
     };
 }
 
@@ -132,29 +125,29 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
 // on XP and Server 2003 x64 with the 32-bit programs' own folders.
 void configureDocumentsLayout(const std::string &hostFolder, bool x64) {
     Machine &m = machine();
-    makeFolders(hostFolder, {"WINDOWS/system32", "Program Files",
-                             "Documents and Settings/All Users/Desktop",
-                             "Documents and Settings/Administrator/Desktop"});
+    makeFolders(hostFolder,
+                {"WINDOWS/system32", "Program Files", "Documents and Settings/All Users/Desktop",
+                 "Documents and Settings/Administrator/Desktop"});
     makeProgram(hostFolder, "WINDOWS/regedit.exe");
     if (x64) {
         makeFolders(hostFolder, {"WINDOWS/SysWOW64", "Program Files (x86)"});
         makeProgram(hostFolder, "WINDOWS/SysWOW64/regedit.exe");
     }
-    m.drives['C'] = Drive{hostFolder, DriveFixed};
-    m.currentDirectory = "C:\\";
-    m.windowsFolder = "C:\\WINDOWS";
-    m.programFile = "C:\\Setup\\SETUP.EXE";
-    m.environment = {
+    m.files.drives['C'] = Drive{hostFolder, DriveFixed};
+    m.files.currentDirectory = "C:\\";
+    m.system.windowsFolder = "C:\\WINDOWS";
+    m.processes.programFile = "C:\\Setup\\SETUP.EXE";
+    m.system.environment = {
         {"WINDIR", "C:\\WINDOWS"},     {"SystemRoot", "C:\\WINDOWS"},
         {"SystemDrive", "C:"},         {"ProgramFiles", "C:\\Program Files"},
         {"TEMP", "C:\\WINDOWS\\TEMP"}, {"TMP", "C:\\WINDOWS\\TEMP"},
         {"COMPUTERNAME", "SETUPTEST"}, {"USERNAME", "Administrator"},
     };
     if (x64) {
-        addWow64Environment(m, false);
+        addWow64Environment(false);
     }
     const std::string commonDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
-    m.specialFolders = {
+    m.system.specialFolders = {
         {CSIDL_COMMON_DESKTOPDIRECTORY, commonDesktop},
         {CSIDL_DESKTOP, "C:\\Documents and Settings\\Administrator\\Desktop"},
         {CSIDL_DRIVES, ""}, // My Computer, outside the file system
@@ -314,8 +307,8 @@ void configureWindows(const std::string &hostFolder, const WindowsEdition &editi
         configureDocumentsLayout(hostFolder, x64);
     }
     Machine &m = machine();
-    m.x64 = x64;
-    m.version = editionVersion(edition, x64);
+    m.system.x64 = x64;
+    m.system.version = editionVersion(edition, x64);
     applyDefaultRegistry(edition, x64);
     if (hasUsersFolder(edition)) {
         addStandardServices();

@@ -204,7 +204,7 @@ void loadMachine(const std::string &folder) {
         // The reader names machine.conf and the line; the message names the file where it is.
         throw MachineError((state / error.what()).string());
     }
-    for (const auto &[letter, drive] : m.drives) {
+    for (const auto &[letter, drive] : m.files.drives) {
         if (!fs::is_directory(drive.hostFolder, error)) {
             throw MachineError("machine folder is damaged: drive " + std::string(1, letter) +
                                ": has no folder " + drive.hostFolder);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "emulator/code_page.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/lossless_text.h"
 #include "emulator/persistence/machine_error.h"
@@ -69,16 +70,6 @@ struct Line {
     std::string value;
 };
 using Sections = std::map<std::string, std::vector<Line>>;
-
-// The user's scripted behaviour, kept apart from the responder it builds.
-struct UserAnswer {
-    int answer = IDOK;
-    std::vector<std::string> closes;
-};
-UserAnswer &userAnswer() {
-    static UserAnswer answer;
-    return answer;
-}
 
 class Reader {
 public:
@@ -234,7 +225,7 @@ constexpr long long kLastButton = 11; // IDCONTINUE, the last button a message b
 // (lossless_text.h), with the separators of the lists and blanks at either end (which
 // the reader trims) escaped too.
 std::string encode(const std::string &bytes) {
-    std::string text = fromMachine(bytes, machine().codePage, "|,=");
+    std::string text = fromMachine(bytes, machine().system.codePage, "|,=");
     if (!text.empty() && text.front() == ' ') {
         text.replace(0, 1, "\\x{20}");
     }
@@ -258,26 +249,6 @@ typename Map::key_type keyOf(const Map &names, const Line &line, const std::stri
         }
     }
     Reader::fail(line.number, "unknown name: " + name);
-}
-
-void applyUserAnswer() {
-    const UserAnswer answer = userAnswer();
-    machine().user.responder = [answer](const MessageBoxRecord &) {
-        for (const std::string &title : answer.closes) {
-            for (const auto &window : machine().desktop.windows) {
-                if (window->title == title) {
-                    if (window->processId != 0) {
-                        destroyWindowsOf(window->processId);
-                        endProcess(window->processId, 0);
-                    } else {
-                        destroyWindow(window->handle);
-                    }
-                    break;
-                }
-            }
-        }
-        return answer.answer;
-    };
 }
 
 std::string describeReactions(const Window &window) {
@@ -376,18 +347,18 @@ template <class Get> Setting texts(const char *name, Get get) {
             }};
 }
 
-bool isX64(const Machine &m) { return m.x64; }
-bool hasManifestedVersion(const Machine &m) { return m.version.manifestedMajor != 0; }
+bool isX64(const Machine &m) { return m.system.x64; }
+bool hasManifestedVersion(const Machine &m) { return m.system.version.manifestedMajor != 0; }
 
 // "architecture = x64": a 64-bit Windows; absent, a 32-bit one.
 Setting architecture() {
     return {"architecture",
-            [](Machine &m) { return std::string(m.x64 ? "x64" : "x86"); },
+            [](Machine &m) { return std::string(m.system.x64 ? "x64" : "x86"); },
             [](Machine &m, Reader &, const Line &line) {
                 if (line.value != "x86" && line.value != "x64") {
                     Reader::fail(line.number, "architecture: x86 or x64, not " + line.value);
                 }
-                m.x64 = line.value == "x64";
+                m.system.x64 = line.value == "x64";
             },
             true,
             false,
@@ -399,9 +370,9 @@ Setting architecture() {
 Setting manifestedVersion() {
     return {"manifested-version",
             [](Machine &m) {
-                return std::to_string(m.version.manifestedMajor) + "." +
-                       std::to_string(m.version.manifestedMinor) + "." +
-                       std::to_string(m.version.manifestedBuild);
+                return std::to_string(m.system.version.manifestedMajor) + "." +
+                       std::to_string(m.system.version.manifestedMinor) + "." +
+                       std::to_string(m.system.version.manifestedBuild);
             },
             [](Machine &m, Reader &, const Line &line) {
                 const auto parts = split(line.value, '.');
@@ -409,11 +380,11 @@ Setting manifestedVersion() {
                     Reader::fail(line.number,
                                  "manifested-version: MAJOR.MINOR.BUILD, not " + line.value);
                 }
-                m.version.manifestedMajor =
+                m.system.version.manifestedMajor =
                     static_cast<DWORD>(Reader::parseNumber(line, parts[0], kDword));
-                m.version.manifestedMinor =
+                m.system.version.manifestedMinor =
                     static_cast<DWORD>(Reader::parseNumber(line, parts[1], kDword));
-                m.version.manifestedBuild =
+                m.system.version.manifestedBuild =
                     static_cast<DWORD>(Reader::parseNumber(line, parts[2], kDword));
             },
             true,
@@ -424,21 +395,22 @@ Setting manifestedVersion() {
 // "program-manifested = yes": the setup program is manifested for Windows 10
 // and told the manifested version.
 Setting programManifested() {
-    return {"program-manifested",
-            [](Machine &m) { return std::string(m.version.programManifested ? "yes" : "no"); },
-            [](Machine &m, Reader &, const Line &line) {
-                if (line.value != "yes" && line.value != "no") {
-                    Reader::fail(line.number, "program-manifested: yes or no, not " + line.value);
-                }
-                m.version.programManifested = line.value == "yes";
-            },
-            true,
-            false,
-            hasManifestedVersion};
+    return {
+        "program-manifested",
+        [](Machine &m) { return std::string(m.system.version.programManifested ? "yes" : "no"); },
+        [](Machine &m, Reader &, const Line &line) {
+            if (line.value != "yes" && line.value != "no") {
+                Reader::fail(line.number, "program-manifested: yes or no, not " + line.value);
+            }
+            m.system.version.programManifested = line.value == "yes";
+        },
+        true,
+        false,
+        hasManifestedVersion};
 }
 
 void writeDrives(Machine &m, std::ostream &out) {
-    for (const auto &[letter, drive] : m.drives) {
+    for (const auto &[letter, drive] : m.files.drives) {
         out << letter << " = " << kDriveTypeNames.at(drive.type) << "\n";
     }
 }
@@ -448,14 +420,14 @@ void readDrives(Machine &m, Reader &reader, const std::vector<Line> &lines) {
         if (line.name.size() != 1 || line.name[0] < 'A' || line.name[0] > 'Z') {
             Reader::fail(line.number, "a drive is one letter from A to Z: " + line.name);
         }
-        Reader::refuseDuplicate(m.drives.count(line.name[0]) != 0, line, "a drive");
-        m.drives[line.name[0]] =
+        Reader::refuseDuplicate(m.files.drives.count(line.name[0]) != 0, line, "a drive");
+        m.files.drives[line.name[0]] =
             Drive{reader.driveRoot() + "/" + line.name, keyOf(kDriveTypeNames, line, line.value)};
     }
 }
 
 void writeEnvironment(Machine &m, std::ostream &out) {
-    for (const auto &[name, value] : m.environment) {
+    for (const auto &[name, value] : m.system.environment) {
         out << encode(name) << " = " << encode(value) << "\n";
     }
 }
@@ -466,13 +438,14 @@ void readEnvironment(Machine &m, Reader &reader, const std::vector<Line> &lines)
         if (name.empty()) {
             Reader::fail(line.number, "an environment variable needs a name: = " + line.value);
         }
-        Reader::refuseDuplicate(m.environment.count(name) != 0, line, "an environment variable");
-        m.environment[name] = reader.decode(line, line.value);
+        Reader::refuseDuplicate(m.system.environment.count(name) != 0, line,
+                                "an environment variable");
+        m.system.environment[name] = reader.decode(line, line.value);
     }
 }
 
 void writeShellFolders(Machine &m, std::ostream &out) {
-    for (const auto &[csidl, folder] : m.specialFolders) {
+    for (const auto &[csidl, folder] : m.system.specialFolders) {
         out << csidl << " = " << encode(folder) << "\n";
     }
 }
@@ -480,13 +453,13 @@ void writeShellFolders(Machine &m, std::ostream &out) {
 void readShellFolders(Machine &m, Reader &reader, const std::vector<Line> &lines) {
     for (const Line &line : lines) {
         const auto csidl = static_cast<int>(Reader::parseNumber(line, line.name, kLong));
-        Reader::refuseDuplicate(m.specialFolders.count(csidl) != 0, line, "a shell folder");
-        m.specialFolders[csidl] = reader.decode(line, line.value);
+        Reader::refuseDuplicate(m.system.specialFolders.count(csidl) != 0, line, "a shell folder");
+        m.system.specialFolders[csidl] = reader.decode(line, line.value);
     }
 }
 
 void writeProcesses(Machine &m, std::ostream &out) {
-    for (const auto &[id, process] : m.processes) {
+    for (const auto &[id, process] : m.processes.running) {
         if (!process->exited) {
             out << id << " = " << encode(process->image) << "\n";
         }
@@ -501,22 +474,22 @@ void readProcesses(Machine &m, Reader &reader, const std::vector<Line> &lines) {
         if (process->id == 0) {
             Reader::fail(line.number, "a process id is a number from 1 to 4294967295: 0");
         }
-        Reader::refuseDuplicate(m.processes.count(process->id) != 0, line, "a process");
+        Reader::refuseDuplicate(m.processes.running.count(process->id) != 0, line, "a process");
         // Ids are given out upwards from next-process-id: one at or below a
         // running process's would be given to a new program over it.
-        if (process->id >= m.nextProcessId) {
+        if (process->id >= m.processes.nextProcessId) {
             Reader::fail(next.number, "next-process-id: " + next.value +
                                           " is not above the id of the running process " +
                                           line.name + " (line " + std::to_string(line.number) +
                                           ")");
         }
         process->image = reader.decode(line, line.value);
-        m.processes[process->id] = process;
+        m.processes.running[process->id] = process;
     }
 }
 
 void writeWindows(Machine &m, std::ostream &out) {
-    for (const auto &window : m.desktop.windows) {
+    for (const auto &window : m.processes.desktop.windows) {
         out << "window = " << encode(window->title) << " | " << encode(window->className) << " | "
             << window->processId << " | " << describeReactions(*window) << "\n";
     }
@@ -537,13 +510,13 @@ void readWindows(Machine &, Reader &reader, const std::vector<Line> &lines) {
 }
 
 void writeSemaphores(Machine &m, std::ostream &out) {
-    for (const auto &[name, object] : m.namedObjects) {
+    for (const auto &[name, object] : m.kernel.namedObjects) {
         auto semaphore = std::dynamic_pointer_cast<Semaphore>(object.lock());
         if (!semaphore) {
             continue;
         }
         DWORD holder = 0;
-        for (const auto &[id, process] : m.processes) {
+        for (const auto &[id, process] : m.processes.running) {
             for (const auto &held : process->heldObjects) {
                 holder = held == semaphore && !process->exited ? id : holder;
             }
@@ -562,7 +535,7 @@ void readSemaphores(Machine &m, Reader &reader, const std::vector<Line> &lines) 
             Reader::fail(line.number, "a semaphore is name | count | maximum | holding process id");
         }
         const std::string name = reader.decode(line, fields[0]);
-        Reader::refuseDuplicate(m.namedObjects.count(name) != 0, line, "a semaphore");
+        Reader::refuseDuplicate(m.kernel.namedObjects.count(name) != 0, line, "a semaphore");
         // As CreateSemaphoreA takes them: a maximum of at least 1, a count up to it.
         const auto maximum = static_cast<LONG>(Reader::parseNumber(line, fields[2], kLong));
         if (maximum == 0) {
@@ -571,7 +544,7 @@ void readSemaphores(Machine &m, Reader &reader, const std::vector<Line> &lines) 
         const auto count = static_cast<LONG>(
             Reader::parseNumber(line, fields[1], static_cast<unsigned long long>(maximum)));
         const auto holder = static_cast<DWORD>(Reader::parseNumber(line, fields[3], kDword));
-        if (m.processes.count(holder) == 0) {
+        if (m.processes.running.count(holder) == 0) {
             Reader::fail(line.number, "the semaphore's holder is no running process: " + fields[3]);
         }
         createSemaphore(name, count, maximum, holder);
@@ -632,41 +605,45 @@ const std::vector<Section> &sections() {
              {"text", [](Machine &) { return std::string("utf-8"); },
               [](Machine &, Reader &reader, const Line &line) { reader.readEscapedText(line); },
               true},
-             number("platform", kDword, [](Machine &m) -> DWORD & { return m.version.platform; }),
-             number("major", kDword, [](Machine &m) -> DWORD & { return m.version.major; }),
-             number("minor", kDword, [](Machine &m) -> DWORD & { return m.version.minor; }),
-             number("build", kDword, [](Machine &m) -> DWORD & { return m.version.build; }),
+             number("platform", kDword,
+                    [](Machine &m) -> DWORD & { return m.system.version.platform; }),
+             number("major", kDword, [](Machine &m) -> DWORD & { return m.system.version.major; }),
+             number("minor", kDword, [](Machine &m) -> DWORD & { return m.system.version.minor; }),
+             number("build", kDword, [](Machine &m) -> DWORD & { return m.system.version.build; }),
              text("service-pack",
-                  [](Machine &m) -> std::string & { return m.version.servicePack; }),
+                  [](Machine &m) -> std::string & { return m.system.version.servicePack; }),
              architecture(),
              manifestedVersion(),
              programManifested(),
              // Text is decoded in the code page, so it is read first.
-             {"codepage", [](Machine &m) { return std::to_string(m.codePage); },
+             {"codepage", [](Machine &m) { return std::to_string(m.system.codePage); },
               [](Machine &m, Reader &reader, const Line &line) {
-                  m.codePage = static_cast<UINT>(Reader::parseNumber(line, line.value, 65535));
-                  if (!isSupportedCodePage(m.codePage)) {
+                  m.system.codePage =
+                      static_cast<UINT>(Reader::parseNumber(line, line.value, 65535));
+                  if (!isSupportedCodePage(m.system.codePage)) {
                       Reader::fail(line.number,
-                                   "unsupported code page: " + std::to_string(m.codePage));
+                                   "unsupported code page: " + std::to_string(m.system.codePage));
                   }
-                  reader.setCodePage(m.codePage);
+                  reader.setCodePage(m.system.codePage);
               },
               false, true},
              number(
-                 "clock", kClockMaximum, [](Machine &m) { return m.clock.now(); },
-                 [](Machine &m, std::uint64_t now) { m.clock.start(now); }),
+                 "clock", kClockMaximum, [](Machine &m) { return m.kernel.clock.now(); },
+                 [](Machine &m, std::uint64_t now) { m.kernel.clock.start(now); }),
              number(
-                 "system-time", kSystemTimeMaximum, [](Machine &m) { return systemTimeNow(m); },
+                 "system-time", kSystemTimeMaximum, [](Machine &) { return systemTimeNow(); },
                  [](Machine &, std::uint64_t fileTime) { setSystemTime(fileTime); }),
              signedNumber(
                  "utc-offset", -86400, 86400,
-                 [](Machine & m) -> auto & { return m.calendar.utcOffsetSeconds; }),
+                 [](Machine & m) -> auto & { return m.system.calendar.utcOffsetSeconds; }),
              text("current-directory",
-                  [](Machine &m) -> std::string & { return m.currentDirectory; }),
-             text("windows-folder", [](Machine &m) -> std::string & { return m.windowsFolder; }),
-             text("program-file", [](Machine &m) -> std::string & { return m.programFile; }),
+                  [](Machine &m) -> std::string & { return m.files.currentDirectory; }),
+             text("windows-folder",
+                  [](Machine &m) -> std::string & { return m.system.windowsFolder; }),
+             text("program-file",
+                  [](Machine &m) -> std::string & { return m.processes.programFile; }),
              number("next-process-id", kDword,
-                    [](Machine &m) -> DWORD & { return m.nextProcessId; }),
+                    [](Machine &m) -> DWORD & { return m.processes.nextProcessId; }),
          }},
         {"drives", "", {}, writeDrives, readDrives},
         {"environment", "", {}, writeEnvironment, readEnvironment},
@@ -676,9 +653,11 @@ const std::vector<Section> &sections() {
          "# the windows of the titles in closes (separated by |).\n",
          {
              signedNumber("answer", 0, kLastButton,
-                          [](Machine &) -> int & { return userAnswer().answer; }),
+                          [](Machine &m) -> int & { return m.processes.user.scripted.button; }),
              texts("closes",
-                   [](Machine &) -> std::vector<std::string> & { return userAnswer().closes; }),
+                   [](Machine &m) -> std::vector<std::string> & {
+                       return m.processes.user.scripted.closes;
+                   }),
          }},
         {"processes", "# process id = program file\n", {}, writeProcesses, readProcesses},
         {"windows",
@@ -750,21 +729,6 @@ void readSetting(Machine &m, Reader &reader, const Section &section, const Setti
 
 } // namespace
 
-const std::vector<unsigned> &supportedCodePages() {
-    static const std::vector<unsigned> codePages = {1252, 932, 936, 949, 950};
-    return codePages;
-}
-
-bool isSupportedCodePage(unsigned codePage) {
-    const std::vector<unsigned> &supported = supportedCodePages();
-    return std::find(supported.begin(), supported.end(), codePage) != supported.end();
-}
-
-void setUserAnswer(int answer, const std::vector<std::string> &closesTitles) {
-    userAnswer() = UserAnswer{answer, closesTitles};
-    applyUserAnswer();
-}
-
 std::string writeSettings() {
     Machine &m = machine();
     std::ostringstream out;
@@ -806,7 +770,6 @@ int readSettings(const std::string &text, const std::string &driveRoot) {
         }
     }
     reader.refuseUnlessWhole();
-    applyUserAnswer();
     return reader.format();
 }
 

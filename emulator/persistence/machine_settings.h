@@ -11,11 +11,6 @@
 
 namespace emu {
 
-// The ANSI code pages a machine can have: 1252, 932, 936, 949 and 950.
-bool isSupportedCodePage(unsigned codePage);
-// The code pages a machine can have, 1252 (a new machine's) first.
-const std::vector<unsigned> &supportedCodePages();
-
 // The current machine's settings as text.
 std::string writeSettings();
 
@@ -32,10 +27,5 @@ constexpr const char *kEndLine = "[end]";
 // Returns the version of the file's form: kStateFormat, or 1 for a file of
 // an earlier version.
 int readSettings(const std::string &text, const std::string &driveRoot);
-
-// What the user in front of the machine does when a message box appears:
-// answers it with a button number, after closing the windows (and ending the
-// programs) of the given titles. Kept in the settings.
-void setUserAnswer(int answer, const std::vector<std::string> &closesTitles);
 
 } // namespace emu

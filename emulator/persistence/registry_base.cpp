@@ -1,4 +1,5 @@
 #include "emulator/persistence/registry_base.h"
+#include "emulator/text.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

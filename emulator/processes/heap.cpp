@@ -2,7 +2,7 @@
 // test sees a block that was not given back.
 #include <cstdlib>
 
-#include "emulator/machine.h"
+#include "emulator/processes/process_state.h"
 #include "platform/heap.h"
 #include "platform/system.h"
 
@@ -17,25 +17,23 @@ namespace win {
 HANDLE GetProcessHeap() { return emu::kProcessHeap; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-    emu::Machine &m = emu::machine();
     // Like Windows, a failing HeapAlloc leaves the last error as it was.
-    if (heap != emu::kProcessHeap || m.heapExhausted) {
+    if (heap != emu::kProcessHeap || emu::processes().heapExhausted) {
         return nullptr;
     }
     void *block = (flags & HEAP_ZERO_MEMORY) != 0 ? std::calloc(1, bytes ? bytes : 1)
                                                   : std::malloc(bytes ? bytes : 1);
     if (block != nullptr) {
-        m.heapBlocks.insert(block);
+        emu::processes().heapBlocks.insert(block);
     }
     return block;
 }
 
 BOOL HeapFree(HANDLE heap, DWORD /*flags*/, LPVOID block) {
-    emu::Machine &m = emu::machine();
     if (block == nullptr) {
         return TRUE;
     }
-    if (heap != emu::kProcessHeap || m.heapBlocks.erase(block) == 0) {
+    if (heap != emu::kProcessHeap || emu::processes().heapBlocks.erase(block) == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -9,7 +9,9 @@
 
 #include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
+#include "emulator/files/file_system.h"
+#include "emulator/processes/process_state.h"
 #include "emulator/processes/search_path.h"
 #include "emulator/text.h"
 #include "platform/libraries.h"
@@ -87,7 +89,7 @@ std::vector<std::string> searchFolders(DWORD flags, const std::string &libraryFo
     }
     const bool altered = (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0 && !libraryFolder.empty();
     std::vector<std::string> folders = {altered ? libraryFolder : programFolder(), systemFolder(),
-                                        machine().windowsFolder, machine().currentDirectory};
+                                        system().windowsFolder, files().currentDirectory};
     for (const std::string &folder : pathVariableFolders()) {
         folders.push_back(folder);
     }
@@ -105,13 +107,12 @@ bool acceptedFlags(DWORD flags, const std::string &fileName) {
     }
     // The library's own folder needs a full path to be known.
     const bool fullPath = fileName.size() > 2 && fileName[1] == ':' && fileName[2] == '\\';
-    return hasSafeLibrarySearch(machine().version) &&
-           (flags & LOAD_WITH_ALTERED_SEARCH_PATH) == 0 &&
+    return hasSafeLibrarySearch(system().version) && (flags & LOAD_WITH_ALTERED_SEARCH_PATH) == 0 &&
            ((flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) == 0 || fullPath);
 }
 
 bool loadedByName(const std::string &name) {
-    for (const LoadedLibrary &library : machine().libraries) {
+    for (const LoadedLibrary &library : processes().libraries) {
         if (equalNoCase(lastName(library.machinePath), name)) {
             return true;
         }
@@ -145,7 +146,6 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
     if (fileName == nullptr || file != nullptr || !emu::acceptedFlags(flags, fileName)) {
         return emu::failLoad(ERROR_INVALID_PARAMETER);
     }
-    emu::Machine &m = emu::machine();
     std::string named = fileName;
     if (emu::lastName(named).find('.') == std::string::npos) {
         named += ".dll";
@@ -158,7 +158,7 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
         return emu::failLoad(ERROR_MOD_NOT_FOUND);
     }
     // A library already loaded is found again, however its path was spelt.
-    for (const emu::LoadedLibrary &library : m.libraries) {
+    for (const emu::LoadedLibrary &library : emu::processes().libraries) {
         if (library.hostPath == resolved.host) {
             return static_cast<HMODULE>(library.object);
         }
@@ -166,8 +166,8 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
     // Its imports first, each from the first folder of the search that
     // holds it; one that is nowhere, or no library, fails the whole load.
     std::vector<emu::LoadedLibrary> loaded;
-    const auto declared = m.libraryImports.find(emu::lastName(path));
-    if (declared != m.libraryImports.end()) {
+    const auto declared = emu::processes().libraryImports.find(emu::lastName(path));
+    if (declared != emu::processes().libraryImports.end()) {
         for (const std::string &import : declared->second) {
             if (emu::loadedByName(import)) {
                 continue;
@@ -189,7 +189,8 @@ HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
     if (loaded.back().object == nullptr) {
         return emu::unload(loaded, ERROR_BAD_EXE_FORMAT);
     }
-    m.libraries.insert(m.libraries.end(), loaded.begin(), loaded.end());
+    emu::processes().libraries.insert(emu::processes().libraries.end(), loaded.begin(),
+                                      loaded.end());
     return static_cast<HMODULE>(loaded.back().object);
 }
 
@@ -198,7 +199,7 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
                                   emu::equalNoCase(moduleName, "kernel32"))) {
         return emu::systemLibrary();
     }
-    for (const emu::LoadedLibrary &library : emu::machine().libraries) {
+    for (const emu::LoadedLibrary &library : emu::processes().libraries) {
         if (moduleName != nullptr &&
             emu::equalNoCase(emu::lastName(library.machinePath), moduleName)) {
             return static_cast<HMODULE>(library.object);
@@ -211,7 +212,7 @@ void *GetProcAddress(HMODULE module, LPCSTR name) {
     void *entry = nullptr;
     if (module == emu::systemLibrary() && name != nullptr) {
         for (const emu::SystemFunction &function : emu::kSystemFunctions) {
-            if (std::string(function.name) == name && function.present(emu::machine().version)) {
+            if (std::string(function.name) == name && function.present(emu::system().version)) {
                 entry = function.address;
             }
         }

@@ -1,25 +1,25 @@
 // Processes and waits of the emulated machine. A wait does not
 // really wait: it runs the virtual clock forward to the next scheduled
 // event until the object is signalled or the time limit is reached.
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/processes/process_state.h"
 #include "platform/processes.h"
 #include "platform/system.h"
 
 namespace emu {
 
 std::shared_ptr<Process> startProcess(const std::string &image) {
-    Machine &m = machine();
     auto process = std::make_shared<Process>();
-    process->id = m.nextProcessId;
-    m.nextProcessId += 4;
+    process->id = processes().nextProcessId;
+    processes().nextProcessId += 4;
     process->image = image;
-    m.processes[process->id] = process;
+    processes().running[process->id] = process;
     return process;
 }
 
 void endProcess(DWORD id, DWORD exitCode) {
-    auto it = machine().processes.find(id);
-    if (it != machine().processes.end() && !it->second->exited) {
+    auto it = processes().running.find(id);
+    if (it != processes().running.end() && !it->second->exited) {
         it->second->exited = true;
         it->second->exitCode = exitCode;
         it->second->heldObjects.clear();
@@ -32,20 +32,20 @@ void endProcess(DWORD id, DWORD exitCode) {
 namespace win {
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    emu::Machine &m = emu::machine();
-    auto object = m.handles.get(handle);
+    auto object = emu::kernel().handles.get(handle);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    const std::uint64_t deadline = milliseconds == INFINITE
-                                       ? UINT64_MAX
-                                       : m.clock.now() + static_cast<std::uint64_t>(milliseconds);
+    const std::uint64_t deadline =
+        milliseconds == INFINITE
+            ? UINT64_MAX
+            : emu::kernel().clock.now() + static_cast<std::uint64_t>(milliseconds);
     while (!object->signaled()) {
-        const std::uint64_t next = m.clock.nextEvent();
+        const std::uint64_t next = emu::kernel().clock.nextEvent();
         if (next > deadline || next == UINT64_MAX) {
             if (deadline != UINT64_MAX) {
-                m.clock.advance(deadline - m.clock.now());
+                emu::kernel().clock.advance(deadline - emu::kernel().clock.now());
             }
             // Nothing scheduled can signal it: an endless wait would hang
             // the installer for good; the machine reports it as a failure.
@@ -58,18 +58,17 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
             }
             break;
         }
-        m.clock.advance(next - m.clock.now());
+        emu::kernel().clock.advance(next - emu::kernel().clock.now());
     }
     object->satisfyWait();
     return WAIT_OBJECT_0;
 }
 
 HANDLE OpenProcess(DWORD access, BOOL /*inheritHandle*/, DWORD processId) {
-    emu::Machine &m = emu::machine();
-    auto it = m.processes.find(processId);
+    auto it = emu::processes().running.find(processId);
     // The machine keeps no ended process open by its id (Windows does so
     // only while some handle to it stays open).
-    if (processId == 0 || it == m.processes.end() || it->second->exited) {
+    if (processId == 0 || it == emu::processes().running.end() || it->second->exited) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -77,11 +76,11 @@ HANDLE OpenProcess(DWORD access, BOOL /*inheritHandle*/, DWORD processId) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return m.handles.add(it->second);
+    return emu::kernel().handles.add(it->second);
 }
 
 BOOL TerminateProcess(HANDLE handle, UINT exitCode) {
-    auto process = emu::machine().handles.getAs<emu::Process>(handle);
+    auto process = emu::kernel().handles.getAs<emu::Process>(handle);
     if (!process) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

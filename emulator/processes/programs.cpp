@@ -8,9 +8,13 @@
 
 #include "emulator/case_less.h"
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/system/system_state.h"
+#include "emulator/files/file_system.h"
+#include "emulator/processes/process_state.h"
+#include "emulator/wow64/wow64.h"
 #include "emulator/processes/search_path.h"
-#include "emulator/registry/registry_editor.h"
+#include "emulator/processes/registry_editor.h"
 #include "emulator/text.h"
 #include "platform/programs.h"
 #include "platform/system.h"
@@ -59,7 +63,7 @@ std::string findProgram(const std::string &name, const std::vector<std::string> 
     }
     std::vector<std::string> folders = firstFolders;
     folders.push_back(systemFolder());
-    folders.push_back(machine().windowsFolder);
+    folders.push_back(system().windowsFolder);
     for (const std::string &folder : pathVariableFolders()) {
         folders.push_back(folder);
     }
@@ -83,7 +87,7 @@ std::string afterProgramName(const std::string &commandLine) {
 // found, as Windows finds it). arguments is the text after the name.
 bool findCommandProgram(const std::string &commandLine, std::string &program,
                         std::string &arguments) {
-    const std::vector<std::string> folders = {programFolder(), machine().currentDirectory};
+    const std::vector<std::string> folders = {programFolder(), files().currentDirectory};
     if (!commandLine.empty() && commandLine[0] == '"') {
         program = findProgram(commandLine.substr(1, commandLine.find('"', 1) - 1), folders);
         arguments = afterProgramName(commandLine);
@@ -115,11 +119,11 @@ std::shared_ptr<Process> launch(StartedProgram started, const std::string &argum
     started.image = redirectedPath(started.image);
     auto process = startProcess(started.image);
     started.processId = process->id;
-    machine().startedPrograms.push_back(started);
+    processes().startedPrograms.push_back(started);
     if (isProgram(started.image, registryEditorPath())) {
         runRegistryEditor(process, arguments, false);
-    } else if (machine().x64 &&
-               isProgram(started.image, machine().windowsFolder + "\\SysWOW64\\regedit.exe")) {
+    } else if (const std::string wow64System = wow64SystemFolder();
+               !wow64System.empty() && isProgram(started.image, wow64System + "\\regedit.exe")) {
         runRegistryEditor(process, arguments, true);
     }
     return process;
@@ -132,7 +136,7 @@ bool isKnownVerb(const char *verb) {
 
 } // namespace
 
-std::string registryEditorPath() { return machine().windowsFolder + "\\regedit.exe"; }
+std::string registryEditorPath() { return system().windowsFolder + "\\regedit.exe"; }
 
 } // namespace emu
 
@@ -166,9 +170,8 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     }
     auto process =
         emu::launch(emu::StartedProgram{"CreateProcessA", program, command, "", 0}, arguments);
-    emu::Machine &m = emu::machine();
-    processInformation->hProcess = m.handles.add(process);
-    processInformation->hThread = m.handles.add(std::make_shared<emu::Thread>(process));
+    processInformation->hProcess = emu::kernel().handles.add(process);
+    processInformation->hThread = emu::kernel().handles.add(std::make_shared<emu::Thread>(process));
     processInformation->dwProcessId = process->id;
     processInformation->dwThreadId = process->id + 1;
     return TRUE;
@@ -187,7 +190,7 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
         return fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
     }
     const std::string folder =
-        info->lpDirectory != nullptr ? info->lpDirectory : emu::machine().currentDirectory;
+        info->lpDirectory != nullptr ? info->lpDirectory : emu::files().currentDirectory;
     const std::string program = emu::findProgram(info->lpFile, {folder});
     if (program.empty()) {
         return fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
@@ -203,7 +206,7 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
                                parameters);
     info->hInstApp = reinterpret_cast<HINSTANCE>(emu::kShellStarted);
     if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
-        info->hProcess = emu::machine().handles.add(process);
+        info->hProcess = emu::kernel().handles.add(process);
     }
     return TRUE;
 }

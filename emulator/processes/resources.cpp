@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "emulator/machine.h"
+#include "emulator/processes/process_state.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 
@@ -56,7 +56,7 @@ HINSTANCE RegisterStringTable(const StringResource *strings, std::size_t count) 
     // The table's address stands for the module's image: a module loaded
     // again is known by the same handle.
     auto *module = reinterpret_cast<HINSTANCE>(const_cast<StringResource *>(strings));
-    std::map<UINT, std::string> &table = emu::machine().stringTables[module];
+    std::map<UINT, std::string> &table = emu::processes().stringTables[module];
     table.clear();
     for (std::size_t i = 0; i < count; ++i) {
         table[strings[i].id] = strings[i].text;
@@ -69,7 +69,7 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
         return 0;
     }
     buffer[0] = '\0';
-    const auto &tables = emu::machine().stringTables;
+    const auto &tables = emu::processes().stringTables;
     const auto table = tables.find(instance);
     if (table == tables.end()) {
         SetLastError(1813); // ERROR_RESOURCE_TYPE_NOT_FOUND: the module has no string table

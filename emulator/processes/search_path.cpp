@@ -4,7 +4,8 @@
 #include <algorithm>
 
 #include "emulator/files/files_internal.h"
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
+#include "emulator/processes/process_state.h"
 #include "emulator/text.h"
 
 namespace emu {
@@ -15,7 +16,7 @@ std::string lastName(const std::string &path) {
 }
 
 std::string programFolder() {
-    std::string folder = machine().programFile;
+    std::string folder = processes().programFile;
     const char *separator = findLastCharacter(folder.c_str(), '\\');
     folder.resize(separator != nullptr ? static_cast<std::size_t>(separator - folder.c_str()) : 0);
     return folder;
@@ -23,7 +24,7 @@ std::string programFolder() {
 
 std::vector<std::string> pathVariableFolders() {
     std::vector<std::string> folders;
-    const auto &environment = machine().environment;
+    const auto &environment = system().environment;
     const auto path = environment.find("PATH");
     if (path == environment.end()) {
         return folders;

@@ -2,14 +2,11 @@
 // handle or process holds its object; opening a name held by an object of
 // another kind fails as it does on Windows.
 #include "platform/semaphores.h"
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/processes/process_state.h"
 #include "platform/system.h"
 
 namespace emu {
-
-void nameObject(const std::string &name, const std::shared_ptr<KernelObject> &object) {
-    machine().namedObjects[name] = object;
-}
 
 std::shared_ptr<Semaphore> createSemaphore(const std::string &name, LONG count, LONG maximum,
                                            DWORD holderProcessId) {
@@ -17,8 +14,8 @@ std::shared_ptr<Semaphore> createSemaphore(const std::string &name, LONG count, 
     semaphore->count = count;
     semaphore->maximum = maximum;
     nameObject(name, semaphore);
-    auto holder = machine().processes.find(holderProcessId);
-    if (holder != machine().processes.end()) {
+    auto holder = processes().running.find(holderProcessId);
+    if (holder != processes().running.end()) {
         holder->second->heldObjects.push_back(semaphore);
     }
     return semaphore;
@@ -30,15 +27,14 @@ namespace win {
 
 HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES /*security*/, LONG initialCount, LONG maximumCount,
                         LPCSTR name) {
-    emu::Machine &m = emu::machine();
     if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     const bool named = name != nullptr && name[0] != '\0';
     if (named) {
-        auto it = m.namedObjects.find(name);
-        if (it != m.namedObjects.end()) {
+        auto it = emu::kernel().namedObjects.find(name);
+        if (it != emu::kernel().namedObjects.end()) {
             if (auto existing = it->second.lock()) {
                 auto semaphore = std::dynamic_pointer_cast<emu::Semaphore>(existing);
                 if (!semaphore) {
@@ -50,7 +46,7 @@ HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES /*security*/, LONG initialCount, L
                     return nullptr;
                 }
                 // The existing semaphore keeps its own counts.
-                HANDLE handle = m.handles.add(semaphore);
+                HANDLE handle = emu::kernel().handles.add(semaphore);
                 SetLastError(ERROR_ALREADY_EXISTS);
                 return handle;
             }
@@ -63,11 +59,11 @@ HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES /*security*/, LONG initialCount, L
         emu::nameObject(name, semaphore);
     }
     SetLastError(ERROR_SUCCESS);
-    return m.handles.add(semaphore);
+    return emu::kernel().handles.add(semaphore);
 }
 
 BOOL ReleaseSemaphore(HANDLE handle, LONG releaseCount, LPLONG previousCount) {
-    auto semaphore = emu::machine().handles.getAs<emu::Semaphore>(handle);
+    auto semaphore = emu::kernel().handles.getAs<emu::Semaphore>(handle);
     if (!semaphore) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

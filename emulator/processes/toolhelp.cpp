@@ -5,7 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/system/system_state.h"
+#include "emulator/processes/process_state.h"
 #include "emulator/processes/search_path.h"
 #include "platform/system.h"
 #include "platform/toolhelp.h"
@@ -19,7 +21,7 @@ struct ProcessSnapshot : KernelObject {
 };
 
 BOOL fillEntry(HANDLE snapshot, LPPROCESSENTRY32 entry, bool first) {
-    auto list = machine().handles.getAs<ProcessSnapshot>(snapshot);
+    auto list = kernel().handles.getAs<ProcessSnapshot>(snapshot);
     if (!list) {
         win::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -42,7 +44,7 @@ BOOL fillEntry(HANDLE snapshot, LPPROCESSENTRY32 entry, bool first) {
     entry->th32ProcessID = id;
     entry->cntThreads = 1;
     const std::string shown =
-        machine().version.platform == VER_PLATFORM_WIN32_NT ? lastName(program) : program;
+        system().version.platform == VER_PLATFORM_WIN32_NT ? lastName(program) : program;
     std::strncpy(entry->szExeFile, shown.c_str(), MAX_PATH - 1);
     return TRUE;
 }
@@ -58,12 +60,12 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD /*processId*/) {
         return INVALID_HANDLE_VALUE;
     }
     auto snapshot = std::make_shared<emu::ProcessSnapshot>();
-    for (const auto &[id, process] : emu::machine().processes) {
+    for (const auto &[id, process] : emu::processes().running) {
         if (!process->exited) {
             snapshot->processes.emplace_back(id, process->image);
         }
     }
-    return emu::machine().handles.add(snapshot);
+    return emu::kernel().handles.add(snapshot);
 }
 
 BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry) {

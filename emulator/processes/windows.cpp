@@ -3,14 +3,15 @@
 // virtual clock.
 #include <algorithm>
 
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/processes/process_state.h"
 #include "platform/system.h"
 #include "platform/windows.h"
 
 namespace emu {
 namespace {
 
-std::vector<std::shared_ptr<Window>> &windows() { return machine().desktop.windows; }
+std::vector<std::shared_ptr<Window>> &windows() { return processes().desktop.windows; }
 
 bool nameMatches(LPCSTR wanted, const std::string &actual) {
     return wanted == nullptr || equalNoCase(wanted, actual);
@@ -19,9 +20,9 @@ bool nameMatches(LPCSTR wanted, const std::string &actual) {
 // Records a message that reaches a window and starts the program's reaction.
 void deliver(const std::shared_ptr<Window> &window, UINT message, WPARAM wParam, LPARAM lParam,
              bool sent, UINT timeLimitMs = 0) {
-    Machine &m = machine();
-    m.desktop.messages.push_back(DeliveredMessage{window->handle, window->title, message, wParam,
-                                                  lParam, sent, m.clock.now(), timeLimitMs});
+    processes().desktop.messages.push_back(DeliveredMessage{window->handle, window->title, message,
+                                                            wParam, lParam, sent,
+                                                            kernel().clock.now(), timeLimitMs});
     for (const WindowReaction &reaction : window->reactions) {
         if (reaction.message != message) {
             continue;
@@ -29,12 +30,13 @@ void deliver(const std::shared_ptr<Window> &window, UINT message, WPARAM wParam,
         const HWND handle = window->handle;
         const DWORD processId = window->processId;
         const bool endsProcess = reaction.endsProcess;
-        m.clock.schedule(m.clock.now() + reaction.delay, [handle, processId, endsProcess] {
-            destroyWindow(handle);
-            if (endsProcess) {
-                endProcess(processId);
-            }
-        });
+        kernel().clock.schedule(kernel().clock.now() + reaction.delay,
+                                [handle, processId, endsProcess] {
+                                    destroyWindow(handle);
+                                    if (endsProcess) {
+                                        endProcess(processId);
+                                    }
+                                });
         return;
     }
 }
@@ -42,7 +44,7 @@ void deliver(const std::shared_ptr<Window> &window, UINT message, WPARAM wParam,
 } // namespace
 
 HWND createWindow(const std::string &title, DWORD processId, const std::string &className) {
-    Desktop &desktop = machine().desktop;
+    Desktop &desktop = processes().desktop;
     auto window = std::make_shared<Window>();
     window->handle = reinterpret_cast<HWND>(desktop.nextHandle);
     desktop.nextHandle += 0x10;
@@ -83,7 +85,7 @@ void destroyWindowsOf(DWORD processId) {
 
 std::vector<DeliveredMessage> messagesTo(const std::string &title) {
     std::vector<DeliveredMessage> found;
-    for (const DeliveredMessage &message : machine().desktop.messages) {
+    for (const DeliveredMessage &message : processes().desktop.messages) {
         if (message.title == title) {
             found.push_back(message);
         }
@@ -125,13 +127,12 @@ LRESULT SendMessageTimeoutA(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    emu::Machine &m = emu::machine();
     if (window->hung) {
-        m.desktop.messages.push_back(emu::DeliveredMessage{window->handle, window->title, message,
-                                                           wParam, lParam, true, m.clock.now(),
-                                                           timeoutMs});
+        emu::processes().desktop.messages.push_back(
+            emu::DeliveredMessage{window->handle, window->title, message, wParam, lParam, true,
+                                  emu::kernel().clock.now(), timeoutMs});
         if ((flags & SMTO_ABORTIFHUNG) == 0) {
-            m.clock.advance(timeoutMs);
+            emu::kernel().clock.advance(timeoutMs);
         }
         SetLastError(ERROR_TIMEOUT);
         return 0;

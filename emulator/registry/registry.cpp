@@ -1,21 +1,24 @@
 // The registry functions of the emulated machine, with Windows' access rules,
 // error codes, size conventions and size limits, and on a 64-bit machine the
-// views of WOW64 (KEY_WOW64_64KEY, KEY_WOW64_32KEY; wow64_registry.h).
+// views of WOW64 (KEY_WOW64_64KEY, KEY_WOW64_32KEY; wow64/registry_views.h).
 #include <cstring>
 
-#include "emulator/machine.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/registry/machine_registry.h"
+
+#include "emulator/faults.h"
+#include "emulator/text.h"
+#include "emulator/wow64/registry_views.h"
+#include "emulator/wow64/wow64.h"
 #include "platform/registry.h"
 
 namespace {
 
+using emu::registry;
 using emu::Registry;
 using emu::RegKey;
 
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE;
 constexpr REGSAM kRegOpenKeyRights = KEY_ALL_ACCESS; // what RegOpenKeyA/RegCreateKeyA ask for
-
-Registry &registry() { return emu::machine().registry; }
 
 std::string text(LPCSTR s) { return s != nullptr ? std::string(s) : std::string(); }
 
@@ -64,7 +67,7 @@ std::string joinKeyPath(const std::vector<std::string> &parts) {
 // What a call that names a subkey of an open key walks: the key it starts
 // from and the parts of the path, with the root and stored path of where
 // it leads. On a 64-bit machine the path goes from the root, as stored for
-// the view the call asks for (wow64_registry.h); a call that names no
+// the view the call asks for (wow64/registry_views.h); a call that names no
 // subkey stays on the open key.
 struct Walk {
     std::shared_ptr<RegKey> from;
@@ -77,7 +80,7 @@ Walk walkFor(const Registry::OpenKey &parent, const std::string &subKey, REGSAM 
     std::vector<std::string> path = emu::splitKeyPath(parent.path);
     const std::vector<std::string> parts = emu::splitKeyPath(subKey);
     path.insert(path.end(), parts.begin(), parts.end());
-    if (!emu::machine().x64 || parts.empty()) {
+    if (!emu::underWow64() || parts.empty()) {
         return {parent.key, parts, parent.root, path};
     }
     HKEY root = parent.root;
@@ -94,7 +97,7 @@ bool hasLeadingSeparator(LPCSTR subKey) { return subKey != nullptr && subKey[0] 
 // The fault a test has planned for this call of a registry operation, or
 // ERROR_SUCCESS.
 LONG plannedFault(const char *operation) {
-    return static_cast<LONG>(emu::machine().faults.next(emu::FaultArea::Registry, operation));
+    return static_cast<LONG>(emu::faults().next(emu::FaultArea::Registry, operation));
 }
 
 // The operations themselves. The exported functions below count as one call
@@ -209,7 +212,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
         return fault;
     }
     if (Registry::isPredefined(key) && (subKey == nullptr || subKey[0] == '\0') &&
-        result != nullptr && registry().lookup(key) != nullptr) {
+        result != nullptr && emu::registry().lookup(key) != nullptr) {
         *result = key; // a root opens as itself
         return ERROR_SUCCESS;
     }
@@ -258,7 +261,8 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     }
     // A null subkey gives back a root itself, as documented; an empty one,
     // or a null one under any other key, opens a new handle on the key.
-    if (subKey == nullptr && Registry::isPredefined(key) && registry().lookup(key) != nullptr) {
+    if (subKey == nullptr && Registry::isPredefined(key) &&
+        emu::registry().lookup(key) != nullptr) {
         *result = key;
         return ERROR_SUCCESS;
     }
@@ -371,7 +375,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 }
 
 LONG RegCloseKey(HKEY key) {
-    return static_cast<LONG>(registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+    return static_cast<LONG>(emu::registry().close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
 }
 
 LSTATUS SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {

@@ -3,25 +3,10 @@
 #include <cstring>
 
 #include "emulator/change_observer.h"
+#include "emulator/registry/root_names.h"
 #include "emulator/text.h"
 
 namespace emu {
-
-std::vector<std::string> splitKeyPath(const std::string &path) {
-    std::vector<std::string> parts;
-    const char *start = path.c_str();
-    for (const char *sep = findCharacter(start, '\\'); sep != nullptr;
-         sep = findCharacter(start, '\\')) {
-        if (sep != start) {
-            parts.emplace_back(start, sep);
-        }
-        start = sep + 1;
-    }
-    if (*start != '\0') {
-        parts.emplace_back(start);
-    }
-    return parts;
-}
 
 RegKey::~RegKey() {
     std::vector<std::shared_ptr<RegKey>> below;
@@ -149,9 +134,9 @@ std::string valueNameProblem(const std::string &name) {
 }
 
 Registry::Registry()
-    : machine_(rootKey("HKEY_LOCAL_MACHINE", rootLevel(HKEY_LOCAL_MACHINE))),
-      user_(rootKey("HKEY_CURRENT_USER", rootLevel(HKEY_CURRENT_USER))),
-      users_(rootKey("HKEY_USERS", rootLevel(HKEY_USERS))) {}
+    : machine_(rootKey(findRootName(HKEY_LOCAL_MACHINE)->longName, rootLevel(HKEY_LOCAL_MACHINE))),
+      user_(rootKey(findRootName(HKEY_CURRENT_USER)->longName, rootLevel(HKEY_CURRENT_USER))),
+      users_(rootKey(findRootName(HKEY_USERS)->longName, rootLevel(HKEY_USERS))) {}
 
 std::size_t Registry::rootLevel(HKEY predefined) {
     if (predefined == HKEY_LOCAL_MACHINE || predefined == HKEY_USERS) {

@@ -173,7 +173,7 @@ public:
     std::shared_ptr<RegKey> holderOf(const RegKey &key);
 
     // Handles of open keys, with where the key lies: below which root, on
-    // which path (as stored, see wow64_registry.h).
+    // which path (as stored, see wow64/registry_views.h).
     HKEY open(std::shared_ptr<RegKey> key, REGSAM access, HKEY root, std::string path);
     struct OpenKey {
         std::shared_ptr<RegKey> key;
@@ -199,9 +199,6 @@ private:
     OpenKey predefinedView_;
     std::uintptr_t nextHandle_ = 0x1000;
 };
-
-// Splits a registry path at its backslashes, dropping empty parts.
-std::vector<std::string> splitKeyPath(const std::string &path);
 
 // Visits a key and every key below it, each before its subkeys and these in
 // name order, with its path: the top's path, then a backslash and nameOf(key)

@@ -54,4 +54,7 @@ struct ServiceManager {
     [[nodiscard]] std::vector<std::string> controlled(DWORD control) const;
 };
 
+// The current machine's service control manager.
+ServiceManager &services();
+
 } // namespace emu

@@ -4,7 +4,8 @@
 // stop requests with 1052, and one whose dependents still run with 1051.
 #include <cstring>
 
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/services/service_manager.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
@@ -44,17 +45,17 @@ struct ServiceObject : KernelObject {
     ACCESS_MASK access = 0;
 };
 
-ServiceManager &manager() { return machine().services; }
+ServiceManager &manager() { return services(); }
 
 SC_HANDLE addHandle(std::shared_ptr<Service> service, ACCESS_MASK access) {
     auto object = std::make_shared<ServiceObject>();
     object->service = std::move(service);
     object->access = access;
-    return reinterpret_cast<SC_HANDLE>(machine().handles.add(object));
+    return reinterpret_cast<SC_HANDLE>(kernel().handles.add(object));
 }
 
 std::shared_ptr<ServiceObject> objectOf(SC_HANDLE handle) {
-    return machine().handles.getAs<ServiceObject>(reinterpret_cast<HANDLE>(handle));
+    return kernel().handles.getAs<ServiceObject>(reinterpret_cast<HANDLE>(handle));
 }
 
 // The service behind a handle that holds the rights in need; nullptr with
@@ -107,7 +108,7 @@ void beginStop(const std::shared_ptr<Service> &service) {
     if (service->stopDuration == kNeverStops) {
         return;
     }
-    Clock &clock = machine().clock;
+    Clock &clock = kernel().clock;
     clock.schedule(clock.now() + service->stopDuration, [service] {
         if (service->state == SERVICE_STOP_PENDING) {
             service->state = SERVICE_STOPPED;
@@ -213,9 +214,8 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
         return FALSE;
     }
     const DWORD error = emu::control(service, control);
-    emu::Machine &m = emu::machine();
-    m.services.controls.push_back(
-        emu::ServiceControlRecord{service->name, control, error, m.clock.now()});
+    emu::services().controls.push_back(
+        emu::ServiceControlRecord{service->name, control, error, emu::kernel().clock.now()});
     // Windows gives the status also with the refusals that concern the
     // service's state.
     emu::fillStatus(*service, status);
@@ -282,7 +282,7 @@ BOOL EnumDependentServicesA(SC_HANDLE handle, DWORD serviceState, LPENUM_SERVICE
 }
 
 BOOL CloseServiceHandle(SC_HANDLE handle) {
-    if (!emu::objectOf(handle) || !emu::machine().handles.close(reinterpret_cast<HANDLE>(handle))) {
+    if (!emu::objectOf(handle) || !emu::kernel().handles.close(reinterpret_cast<HANDLE>(handle))) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

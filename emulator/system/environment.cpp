@@ -3,13 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "emulator/machine.h"
-#include "platform/profile.h"
+#include "emulator/system/system_state.h"
+#include "platform/environment.h"
 
 namespace win {
 
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
-    const auto &environment = emu::machine().environment;
+    const auto &environment = emu::system().environment;
     const std::string text = source != nullptr ? source : "";
     std::string result;
     std::size_t i = 0;

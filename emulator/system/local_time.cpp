@@ -2,7 +2,7 @@
 // seconds since 1970, localtime() adds the machine's time zone.
 #include <ctime>
 
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
 #include "platform/local_time.h"
 #include "platform/system_time.h"
 
@@ -28,7 +28,7 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 void setLocalTime(int year, int month, int day, int hour, int minute, int second) {
     const std::int64_t local = daysFromCivil(year, month, day) * 86400 + std::int64_t{hour} * 3600 +
                                std::int64_t{minute} * 60 + second;
-    const std::int64_t utc = local - machine().calendar.utcOffsetSeconds;
+    const std::int64_t utc = local - system().calendar.utcOffsetSeconds;
     setSystemTime(static_cast<std::uint64_t>((utc + kSecondsFrom1601To1970) * kUnitsPerSecond));
 }
 
@@ -54,7 +54,7 @@ std::tm *localtime(const std::time_t *when) {
     if (when == nullptr || *when < 0) {
         return nullptr;
     }
-    const auto local = static_cast<std::time_t>(*when + emu::machine().calendar.utcOffsetSeconds);
+    const auto local = static_cast<std::time_t>(*when + emu::system().calendar.utcOffsetSeconds);
     if (local < 0 || gmtime_r(&local, &result) == nullptr) {
         return nullptr;
     }

@@ -3,36 +3,34 @@
 // list nobody freed counts as left open.
 #include <new>
 
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/shell_folders.h"
 
 namespace win {
 
 HRESULT SHGetSpecialFolderLocation(HWND /*owner*/, int folder, PIDLIST_ABSOLUTE *items) {
-    emu::Machine &m = emu::machine();
     if (items == nullptr) {
         return E_FAIL;
     }
     *items = nullptr;
-    const auto found = m.specialFolders.find(folder);
-    if (found == m.specialFolders.end()) {
+    const auto found = emu::system().specialFolders.find(folder);
+    if (found == emu::system().specialFolders.end()) {
         return E_FAIL;
     }
     auto *list = new ITEMIDLIST{};
-    m.shellItemLists[list] = found->second;
+    emu::system().shellItemLists[list] = found->second;
     *items = list;
     return S_OK;
 }
 
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
-    const emu::Machine &m = emu::machine();
-    const auto found = m.shellItemLists.find(items);
+    const auto found = emu::system().shellItemLists.find(items);
     if (path == nullptr) {
         return FALSE;
     }
     path[0] = '\0';
-    if (found == m.shellItemLists.end() || found->second.empty()) {
+    if (found == emu::system().shellItemLists.end() || found->second.empty()) {
         return FALSE; // unknown, or a folder outside the file system
     }
     const std::size_t length = emu::wholeCharacterBytes(found->second.c_str(), MAX_PATH - 1);
@@ -42,10 +40,9 @@ BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
 }
 
 void CoTaskMemFree(LPVOID memory) {
-    emu::Machine &m = emu::machine();
-    const auto found = m.shellItemLists.find(memory);
-    if (found != m.shellItemLists.end()) {
-        m.shellItemLists.erase(found);
+    const auto found = emu::system().shellItemLists.find(memory);
+    if (found != emu::system().shellItemLists.end()) {
+        emu::system().shellItemLists.erase(found);
         delete static_cast<ITEMIDLIST *>(memory);
     }
 }

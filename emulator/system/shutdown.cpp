@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator/machine.h"
+#include "emulator/kernel/kernel_objects.h"
+#include "emulator/system/system_state.h"
 #include "platform/shutdown.h"
 #include "platform/system.h"
 
@@ -61,10 +62,10 @@ struct TokenHandle : KernelObject {
     DWORD access = 0;
 };
 
-bool onNtPlatform() { return machine().version.platform == VER_PLATFORM_WIN32_NT; }
+bool onNtPlatform() { return system().version.platform == VER_PLATFORM_WIN32_NT; }
 
 bool shutdownPrivilegeEnabled() {
-    const auto &privileges = machine().processToken.privileges;
+    const auto &privileges = system().processToken.privileges;
     auto it = privileges.find("SeShutdownPrivilege");
     return it != privileges.end() && (it->second & SE_PRIVILEGE_ENABLED) != 0;
 }
@@ -72,9 +73,9 @@ bool shutdownPrivilegeEnabled() {
 // Journals a request; on NT it is refused without the shutdown privilege.
 BOOL request(RestartRequest made) {
     made.accepted = !onNtPlatform() || shutdownPrivilegeEnabled();
-    machine().restartRequests.push_back(made);
-    if (machine().onRestartRequest) {
-        machine().onRestartRequest(made);
+    system().restartRequests.push_back(made);
+    if (system().onRestartRequest) {
+        system().onRestartRequest(made);
     }
     if (!made.accepted) {
         win::SetLastError(ERROR_PRIVILEGE_NOT_HELD);
@@ -103,13 +104,13 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (emu::machine().processToken.openRefused) {
+    if (emu::system().processToken.openRefused) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     auto handle = std::make_shared<emu::TokenHandle>();
     handle->access = access;
-    *token = emu::machine().handles.add(handle);
+    *token = emu::kernel().handles.add(handle);
     return TRUE;
 }
 
@@ -136,7 +137,7 @@ BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            PDWORD returnLength) {
-    auto handle = emu::machine().handles.getAs<emu::TokenHandle>(token);
+    auto handle = emu::kernel().handles.getAs<emu::TokenHandle>(token);
     if (!handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -152,7 +153,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    auto &held = emu::machine().processToken.privileges;
+    auto &held = emu::system().processToken.privileges;
     // Work out the change first: a previous state that does not fit in the
     // caller's buffer leaves every privilege as it was. Only privileges whose
     // state changes are reported in it, as Windows does.

@@ -4,7 +4,7 @@
 // (its files there are those of SysWOW64).
 #include <cstring>
 
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
 #include "platform/system_folders.h"
 
 namespace emu {
@@ -24,9 +24,8 @@ UINT copyFolder(const std::string &folder, LPSTR buffer, UINT size) {
 } // namespace
 
 std::string systemFolder() {
-    const Machine &m = machine();
-    return m.windowsFolder +
-           (m.version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
+    return system().windowsFolder +
+           (system().version.platform == VER_PLATFORM_WIN32_NT ? "\\system32" : "\\SYSTEM");
 }
 
 } // namespace emu
@@ -38,7 +37,7 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    return emu::copyFolder(emu::machine().windowsFolder, buffer, size);
+    return emu::copyFolder(emu::system().windowsFolder, buffer, size);
 }
 
 } // namespace win

@@ -34,7 +34,7 @@ TEST_F(BufferedFiles, RefuseNoPathAndNetworkPaths) {
 // Linux-only: damage is planned through the machine.
 TEST_F(BufferedFiles, ADamagedFileReadsUpToTheDamageThenFails) {
     writeFile("C:\\Setup\\damaged.bin", std::string(5000, 'x'));
-    machine().readFailsFrom["C:\\Setup\\damaged.bin"] = 1500;
+    machine().files.readFailsFrom["C:\\Setup\\damaged.bin"] = 1500;
     FILE *file = win::fopen("C:\\SETUP\\Damaged.bin", "rb");
     ASSERT_NE(file, nullptr);
     char buffer[1024];

@@ -30,14 +30,14 @@ TEST_F(NamesWithoutCase, FoldOnlyTheLettersOfSingleByteCharacters) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.a);
-        machine().codePage = c.codePage;
+        machine().system.codePage = c.codePage;
         EXPECT_EQ(sign(emu::compareNamesNoCase(c.a, c.b)), c.order);
         EXPECT_EQ(sign(emu::compareNamesNoCase(c.b, c.a)), -c.order);
         EXPECT_EQ(emu::equalNoCase(c.a, c.b), c.order == 0);
     }
 
     // Two such names are two registry keys.
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     registry().setString(HKEY_LOCAL_MACHINE, "Software\\\x83\x61", "Name", "small ya");
     registry().setString(HKEY_LOCAL_MACHINE, "Software\\\x83\x41", "Name", "a");
     EXPECT_EQ(registry().stringValue(HKEY_LOCAL_MACHINE, "Software\\\x83\x61", "Name"), "small ya");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/kernel.h"
+#include "platform/user.h"
 #include "platform/processes.h"
 #include "platform/semaphores.h"
 #include "platform/system.h"
@@ -23,6 +24,23 @@ TEST_F(Desktop, FindWindowMatchesTitleAndClassWithoutCaseTopmostFirst) {
     EXPECT_EQ(win::FindWindowA(nullptr, "Synchronization Server"), nullptr);
     emu::destroyWindow(newer);
     EXPECT_EQ(win::FindWindowA(nullptr, "Synchronization"), older);
+}
+
+// The user a machine folder scripts closes the windows of its titles (the
+// program behind one ends), then presses its button; the user of a fresh
+// machine presses OK again.
+TEST_F(Desktop, TheScriptedUserClosesItsTitlesThenAnswersUntilTheMachineIsFresh) {
+    auto program = emu::startProcess("C:\\Program.exe");
+    emu::createWindow("Main", program->id);
+    const HWND lone = emu::createWindow("Lone", 0);
+    const HWND kept = emu::createWindow("Kept", 0);
+    emu::processes().user.scripted = emu::ScriptedAnswer{IDCANCEL, {"Main", "Lone"}};
+    EXPECT_EQ(win::MessageBoxA(nullptr, "Close it", "Setup", MB_OK), IDCANCEL);
+    EXPECT_TRUE(program->exited);
+    EXPECT_EQ(emu::findWindow(lone), nullptr);
+    EXPECT_NE(emu::findWindow(kept), nullptr);
+    freshMachine();
+    EXPECT_EQ(win::MessageBoxA(nullptr, "Close it", "Setup", MB_OK), IDOK);
 }
 
 TEST_F(Desktop, ProgramsReactOnTheVirtualClock) {
@@ -93,9 +111,9 @@ TEST_F(Desktop, OpeningAndEndingProcesses) {
 // conformance cases, conformance/processes_test.cpp).
 TEST_F(Desktop, ATimedOutWaitRunsTheClockOnByItsTime) {
     HANDLE semaphore = win::CreateSemaphoreA(nullptr, 0, 1, nullptr);
-    const std::uint64_t start = machine().clock.now();
+    const std::uint64_t start = machine().kernel.clock.now();
     EXPECT_EQ(win::WaitForSingleObject(semaphore, 1), WAIT_TIMEOUT);
-    EXPECT_EQ(machine().clock.now(), start + 1);
+    EXPECT_EQ(machine().kernel.clock.now(), start + 1);
     win::CloseHandle(semaphore);
 }
 

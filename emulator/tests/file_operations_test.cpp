@@ -45,8 +45,8 @@ TEST_F(FileOperationsTest, FilesHeldByRunningProgramsAreNeitherReplacedNorDelete
     writeFile("C:\\Setup\\QLNINIT.INI", "new");
     writeFile("C:\\Busy.ini", "old");
     writeFile("C:\\App\\BIN\\LOCKED.DLL", "x");
-    machine().filesInUse.push_back("c:\\busy.ini");
-    machine().filesInUse.push_back("C:\\App\\BIN\\LOCKED.DLL");
+    machine().files.filesInUse.push_back("c:\\busy.ini");
+    machine().files.filesInUse.push_back("C:\\App\\BIN\\LOCKED.DLL");
     EXPECT_FALSE(win::CopyFileA("C:\\Setup\\QLNINIT.INI", "C:\\Busy.ini", FALSE));
     EXPECT_EQ(win::GetLastError(), ERROR_SHARING_VIOLATION);
     EXPECT_EQ(readFile("C:\\Busy.ini"), "old");
@@ -57,7 +57,7 @@ TEST_F(FileOperationsTest, FilesHeldByRunningProgramsAreNeitherReplacedNorDelete
 
 // Linux-only: relative paths start at the machine's current folder.
 TEST_F(FileOperationsTest, DelayedOperationsListRelativePathsInFull) {
-    machine().currentDirectory = "C:\\App";
+    machine().files.currentDirectory = "C:\\App";
     ASSERT_TRUE(win::MoveFileExA("new\\a.dll", "c:\\app\\.\\a.dll",
                                  MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(pendingOperations(), list({"\\??\\C:\\App\\new\\a.dll", "!\\??\\C:\\app\\a.dll"}));
@@ -78,7 +78,7 @@ TEST_F(FileOperationsTest, DelayedOperationsNeedWindowsNtAndWriteAccess) {
         registry().stringValue(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations"),
         "odd");
 
-    machine().version.platform = VER_PLATFORM_WIN32_WINDOWS;
+    machine().system.version.platform = VER_PLATFORM_WIN32_WINDOWS;
     EXPECT_FALSE(win::MoveFileExA("C:\\b.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(win::GetLastError(), ERROR_CALL_NOT_IMPLEMENTED);
 }
@@ -87,12 +87,12 @@ TEST_F(FileOperationsTest, DelayedOperationsNeedWindowsNtAndWriteAccess) {
 // through the machine.
 TEST_F(FileOperationsTest, ShortNamesOfRelativePathsAndOfDrivesWithoutThem) {
     writeFile("C:\\Program Files\\Brevanta Other\\readme.txt", "x");
-    machine().currentDirectory = "C:\\Program Files";
+    machine().files.currentDirectory = "C:\\Program Files";
     EXPECT_EQ(shortPath("Brevanta Other\\readme.txt"), "BREVAN~1\\readme.txt");
 
-    machine().shortNames = emu::ShortNames::Off;
+    machine().files.shortNames = emu::ShortNames::Off;
     EXPECT_EQ(shortPath("C:\\Program Files\\Brevanta Other"), "C:\\Program Files\\Brevanta Other");
-    machine().shortNames = emu::ShortNames::LookupFails;
+    machine().files.shortNames = emu::ShortNames::LookupFails;
     EXPECT_EQ(shortPath("C:\\Program Files"), "(failed)");
 }
 
@@ -107,11 +107,11 @@ TEST_F(FileOperationsTest, SystemTimeIsSetByTestsAndRunsWithTheClockToItsMaximum
     win::Sleep(1500);
     win::GetSystemTimeAsFileTime(&now);
     EXPECT_EQ(now.dwLowDateTime, 0x80000000u + 15000000u);
-    machine().clock.start(emu::kClockMaximum - 10);
+    machine().kernel.clock.start(emu::kClockMaximum - 10);
     emu::setSystemTime(emu::kSystemTimeMaximum - 10);
     win::Sleep(1000);
     win::GetSystemTimeAsFileTime(&now);
-    EXPECT_EQ(machine().clock.now(), emu::kClockMaximum);
+    EXPECT_EQ(machine().kernel.clock.now(), emu::kClockMaximum);
     EXPECT_EQ(now.dwHighDateTime, 0x7FFFFFFFu);
     EXPECT_EQ(now.dwLowDateTime, 0xFFFFFFFFu);
 }

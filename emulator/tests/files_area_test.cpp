@@ -48,7 +48,7 @@ TEST_F(EmulatedFiles, SearchesListNamesSortedWithoutCase) {
 
 // Linux-only: host paths are the machine's own.
 TEST_F(EmulatedFiles, ADoubleByteTrailBackslashIsNoSeparator) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     const std::string name = "C:\\\x95\x5C\\file.ini"; // a folder named by one Japanese character
     writeFile(name, "x");
     EXPECT_EQ(find("C:\\\x95\x5C\\*.ini"), (std::vector<std::string>{"file.ini"}));

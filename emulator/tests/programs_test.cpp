@@ -60,16 +60,16 @@ TEST_F(ProgramsTest, RegistryEditorImportsWhileItsStarterWaits) {
     EXPECT_EQ(win::WaitForSingleObject(process.get(), INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(imported(), "yes");
     EXPECT_EQ(win::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    const emu::StartedProgram &started = machine().startedPrograms[0];
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    const emu::StartedProgram &started = machine().processes.startedPrograms[0];
     EXPECT_EQ(started.startedBy, "CreateProcessA");
     EXPECT_EQ(started.image, "C:\\WINDOWS\\regedit.exe");
     EXPECT_EQ(started.commandLine, "regedit /s /i \"C:\\Setup Files\\initial.reg\"");
     EXPECT_EQ(started.processId, processId);
-    EXPECT_EQ(machine().processes[processId]->exitCode, 0u);
-    ASSERT_EQ(machine().registryImports.size(), 1u);
-    EXPECT_EQ(machine().registryImports[0].file, "C:\\Setup Files\\initial.reg");
-    EXPECT_TRUE(machine().registryImports[0].imported);
+    EXPECT_EQ(machine().processes.running[processId]->exitCode, 0u);
+    ASSERT_EQ(machine().processes.registryImports.size(), 1u);
+    EXPECT_EQ(machine().processes.registryImports[0].file, "C:\\Setup Files\\initial.reg");
+    EXPECT_TRUE(machine().processes.registryImports[0].imported);
 }
 
 TEST_F(ProgramsTest, ShellStartsTheEditorByNameWithAShortPath) {
@@ -86,17 +86,17 @@ TEST_F(ProgramsTest, ShellStartsTheEditorByNameWithAShortPath) {
     ASSERT_TRUE(process);
     EXPECT_EQ(win::WaitForSingleObject(process.get(), INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(imported(), "short");
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    EXPECT_EQ(machine().startedPrograms[0].startedBy, "ShellExecuteExA");
-    EXPECT_EQ(machine().startedPrograms[0].commandLine,
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    EXPECT_EQ(machine().processes.startedPrograms[0].startedBy, "ShellExecuteExA");
+    EXPECT_EQ(machine().processes.startedPrograms[0].commandLine,
               "\"C:\\WINDOWS\\REGEDIT.EXE\" /s /i C:\\SETUPF~1\\initial.reg");
 
     // Without SEE_MASK_NOCLOSEPROCESS no handle comes back.
     execute.fMask = 0;
     ASSERT_TRUE(win::ShellExecuteExA(&execute));
     EXPECT_EQ(execute.hProcess, nullptr);
-    machine().clock.advance(1000);
-    EXPECT_EQ(machine().registryImports.size(), 2u);
+    machine().kernel.clock.advance(1000);
+    EXPECT_EQ(machine().processes.registryImports.size(), 2u);
 }
 
 TEST_F(ProgramsTest, EditorRefusesMalformedFilesAndUnknownSwitchesChangingNothing) {
@@ -106,39 +106,41 @@ TEST_F(ProgramsTest, EditorRefusesMalformedFilesAndUnknownSwitchesChangingNothin
     ASSERT_TRUE(start("regedit /s /i C:\\Setup\\broken.reg"));
     win::WaitForSingleObject(process.get(), INFINITE);
     EXPECT_EQ(imported(), "before");
-    EXPECT_EQ(machine().processes[processId]->exitCode, 1u);
-    ASSERT_EQ(machine().registryImports.size(), 1u);
-    EXPECT_FALSE(machine().registryImports[0].imported);
-    EXPECT_NE(machine().registryImports[0].problem.find("line 4"), std::string::npos);
+    EXPECT_EQ(machine().processes.running[processId]->exitCode, 1u);
+    ASSERT_EQ(machine().processes.registryImports.size(), 1u);
+    EXPECT_FALSE(machine().processes.registryImports[0].imported);
+    EXPECT_NE(machine().processes.registryImports[0].problem.find("line 4"), std::string::npos);
 
     writeFile("C:\\Setup\\good.reg", settings("after"));
     ASSERT_TRUE(start("regedit /e C:\\Setup\\good.reg"));
     win::WaitForSingleObject(process.get(), INFINITE);
     EXPECT_EQ(imported(), "before");
-    EXPECT_EQ(machine().registryImports.back().problem, "unknown switch /e");
+    EXPECT_EQ(machine().processes.registryImports.back().problem, "unknown switch /e");
 
     ASSERT_TRUE(start("regedit /s C:\\Setup\\missing.reg"));
     win::WaitForSingleObject(process.get(), INFINITE);
-    EXPECT_EQ(machine().registryImports.back().problem, "cannot open the file");
+    EXPECT_EQ(machine().processes.registryImports.back().problem, "cannot open the file");
 }
 
 TEST_F(ProgramsTest, OtherProgramsAreJournalledAndRunUntilEnded) {
     writeFile("C:\\Program Files\\Tool\\tool.exe", "");
     ASSERT_TRUE(start("C:\\Program Files\\Tool\\tool.exe --quiet"));
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    EXPECT_EQ(machine().startedPrograms[0].image, "C:\\Program Files\\Tool\\tool.exe");
-    EXPECT_TRUE(machine().registryImports.empty());
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    EXPECT_EQ(machine().processes.startedPrograms[0].image, "C:\\Program Files\\Tool\\tool.exe");
+    EXPECT_TRUE(machine().processes.registryImports.empty());
 
     EXPECT_EQ(win::WaitForSingleObject(process.get(), 5000), WAIT_TIMEOUT);
     const DWORD id = processId;
-    machine().clock.schedule(machine().clock.now() + 3000, [id] { emu::endProcess(id, 7); });
+    machine().kernel.clock.schedule(machine().kernel.clock.now() + 3000,
+                                    [id] { emu::endProcess(id, 7); });
     EXPECT_EQ(win::WaitForSingleObject(process.get(), INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(machine().processes[id]->exitCode, 7u);
+    EXPECT_EQ(machine().processes.running[id]->exitCode, 7u);
 
     // A program found on the search path by its bare name.
     writeFile("C:\\WINDOWS\\system32\\notepad.exe", "");
     ASSERT_TRUE(start("notepad readme.txt"));
-    EXPECT_EQ(machine().startedPrograms.back().image, "C:\\WINDOWS\\system32\\notepad.exe");
+    EXPECT_EQ(machine().processes.startedPrograms.back().image,
+              "C:\\WINDOWS\\system32\\notepad.exe");
     emu::endProcess(processId);
 }
 
@@ -150,7 +152,7 @@ TEST_F(ProgramsTest, ProgramsThatCannotStartAreRefused) {
     EXPECT_EQ(win::GetLastError(), ERROR_BAD_EXE_FORMAT);
     std::filesystem::remove(hostPath("C:\\WINDOWS\\regedit.exe"));
     EXPECT_FALSE(start("regedit /s /i C:\\Setup\\readme.txt"));
-    EXPECT_TRUE(machine().startedPrograms.empty());
+    EXPECT_TRUE(machine().processes.startedPrograms.empty());
 
     SHELLEXECUTEINFOA execute{};
     execute.cbSize = sizeof execute;
@@ -164,7 +166,7 @@ TEST_F(ProgramsTest, ProgramsThatCannotStartAreRefused) {
     EXPECT_EQ(reinterpret_cast<std::intptr_t>(execute.hInstApp), SE_ERR_NOASSOC);
     execute.cbSize = 40;
     EXPECT_FALSE(win::ShellExecuteExA(&execute));
-    EXPECT_TRUE(machine().startedPrograms.empty());
+    EXPECT_TRUE(machine().processes.startedPrograms.empty());
 }
 
 } // namespace

@@ -181,7 +181,7 @@ TEST_F(RegFileTest, KeysThatRefuseWritingAreSkippedAndTheRestApplied) {
 }
 
 TEST_F(RegFileTest, DoubleByteCharactersWithABackslashTrailByteStayWhole) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     const std::size_t softwareKeys = registry().find(HKEY_CURRENT_USER, "Software")->subkeys.size();
     // 0x83 0x5C is one Shift-JIS character whose trail byte is a backslash.
     import("REGEDIT4\n"
@@ -226,7 +226,7 @@ TEST_F(RegistryRoundTrip, TextTypesInHexKeepTheirExactBytes) {
 }
 
 TEST_F(RegistryRoundTrip, DoubleByteNamesAndTextKeepTheirBackslashTrailBytes) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     const std::string japanese = "\x95\x5C"; // a character whose trail byte is a backslash
     registry().setString(HKEY_LOCAL_MACHINE, "Software\\" + japanese, japanese + "\\",
                          japanese + "\"" + japanese);
@@ -237,11 +237,11 @@ TEST_F(RegistryRoundTrip, DoubleByteNamesAndTextKeepTheirBackslashTrailBytes) {
 TEST_F(RegistryRoundTrip, BytesThatAreNoCharacterStayAsTheyAre) {
     // A text cut inside a double-byte character, and bytes that code page
     // 1252 leaves undefined.
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     registry().setString(HKEY_CURRENT_USER, "Software\\Test", "Cut", "abc\x95");
     EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, "Software\\Test", "Cut"),
               bytes(std::string("abc\x95\0", 5)));
-    machine().codePage = 1252;
+    machine().system.codePage = 1252;
     registry().setString(HKEY_CURRENT_USER, "Software\\Test", "Undefined", "\x81\x8D\x8F\x90\x9D",
                          REG_EXPAND_SZ);
     EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, "Software\\Test", "Undefined"),
@@ -265,7 +265,7 @@ TEST_F(RegistryRoundTrip, NamesOfAnyBytesComeBackAndPlainOnesStayReadable) {
     };
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.key + " / " + testCase.value);
-        machine().codePage = testCase.codePage;
+        machine().system.codePage = testCase.codePage;
         const std::string key = "Software\\" + testCase.key;
         registry().setString(HKEY_CURRENT_USER, key, testCase.value, "x");
         EXPECT_EQ(afterSaveAndLoad(HKEY_CURRENT_USER, key, testCase.value),

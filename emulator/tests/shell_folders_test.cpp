@@ -22,12 +22,12 @@ TEST_F(EmulatedShell, ItemListsAreOpenUntilFreedAndAbsentFoldersFail) {
     win::CoTaskMemFree(items);
     EXPECT_EQ(emu::openHandleCount(), 0u);
 
-    machine().specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
+    machine().system.specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
     EXPECT_TRUE(
         FAILED(win::SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, &items)));
     EXPECT_EQ(items, nullptr);
 
-    machine().specialFolders[CSIDL_DESKTOP] = ""; // outside the file system
+    machine().system.specialFolders[CSIDL_DESKTOP] = ""; // outside the file system
     ASSERT_EQ(win::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &items), S_OK);
     EXPECT_FALSE(win::SHGetPathFromIDListA(items, path));
     EXPECT_STREQ(path, "");

@@ -25,9 +25,9 @@ TEST_F(WindowsEditions, ProgramsAreToldTheVersionTheirManifestAllows) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.name) + (c.manifested ? " manifested" : ""));
-        emu::configureWindows(machine().drives['C'].hostFolder, *emu::findWindowsEdition(c.name),
-                              c.x64);
-        machine().version.programManifested = c.manifested;
+        emu::configureWindows(machine().files.drives['C'].hostFolder,
+                              *emu::findWindowsEdition(c.name), c.x64);
+        machine().system.version.programManifested = c.manifested;
         OSVERSIONINFOA version{};
         version.dwOSVersionInfoSize = sizeof version;
         ASSERT_TRUE(win::GetVersionExA(&version));

@@ -5,6 +5,7 @@
 #include "frame/application.h"
 #include "base/mbtext.h"
 #include "base/paths.h"
+#include "platform/environment.h"
 #include "platform/profile.h"
 #include "platform/user.h"
 

@@ -9,6 +9,7 @@
 #include "logging/time_stamp.h"
 #include "base/mbtext.h"
 #include "base/paths.h"
+#include "platform/environment.h"
 #include "platform/profile.h"
 #include "registry/product_registry.h"
 

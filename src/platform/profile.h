@@ -1,11 +1,10 @@
-// Profile (INI) files and environment strings of the Win32 seam.
+// Profile (INI) files of the Win32 seam.
 #pragma once
 
 #include "platform/types.h"
 
 namespace win {
 #ifdef _WIN32
-using ::ExpandEnvironmentStringsA;
 using ::GetPrivateProfileIntA;
 using ::GetPrivateProfileStringA;
 using ::WritePrivateProfileStringA;
@@ -14,6 +13,5 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
                                DWORD size, LPCSTR fileName);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR fileName);
-DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 #endif
 } // namespace win

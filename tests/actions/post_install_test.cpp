@@ -65,9 +65,9 @@ TEST_P(PerformPostInstallActions, DefaultFilesOfTheSetupFolderAreCopiedAndImport
     EXPECT_TRUE(fileExists("C:\\Setup\\QLNINIT.INI"));
     // The export waited for the editor: its import is done when it returns.
     EXPECT_EQ(imported(), "default");
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    EXPECT_EQ(machine().startedPrograms[0].startedBy, "ShellExecuteExA");
-    EXPECT_EQ(machine().startedPrograms[0].commandLine,
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    EXPECT_EQ(machine().processes.startedPrograms[0].startedBy, "ShellExecuteExA");
+    EXPECT_EQ(machine().processes.startedPrograms[0].commandLine,
               "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\QLNCFG.REG");
 }
 
@@ -91,8 +91,8 @@ TEST_F(PostInstallTest,
     EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
     EXPECT_EQ(readFile("C:\\Target\\QLNINIT.INI"), "site");
     EXPECT_EQ(imported(), "site");
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    EXPECT_EQ(machine().startedPrograms[0].commandLine,
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    EXPECT_EQ(machine().processes.startedPrograms[0].commandLine,
               "\"C:\\WINDOWS\\regedit.exe\" /s /i C:\\Setup\\CUSTOM~1\\SITESE~1.REG");
 }
 
@@ -114,7 +114,7 @@ TEST_F(PostInstallTest, SettingsNamingNoSingleFileOfTheSetupFolderAreNotUsed) {
                       "\r\nInitialRegFile=" + setting + "\r\n");
         EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", "C:\\Target"), 1);
         EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
-        EXPECT_TRUE(machine().startedPrograms.empty());
+        EXPECT_TRUE(machine().processes.startedPrograms.empty());
     }
     for (const char *path :
          {"C:\\Setup\\*.dat", "C:\\Setup\\\"quoted\".dat", "C:\\Setup\\Folder.dat"}) {
@@ -122,7 +122,7 @@ TEST_F(PostInstallTest, SettingsNamingNoSingleFileOfTheSetupFolderAreNotUsed) {
         EXPECT_EQ(ExecInitialRegFileEX(path), 1);
         EXPECT_EQ(MoveInitialPreferencesFileEX(path, "C:\\Target\\"), 0);
         EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
-        EXPECT_TRUE(machine().startedPrograms.empty());
+        EXPECT_TRUE(machine().processes.startedPrograms.empty());
     }
     EXPECT_EQ(imported(), "");
 }
@@ -134,7 +134,7 @@ TEST_F(PostInstallTest, EmptyTargetFolderGetsNothingWritten) {
     writeFile("C:\\Setup\\QLNCFG.REG", registryFile("empty target"));
     writeFile("C:\\BIN\\MFC42.DLL", "old");
     makeFolder("C:\\Work");
-    machine().currentDirectory = "C:\\Work";
+    machine().files.currentDirectory = "C:\\Work";
     const SetupCallRecord noFolder = record("");
 
     EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup", ""), 0);
@@ -153,13 +153,13 @@ TEST_F(PostInstallTest, RegistryFileWithoutAUsableShortPathIsPassedInQuotes) {
     writeFile("C:\\Setup Files\\QLNCFG.REG", registryFile("quoted"));
     makeFolder("C:\\Target");
     for (const emu::ShortNames shortNames : {emu::ShortNames::LookupFails, emu::ShortNames::Off}) {
-        machine().shortNames = shortNames;
-        machine().startedPrograms.clear();
+        machine().files.shortNames = shortNames;
+        machine().processes.startedPrograms.clear();
         registry().setString(HKEY_LOCAL_MACHINE, kPreferencesKey, "Imported", "");
         EXPECT_EQ(HKPerformPostInstallActions("C:\\Setup Files", "C:\\Target"), 1);
         EXPECT_EQ(imported(), "quoted");
-        ASSERT_EQ(machine().startedPrograms.size(), 1u);
-        EXPECT_EQ(machine().startedPrograms[0].commandLine,
+        ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+        EXPECT_EQ(machine().processes.startedPrograms[0].commandLine,
                   "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
     }
 }
@@ -172,7 +172,7 @@ TEST_F(PostInstallTest, MissingArgumentsFilesAndOverlongPathsSkipTheSteps) {
     makeFolder("C:\\Target");
     EXPECT_EQ(HKPerformPostInstallActions("C:\\Empty", "C:\\Target"), 1);
     EXPECT_FALSE(fileExists("C:\\Target\\QLNINIT.INI"));
-    EXPECT_TRUE(machine().startedPrograms.empty());
+    EXPECT_TRUE(machine().processes.startedPrograms.empty());
 
     // A configured path longer than a path can be is not cut to another file.
     const std::string longName(300, 'x');
@@ -213,7 +213,7 @@ TEST_F(PostInstallTest, EveryIniFileIsCopiedEvenWhenOneCopyFails) {
     writeFile("C:\\Setup\\c.ini", "c");
     writeFile("C:\\Setup\\notes.txt", "n");
     writeFile("C:\\Target\\b.ini", "locked");
-    machine().filesInUse.push_back("C:\\Target\\b.ini");
+    machine().files.filesInUse.push_back("C:\\Target\\b.ini");
 
     EXPECT_EQ(MoveAllINIFilesEX("C:\\Setup\\", "C:\\Target\\"), 1);
     EXPECT_EQ(readFile("C:\\Target\\a.ini"), "a");
@@ -240,24 +240,25 @@ TEST_F(PostInstallTest, RegistryFileIsImportedByTheEditorAsOneQuotedArgument) {
     writeFile("C:\\Setup Files\\QLNCFG.REG", registryFile("exec"));
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup Files\\QLNCFG.REG"), 1);
     EXPECT_EQ(imported(), "exec");
-    ASSERT_EQ(machine().startedPrograms.size(), 1u);
-    EXPECT_EQ(machine().startedPrograms[0].startedBy, "CreateProcessA");
-    EXPECT_EQ(machine().startedPrograms[0].commandLine,
+    ASSERT_EQ(machine().processes.startedPrograms.size(), 1u);
+    EXPECT_EQ(machine().processes.startedPrograms[0].startedBy, "CreateProcessA");
+    EXPECT_EQ(machine().processes.startedPrograms[0].commandLine,
               "\"C:\\WINDOWS\\regedit.exe\" /s /i \"C:\\Setup Files\\QLNCFG.REG\"");
-    EXPECT_TRUE(machine().processes[machine().startedPrograms[0].processId]->exited);
+    EXPECT_TRUE(
+        machine().processes.running[machine().processes.startedPrograms[0].processId]->exited);
 }
 
 TEST_F(PostInstallTest, MissingRegistryFileCountsAsDoneAndAMissingEditorAsFailure) {
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"), 1);
     EXPECT_EQ(ExecInitialRegFileEX(nullptr), 1);
-    EXPECT_TRUE(machine().startedPrograms.empty());
+    EXPECT_TRUE(machine().processes.startedPrograms.empty());
 
     // A malformed file: the editor ran, the registry is unchanged.
     writeFile("C:\\Setup\\QLNCFG.REG", registryFile("broken") + "\"Bad\"=hex:zz\r\n");
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"), 1);
     EXPECT_EQ(imported(), "");
-    ASSERT_EQ(machine().registryImports.size(), 1u);
-    EXPECT_FALSE(machine().registryImports[0].imported);
+    ASSERT_EQ(machine().processes.registryImports.size(), 1u);
+    EXPECT_FALSE(machine().processes.registryImports[0].imported);
 
     fs::remove(hostPath("C:\\WINDOWS\\regedit.exe"));
     EXPECT_EQ(ExecInitialRegFileEX("C:\\Setup\\QLNCFG.REG"), 0);
@@ -273,7 +274,7 @@ TEST_F(PostInstallTest, OldLibraryIsDeletedOrLeftForTheNextStartOfTheSystem) {
     EXPECT_EQ(pendingOperations(), "");
 
     writeFile("C:\\App\\BIN\\MFC42.DLL", "in use");
-    machine().filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
+    machine().files.filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
     folder = record("C:\\App");
     EXPECT_EQ(HKSetupCleanUpOldFiles(&folder), 0);
     EXPECT_TRUE(fileExists("C:\\App\\BIN\\MFC42.DLL"));
@@ -295,7 +296,7 @@ TEST_F(PostInstallTest, CleanUpShowsTheBusyCursorAndIgnoresAMissingFolder) {
     EXPECT_EQ(HKSetupCleanUpOldFiles(&overlong), 0);
     EXPECT_EQ(pendingOperations(), "");
 
-    const auto &cursors = machine().user.cursorHistory;
+    const auto &cursors = machine().processes.user.cursorHistory;
     ASSERT_EQ(cursors.size(), 6u);
     EXPECT_EQ(cursors[0], reinterpret_cast<HCURSOR>(IDC_WAIT));
     EXPECT_EQ(cursors[1], nullptr);
@@ -371,9 +372,9 @@ TEST_F(WriteMonitorTest, BothLibrariesLoadInOrderAndTheEntryPointsResultIsReturn
     // A folder with its backslash gets a second one.
     EXPECT_EQ(HKConfigureWriteMonitorPathsEX("C:\\Quillane\\"), 7);
     EXPECT_EQ(recorded(), "load Rezedev.dll\nload ZepProj.dll\nHKPopulateWriteMonitorPaths\n");
-    ASSERT_EQ(machine().libraries.size(), 2u);
-    EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Quillane\\\\Rezedev.dll");
-    EXPECT_EQ(machine().libraries[1].machinePath, "C:\\Quillane\\\\ZepProj.dll");
+    ASSERT_EQ(machine().processes.libraries.size(), 2u);
+    EXPECT_EQ(machine().processes.libraries[0].machinePath, "C:\\Quillane\\\\Rezedev.dll");
+    EXPECT_EQ(machine().processes.libraries[1].machinePath, "C:\\Quillane\\\\ZepProj.dll");
 
     // The record form; the libraries stay loaded and are not loaded again.
     setenv("RADOZAVU_ZEPPROJ_RESULT", "0", 1);
@@ -394,7 +395,7 @@ TEST_F(WriteMonitorTest, MissingFolderLibraryOrEntryPoint) {
     EXPECT_EQ(HKConfigureWriteMonitorPathsEX(""), 1);
     empty = record("");
     EXPECT_EQ(HKConfigureWriteMonitorPaths(&empty), 1);
-    EXPECT_TRUE(machine().libraries.empty());
+    EXPECT_TRUE(machine().processes.libraries.empty());
 
     // Without Rezedev.dll, ZepProj.dll is not even loaded.
     install("ZepProj.dll", "C:\\NoRezedev\\ZepProj.dll");

@@ -54,7 +54,7 @@ TEST_F(UninstallEditsTest, InstallPathLosesAsManyBytesAsTheProductSuffixHas) {
 }
 
 TEST_F(UninstallEditsTest, InstallPathCutNeverSplitsADoubleByteCharacter) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     // "D:\" and a Shift-JIS character, then 18 bytes, or 17 so that the cut
     // falls between the character's two bytes: then the character goes whole.
     EXPECT_STREQ(EditCustomizedInstallPathEX("D:\\\x83\x5C"

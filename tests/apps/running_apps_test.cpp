@@ -31,17 +31,17 @@ protected:
 
     static std::vector<std::string> boxTexts() {
         std::vector<std::string> texts;
-        for (const auto &box : machine().user.messageBoxes) {
+        for (const auto &box : machine().processes.user.messageBoxes) {
             texts.push_back(box.text);
         }
         return texts;
     }
-    static std::uint64_t now() { return machine().clock.now(); }
+    static std::uint64_t now() { return machine().kernel.clock.now(); }
     static void setVersion(DWORD platform, DWORD major, const std::string &servicePack) {
-        machine().version.platform = platform;
-        machine().version.major = major;
-        machine().version.minor = 0;
-        machine().version.servicePack = servicePack;
+        machine().system.version.platform = platform;
+        machine().system.version.major = major;
+        machine().system.version.minor = 0;
+        machine().system.version.servicePack = servicePack;
     }
     // A client program holding "ZEP", with the windows it shows.
     std::shared_ptr<emu::Process> startClient() {
@@ -54,13 +54,13 @@ protected:
     }
     // The user closes one window at each box, in this order.
     static void userClosesOneWindowPerBox(std::vector<HWND> windows) {
-        machine().user.responder = [windows,
-                                    next = std::size_t{0}](const emu::MessageBoxRecord &) mutable {
-            if (next < windows.size()) {
-                emu::destroyWindow(windows[next++]);
-            }
-            return IDOK;
-        };
+        machine().processes.user.responder =
+            [windows, next = std::size_t{0}](const emu::MessageBoxRecord &) mutable {
+                if (next < windows.size()) {
+                    emu::destroyWindow(windows[next++]);
+                }
+                return IDOK;
+            };
     }
 
     SetupCallRecord record_{};
@@ -75,7 +75,7 @@ TEST_F(RunningApps, WindowsNt4BelowServicePack3IsWarnedAndGoesOn) {
                           Case{"Service Pack 1a", true}, Case{"Service Pack 3", false},
                           Case{"service pack 3", false}, Case{"Service Pack 6", false}}) {
         SCOPED_TRACE(c.servicePack);
-        machine().user.messageBoxes.clear();
+        machine().processes.user.messageBoxes.clear();
         setVersion(VER_PLATFORM_WIN32_NT, 4, c.servicePack);
         EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
         EXPECT_EQ(HKServerSetupFindRunningApps(&record_), 0);
@@ -83,7 +83,7 @@ TEST_F(RunningApps, WindowsNt4BelowServicePack3IsWarnedAndGoesOn) {
         EXPECT_EQ(boxTexts(), expected);
     }
     // Later versions are not asked for a service pack.
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     setVersion(VER_PLATFORM_WIN32_NT, 5, "");
     EXPECT_EQ(HKServerSetupFindRunningApps(&record_), 0);
     EXPECT_TRUE(boxTexts().empty());
@@ -96,7 +96,7 @@ TEST_F(RunningApps, UnsupportedSystemsStopSetupWithTheInstallerBox) {
     EXPECT_TRUE(boxTexts().empty());
     EXPECT_EQ(HKServerSetupFindRunningApps(&record_), 1);
     ASSERT_EQ(boxTexts(), std::vector<std::string>{kUnsupportedText});
-    const emu::MessageBoxRecord &box = machine().user.messageBoxes[0];
+    const emu::MessageBoxRecord &box = machine().processes.user.messageBoxes[0];
     EXPECT_EQ(box.owner, record_.OwnerWindow);
     EXPECT_EQ(box.caption, "Quillane Installation");
     EXPECT_EQ(box.style, MB_OK);
@@ -104,31 +104,31 @@ TEST_F(RunningApps, UnsupportedSystemsStopSetupWithTheInstallerBox) {
     for (auto [platform, major] :
          {std::pair{VER_PLATFORM_WIN32_NT, 3u}, std::pair{VER_PLATFORM_WIN32_WINDOWS, 3u},
           std::pair{VER_PLATFORM_WIN32s, 4u}}) {
-        machine().user.messageBoxes.clear();
+        machine().processes.user.messageBoxes.clear();
         setVersion(platform, major, "");
         EXPECT_EQ(HKSetupFindRunningApps(&record_), 1);
         EXPECT_EQ(HKServerSetupFindRunningApps(&record_), 1);
         EXPECT_EQ(boxTexts(), (std::vector<std::string>{kUnsupportedText, kUnsupportedText}));
     }
 
-    machine().user.messageBoxes.clear();
-    machine().version.queryFails = true;
+    machine().processes.user.messageBoxes.clear();
+    machine().system.version.queryFails = true;
     EXPECT_EQ(HKSetupFindRunningApps(nullptr), 1);
     ASSERT_EQ(boxTexts(), std::vector<std::string>{kUnsupportedText});
-    EXPECT_EQ(machine().user.messageBoxes[0].owner, nullptr); // no record, no owner
+    EXPECT_EQ(machine().processes.user.messageBoxes[0].owner, nullptr); // no record, no owner
 }
 
 TEST_F(RunningApps, WaitCursorIsShownAndRestored) {
     HCURSOR during = nullptr;
-    machine().user.responder = [&during](const emu::MessageBoxRecord &) {
-        during = machine().user.cursor;
+    machine().processes.user.responder = [&during](const emu::MessageBoxRecord &) {
+        during = machine().processes.user.cursor;
         return IDOK;
     };
     setVersion(VER_PLATFORM_WIN32_NT, 3, "");
-    const HCURSOR before = machine().user.cursor;
+    const HCURSOR before = machine().processes.user.cursor;
     HKServerSetupFindRunningApps(&record_);
     EXPECT_EQ(during, win::LoadCursorA(nullptr, IDC_WAIT));
-    EXPECT_EQ(machine().user.cursor, before);
+    EXPECT_EQ(machine().processes.user.cursor, before);
 }
 
 TEST_F(RunningApps, FreeSemaphoreMeansNoClientRuns) {
@@ -136,7 +136,7 @@ TEST_F(RunningApps, FreeSemaphoreMeansNoClientRuns) {
     const std::uint64_t start = now();
     EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
     EXPECT_EQ(now(), start);
-    EXPECT_TRUE(machine().desktop.messages.empty());
+    EXPECT_TRUE(machine().processes.desktop.messages.empty());
     EXPECT_TRUE(boxTexts().empty());
     // Taken and given back at once: the semaphore is as free as before.
     auto free = emu::createSemaphore("ZEP", 1, 1);
@@ -161,13 +161,13 @@ TEST_F(RunningApps, UserIsAskedAgainAfterEachOkUntilBothWindowsAreGone) {
     userClosesOneWindowPerBox({nullptr, sync, manager}); // the first OK closes nothing
     EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
     EXPECT_EQ(boxTexts(), std::vector<std::string>(3, kRunningText));
-    EXPECT_EQ(machine().user.messageBoxes[0].owner, record_.OwnerWindow);
-    EXPECT_TRUE(machine().desktop.messages.empty()); // the user closes them, not setup
+    EXPECT_EQ(machine().processes.user.messageBoxes[0].owner, record_.OwnerWindow);
+    EXPECT_TRUE(machine().processes.desktop.messages.empty()); // the user closes them, not setup
 
     // Any switch value but a machine-wide REG_DWORD 0 asks the user.
     registry().setString(HKEY_LOCAL_MACHINE, kPreferences, "AllowRequestUserCloseApp", "0");
     registry().setDword(HKEY_CURRENT_USER, kPreferences, "AllowRequestUserCloseApp", 0);
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     userClosesOneWindowPerBox({emu::createWindow(kManager, client->id)});
     EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kRunningText});
@@ -192,22 +192,23 @@ TEST_F(RunningApps, BoxesThatCannotBeShownNeverMakeTheWaitSpin) {
         freshMachine();
         record_.OwnerWindow = owner;
         writeFile("C:\\WINDOWS\\QLNQUILL.INI", "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
-        machine().user.ownerMustBeWindow = c.ownerIsNoWindow;
-        machine().user.messageBoxFails = c.noDisplay;
+        machine().processes.user.ownerMustBeWindow = c.ownerIsNoWindow;
+        machine().processes.user.messageBoxFails = c.noDisplay;
         auto client = startClient();
         const HWND sync = emu::createWindow(kSync, client->id);
         const HWND manager = emu::createWindow(kManager, client->id);
         const std::uint64_t start = now();
         if (c.noDisplay) { // the user closes the program without being asked
-            machine().clock.schedule(start + 3000, [sync] { emu::destroyWindow(sync); });
-            machine().clock.schedule(start + 7000, [manager] { emu::destroyWindow(manager); });
+            machine().kernel.clock.schedule(start + 3000, [sync] { emu::destroyWindow(sync); });
+            machine().kernel.clock.schedule(start + 7000,
+                                            [manager] { emu::destroyWindow(manager); });
         } else {
             userClosesOneWindowPerBox({sync, manager});
         }
         EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
 
         std::vector<HWND> owners;
-        for (const auto &box : machine().user.messageBoxes) {
+        for (const auto &box : machine().processes.user.messageBoxes) {
             owners.push_back(box.owner);
         }
         const std::size_t shown = c.polled ? 0 : 2; // two OKs close the two windows
@@ -288,8 +289,8 @@ TEST_F(RunningApps, ProgramIgnoringTheExitRequestIsLeftToTheUserAfter30Seconds) 
     const HWND manager = emu::createWindow(kManager, client->id);
     emu::closeWindowOn(manager, kExitRequest);
     std::vector<std::uint64_t> boxTimes;
-    machine().user.responder = [&boxTimes, sync](const emu::MessageBoxRecord &) {
-        boxTimes.push_back(machine().clock.now());
+    machine().processes.user.responder = [&boxTimes, sync](const emu::MessageBoxRecord &) {
+        boxTimes.push_back(machine().kernel.clock.now());
         if (boxTimes.size() == 2) {
             emu::destroyWindow(sync); // the user closes it at the second box
         }
@@ -318,7 +319,7 @@ TEST_F(RunningApps, UnusableSemaphoreNameLetsSetupGoOn) {
     setAskUser(0);
     EXPECT_EQ(HKSetupFindRunningApps(&record_), 0);
     EXPECT_TRUE(boxTexts().empty());
-    EXPECT_TRUE(machine().desktop.messages.empty());
+    EXPECT_TRUE(machine().processes.desktop.messages.empty());
     EXPECT_NE(emu::findWindow(sync), nullptr);
 }
 
@@ -417,12 +418,12 @@ TEST_F(ServerApps, WindowsOfOtherProgramsWithTheProductsTitlesAreLeftAlone) {
     } systems[] = {{5, false}, {4, true}};
     for (const auto &system : systems) {
         SCOPED_TRACE(system.major);
-        machine().version.major = system.major;
+        machine().system.version.major = system.major;
         EXPECT_EQ(HKSetupAreThereAnyRunningServerApps(nullptr), system.taken ? 1 : 0);
         EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
         EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), system.taken ? 1u : 0u);
     }
-    machine().version.major = 5;
+    machine().system.version.major = 5;
     EXPECT_EQ(HKSetupStopRunningServerApps(nullptr), 0);
     EXPECT_FALSE(other->exited);
     EXPECT_TRUE(emu::messagesTo(kConsole).empty());

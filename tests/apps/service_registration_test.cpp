@@ -108,8 +108,8 @@ TEST_F(DependentServices, LibraryIsCalledForTheServiceAndItsAnswerPassedOn) {
     EXPECT_EQ(recorded(), "load Rezedev.dll\n"
                           "HKConfigureDependentServices QLNSvc40 1\n"
                           "HKConfigureDependentServices QLNSvc40 1\n");
-    ASSERT_EQ(machine().libraries.size(), 1u);
-    EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Lib\\Rezedev.dll");
+    ASSERT_EQ(machine().processes.libraries.size(), 1u);
+    EXPECT_EQ(machine().processes.libraries[0].machinePath, "C:\\Lib\\Rezedev.dll");
 }
 
 TEST_F(DependentServices, NothingToDoOrNothingToCall) {
@@ -122,7 +122,7 @@ TEST_F(DependentServices, NothingToDoOrNothingToCall) {
     EXPECT_EQ(HKAdd2DependentServicesEX(""), 1);
     record.ParamText = "";
     EXPECT_EQ(HKAdd2DependentServices(&record), 1);
-    EXPECT_TRUE(machine().libraries.empty());
+    EXPECT_TRUE(machine().processes.libraries.empty());
 
     makeFolder("C:\\Empty");
     EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Empty"), 0);
@@ -130,7 +130,7 @@ TEST_F(DependentServices, NothingToDoOrNothingToCall) {
     // A library without the entry point is loaded, not called, and kept.
     installLibrary("C:\\Other", "ZepProj.dll");
     EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Other"), 0);
-    EXPECT_EQ(machine().libraries.size(), 1u);
+    EXPECT_EQ(machine().processes.libraries.size(), 1u);
     EXPECT_EQ(recorded(), "load ZepProj.dll\n");
 }
 
@@ -143,14 +143,14 @@ TEST_F(DependentServices, TheLibrarysImportsComeFromItsOwnFolder) {
     std::filesystem::copy_file(std::string(RADOZAVU_STANDIN_FOLDER) + "/importing/ZepShared.dll",
                                hostPath("C:\\Lib") + "/ZepShared.dll");
     writeFile("C:\\Setup\\ZepShared.dll", "planted");
-    machine().libraryImports["Rezedev.dll"] = {"ZepShared.dll"};
+    machine().processes.libraryImports["Rezedev.dll"] = {"ZepShared.dll"};
     for (const DWORD major : {5u, 10u}) {
         SCOPED_TRACE(major);
-        machine().version.major = major;
-        machine().libraries.clear(); // a new installer process
+        machine().system.version.major = major;
+        machine().processes.libraries.clear(); // a new installer process
         EXPECT_EQ(HKAdd2DependentServicesEX("C:\\Lib"), 1);
-        ASSERT_EQ(machine().libraries.size(), 2u);
-        EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Lib\\ZepShared.dll");
+        ASSERT_EQ(machine().processes.libraries.size(), 2u);
+        EXPECT_EQ(machine().processes.libraries[0].machinePath, "C:\\Lib\\ZepShared.dll");
     }
 }
 
@@ -159,8 +159,8 @@ TEST_F(DependentServices, FolderWithTrailingBackslashGetsASecondOne) {
     SetupCallRecord record{};
     record.ParamText = "C:\\Lib\\";
     EXPECT_EQ(HKAdd2DependentServices(&record), 1);
-    ASSERT_EQ(machine().libraries.size(), 1u);
-    EXPECT_EQ(machine().libraries[0].machinePath, "C:\\Lib\\\\Rezedev.dll");
+    ASSERT_EQ(machine().processes.libraries.size(), 1u);
+    EXPECT_EQ(machine().processes.libraries[0].machinePath, "C:\\Lib\\\\Rezedev.dll");
 }
 
 } // namespace

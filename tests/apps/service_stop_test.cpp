@@ -13,7 +13,7 @@ namespace {
 class ServiceStop : public MachineTest {
 protected:
     static emu::ServiceManager &scm() { return machine().services; }
-    static std::uint64_t now() { return machine().clock.now(); }
+    static std::uint64_t now() { return machine().kernel.clock.now(); }
 
     // A service that, asked to stop, is stop-pending for duration ms.
     static emu::Service &addService(const std::string &name, std::uint64_t duration = 0,
@@ -24,7 +24,9 @@ protected:
         return service;
     }
     static DWORD state(const std::string &name) { return scm().find(name)->state; }
-    static const std::vector<emu::MessageBoxRecord> &boxes() { return machine().user.messageBoxes; }
+    static const std::vector<emu::MessageBoxRecord> &boxes() {
+        return machine().processes.user.messageBoxes;
+    }
     // The error box as the system error box shows a code: the system's text
     // without its line end, the code in parentheses.
     static void expectErrorBox(const std::string &text) {
@@ -73,7 +75,7 @@ TEST_F(ServiceStop, PendingStopIsAwaitedWithoutANewRequest) {
     main.waitHint = 500;
     addService("Child");
     const std::uint64_t start = now();
-    machine().clock.schedule(start + 1200, [&main] { main.state = SERVICE_STOPPED; });
+    machine().kernel.clock.schedule(start + 1200, [&main] { main.state = SERVICE_STOPPED; });
 
     apps::StopServiceByName("Main");
     EXPECT_EQ(now() - start, 1500u); // three sleeps of the wait hint
@@ -108,14 +110,14 @@ TEST_F(ServiceStop, FailuresAreShownWithTheSystemTextAndCode) {
     apps::StopServiceByName("Missing");
     expectErrorBox("The specified service does not exist as an installed service.(1060)");
 
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     addService("Stubborn").acceptsStop = false;
     const std::uint64_t start = now();
     apps::StopServiceByName("Stubborn");
     expectErrorBox("The requested control is not valid for this service.(1052)");
     EXPECT_EQ(now(), start); // refused at once, no waiting
 
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     scm().refusesConnection = true;
     apps::StopServiceByName("Stubborn");
     expectErrorBox("Access is denied.(5)");
@@ -143,7 +145,7 @@ TEST_F(ServiceStop, OneBudgetOf60000MsCoversTheServiceAndItsDependents) {
     EXPECT_EQ(state("Child"), SERVICE_STOPPED);
 
     // Finishing just inside the budget is a success.
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     addService("Quick", 29000, 1000).dependents = {"QuickChild"};
     addService("QuickChild", 30000, 1000);
     apps::StopServiceByName("Quick");
@@ -160,7 +162,7 @@ TEST_F(ServiceStop, WaitHintsNeitherOutlastTheBudgetNorStallPolling) {
     EXPECT_LE(now() - start, 60001u);
 
     // A hint of 0 polls without pause until the service is stopped.
-    machine().user.messageBoxes.clear();
+    machine().processes.user.messageBoxes.clear();
     addService("Eager", 50, 0);
     apps::StopServiceByName("Eager");
     EXPECT_TRUE(boxes().empty());
@@ -168,7 +170,7 @@ TEST_F(ServiceStop, WaitHintsNeitherOutlastTheBudgetNorStallPolling) {
 }
 
 TEST_F(ServiceStop, BudgetHoldsAcrossTheTickCountWrapAround) {
-    machine().clock.advance(0xFFFFFFFFull - now() - 2000); // 2 s before the wrap
+    machine().kernel.clock.advance(0xFFFFFFFFull - now() - 2000); // 2 s before the wrap
     addService("Main", 5000, 1000);
     apps::StopServiceByName("Main");
     EXPECT_TRUE(boxes().empty());
@@ -178,7 +180,7 @@ TEST_F(ServiceStop, BudgetHoldsAcrossTheTickCountWrapAround) {
 TEST_F(ServiceStop, ExhaustedHeapStopsNothingAndSaysSo) {
     addService("Main").dependents = {"Child"};
     addService("Child");
-    machine().heapExhausted = true;
+    machine().processes.heapExhausted = true;
     apps::StopServiceByName("Main");
     expectErrorBox("Not enough storage is available to process this command.(8)");
     EXPECT_TRUE(scm().controls.empty());
@@ -186,14 +188,14 @@ TEST_F(ServiceStop, ExhaustedHeapStopsNothingAndSaysSo) {
 
 TEST_F(ServiceStop, WaitCursorStaysUpWhileTheErrorIsShown) {
     HCURSOR during = nullptr;
-    machine().user.responder = [&during](const emu::MessageBoxRecord &) {
-        during = machine().user.cursor;
+    machine().processes.user.responder = [&during](const emu::MessageBoxRecord &) {
+        during = machine().processes.user.cursor;
         return IDOK;
     };
-    const HCURSOR before = machine().user.cursor;
+    const HCURSOR before = machine().processes.user.cursor;
     apps::StopServiceByName("Missing");
     EXPECT_EQ(during, win::LoadCursorA(nullptr, IDC_WAIT));
-    EXPECT_EQ(machine().user.cursor, before);
+    EXPECT_EQ(machine().processes.user.cursor, before);
 }
 
 TEST_F(ServiceStop, StopWithoutDependentsFirstReportsTheManagersRefusal) {

@@ -16,7 +16,7 @@ const std::string kJapanese = "\x95\x5C";
 TEST_F(Text, SearchesSkipTrailBytesOnlyInADoubleByteCodePage) {
     const std::string path = "C:\\" + kJapanese;
     EXPECT_EQ(mbtext::findLastChar(path.c_str(), '\\'), path.c_str() + 4);
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     EXPECT_EQ(mbtext::findLastChar(path.c_str(), '\\'), path.c_str() + 2);
     EXPECT_EQ(mbtext::findChar(kJapanese.c_str(), '\\'), nullptr);
     const std::string order = "A" + kJapanese + "QLNNET";
@@ -25,7 +25,7 @@ TEST_F(Text, SearchesSkipTrailBytesOnlyInADoubleByteCodePage) {
 }
 
 TEST_F(Text, TrailingBackslashRemovalSparesADoubleByteCharacter) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     std::string folder = "C:\\" + kJapanese;
     mbtext::removeTrailingBackslash(folder);
     EXPECT_EQ(folder, "C:\\" + kJapanese);
@@ -44,7 +44,7 @@ TEST_F(Text, CaseInsensitiveComparisonOrdersServicePackTexts) {
 }
 
 TEST_F(Text, BoundedCopiesNeverSplitACharacter) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     const std::string text = "ab" + kJapanese + "c";
     char buffer[4];
     EXPECT_FALSE(mbtext::copyBounded(buffer, sizeof buffer, text.c_str()));
@@ -92,7 +92,7 @@ TEST_F(Text, TheLibraryWalksTextAsTheMachineDoes) {
     const auto sign = [](int value) { return (value > 0) - (value < 0); };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.codePage << " \"" << c.text << "\"");
-        machine().codePage = c.codePage;
+        machine().system.codePage = c.codePage;
         std::vector<const char *> library;
         std::vector<const char *> machineSteps;
         for (const char *p = c.text; *p != '\0'; p = mbtext::next(p)) {

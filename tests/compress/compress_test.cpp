@@ -189,7 +189,7 @@ TEST_F(GzipCopy, DamagedGzipFilesFailAndLeaveThePartialOutput) {
 TEST_F(GzipCopy, AReadErrorOnTheSourceIsNoSuccess) {
     const std::string content = randomBytes(10000, 5);
     writeFile("C:\\Data\\damaged.bin", content);
-    machine().readFailsFrom["c:\\data\\DAMAGED.BIN"] = 3000;
+    machine().files.readFailsFrom["c:\\data\\DAMAGED.BIN"] = 3000;
     EXPECT_EQ(compress("C:\\Data\\damaged.bin", "C:\\Data\\damaged.gz", 6), nullptr);
     // What was read before the error was written out.
     EXPECT_EQ(gunzipWithZlib("C:\\Data\\damaged.gz"), content.substr(0, 3000));
@@ -271,7 +271,7 @@ TEST_F(GzipCopy, AFailedCopyLeavesAnExistingDestinationAsItWas) {
     const std::string plain = randomBytes(20000, 4);
     writeFile("C:\\Data\\plain.bin", plain);
     writeFile("C:\\Data\\damaged.bin", plain);
-    machine().readFailsFrom["C:\\Data\\damaged.bin"] = 3000;
+    machine().files.readFailsFrom["C:\\Data\\damaged.bin"] = 3000;
     ASSERT_NE(compress("C:\\Data\\plain.bin", "C:\\Data\\whole.gz", 6), nullptr);
     const std::string gzip = readFile("C:\\Data\\whole.gz");
     writeFile("C:\\Data\\cut.gz", gzip.substr(0, gzip.size() / 2));

@@ -60,7 +60,7 @@ TEST_F(Getters, WithoutAFileEveryGetterGivesItsDefaultAndNoMessage) {
     EXPECT_EQ(std::string(GetInitialRegFile(setup.c_str())), "C:\\Setup\\\\QLNCFG.REG");
     EXPECT_STREQ(GetExecuteOnCompletion(setup.c_str()), "Error Reading Value");
     EXPECT_STREQ(GetExecutableCmdLineOptions(setup.c_str()), "");
-    EXPECT_TRUE(machine().user.messageBoxes.empty());
+    EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
 }
 
 TEST_F(Getters, EveryGetterReadsItsOwnKey) {
@@ -95,7 +95,7 @@ TEST_F(Getters, ValuesFollowTheProfileRules) {
 }
 
 TEST_F(Getters, AnExpansionTooLongForItsBufferKeepsTheRawValue) {
-    machine().environment["LONG_ONE"] = std::string(600, 'x');
+    machine().system.environment["LONG_ONE"] = std::string(600, 'x');
     writeSetup("[Configuration]\r\nDefaultCacheLocation=%LONG_ONE%%LONG_ONE%\r\n"
                "UpgradeVersionCheck=%LONG_ONE%\r\n");
     EXPECT_STREQ(GetDefaultCacheLocation(setup.c_str()), "%LONG_ONE%%LONG_ONE%");
@@ -103,7 +103,7 @@ TEST_F(Getters, AnExpansionTooLongForItsBufferKeepsTheRawValue) {
 }
 
 TEST_F(Getters, DefaultsPassThroughExpansionToo) {
-    machine().environment["SETUPROOT"] = "C:\\Setup";
+    machine().system.environment["SETUPROOT"] = "C:\\Setup";
     EXPECT_EQ(std::string(GetInitialRegFile("%SETUPROOT%\\")), "C:\\Setup\\\\QLNCFG.REG");
 }
 
@@ -160,7 +160,7 @@ TEST_F(CompletionProgram, AnExistingFileFolderOrWildcardMatchIsReturnedUnchanged
         EXPECT_EQ(std::string(GetExecuteOnCompletion(setup.c_str())),
                   program.front() == '%' ? "C:\\Program Files\\Tools\\Done.exe" : program);
     }
-    EXPECT_TRUE(machine().user.messageBoxes.empty());
+    EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
 }
 
 TEST_F(CompletionProgram, AMissingFileIsReportedUnlessMessagesAreOff) {
@@ -170,12 +170,12 @@ TEST_F(CompletionProgram, AMissingFileIsReportedUnlessMessagesAreOff) {
     };
     for (const Case c : {Case{"NO", false}, Case{"no", false}, Case{"(absent)", false},
                          Case{"YES", true}, Case{"", true}, Case{"Perhaps", true}}) {
-        machine().user.messageBoxes.clear();
+        machine().processes.user.messageBoxes.clear();
         configure(c.show, "C:\\Program Files\\Tools\\missing.exe");
         EXPECT_STREQ(GetExecuteOnCompletion(setup.c_str()), "Error Reading Value") << c.show;
-        ASSERT_EQ(machine().user.messageBoxes.size(), c.boxShown ? 1u : 0u) << c.show;
+        ASSERT_EQ(machine().processes.user.messageBoxes.size(), c.boxShown ? 1u : 0u) << c.show;
         if (c.boxShown) {
-            const emu::MessageBoxRecord &box = machine().user.messageBoxes[0];
+            const emu::MessageBoxRecord &box = machine().processes.user.messageBoxes[0];
             EXPECT_EQ(box.owner, nullptr);
             EXPECT_EQ(box.caption, "Quillane");
             EXPECT_EQ(box.text, kMissingText);
@@ -187,13 +187,13 @@ TEST_F(CompletionProgram, AMissingFileIsReportedUnlessMessagesAreOff) {
 TEST_F(CompletionProgram, AnEmptyValueMatchesNoFile) {
     configure("YES", "");
     EXPECT_STREQ(GetExecuteOnCompletion(setup.c_str()), "Error Reading Value");
-    EXPECT_EQ(machine().user.messageBoxes.size(), 1u);
+    EXPECT_EQ(machine().processes.user.messageBoxes.size(), 1u);
 }
 
 TEST_F(CompletionProgram, TheSentinelInAnyCaseIsReturnedWithoutALookup) {
     configure("YES", "ERROR reading value");
     EXPECT_STREQ(GetExecuteOnCompletion(setup.c_str()), "ERROR reading value");
-    EXPECT_TRUE(machine().user.messageBoxes.empty());
+    EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
 }
 
 TEST_F(CompletionProgram, TheBoxTitleIsTheDisplayNameReadAtLoad) {
@@ -201,8 +201,8 @@ TEST_F(CompletionProgram, TheBoxTitleIsTheDisplayNameReadAtLoad) {
     reloadLibrary();
     configure("YES", "C:\\nowhere.exe");
     GetExecuteOnCompletion(setup.c_str());
-    ASSERT_EQ(machine().user.messageBoxes.size(), 1u);
-    EXPECT_EQ(machine().user.messageBoxes[0].caption, "Quillane Pro");
+    ASSERT_EQ(machine().processes.user.messageBoxes.size(), 1u);
+    EXPECT_EQ(machine().processes.user.messageBoxes[0].caption, "Quillane Pro");
 }
 
 } // namespace

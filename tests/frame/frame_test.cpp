@@ -26,7 +26,7 @@ TEST_F(Frame, DisplayNameIsReadAtLoadAndKeptUntilTheNextLoad) {
 }
 
 TEST_F(Frame, AnOverlongDisplayNameIsCutAtACharacterBoundary) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     // 258 single bytes, then a double-byte character that would end past 259.
     registry().setString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProductName",
                          std::string(258, 'q') + "\x82\xA0" + "tail");
@@ -50,8 +50,8 @@ TEST_F(Frame, InstallerBoxIsOwnedByTheInstallerAndHasNoIcon) {
     SetupCallRecord record{};
     record.OwnerWindow = reinterpret_cast<HWND>(0x1234);
     InstallerMessageBox(record, kMsgSystemNotSupported);
-    ASSERT_EQ(machine().user.messageBoxes.size(), 1u);
-    const emu::MessageBoxRecord &box = machine().user.messageBoxes[0];
+    ASSERT_EQ(machine().processes.user.messageBoxes.size(), 1u);
+    const emu::MessageBoxRecord &box = machine().processes.user.messageBoxes[0];
     EXPECT_EQ(box.owner, record.OwnerWindow);
     EXPECT_EQ(box.caption, "Quillane Installation");
     EXPECT_EQ(box.text, "Quillane cannot be installed on this operating system.");
@@ -63,7 +63,7 @@ TEST_F(Frame, SystemErrorBoxShowsTheSystemTextAndTheCode) {
     EXPECT_EQ(SystemErrorBox(1460), 1);
     EXPECT_EQ(SystemErrorBox(987654), 1);
     EXPECT_EQ(SystemErrorBox(0xFFFFFFFFu), 1);
-    const auto &boxes = machine().user.messageBoxes;
+    const auto &boxes = machine().processes.user.messageBoxes;
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_EQ(boxes[0].text, "Stopping the service failed\nAccess is denied.(5)");
     EXPECT_EQ(boxes[1].text, "This operation returned because the timeout period expired.(1460)");
@@ -82,14 +82,14 @@ TEST_F(Frame, BusyCursorRestoresThePreviousCursorOnlyAtTheOutermostEnd) {
     win::SetCursor(arrow);
     {
         BusyCursor outer;
-        EXPECT_EQ(machine().user.cursor, wait);
+        EXPECT_EQ(machine().processes.user.cursor, wait);
         {
             BusyCursor inner;
-            EXPECT_EQ(machine().user.cursor, wait);
+            EXPECT_EQ(machine().processes.user.cursor, wait);
         }
-        EXPECT_EQ(machine().user.cursor, wait);
+        EXPECT_EQ(machine().processes.user.cursor, wait);
     }
-    EXPECT_EQ(machine().user.cursor, arrow);
+    EXPECT_EQ(machine().processes.user.cursor, arrow);
 }
 
 } // namespace

@@ -400,7 +400,7 @@ TEST_F(FaultWalk, APendingDeleteIsAddedToTheListWholeOrNotAtAll) {
         walk(area, {.arrange =
                         [&] {
                             writeFile("C:\\App\\BIN\\MFC42.DLL", "old library");
-                            machine().filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
+                            machine().files.filesInUse.push_back("C:\\App\\BIN\\MFC42.DLL");
                             registry().setBinary(
                                 HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations",
                                 {'\\', '?', '?', '\\', 'C', ':', '\\', 'x', 0, 0, 0}, REG_MULTI_SZ);
@@ -460,25 +460,27 @@ TEST_F(FaultWalk, ASettingIsTheStoredOneOrTheDefault) {
                   EXPECT_TRUE(program == "C:\\Setup\\SETUP.EXE" || program == "Error Reading Value")
                       << program;
                   // The user hears of a missing program only when the result says so.
-                  EXPECT_LE(machine().user.messageBoxes.size(),
+                  EXPECT_LE(machine().processes.user.messageBoxes.size(),
                             program == "Error Reading Value" ? 1u : 0u);
               }});
 }
 
 TEST_F(FaultWalk, ARestartIsAskedForWhateverFails) {
     for (const FaultArea area : kBothAreas) {
-        walk(area,
-             {.arrange =
-                  [&] {
-                      registry().create(HKEY_LOCAL_MACHINE, "Software");
-                      registry().create(HKEY_CURRENT_USER, "Software");
-                      machine().version = emu::VersionInfo{VER_PLATFORM_WIN32_NT, 4,    0, 1381,
-                                                           "Service Pack 6a",     false};
-                      writeFile("C:\\Program Files\\Brevanta\\Quillane\\QLNQUILL.INI",
-                                "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
-                  },
-              .act = [] { EXPECT_EQ(HKSetupRebootComputer(nullptr), 0); },
-              .check = [](const Step &) { EXPECT_EQ(emu::machine().restartRequests.size(), 1u); }});
+        walk(area, {.arrange =
+                        [&] {
+                            registry().create(HKEY_LOCAL_MACHINE, "Software");
+                            registry().create(HKEY_CURRENT_USER, "Software");
+                            machine().system.version = emu::VersionInfo{
+                                VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 6a", false};
+                            writeFile("C:\\Program Files\\Brevanta\\Quillane\\QLNQUILL.INI",
+                                      "[DebugIniMsgs]\r\nEnableDebugIniMessages=1\r\n");
+                        },
+                    .act = [] { EXPECT_EQ(HKSetupRebootComputer(nullptr), 0); },
+                    .check =
+                        [](const Step &) {
+                            EXPECT_EQ(emu::machine().system.restartRequests.size(), 1u);
+                        }});
     }
 }
 

@@ -137,9 +137,9 @@ TEST_F(Limits, TheOldLibraryIsRemovedWhenItsPathFits) {
         // A path too long for the step is left alone: neither deleted nor
         // marked for deletion at the next start.
         EXPECT_EQ(fileExists(library), delta > 0);
-        EXPECT_EQ(registry().value(HKEY_LOCAL_MACHINE, sessionManager,
-                                   "PendingFileRenameOperations"),
-                  nullptr);
+        EXPECT_EQ(
+            registry().value(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations"),
+            nullptr);
     }
 }
 
@@ -179,15 +179,15 @@ TEST_F(Limits, ThePackageNameIsDeletedWhenItsKeyPathFits) {
 
 TEST_F(Limits, TheSetupProgramPathKeeps259Characters) {
     for (const int delta : kBelowAtAbove) {
-        machine().programFile = pathOfLength(259 + delta, "\\SETUP.EXE");
-        SCOPED_TRACE(trace(machine().programFile.size()));
-        EXPECT_EQ(std::string(HKGetSetupExePath()), machine().programFile.substr(0, 259));
+        machine().processes.programFile = pathOfLength(259 + delta, "\\SETUP.EXE");
+        SCOPED_TRACE(trace(machine().processes.programFile.size()));
+        EXPECT_EQ(std::string(HKGetSetupExePath()), machine().processes.programFile.substr(0, 259));
     }
 }
 
 TEST_F(Limits, TheRegisteredCommonDesktopFillsA260ByteBuffer) {
-    machine().specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
-    const std::string userDesktop = machine().specialFolders.at(CSIDL_DESKTOP);
+    machine().system.specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
+    const std::string userDesktop = machine().system.specialFolders.at(CSIDL_DESKTOP);
     for (const int delta : kBelowAtAbove) {
         const std::string desktop = pathOfLength(259 + delta, "\\Desktop");
         SCOPED_TRACE(trace(desktop.size()));

@@ -21,9 +21,9 @@ TEST_F(SharedObject, TheLoadStepReadsTheDisplayNameUnderTheInitialKeyNames) {
         reinterpret_cast<GetExecuteOnCompletion>(dlsym(library, "GetExecuteOnCompletion"));
     ASSERT_NE(getter, nullptr);
     EXPECT_STREQ(getter("C:\\Setup\\"), "Error Reading Value");
-    ASSERT_EQ(machine().user.messageBoxes.size(), 1u);
+    ASSERT_EQ(machine().processes.user.messageBoxes.size(), 1u);
     // The box's title is the display name worked out at load.
-    EXPECT_EQ(machine().user.messageBoxes[0].caption, "Quillane Pro");
+    EXPECT_EQ(machine().processes.user.messageBoxes[0].caption, "Quillane Pro");
     dlclose(library);
 }
 

@@ -44,10 +44,10 @@ protected:
 TEST_F(ActionLog, AppendsAStampedLineAndShowsTheWaitCursor) {
     EXPECT_EQ(addLine(std::string(kSetupIni) + "|Copied files"), 0);
     EXPECT_EQ(readFile(kLog), line("Copied files"));
-    const auto &cursors = machine().user.cursorHistory;
+    const auto &cursors = machine().processes.user.cursorHistory;
     ASSERT_EQ(cursors.size(), 2u);
     EXPECT_EQ(cursors[0], win::LoadCursorA(nullptr, IDC_WAIT));
-    EXPECT_EQ(machine().user.cursor, nullptr);
+    EXPECT_EQ(machine().processes.user.cursor, nullptr);
 }
 
 TEST_F(ActionLog, LinesAreAppendedInCallOrderAfterWhatIsThere) {
@@ -63,7 +63,8 @@ TEST_F(ActionLog, ResultsFollowTheRecordAndTheBar) {
     EXPECT_EQ(HKSetupAddActionLog(nullptr), 1);
     SetupCallRecord empty{};
     EXPECT_EQ(HKSetupAddActionLog(&empty), 1);
-    EXPECT_TRUE(machine().user.cursorHistory.empty()) << "no cursor before a text is found";
+    EXPECT_TRUE(machine().processes.user.cursorHistory.empty())
+        << "no cursor before a text is found";
 
     EXPECT_EQ(addLine(std::string(kSetupIni) + " Copied files"), 1);
     EXPECT_FALSE(fileExists(kLog));
@@ -76,7 +77,7 @@ TEST_F(ActionLog, ResultsFollowTheRecordAndTheBar) {
 }
 
 TEST_F(ActionLog, TheBarIsFoundWithoutTakingATrailByteForIt) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     // 0x81 0x7C is one double-byte character whose second byte is "|".
     const std::string setupIni = "C:\\Setup\x81\x7C\\QLNSETUP.INI";
     writeFile(setupIni, std::string("[Configuration]\r\nInstallActionLog=") + kLog + "\r\n");
@@ -147,7 +148,7 @@ TEST_F(ActionLog, AnOverlongParameterTextKeepsItsPathAndCutsTheMessage) {
     EXPECT_EQ(readFile(kLog), line(std::string(519 - setupIni.size() - 1, 'm')));
 
     // A double-byte character that would straddle the cut is left out whole.
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     writeFile(kLog, "");
     const std::string prefix(519 - setupIni.size() - 2, 'k');
     EXPECT_EQ(addLine(setupIni + "|" + prefix + "\x82\xA0" + "tail"), 0);

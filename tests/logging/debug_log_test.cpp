@@ -194,7 +194,7 @@ TEST_F(DebugLog, MessagesAreCutAt1023CharactersOnACharacterBoundary) {
     DebugLogWindows("%s", longText.c_str());
     EXPECT_EQ(value(kWindowsIni, "001"), stamped(std::string(1023, 'x')));
 
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     DebugLogWindows("%s\x82\xA0", std::string(1022, 'y').c_str());
     EXPECT_EQ(value(kWindowsIni, "002"), stamped(std::string(1022, 'y')));
 }

@@ -29,7 +29,7 @@ TEST_F(TimeStamp, FollowsTheMachinesLocalTimeAndItsClock) {
 
     // A time zone moves the local time, not the calendar time.
     const std::time_t before = win::time(nullptr);
-    machine().calendar.utcOffsetSeconds = std::int64_t{2} * 3600;
+    machine().system.calendar.utcOffsetSeconds = std::int64_t{2} * 3600;
     EXPECT_EQ(win::time(nullptr), before);
     EXPECT_EQ(CurrentTimeStamp(), "Tue Feb 29 02:00 AM 2000");
 }

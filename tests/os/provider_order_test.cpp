@@ -246,8 +246,8 @@ TEST_F(ProviderOrder, WithLoggingOffNothingIsWrittenToTheLogFile) {
     EXPECT_EQ(storedBytes(), written("RDPNP,"));
     EXPECT_FALSE(fileExists(kWindowsIni));
     // The wait cursor was shown and put back.
-    EXPECT_FALSE(machine().user.cursorHistory.empty());
-    EXPECT_EQ(machine().user.cursor, nullptr);
+    EXPECT_FALSE(machine().processes.user.cursorHistory.empty());
+    EXPECT_EQ(machine().processes.user.cursor, nullptr);
 }
 
 // The order is read and built whole, however long it is: nothing is lost

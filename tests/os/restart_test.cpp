@@ -27,7 +27,7 @@ protected:
     }
 
     static void runsOn(DWORD platform, DWORD major, DWORD minor, const std::string &servicePack) {
-        emu::VersionInfo &version = emu::machine().version;
+        emu::VersionInfo &version = emu::machine().system.version;
         version.platform = platform;
         version.major = major;
         version.minor = minor;
@@ -35,7 +35,7 @@ protected:
     }
 
     static DWORD shutdownPrivilege() {
-        return emu::machine().processToken.privileges.at("SeShutdownPrivilege");
+        return emu::machine().system.processToken.privileges.at("SeShutdownPrivilege");
     }
 
     static std::optional<DWORD> exitWindowsMark() {
@@ -79,8 +79,8 @@ TEST_F(Restart, TheDecisionTableChoosesThePrivilegeStepAndTheCall) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.system);
-        machine().restartRequests.clear();
-        machine().processToken = {};
+        machine().system.restartRequests.clear();
+        machine().system.processToken = {};
         registry().create(HKEY_LOCAL_MACHINE, kMachinePreferences)->values.clear();
         registry()
             .create(HKEY_CURRENT_USER, "Software\\Brevanta\\Quillane\\Preferences")
@@ -100,8 +100,8 @@ TEST_F(Restart, TheDecisionTableChoosesThePrivilegeStepAndTheCall) {
 
         EXPECT_EQ((shutdownPrivilege() & SE_PRIVILEGE_ENABLED) != 0, row.privilegeEnabled);
         EXPECT_EQ(exitWindowsMark(), 1u);
-        ASSERT_EQ(machine().restartRequests.size(), 1u);
-        const emu::RestartRequest &request = machine().restartRequests[0];
+        ASSERT_EQ(machine().system.restartRequests.size(), 1u);
+        const emu::RestartRequest &request = machine().system.restartRequests[0];
         if (row.workaround) {
             EXPECT_EQ(request.call, "InitiateSystemShutdownA");
             EXPECT_FALSE(request.machineName.has_value());
@@ -123,32 +123,33 @@ TEST_F(Restart, TheVersionTestsAnswerNoWhenTheVersionCannotBeRead) {
     runsOn(VER_PLATFORM_WIN32_NT, 4, 0, "Service Pack 6");
     EXPECT_TRUE(os::IsWindowsNt4OrLater());
     EXPECT_TRUE(os::IsWindowsNt4Sp6OrLater());
-    machine().version.queryFails = true;
+    machine().system.version.queryFails = true;
     EXPECT_FALSE(os::IsWindowsNt4OrLater());
     EXPECT_FALSE(os::IsWindowsNt4Sp6OrLater());
 }
 
 TEST_F(Restart, TheMarkIsWrittenBeforeTheRequestEvenWhenTheRestartIsRefused) {
-    machine().processToken.privileges.erase("SeShutdownPrivilege"); // a user without the right
+    machine().system.processToken.privileges.erase(
+        "SeShutdownPrivilege"); // a user without the right
     std::optional<DWORD> markAtRequest;
-    machine().onRestartRequest = [&](const emu::RestartRequest &) {
+    machine().system.onRestartRequest = [&](const emu::RestartRequest &) {
         markAtRequest = exitWindowsMark();
     };
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
-    ASSERT_EQ(machine().restartRequests.size(), 1u);
-    EXPECT_FALSE(machine().restartRequests[0].accepted);
+    ASSERT_EQ(machine().system.restartRequests.size(), 1u);
+    EXPECT_FALSE(machine().system.restartRequests[0].accepted);
     EXPECT_EQ(markAtRequest, 1u);
-    EXPECT_EQ(machine().user.cursor, nullptr) << "the wait cursor was put back";
+    EXPECT_EQ(machine().processes.user.cursor, nullptr) << "the wait cursor was put back";
 
     // A user key that cannot be written changes nothing else.
-    machine().restartRequests.clear();
-    machine().processToken = {};
+    machine().system.restartRequests.clear();
+    machine().system.processToken = {};
     registry().create(HKEY_CURRENT_USER, kUserReserved)->values.clear();
     registry().find(HKEY_CURRENT_USER, "Software")->denyWrite = true;
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
     EXPECT_FALSE(exitWindowsMark().has_value());
-    ASSERT_EQ(machine().restartRequests.size(), 1u);
-    EXPECT_TRUE(machine().restartRequests[0].accepted);
+    ASSERT_EQ(machine().system.restartRequests.size(), 1u);
+    EXPECT_TRUE(machine().system.restartRequests[0].accepted);
 }
 
 TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
@@ -157,7 +158,7 @@ TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
     const HWND agent = emu::createWindow("Quillane Agent", program, "QlnAgentFrame");
     emu::closeWindowOn(agent, WM_CLOSE);
     std::size_t agentMessagesAtRequest = 99;
-    machine().onRestartRequest = [&](const emu::RestartRequest &) {
+    machine().system.onRestartRequest = [&](const emu::RestartRequest &) {
         agentMessagesAtRequest = emu::messagesTo("Quillane Agent").size();
     };
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
@@ -171,21 +172,21 @@ TEST_F(Restart, TheAgentIsAskedToCloseBeforeTheRestart) {
     EXPECT_EQ(emu::findWindow(agent), nullptr);
     EXPECT_EQ(agentMessagesAtRequest, 1u);
     EXPECT_TRUE(emu::messagesTo("Quillane Agent - Status").empty());
-    EXPECT_EQ(machine().restartRequests.size(), 1u);
+    EXPECT_EQ(machine().system.restartRequests.size(), 1u);
 
     // With no agent running the restart goes ahead all the same.
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
     EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), 1u);
-    EXPECT_EQ(machine().restartRequests.size(), 2u);
+    EXPECT_EQ(machine().system.restartRequests.size(), 2u);
 
     // A hung agent holds it up no longer than its program takes to be seen
     // as hung.
     emu::findWindow(emu::createWindow("Quillane Agent", program))->hung = true;
-    const std::uint64_t start = machine().clock.now();
+    const std::uint64_t start = machine().kernel.clock.now();
     EXPECT_EQ(HKSetupRebootComputer(nullptr), 0);
     EXPECT_EQ(emu::messagesTo("Quillane Agent").size(), 2u);
-    EXPECT_LE(machine().clock.now() - start, 30000u);
-    EXPECT_EQ(machine().restartRequests.size(), 3u);
+    EXPECT_LE(machine().kernel.clock.now() - start, 30000u);
+    EXPECT_EQ(machine().system.restartRequests.size(), 3u);
 }
 
 TEST_F(Restart, EachStepIsLoggedInTheInstallFolder) {
@@ -214,7 +215,7 @@ TEST_F(Restart, EachStepIsLoggedInTheInstallFolder) {
 class AdjustProcessPrivilege : public MachineTest {};
 
 TEST_F(AdjustProcessPrivilege, SetsAndClearsOnlyTheEnabledBit) {
-    auto &privileges = machine().processToken.privileges;
+    auto &privileges = machine().system.processToken.privileges;
     privileges["SeShutdownPrivilege"] = SE_PRIVILEGE_ENABLED_BY_DEFAULT;
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(privileges["SeShutdownPrivilege"],
@@ -232,7 +233,7 @@ TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
     ASSERT_TRUE(win::OpenProcessToken(win::GetCurrentProcess(),
                                       TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
     EXPECT_EQ(os::AdjustProcessPrivilege("SeDebugPrivilege", TRUE, token), ERROR_SUCCESS);
-    EXPECT_EQ(machine().processToken.privileges["SeDebugPrivilege"], SE_PRIVILEGE_ENABLED);
+    EXPECT_EQ(machine().system.processToken.privileges["SeDebugPrivilege"], SE_PRIVILEGE_ENABLED);
     EXPECT_EQ(emu::openHandleCount(), 1u);
 
     HANDLE adjustOnly = nullptr;
@@ -247,19 +248,19 @@ TEST_F(AdjustProcessPrivilege, UsesAGivenTokenAndLeavesItOpen) {
 TEST_F(AdjustProcessPrivilege, FailuresComeBackAsTheirErrorCodes) {
     EXPECT_EQ(os::AdjustProcessPrivilege("SeNoSuchPrivilege", TRUE, nullptr),
               ERROR_NO_SUCH_PRIVILEGE);
-    machine().processToken.openRefused = true;
+    machine().system.processToken.openRefused = true;
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
               ERROR_ACCESS_DENIED);
-    machine().processToken.openRefused = false;
-    machine().version.platform = VER_PLATFORM_WIN32_WINDOWS; // no tokens at all
+    machine().system.processToken.openRefused = false;
+    machine().system.version.platform = VER_PLATFORM_WIN32_WINDOWS; // no tokens at all
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr),
               ERROR_CALL_NOT_IMPLEMENTED);
 
     // A privilege the token does not hold is not an error of the call.
-    machine().version.platform = VER_PLATFORM_WIN32_NT;
-    machine().processToken.privileges.erase("SeShutdownPrivilege");
+    machine().system.version.platform = VER_PLATFORM_WIN32_NT;
+    machine().system.processToken.privileges.erase("SeShutdownPrivilege");
     EXPECT_EQ(os::AdjustProcessPrivilege("SeShutdownPrivilege", TRUE, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(machine().processToken.privileges.count("SeShutdownPrivilege"), 0u);
+    EXPECT_EQ(machine().system.processToken.privileges.count("SeShutdownPrivilege"), 0u);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ protected:
                                            {'N', emu::DriveRemote},
                                            {'R', emu::DriveRamdisk},
                                            {'U', emu::DriveUnknown}}) {
-            machine().drives[letter] = emu::Drive{root_, type};
+            machine().files.drives[letter] = emu::Drive{root_, type};
         }
     }
     int validateRecord(const char *path) {
@@ -60,17 +60,17 @@ TEST_F(FolderValidation, LocalFoldersAreAcceptedOthersRefusedInBothForms) {
     const std::string bareDrive = "You cannot select the root directory of a drive...";
     for (const FolderCase &c : cases) {
         SCOPED_TRACE(c.path);
-        machine().user.messageBoxes.clear();
+        machine().processes.user.messageBoxes.clear();
         EXPECT_EQ(HKSetupValidateLocalDirectoryEX(c.path), c.plainResult);
-        EXPECT_TRUE(machine().user.messageBoxes.empty());
+        EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
 
         EXPECT_EQ(validateRecord(c.path), c.messageShown == 0 ? 0 : 1);
         if (c.messageShown == 0) {
-            EXPECT_TRUE(machine().user.messageBoxes.empty());
+            EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
             continue;
         }
-        ASSERT_EQ(machine().user.messageBoxes.size(), 1u);
-        const emu::MessageBoxRecord &box = machine().user.messageBoxes[0];
+        ASSERT_EQ(machine().processes.user.messageBoxes.size(), 1u);
+        const emu::MessageBoxRecord &box = machine().processes.user.messageBoxes[0];
         EXPECT_EQ(box.owner, installerWindow());
         EXPECT_EQ(box.caption, "Quillane Installation");
         EXPECT_EQ(box.text, c.messageShown == 434 ? bareDrive : notLocal);
@@ -82,23 +82,23 @@ TEST_F(FolderValidation, NoPathGivesOneWithoutABox) {
     EXPECT_EQ(HKSetupValidateLocalDirectoryEX(nullptr), 1);
     EXPECT_EQ(validateRecord(nullptr), 1);
     EXPECT_EQ(HKSetupValidateLocalDirectory(nullptr), 1);
-    EXPECT_TRUE(machine().user.messageBoxes.empty());
+    EXPECT_TRUE(machine().processes.user.messageBoxes.empty());
 }
 
 TEST_F(FolderValidation, TheWaitCursorShowsUntilTheBoxIsClosed) {
-    const HCURSOR before = machine().user.cursor;
+    const HCURSOR before = machine().processes.user.cursor;
     const HCURSOR wait = reinterpret_cast<HCURSOR>(IDC_WAIT);
     HCURSOR duringBox = nullptr;
-    machine().user.responder = [&](const emu::MessageBoxRecord &) {
-        duringBox = machine().user.cursor;
+    machine().processes.user.responder = [&](const emu::MessageBoxRecord &) {
+        duringBox = machine().processes.user.cursor;
         return IDOK;
     };
     EXPECT_EQ(validateRecord("E:\\Quillane"), 1);
     EXPECT_EQ(duringBox, wait);
-    EXPECT_EQ(machine().user.cursor, before);
-    machine().user.cursorHistory.clear();
+    EXPECT_EQ(machine().processes.user.cursor, before);
+    machine().processes.user.cursorHistory.clear();
     EXPECT_EQ(HKSetupValidateLocalDirectoryEX("C:\\Quillane"), 0);
-    EXPECT_EQ(machine().user.cursorHistory, (std::vector<HCURSOR>{wait, before}));
+    EXPECT_EQ(machine().processes.user.cursorHistory, (std::vector<HCURSOR>{wait, before}));
 }
 
 struct VersionCase {
@@ -124,13 +124,13 @@ TEST_F(VersionQueries, AnswerByPlatformAndVersion) {
     };
     for (const VersionCase &c : cases) {
         SCOPED_TRACE(c.system);
-        machine().version.platform = c.platform;
-        machine().version.major = c.major;
-        machine().version.minor = c.minor;
+        machine().system.version.platform = c.platform;
+        machine().system.version.major = c.major;
+        machine().system.version.minor = c.minor;
         EXPECT_EQ(HKIsWindows2000(), c.windows2000);
         EXPECT_EQ(HKIsWindowsXP(), c.windowsXP);
     }
-    machine().version.queryFails = true;
+    machine().system.version.queryFails = true;
     EXPECT_EQ(HKIsWindows2000(), 0);
     EXPECT_EQ(HKIsWindowsXP(), 0);
 }
@@ -148,10 +148,10 @@ protected:
 };
 
 TEST_F(Locations, TheDefaultInstallFolderIsOnCEvenWhenWindowsIsNot) {
-    machine().drives['D'] = emu::Drive{root_, emu::DriveFixed};
-    machine().windowsFolder = "D:\\WINNT";
-    machine().environment["SystemDrive"] = "D:";
-    machine().environment["ProgramFiles"] = "D:\\Program Files";
+    machine().files.drives['D'] = emu::Drive{root_, emu::DriveFixed};
+    machine().system.windowsFolder = "D:\\WINNT";
+    machine().system.environment["SystemDrive"] = "D:";
+    machine().system.environment["ProgramFiles"] = "D:\\Program Files";
     EXPECT_STREQ(HKSetupGetDefaultInstallLocation(), "C:\\Program Files\\Brevanta\\Quillane");
 }
 
@@ -160,10 +160,10 @@ TEST_F(Locations, TheCommonDesktopFallsBackToTheRegistryThenToTheUsersDesktop) {
     EXPECT_STREQ(HKSetupGetCommonDesktopLocation(), kCommonDesktop);
 
     // The shell has the folder but no file-system path for it.
-    machine().specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = "";
+    machine().system.specialFolders[CSIDL_COMMON_DESKTOPDIRECTORY] = "";
     EXPECT_STREQ(HKSetupGetCommonDesktopLocation(), "D:\\Registered Desktop");
 
-    machine().specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
+    machine().system.specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
     EXPECT_STREQ(HKSetupGetCommonDesktopLocation(), "D:\\Registered Desktop");
 
     registerCommonDesktop("");
@@ -176,12 +176,12 @@ TEST_F(Locations, TheCommonDesktopFallsBackToTheRegistryThenToTheUsersDesktop) {
     registerCommonDesktop("C:\\" + std::string(300, 'd'));
     EXPECT_STREQ(HKSetupGetCommonDesktopLocation(), kUserDesktop);
 
-    machine().specialFolders.clear();
+    machine().system.specialFolders.clear();
     EXPECT_STREQ(HKSetupGetCommonDesktopLocation(), "");
 }
 
 TEST_F(Locations, ARegisteredDesktopThatFillsTheBufferIsCutNotOverrun) {
-    machine().specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
+    machine().system.specialFolders.erase(CSIDL_COMMON_DESKTOPDIRECTORY);
     const std::string filling(MAX_PATH, 'd'); // no terminator stored
     registry().setBinary(HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop",
                          std::vector<BYTE>(filling.begin(), filling.end()), REG_SZ);
@@ -192,9 +192,9 @@ TEST_F(Locations, TheCommonDesktopIsWrittenToTheNamedProfileFile) {
     makeFolder("C:\\Setup");
     SetupCallRecord record{};
     record.ParamText = "C:\\Setup\\answers.ini";
-    const HCURSOR before = machine().user.cursor;
+    const HCURSOR before = machine().processes.user.cursor;
     EXPECT_EQ(HKSetupGetCommonDesktopFolderLocation(&record), 0);
-    EXPECT_EQ(machine().user.cursorHistory,
+    EXPECT_EQ(machine().processes.user.cursorHistory,
               (std::vector<HCURSOR>{reinterpret_cast<HCURSOR>(IDC_WAIT), before}));
     EXPECT_EQ(readFile("C:\\Setup\\answers.ini"),
               std::string("[SECTION]\r\nCommon Desktop=") + kCommonDesktop + "\r\n");
@@ -216,8 +216,9 @@ TEST_F(Locations, TheCommonDesktopIsWrittenToTheNamedProfileFile) {
 
 TEST_F(Locations, TheSetupProgramsPathIsCutToTheBuffer) {
     EXPECT_STREQ(HKGetSetupExePath(), "C:\\Setup\\SETUP.EXE");
-    machine().programFile = "C:\\" + std::string(300, 's') + "\\SETUP.EXE";
-    EXPECT_EQ(std::string(HKGetSetupExePath()), machine().programFile.substr(0, MAX_PATH - 1));
+    machine().processes.programFile = "C:\\" + std::string(300, 's') + "\\SETUP.EXE";
+    EXPECT_EQ(std::string(HKGetSetupExePath()),
+              machine().processes.programFile.substr(0, MAX_PATH - 1));
 }
 
 } // namespace

@@ -132,7 +132,7 @@ TEST_F(ProductStore, InstallLocationLosesOneTrailingBackslash) {
 }
 
 TEST_F(ProductStore, InstallLocationCutsOnlyARealBackslashInDoubleByteText) {
-    machine().codePage = 932;
+    machine().system.codePage = 932;
     // 0x95 0x5C is one Japanese character whose second byte looks like a backslash.
     setInstallLocation("D:\\\x95\x5C");
     EXPECT_EQ(installLocation(), "D:\\\x95\x5C");

@@ -35,7 +35,7 @@ ScratchMachine::~ScratchMachine() {
 void ScratchMachine::start(unsigned codePage) {
     emu::resetMachine();
     emu::configureWindows(folder_, emu::defaultEdition(), false);
-    emu::machine().codePage = codePage;
+    emu::machine().system.codePage = codePage;
     frame::libraryLoad(frame::emulatedModule());
 }
 

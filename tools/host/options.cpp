@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "emulator/code_page.h"
 #include "emulator/persistence/number_text.h"
 
 namespace host {
@@ -27,8 +28,15 @@ bool optionValue(const std::vector<std::string> &words, std::size_t &i, const st
 namespace {
 
 UsageError notACodePage(const std::string &value) {
-    return UsageError("--codepage takes a code page number (1252, 932, 936, 949 or 950), not " +
-                      value);
+    std::string numbers;
+    const std::size_t count = std::size(emu::kSupportedCodePages);
+    for (std::size_t i = 0; i < count; ++i) {
+        numbers += (i == 0           ? ""
+                    : i + 1 == count ? " or "
+                                     : ", ") +
+                   std::to_string(emu::kSupportedCodePages[i]);
+    }
+    return UsageError("--codepage takes a code page number (" + numbers + "), not " + value);
 }
 
 } // namespace

@@ -134,9 +134,9 @@ EditionRun runEdition(const HostOptions &options, const Edition &edition, const 
         if (copied) {
             emu::loadMachine(folder.string());
             emu::Machine &m = emu::machine();
-            const bool manifested = m.version.programManifested;
-            m.version = emu::editionVersion(*edition.windows, m.x64);
-            m.version.programManifested = manifested;
+            const bool manifested = m.system.version.programManifested;
+            m.system.version = emu::editionVersion(*edition.windows, m.system.x64);
+            m.system.version.programManifested = manifested;
             emu::saveMachine(folder.string(), emu::currentState(), [](const char *) {});
         } else {
             createMachine(folder.string(), edition.windows->name, edition.arch,
@@ -195,7 +195,7 @@ MatrixRun runEditions(const HostOptions &options, const std::vector<ScriptReport
     if (copied) {
         const FolderLock lock(options.folder, "run --windows (copied)", options.wait);
         emu::loadMachine(options.folder);
-        copiedX64 = emu::machine().x64;
+        copiedX64 = emu::machine().system.x64;
         editions = editionsAsked(options, copiedX64, matrix.skipped);
         for (const Edition &edition : editions) {
             fs::create_directories(root / edition.name);

@@ -27,7 +27,8 @@
 #include "emulator/persistence/registry_export.h"
 #include "emulator/registry/reg_file.h"
 #include "emulator/registry/root_names.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/text.h"
+#include "emulator/wow64/registry_views.h"
 #include "host_machine.h"
 #include "registry_path.h"
 #include "transcript.h"
@@ -53,11 +54,11 @@ namespace {
 Snapshot takeSnapshot() {
     const emu::Machine &m = emu::machine();
     Snapshot snapshot;
-    for (const auto &[id, process] : m.processes) {
+    for (const auto &[id, process] : m.processes.running) {
         snapshot.processes[id] =
             ProcessState{process->image, process->exited, process->terminated, process->exitCode};
     }
-    for (const auto &window : m.desktop.windows) {
+    for (const auto &window : m.processes.desktop.windows) {
         snapshot.windows[reinterpret_cast<std::uintptr_t>(window->handle)] = window->title;
     }
     for (const auto &[name, service] : m.services.services) {
@@ -74,8 +75,9 @@ struct LogMarks {
 
 LogMarks logMarks() {
     const emu::Machine &m = emu::machine();
-    return {m.user.messageBoxes.size(), m.desktop.messages.size(),  m.startedPrograms.size(),
-            m.libraries.size(),         m.services.controls.size(), m.restartRequests.size()};
+    return {m.processes.user.messageBoxes.size(), m.processes.desktop.messages.size(),
+            m.processes.startedPrograms.size(),   m.processes.libraries.size(),
+            m.services.controls.size(),           m.system.restartRequests.size()};
 }
 
 template <class Record, class Convert>
@@ -89,24 +91,28 @@ void eachSince(const std::vector<Record> &log, std::size_t mark, Convert convert
 CallEvents eventsSince(const LogMarks &marks) {
     const emu::Machine &m = emu::machine();
     CallEvents events;
-    eachSince(m.user.messageBoxes, marks.messageBoxes, [&](const emu::MessageBoxRecord &box) {
-        events.boxes.push_back(
-            {static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
-             box.style,
-             box.answer,
-             box.caption,
-             box.text,
-             {}});
-    });
-    eachSince(m.desktop.messages, marks.windowMessages, [&](const emu::DeliveredMessage &message) {
-        events.windowMessages.push_back({message.sent, message.message,
-                                         static_cast<unsigned long>(message.wParam),
-                                         static_cast<long>(message.lParam), message.title});
-    });
-    eachSince(m.startedPrograms, marks.startedPrograms, [&](const emu::StartedProgram &program) {
-        events.startedPrograms.push_back({program.image, program.startedBy, program.commandLine});
-    });
-    eachSince(m.libraries, marks.libraries, [&](const emu::LoadedLibrary &library) {
+    eachSince(m.processes.user.messageBoxes, marks.messageBoxes,
+              [&](const emu::MessageBoxRecord &box) {
+                  events.boxes.push_back(
+                      {static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(box.owner)),
+                       box.style,
+                       box.answer,
+                       box.caption,
+                       box.text,
+                       {}});
+              });
+    eachSince(m.processes.desktop.messages, marks.windowMessages,
+              [&](const emu::DeliveredMessage &message) {
+                  events.windowMessages.push_back(
+                      {message.sent, message.message, static_cast<unsigned long>(message.wParam),
+                       static_cast<long>(message.lParam), message.title});
+              });
+    eachSince(m.processes.startedPrograms, marks.startedPrograms,
+              [&](const emu::StartedProgram &program) {
+                  events.startedPrograms.push_back(
+                      {program.image, program.startedBy, program.commandLine});
+              });
+    eachSince(m.processes.libraries, marks.libraries, [&](const emu::LoadedLibrary &library) {
         events.libraries.push_back(library.machinePath);
     });
     eachSince(m.services.controls, marks.serviceControls,
@@ -115,20 +121,22 @@ CallEvents eventsSince(const LogMarks &marks) {
                       events.serviceStops.push_back({control.service, control.error});
                   }
               });
-    eachSince(m.restartRequests, marks.restartRequests, [&](const emu::RestartRequest &request) {
-        char call[160];
-        if (request.call == "ExitWindowsEx") {
-            std::snprintf(call, sizeof call, "ExitWindowsEx(0x%x, %lu)", request.flags,
-                          static_cast<unsigned long>(request.reason));
-        } else {
-            std::snprintf(call, sizeof call, "InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
-                          request.machineName ? request.machineName->c_str() : "none",
-                          request.message ? request.message->c_str() : "none",
-                          static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
-                          request.rebootAfterShutdown);
-        }
-        events.restarts.push_back({call, request.accepted ? "taken (not carried out)" : "refused"});
-    });
+    eachSince(
+        m.system.restartRequests, marks.restartRequests, [&](const emu::RestartRequest &request) {
+            char call[160];
+            if (request.call == "ExitWindowsEx") {
+                std::snprintf(call, sizeof call, "ExitWindowsEx(0x%x, %lu)", request.flags,
+                              static_cast<unsigned long>(request.reason));
+            } else {
+                std::snprintf(call, sizeof call, "InitiateSystemShutdownA(%s, %s, %lu, %d, %d)",
+                              request.machineName ? request.machineName->c_str() : "none",
+                              request.message ? request.message->c_str() : "none",
+                              static_cast<unsigned long>(request.timeout), request.forceAppsClosed,
+                              request.rebootAfterShutdown);
+            }
+            events.restarts.push_back(
+                {call, request.accepted ? "taken (not carried out)" : "refused"});
+        });
     return events;
 }
 
@@ -196,7 +204,7 @@ public:
     EmulatedMachine(const EmulatedMachine &) = delete;
     EmulatedMachine &operator=(const EmulatedMachine &) = delete;
 
-    [[nodiscard]] unsigned codePage() const override { return emu::machine().codePage; }
+    [[nodiscard]] unsigned codePage() const override { return emu::machine().system.codePage; }
 
     Outcome call(const std::string &exportName, const CallArguments &arguments) override {
         checkCall(exportName, arguments);
@@ -257,23 +265,23 @@ public:
         return hostFileContent(host);
     }
     void setAnswer(int button, const std::vector<std::string> &closingTitles) override {
-        emu::setUserAnswer(button, closingTitles);
+        emu::processes().user.scripted = emu::ScriptedAnswer{button, closingTitles};
     }
     // Time passes only as far as the machine's clocks reach: a wait that
     // would take either past its maximum is refused, never cut short.
     void wait(unsigned long long milliseconds) override {
         emu::Machine &m = emu::machine();
-        if (milliseconds > emu::kClockMaximum - m.clock.now()) {
+        if (milliseconds > emu::kClockMaximum - m.kernel.clock.now()) {
             throw HostError("the machine's clock would pass its maximum, " +
                             std::to_string(emu::kClockMaximum) + " ms");
         }
         if (milliseconds >
-            (emu::kSystemTimeMaximum - emu::systemTimeNow(m)) / emu::kFileTimeUnitsPerMillisecond) {
+            (emu::kSystemTimeMaximum - emu::systemTimeNow()) / emu::kFileTimeUnitsPerMillisecond) {
             throw HostError("the machine's system time would pass its maximum, " +
                             std::to_string(emu::kSystemTimeMaximum) +
                             " (a FILETIME in the year 30828)");
         }
-        m.clock.advance(milliseconds);
+        m.kernel.clock.advance(milliseconds);
     }
     // The stand-ins built beside this program go into a folder of the machine.
     void putSiblingLibraries(const std::string &folder) override {
@@ -586,7 +594,7 @@ unsigned checkCodePage(const HostOptions &options) {
     }
     const FolderLock lock(folder, "run --check", options.wait);
     emu::loadMachine(folder);
-    return emu::machine().codePage;
+    return emu::machine().system.codePage;
 }
 
 } // namespace host

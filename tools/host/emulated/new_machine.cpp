@@ -20,6 +20,7 @@
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
+#include "emulator/code_page.h"
 #include "emulator/installation/windows_editions.h"
 #include "host_machine.h"
 #include "options.h"
@@ -100,14 +101,13 @@ void buildMachine(const std::string &build, const emu::WindowsEdition &edition, 
     emu::resetMachine();
     emu::configureWindows(emu::driveFolder(build, 'C'), edition, x64);
     emu::Machine &m = emu::machine();
-    m.codePage = codePage;
+    m.system.codePage = codePage;
     for (const auto &[letter, type] :
          {std::pair{'A', emu::DriveRemovable}, std::pair{'D', emu::DriveCdrom},
           std::pair{'Z', emu::DriveRemote}}) {
         fs::create_directories(emu::driveFolder(build, letter));
-        m.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
+        m.files.drives[letter] = emu::Drive{emu::driveFolder(build, letter), type};
     }
-    emu::setUserAnswer(IDOK, {});
     if (withProductRunning) {
         startProductPrograms();
     }
@@ -205,7 +205,7 @@ std::vector<std::string> editionNames(bool (*kind)(const emu::WindowsEdition &ed
 
 std::vector<std::string> codePageNames() {
     std::vector<std::string> names;
-    for (const unsigned codePage : emu::supportedCodePages()) {
+    for (const unsigned codePage : emu::kSupportedCodePages) {
         names.push_back(std::to_string(codePage));
     }
     return names;
@@ -243,8 +243,8 @@ std::string machineSummary() {
     return "  machine new DIR [--windows VERSION] [--arch x86|x64] [--codepage N]\n"
            "                 [--with-product-running]\n" +
            wrapped("create an emulated machine in DIR (VERSION: " + emu::windowsEditionNames() +
-                       "; default " + emu::kDefaultEdition + "; code page " + codePages[0] + " or " +
-                       codePages[1] +
+                       "; default " + emu::kDefaultEdition + "; code page " + codePages[0] +
+                       " or " + codePages[1] +
                        " ...), optionally with Quillane installed and its programs running",
                    17) +
            "  machine import DIR FILE.reg ...   merge registry files into the machine's registry\n"
@@ -319,7 +319,7 @@ int newMachine(const std::vector<std::string> &words) {
         throw UsageError("machine new needs a folder");
     }
     createMachine(folder, windows, arch, codePage, withProductRunning);
-    std::cout << "created a Windows " << windows << (emu::machine().x64 ? " x64" : "")
+    std::cout << "created a Windows " << windows << (emu::machine().system.x64 ? " x64" : "")
               << " machine in " << folder
               << (withProductRunning ? ", Quillane installed and running" : "") << "\n";
     return 0;

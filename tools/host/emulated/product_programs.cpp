@@ -5,7 +5,7 @@
 #include <string>
 
 #include "emulator/machine.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/wow64/registry_views.h"
 #include "installed_product.h"
 
 namespace host {
@@ -13,7 +13,7 @@ namespace {
 
 // Where the 32-bit installer put the product.
 std::string installFolder() {
-    return emu::machine().environment["ProgramFiles"] + product::kFolderBelowProgramFiles;
+    return emu::machine().system.environment["ProgramFiles"] + product::kFolderBelowProgramFiles;
 }
 
 // Starts a program of the install folder with its windows, each closing

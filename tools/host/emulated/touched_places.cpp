@@ -58,7 +58,7 @@ void addKey(const emu::RegKey &key, const std::string &reported, Snapshot &snaps
 // The machine path of a host path on a drive (C:\...); nothing for a path
 // on no drive or for a drive's root.
 std::optional<std::string> machinePathOf(const fs::path &host) {
-    for (const auto &[letter, drive] : emu::machine().drives) {
+    for (const auto &[letter, drive] : emu::machine().files.drives) {
         const fs::path relative = host.lexically_relative(drive.hostFolder);
         const std::string text = relative.string();
         if (relative.empty() || text == "." || text.compare(0, 2, "..") == 0) {

@@ -1,15 +1,11 @@
-// Error state, version and code page of the emulated machine.
+// The version and code page of the emulated machine.
 #include <cstring>
 
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/system.h"
 
 namespace win {
-
-DWORD GetLastError() { return emu::machine().lastError; }
-
-void SetLastError(DWORD code) { emu::machine().lastError = code; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     constexpr DWORD kExtendedSize = 156; // OSVERSIONINFOEXA
@@ -18,7 +14,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    const emu::VersionInfo &v = emu::machine().version;
+    const emu::VersionInfo &v = emu::system().version;
     if (v.queryFails) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

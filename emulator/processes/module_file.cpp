@@ -3,7 +3,8 @@
 // terminator, Vista and later end it in the buffer's last byte.
 #include <cstring>
 
-#include "emulator/machine.h"
+#include "emulator/system/system_state.h"
+#include "emulator/processes/process_state.h"
 #include "platform/module_file.h"
 #include "platform/system.h"
 
@@ -15,14 +16,14 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    const std::string &program = emu::machine().programFile;
+    const std::string &program = emu::processes().programFile;
     const auto length = static_cast<DWORD>(program.size());
     if (length < size) {
         std::memcpy(fileName, program.c_str(), length + 1);
         return length;
     }
     std::memcpy(fileName, program.c_str(), size);
-    const emu::VersionInfo &version = emu::machine().version;
+    const emu::VersionInfo &version = emu::system().version;
     if (size != 0 && version.platform == VER_PLATFORM_WIN32_NT && version.major >= 6) {
         fileName[size - 1] = '\0';
     }

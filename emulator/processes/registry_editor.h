@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "emulator/machine.h"
+#include "emulator/processes/process_state.h"
 
 namespace emu {
 

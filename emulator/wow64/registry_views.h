@@ -35,9 +35,8 @@ std::vector<std::string> storedKeyPath(HKEY &root, const std::vector<std::string
 // The same for a path written with backslashes, given back joined.
 std::string storedKeyPath(HKEY &root, const std::string &path, bool view32);
 
-// The names of a key's subkeys as a view enumerates them, in the
-// registry's order: the 32-bit view hides the Wow6432Node keys, as Windows
-// does. Empty when the key is absent.
-std::vector<std::string> subkeyNames(HKEY root, const std::string &path, bool view32);
+// Whether a view leaves a subkey out when it lists a key's subkeys: the
+// 32-bit view hides the Wow6432Node keys, as Windows does.
+bool hiddenInView(const std::string &subkeyName, bool view32);
 
 } // namespace emu

@@ -1,10 +1,11 @@
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/wow64/registry_views.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "emulator/machine.h"
 #include "emulator/case_less.h"
+#include "emulator/text.h"
+#include "emulator/wow64/wow64.h"
 
 namespace emu {
 namespace {
@@ -115,7 +116,7 @@ bool isRedirected(const RedirectPoint &point, const std::vector<std::string> &pa
 
 } // namespace
 
-bool uses32BitView(REGSAM access) { return machine().x64 && (access & KEY_WOW64_64KEY) == 0; }
+bool uses32BitView(REGSAM access) { return underWow64() && (access & KEY_WOW64_64KEY) == 0; }
 
 std::vector<std::string> storedKeyPath(HKEY &root, const std::vector<std::string> &parts,
                                        bool view32) {
@@ -124,7 +125,7 @@ std::vector<std::string> storedKeyPath(HKEY &root, const std::vector<std::string
         root = HKEY_LOCAL_MACHINE;
         path.insert(path.begin(), {"SOFTWARE", "Classes"});
     }
-    if (!machine().x64) {
+    if (!underWow64()) {
         return path;
     }
     // A Wow6432Node written in the path names the 32-bit view of what follows.
@@ -157,18 +158,8 @@ std::string storedKeyPath(HKEY &root, const std::string &path, bool view32) {
     return joined;
 }
 
-std::vector<std::string> subkeyNames(HKEY root, const std::string &path, bool view32) {
-    const auto key = machine().registry.find(root, storedKeyPath(root, path, view32));
-    std::vector<std::string> names;
-    if (!key) {
-        return names;
-    }
-    for (const auto &[name, subkey] : key->subkeys) {
-        if (!(view32 && machine().x64 && equalNoCase(subkey->name, "Wow6432Node"))) {
-            names.push_back(subkey->name);
-        }
-    }
-    return names;
+bool hiddenInView(const std::string &subkeyName, bool view32) {
+    return view32 && underWow64() && equalNoCase(subkeyName, kWow64Node);
 }
 
 } // namespace emu

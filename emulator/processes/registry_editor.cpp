@@ -1,12 +1,14 @@
-#include "emulator/registry/registry_editor.h"
+#include "emulator/processes/registry_editor.h"
 
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "emulator/files/files_internal.h"
+#include "emulator/kernel/kernel_objects.h"
 #include "emulator/registry/reg_file.h"
-#include "emulator/registry/wow64_registry.h"
+#include "emulator/registry/machine_registry.h"
+#include "emulator/wow64/registry_views.h"
 
 namespace emu {
 namespace {
@@ -70,7 +72,7 @@ RegistryImport importFile(const std::string &file, bool view32) {
     for (RegFileOperation &operation : operations) {
         operation.keyPath = storedKeyPath(operation.root, operation.keyPath, view32);
     }
-    const std::size_t skipped = applyRegFile(machine().registry, operations);
+    const std::size_t skipped = applyRegFile(registry(), operations);
     if (skipped != 0) {
         result.problem = std::to_string(skipped) + " changes refused: access denied";
         return result;
@@ -97,16 +99,15 @@ void runRegistryEditor(const std::shared_ptr<Process> &process, const std::strin
     if (problem.empty() && files.empty()) {
         problem = "no file to import";
     }
-    Machine &m = machine();
-    m.clock.schedule(m.clock.now() + kRunTime, [process, files, problem, view32] {
+    kernel().clock.schedule(kernel().clock.now() + kRunTime, [process, files, problem, view32] {
         DWORD exitCode = 0;
         if (!problem.empty()) {
-            machine().registryImports.push_back(RegistryImport{"", false, problem});
+            processes().registryImports.push_back(RegistryImport{"", false, problem});
             exitCode = 1;
         } else {
             for (const std::string &file : files) {
-                machine().registryImports.push_back(importFile(file, view32));
-                exitCode = machine().registryImports.back().imported ? exitCode : 1;
+                processes().registryImports.push_back(importFile(file, view32));
+                exitCode = processes().registryImports.back().imported ? exitCode : 1;
             }
         }
         endProcess(process->id, exitCode);

@@ -1,13 +1,38 @@
 // The emulated machine's user: message boxes and the cursor.
 #include "emulator/processes/desktop.h"
-#include "emulator/machine.h"
+#include "emulator/processes/process_state.h"
 #include "platform/system.h"
 #include "platform/user.h"
+
+namespace emu {
+namespace {
+
+// The scripted user closes the first window of each title (ending its
+// program, when the machine knows it), then presses the button.
+int answerAsScripted(const ScriptedAnswer &scripted) {
+    for (const std::string &title : scripted.closes) {
+        for (const auto &window : processes().desktop.windows) {
+            if (window->title == title) {
+                if (window->processId != 0) {
+                    destroyWindowsOf(window->processId);
+                    endProcess(window->processId, 0);
+                } else {
+                    destroyWindow(window->handle);
+                }
+                break;
+            }
+        }
+    }
+    return scripted.button;
+}
+
+} // namespace
+} // namespace emu
 
 namespace win {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    emu::User &user = emu::machine().user;
+    emu::User &user = emu::processes().user;
     emu::MessageBoxRecord record{owner, text != nullptr ? text : "",
                                  caption != nullptr ? caption : "Error", style, IDOK};
     if (user.messageBoxFails) {
@@ -17,6 +42,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
         record.answer = 0;
     } else if (user.responder) {
         record.answer = user.responder(record);
+    } else {
+        record.answer = emu::answerAsScripted(user.scripted);
     }
     user.messageBoxes.push_back(record);
     return record.answer;
@@ -28,7 +55,7 @@ HCURSOR LoadCursorA(HINSTANCE /*instance*/, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    emu::User &user = emu::machine().user;
+    emu::User &user = emu::processes().user;
     const HCURSOR previous = user.cursor;
     user.cursor = cursor;
     user.cursorHistory.push_back(cursor);
