@@ -85,6 +85,11 @@ struct ScriptedAnswer {
     std::vector<std::string> closes;
 };
 
+// What the scripted user does with a message box: closes the first window
+// of each title (ending its program, when the machine knows it), then gives
+// the button.
+int answerAsScripted(const ScriptedAnswer &scripted);
+
 // The user in front of the machine: message boxes are journalled and
 // answered by the responder, else as scripted; either may change the
 // machine (the user closes a program, then presses OK).

@@ -9,11 +9,12 @@
 namespace emu {
 
 std::shared_ptr<Process> startProcess(const std::string &image) {
+    Processes &programs = processes();
     auto process = std::make_shared<Process>();
-    process->id = processes().nextProcessId;
-    processes().nextProcessId += 4;
+    process->id = programs.nextProcessId;
+    programs.nextProcessId += 4;
     process->image = image;
-    processes().running[process->id] = process;
+    programs.running[process->id] = process;
     return process;
 }
 
@@ -37,15 +38,15 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    const std::uint64_t deadline =
-        milliseconds == INFINITE
-            ? UINT64_MAX
-            : emu::kernel().clock.now() + static_cast<std::uint64_t>(milliseconds);
+    emu::Clock &clock = emu::kernel().clock;
+    const std::uint64_t deadline = milliseconds == INFINITE
+                                       ? UINT64_MAX
+                                       : clock.now() + static_cast<std::uint64_t>(milliseconds);
     while (!object->signaled()) {
-        const std::uint64_t next = emu::kernel().clock.nextEvent();
+        const std::uint64_t next = clock.nextEvent();
         if (next > deadline || next == UINT64_MAX) {
             if (deadline != UINT64_MAX) {
-                emu::kernel().clock.advance(deadline - emu::kernel().clock.now());
+                clock.advance(deadline - clock.now());
             }
             // Nothing scheduled can signal it: an endless wait would hang
             // the installer for good; the machine reports it as a failure.
@@ -58,7 +59,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
             }
             break;
         }
-        emu::kernel().clock.advance(next - emu::kernel().clock.now());
+        clock.advance(next - clock.now());
     }
     object->satisfyWait();
     return WAIT_OBJECT_0;

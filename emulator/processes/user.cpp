@@ -5,10 +5,7 @@
 #include "platform/user.h"
 
 namespace emu {
-namespace {
 
-// The scripted user closes the first window of each title (ending its
-// program, when the machine knows it), then presses the button.
 int answerAsScripted(const ScriptedAnswer &scripted) {
     for (const std::string &title : scripted.closes) {
         for (const auto &window : processes().desktop.windows) {
@@ -26,7 +23,6 @@ int answerAsScripted(const ScriptedAnswer &scripted) {
     return scripted.button;
 }
 
-} // namespace
 } // namespace emu
 
 namespace win {

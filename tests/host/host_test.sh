@@ -259,6 +259,14 @@ check "a leading zero is decimal in scripts, arguments, --owner and machine.conf
           grep -qx "next-process-id = 2000" "$machine/state/machine.conf"'
 cp "$work/machine.conf" "$machine/state/machine.conf"
 
+# A call that keeps asking the scripted user (the product's programs running,
+# the answer closing none of them) ends with an error naming it, not never.
+run machine new "$work/running" --with-product-running
+printf 'HKSetupFindRunningApps\n' >"$work/asks"
+run run --machine "$work/running" "$work/asks"
+check "a call that asks the scripted user for ever is ended, naming the call" \
+    eval 'status_is 2 && error_has "HKSetupFindRunningApps showed 100 message boxes in one call"'
+
 # The machine's clocks stop at their maximum: a wait that would pass it is
 # refused, naming it, and the clocks are not moved.
 printf 'wait 1000\n' >"$work/wait"

@@ -181,6 +181,35 @@ std::string refuseUnlessMachine(std::string folder) {
     return folder;
 }
 
+// The scripted user answers every box of a call the same way, for ever; a
+// real one would give up. A call that keeps asking (the product's programs
+// running and the answer closing none of them) is ended after this many
+// boxes, rather than leaving the host running for good.
+constexpr std::size_t kBoxesPerCallLimit = 100;
+
+// Answers one call's message boxes as the script says, and ends the call,
+// naming it, once it has asked kBoxesPerCallLimit times.
+class BoundedUser {
+public:
+    explicit BoundedUser(const std::string &exportName) {
+        emu::processes().user.responder = [exportName, boxes = std::size_t{0}](
+                                              const emu::MessageBoxRecord &) mutable {
+            const emu::ScriptedAnswer &scripted = emu::processes().user.scripted;
+            if (++boxes > kBoxesPerCallLimit) {
+                throw HostError(exportName + " showed " + std::to_string(kBoxesPerCallLimit) +
+                                " message boxes in one call and the scripted answer (" +
+                                std::to_string(scripted.button) +
+                                ") never let it end: script one that does (answer NUMBER "
+                                "[closing TITLE ...])");
+            }
+            return emu::answerAsScripted(scripted);
+        };
+    }
+    ~BoundedUser() { emu::processes().user.responder = nullptr; }
+    BoundedUser(const BoundedUser &) = delete;
+    BoundedUser &operator=(const BoundedUser &) = delete;
+};
+
 class EmulatedMachine final : public Machine {
 public:
     EmulatedMachine(const HostOptions &options, const std::string &command)
@@ -218,6 +247,7 @@ public:
         Snapshot after;
         {
             const TouchedPlaces touched;
+            const BoundedUser user(exportName);
             outcome.result = callExport(*findExport(exportName), symbol, arguments);
             after = takeSnapshot();
             touched.addTo(before, after);
