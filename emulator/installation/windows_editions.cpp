@@ -43,14 +43,14 @@ const std::vector<WindowsEdition> kEditions = {
 constexpr DWORD kXp64Minor = 2;
 constexpr DWORD kXp64Build = 3790;
 
-void makeFolders(const std::string &hostFolder, std::initializer_list<const char *> folders) {
-    for (const char *folder : folders) {
+void makeFolders(const std::string &hostFolder, std::initializer_list<std::string> folders) {
+    for (const std::string &folder : folders) {
         fs::create_directories(fs::path(hostFolder) / folder);
     }
 }
 
 // An empty file stands for a program: the machine knows programs by path.
-void makeProgram(const std::string &hostFolder, const char *path) {
+void makeProgram(const std::string &hostFolder, const std::string &path) {
     const std::ofstream program(fs::path(hostFolder) / path, std::ios::binary);
 }
 
@@ -61,6 +61,22 @@ void addWow64Environment(bool programW6432) {
     }
 }
 
+// What every layout holds: drive C: in hostFolder, the Windows folder of
+// that name with its registry editor (and on a 64-bit machine SysWOW64 with
+// the 32-bit one), and the setup program's file.
+void installWindowsFolder(const std::string &hostFolder, const std::string &windows, bool x64) {
+    Machine &m = machine();
+    makeProgram(hostFolder, windows + "/regedit.exe");
+    if (x64) {
+        makeFolders(hostFolder, {windows + "/SysWOW64"});
+        makeProgram(hostFolder, windows + "/SysWOW64/regedit.exe");
+    }
+    m.files.drives['C'] = Drive{hostFolder, DriveFixed};
+    m.files.currentDirectory = "C:\\";
+    m.system.windowsFolder = "C:\\" + windows;
+    m.processes.programFile = "C:\\Setup\\SETUP.EXE";
+}
+
 // Windows 7 and later: C:\Windows, C:\Users, C:\ProgramData.
 void configureUsersLayout(const std::string &hostFolder, bool x64) {
     Machine &m = machine();
@@ -68,15 +84,10 @@ void configureUsersLayout(const std::string &hostFolder, bool x64) {
                 {"Windows/System32/drivers/etc", "Program Files/Common Files", "ProgramData",
                  "Users/Public/Desktop", "Users/Public/Documents", "Users/Administrator/Desktop",
                  "Users/Administrator/AppData/Roaming", "Users/Administrator/AppData/Local/Temp"});
-    makeProgram(hostFolder, "Windows/regedit.exe");
     if (x64) {
-        makeFolders(hostFolder, {"Windows/SysWOW64", "Program Files (x86)/Common Files"});
-        makeProgram(hostFolder, "Windows/SysWOW64/regedit.exe");
+        makeFolders(hostFolder, {"Program Files (x86)/Common Files"});
     }
-    m.files.drives['C'] = Drive{hostFolder, DriveFixed};
-    m.files.currentDirectory = "C:\\";
-    m.system.windowsFolder = "C:\\Windows";
-    m.processes.programFile = "C:\\Setup\\SETUP.EXE";
+    installWindowsFolder(hostFolder, "Windows", x64);
     const std::string profile = "C:\\Users\\Administrator";
     const std::string temp = profile + "\\AppData\\Local\\Temp";
     m.system.environment = {
@@ -128,15 +139,10 @@ void configureDocumentsLayout(const std::string &hostFolder, bool x64) {
     makeFolders(hostFolder,
                 {"WINDOWS/system32", "Program Files", "Documents and Settings/All Users/Desktop",
                  "Documents and Settings/Administrator/Desktop"});
-    makeProgram(hostFolder, "WINDOWS/regedit.exe");
     if (x64) {
-        makeFolders(hostFolder, {"WINDOWS/SysWOW64", "Program Files (x86)"});
-        makeProgram(hostFolder, "WINDOWS/SysWOW64/regedit.exe");
+        makeFolders(hostFolder, {"Program Files (x86)"});
     }
-    m.files.drives['C'] = Drive{hostFolder, DriveFixed};
-    m.files.currentDirectory = "C:\\";
-    m.system.windowsFolder = "C:\\WINDOWS";
-    m.processes.programFile = "C:\\Setup\\SETUP.EXE";
+    installWindowsFolder(hostFolder, "WINDOWS", x64);
     m.system.environment = {
         {"WINDIR", "C:\\WINDOWS"},     {"SystemRoot", "C:\\WINDOWS"},
         {"SystemDrive", "C:"},         {"ProgramFiles", "C:\\Program Files"},
