@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "emulator/files/files_internal.h"
+#include "emulator/files/file_system.h"
 #include "emulator/kernel/kernel_objects.h"
 #include "emulator/registry/reg_file.h"
 #include "emulator/registry/machine_registry.h"

@@ -1,4 +1,8 @@
 // The emulated machine's user: message boxes and the cursor.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "emulator/processes/desktop.h"
 #include "emulator/processes/process_state.h"
 #include "platform/system.h"
@@ -8,16 +12,19 @@ namespace emu {
 
 int answerAsScripted(const ScriptedAnswer &scripted) {
     for (const std::string &title : scripted.closes) {
-        for (const auto &window : processes().desktop.windows) {
-            if (window->title == title) {
-                if (window->processId != 0) {
-                    destroyWindowsOf(window->processId);
-                    endProcess(window->processId, 0);
-                } else {
-                    destroyWindow(window->handle);
-                }
-                break;
-            }
+        const std::vector<std::shared_ptr<Window>> &windows = processes().desktop.windows;
+        const auto found = std::find_if(windows.begin(), windows.end(),
+                                        [&](const auto &window) { return window->title == title; });
+        if (found == windows.end()) {
+            continue;
+        }
+        // Held apart from the desktop's list, which the closing changes.
+        const std::shared_ptr<Window> window = *found;
+        if (window->processId != 0) {
+            destroyWindowsOf(window->processId);
+            endProcess(window->processId, 0);
+        } else {
+            destroyWindow(window->handle);
         }
     }
     return scripted.button;
