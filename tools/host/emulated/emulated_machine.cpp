@@ -192,18 +192,18 @@ constexpr std::size_t kBoxesPerCallLimit = 100;
 class BoundedUser {
 public:
     explicit BoundedUser(const std::string &exportName) {
-        emu::processes().user.responder = [exportName, boxes = std::size_t{0}](
-                                              const emu::MessageBoxRecord &) mutable {
-            const emu::ScriptedAnswer &scripted = emu::processes().user.scripted;
-            if (++boxes > kBoxesPerCallLimit) {
-                throw HostError(exportName + " showed " + std::to_string(kBoxesPerCallLimit) +
-                                " message boxes in one call and the scripted answer (" +
-                                std::to_string(scripted.button) +
-                                ") never let it end: script one that does (answer NUMBER "
-                                "[closing TITLE ...])");
-            }
-            return emu::answerAsScripted(scripted);
-        };
+        emu::processes().user.responder =
+            [exportName, boxes = std::size_t{0}](const emu::MessageBoxRecord &) mutable {
+                const emu::ScriptedAnswer &scripted = emu::processes().user.scripted;
+                if (++boxes > kBoxesPerCallLimit) {
+                    throw HostError(exportName + " showed " + std::to_string(kBoxesPerCallLimit) +
+                                    " message boxes in one call and the scripted answer (" +
+                                    std::to_string(scripted.button) +
+                                    ") never let it end: script one that does (answer NUMBER "
+                                    "[closing TITLE ...])");
+                }
+                return emu::answerAsScripted(scripted);
+            };
     }
     ~BoundedUser() { emu::processes().user.responder = nullptr; }
     BoundedUser(const BoundedUser &) = delete;
