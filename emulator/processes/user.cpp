@@ -1,6 +1,5 @@
 // The emulated machine's user: message boxes and the cursor.
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "emulator/processes/desktop.h"
@@ -18,13 +17,14 @@ int answerAsScripted(const ScriptedAnswer &scripted) {
         if (found == windows.end()) {
             continue;
         }
-        // Held apart from the desktop's list, which the closing changes.
-        const std::shared_ptr<Window> window = *found;
-        if (window->processId != 0) {
-            destroyWindowsOf(window->processId);
-            endProcess(window->processId, 0);
+        // Read before the closing changes the desktop's list.
+        const DWORD processId = (*found)->processId;
+        const HWND handle = (*found)->handle;
+        if (processId != 0) {
+            destroyWindowsOf(processId);
+            endProcess(processId, 0);
         } else {
-            destroyWindow(window->handle);
+            destroyWindow(handle);
         }
     }
     return scripted.button;
