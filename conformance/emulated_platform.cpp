@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "emulator/installation/windows_editions.h"
 #include "emulator/machine.h"
 #include "emulator/wow64/registry_views.h"
-#include "emulator/installation/windows_editions.h"
 #include "platform.h"
 #include "platform/profile.h"
 

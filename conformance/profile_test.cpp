@@ -4,10 +4,10 @@
 #include <string>
 
 #include "case.h"
+#include "platform/environment.h"
 #include "platform/file_io.h"
 #include "platform/file_operations.h"
 #include "platform/kernel.h"
-#include "platform/environment.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "case.h"
+#include "platform/environment.h"
 #include "platform/file_io.h"
 #include "platform/file_operations.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/environment.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"

@@ -5,7 +5,8 @@
 // The machine gathers the parts of its areas, each declared in its area's
 // header with the function that reaches it (kernel(), system(), files() ...);
 // the areas reach one another through those functions and never include
-// this header.
+// this header. Only what acts on the whole machine stands above it: the
+// installation builder, persistence, the tests and the host.
 #pragma once
 
 #include <cstddef>

@@ -18,11 +18,11 @@
 #include <map>
 #include <memory>
 
-#include "platform/buffered_files.h"
 #include "emulator/change_observer.h"
+#include "emulator/files/file_system.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/kernel/kernel_objects.h"
-#include "emulator/files/file_system.h"
+#include "platform/buffered_files.h"
 
 namespace emu {
 namespace {

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <string>
 
-#include "platform/drives.h"
 #include "emulator/files/file_system.h"
+#include "platform/drives.h"
 
 namespace win {
 

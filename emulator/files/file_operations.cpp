@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "emulator/change_observer.h"
-#include "emulator/files/files_internal.h"
-#include "emulator/system/system_state.h"
 #include "emulator/files/file_system.h"
+#include "emulator/files/files_internal.h"
 #include "emulator/files/short_names.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/file_operations.h"
 #include "platform/registry.h"

@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "emulator/case_less.h"
-#include "emulator/files/files_internal.h"
-#include "emulator/kernel/kernel_objects.h"
-#include "emulator/system/system_state.h"
-#include "emulator/wow64/wow64.h"
-#include "emulator/files/file_system.h"
 #include "emulator/faults.h"
+#include "emulator/files/file_system.h"
+#include "emulator/files/files_internal.h"
 #include "emulator/files/short_names.h"
+#include "emulator/kernel/kernel_objects.h"
 #include "emulator/text.h"
+#include "emulator/wow64/wow64.h"
 #include "platform/files.h"
 #include "platform/system.h"
 

@@ -8,11 +8,11 @@
 #include <cstdint>
 
 #include "emulator/case_less.h"
-#include "emulator/files/files_internal.h"
-#include "emulator/system/system_state.h"
 #include "emulator/files/file_system.h"
+#include "emulator/files/files_internal.h"
 #include "emulator/processes/process_state.h"
 #include "emulator/processes/search_path.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/libraries.h"
 #include "platform/processes.h"

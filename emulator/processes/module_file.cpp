@@ -3,8 +3,8 @@
 // terminator, Vista and later end it in the buffer's last byte.
 #include <cstring>
 
-#include "emulator/system/system_state.h"
 #include "emulator/processes/process_state.h"
+#include "emulator/system/system_state.h"
 #include "platform/module_file.h"
 #include "platform/system.h"
 

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "emulator/case_less.h"
+#include "emulator/files/file_system.h"
 #include "emulator/files/files_internal.h"
 #include "emulator/kernel/kernel_objects.h"
-#include "emulator/system/system_state.h"
-#include "emulator/files/file_system.h"
 #include "emulator/processes/process_state.h"
-#include "emulator/wow64/wow64.h"
-#include "emulator/processes/search_path.h"
 #include "emulator/processes/registry_editor.h"
+#include "emulator/processes/search_path.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
+#include "emulator/wow64/wow64.h"
 #include "platform/programs.h"
 #include "platform/system.h"
 

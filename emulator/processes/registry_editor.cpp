@@ -4,11 +4,11 @@
 #include <sstream>
 #include <vector>
 
-#include "emulator/files/files_internal.h"
 #include "emulator/files/file_system.h"
+#include "emulator/files/files_internal.h"
 #include "emulator/kernel/kernel_objects.h"
-#include "emulator/registry/reg_file.h"
 #include "emulator/registry/machine_registry.h"
+#include "emulator/registry/reg_file.h"
 #include "emulator/wow64/registry_views.h"
 
 namespace emu {

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "emulator/files/files_internal.h"
-#include "emulator/system/system_state.h"
 #include "emulator/processes/process_state.h"
+#include "emulator/system/system_state.h"
 #include "emulator/text.h"
 
 namespace emu {

@@ -1,9 +1,9 @@
 // Named semaphores of the emulated machine. A name stays taken while some
 // handle or process holds its object; opening a name held by an object of
 // another kind fails as it does on Windows.
-#include "platform/semaphores.h"
 #include "emulator/kernel/kernel_objects.h"
 #include "emulator/processes/process_state.h"
+#include "platform/semaphores.h"
 #include "platform/system.h"
 
 namespace emu {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "emulator/kernel/kernel_objects.h"
-#include "emulator/system/system_state.h"
 #include "emulator/processes/process_state.h"
 #include "emulator/processes/search_path.h"
+#include "emulator/system/system_state.h"
 #include "platform/system.h"
 #include "platform/toolhelp.h"
 

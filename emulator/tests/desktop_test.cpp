@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/kernel.h"
-#include "platform/user.h"
 #include "platform/processes.h"
 #include "platform/semaphores.h"
 #include "platform/system.h"
+#include "platform/user.h"
 #include "platform/windows.h"
 #include "support/machine_test.h"
 

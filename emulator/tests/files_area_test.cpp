@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
 #include "base/handles.h"
+#include "platform/files.h"
 #include "support/machine_test.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "emulator/registry/reg_file.h"
-#include "emulator/persistence/registry_export.h"
 #include "base/handles.h"
+#include "emulator/persistence/registry_export.h"
+#include "emulator/registry/reg_file.h"
 #include "platform/registry.h"
 #include "support/machine_test.h"
 

@@ -15,14 +15,14 @@
 
 #include "emulated/folder_commands.h"
 #include "emulated/folder_lock.h"
-#include "kill_points.h"
 #include "emulated/product_programs.h"
+#include "emulator/code_page.h"
+#include "emulator/installation/windows_editions.h"
 #include "emulator/machine.h"
 #include "emulator/persistence/machine_folder.h"
 #include "emulator/persistence/machine_settings.h"
-#include "emulator/code_page.h"
-#include "emulator/installation/windows_editions.h"
 #include "host_machine.h"
+#include "kill_points.h"
 #include "options.h"
 
 namespace fs = std::filesystem;
