@@ -1,9 +1,7 @@
-// Kernel handles, the thread's last error and the virtual clock of the emulated
-// machine.
+// Kernel handles and the virtual clock of the emulated machine.
 #include "emulator/kernel/kernel_objects.h"
 
 #include "platform/kernel.h"
-#include "platform/system.h"
 
 namespace emu {
 
@@ -55,15 +53,11 @@ namespace win {
 
 BOOL CloseHandle(HANDLE object) {
     if (!emu::kernel().handles.close(object)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        emu::kernel().lastError = ERROR_INVALID_HANDLE;
         return FALSE;
     }
     return TRUE;
 }
-
-DWORD GetLastError() { return emu::kernel().lastError; }
-
-void SetLastError(DWORD code) { emu::kernel().lastError = code; }
 
 DWORD GetTickCount() { return static_cast<DWORD>(emu::kernel().clock.now()); }
 

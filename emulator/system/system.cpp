@@ -1,11 +1,17 @@
-// The version and code page of the emulated machine.
+// The system functions of the emulated machine: the thread's last error (which
+// the kernel keeps), the Windows version and the code page's lead bytes.
 #include <cstring>
 
+#include "emulator/kernel/kernel_objects.h"
 #include "emulator/system/system_state.h"
 #include "emulator/text.h"
 #include "platform/system.h"
 
 namespace win {
+
+DWORD GetLastError() { return emu::kernel().lastError; }
+
+void SetLastError(DWORD code) { emu::kernel().lastError = code; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     constexpr DWORD kExtendedSize = 156; // OSVERSIONINFOEXA
