@@ -1,10 +1,11 @@
 #include "html_report.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <utility>
+
+#include "whole_file.h"
 
 namespace host {
 namespace {
@@ -363,12 +364,7 @@ std::string htmlReport(const MatrixRun &matrix) {
 }
 
 void writeHtmlReport(const std::string &path, const MatrixRun &matrix) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << htmlReport(matrix);
-    file.close();
-    if (!file) {
-        throw HostError("cannot write the HTML report " + path);
-    }
+    writeWholeFile(path, htmlReport(matrix), "the HTML report " + path);
 }
 
 } // namespace host

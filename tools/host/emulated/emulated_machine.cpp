@@ -530,10 +530,7 @@ void exportRegistryFile(const HostOptions &options, const std::string &file,
             keys.emplace_back(found.get(), registryFileName(root, storedNames(*found)));
         }
         text = emu::exportRegistryKeys(keys);
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        if (!(out << text) || !out.flush()) {
-            throw HostError("cannot write " + file);
-        }
+        writeWholeFile(file, text, file);
     } catch (const std::exception &error) {
         machine.finish(record.failed(error.what()));
         throw HostError(error.what());
