@@ -26,11 +26,7 @@ constexpr const char *kRegistryEditor = "regedit.exe";
 // The path names one file that is there: no pattern that a search would
 // match against other names, no folder.
 bool isFile(const std::string &path) {
-    if (!paths::namesOneFile(path)) {
-        return false;
-    }
-    const DWORD attributes = win::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return paths::namesOneFile(path) && paths::isExistingFile(path);
 }
 
 // A file setting of the setup configuration, taken as it stands (no

@@ -6,7 +6,6 @@
 #include "base/paths.h"
 #include "frame/busy_cursor.h"
 #include "platform/file_operations.h"
-#include "platform/files.h"
 #include "radozavu.h"
 
 extern "C" RADOZAVU_API(int) HKSetupCleanUpOldFiles(const SetupCallRecord *record) {
@@ -22,8 +21,7 @@ extern "C" RADOZAVU_API(int) HKSetupCleanUpOldFiles(const SetupCallRecord *recor
     // Only the file itself, reached through no link or junction below the
     // install folder: a user who can write that folder could otherwise have
     // any file deleted, now or at the next start.
-    const DWORD attributes = win::GetFileAttributesA(oldLibrary.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+    if (!paths::isExistingFile(oldLibrary) ||
         links::reachedThroughLink(installFolder, oldLibrary)) {
         return 0;
     }

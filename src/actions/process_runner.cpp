@@ -6,7 +6,6 @@
 
 #include "base/handles.h"
 #include "base/paths.h"
-#include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/programs.h"
 #include "platform/system_folders.h"
@@ -42,9 +41,7 @@ std::string SystemProgramPath(const char *fileName) {
             continue;
         }
         std::string program = paths::joinOnce(folder.c_str(), fileName);
-        const DWORD attributes = win::GetFileAttributesA(program.c_str());
-        if (paths::fits(program) && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if (paths::fits(program) && paths::isExistingFile(program)) {
             return program;
         }
     }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace paths {
 namespace {
 
@@ -13,6 +15,11 @@ bool namesOneFile(const std::string &path) {
     const char *text = path.c_str();
     return mbtext::findChar(text, '*') == nullptr && mbtext::findChar(text, '?') == nullptr &&
            mbtext::findChar(text, '"') == nullptr;
+}
+
+bool isExistingFile(const std::string &path) {
+    const DWORD attributes = win::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool liesInside(const std::string &folderWithBackslash, const std::string &path) {

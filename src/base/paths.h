@@ -1,6 +1,7 @@
 // Paths as the library builds them: the one limit of the system's path
 // buffers and the ways a name is put into a folder, each the form one set
-// of exports has always used.
+// of exports has always used; and what a path names (one file, a file that
+// is there, something inside a folder).
 #pragma once
 
 #include <cstddef>
@@ -55,6 +56,9 @@ inline bool isNoFolder(const char *folder) { return folder == nullptr || *folder
 // search functions would match against other names, and no double quote,
 // which no file name holds and which would end a quoted argument early.
 bool namesOneFile(const std::string &path);
+
+// True when a file, not a folder, is at path.
+bool isExistingFile(const std::string &path);
 
 // True when path names something below folderWithBackslash: it begins with
 // that folder (letters in any case) and no name after it is "." or "..",
