@@ -175,6 +175,11 @@ std::string howItEnded(int status) {
            " and no results";
 }
 
+// The file in which an edition's process leaves its results for the host.
+fs::path resultsFile(const fs::path &root, const std::string &edition) {
+    return root / ("." + edition + ".results");
+}
+
 std::size_t processors() {
     cpu_set_t set;
     CPU_ZERO(&set);
@@ -209,12 +214,13 @@ MatrixRun runEditions(const HostOptions &options, const std::vector<ScriptReport
     }
     matrix.editions.resize(editions.size());
     std::map<pid_t, std::size_t> running;
+    const std::size_t slots = processors();
     std::cout.flush();
     std::cerr.flush();
     for (std::size_t next = 0; next < editions.size() || !running.empty();) {
-        if (next < editions.size() && running.size() < processors()) {
+        if (next < editions.size() && running.size() < slots) {
             const std::size_t index = next++;
-            const fs::path results = root / ("." + editions[index].name + ".results");
+            const fs::path results = resultsFile(root, editions[index].name);
             const pid_t child = fork();
             if (child == 0) {
                 const EditionRun run = runEdition(options, editions[index],
@@ -248,7 +254,7 @@ MatrixRun runEditions(const HostOptions &options, const std::vector<ScriptReport
         }
         EditionRun &run = matrix.editions[found->second];
         running.erase(found);
-        const fs::path results = root / ("." + run.name + ".results");
+        const fs::path results = resultsFile(root, run.name);
         std::ifstream in(results, std::ios::binary);
         try {
             if (!in) {
